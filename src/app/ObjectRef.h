@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace quarvex {
+
+// The five kinds of database object the program lists and scripts, in the
+// order of their script files.
+enum class ObjectKind { Table, Proc, Trigger, View, Function };
+
+// What a list entry stands for. It travels with the entry as item data, so
+// the script run never has to parse names back out of the entry's text.
+struct ObjectRef {
+    ObjectKind kind = ObjectKind::Table;
+    QString name;
+    QString owner;
+    qint32 id = 0;
+
+    friend bool operator==(const ObjectRef&, const ObjectRef&) = default;
+};
+
+// One line of the object list: its text and the object behind it.
+struct ListEntry {
+    QString text;
+    ObjectRef object;
+
+    friend bool operator==(const ListEntry&, const ListEntry&) = default;
+};
+
+// The kind words used in messages and passed to the object scripter:
+// "Table", "Proc", "Trigger", "View", "Function".
+QString kindWord(ObjectKind kind);
+
+} // namespace quarvex

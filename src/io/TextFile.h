@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+namespace quarvex {
+
+// How script files are written: the system's 8-bit encoding (ANSI), or
+// UTF-16 little-endian behind the byte-order mark FF FE (Unicode).
+enum class ScriptEncoding { Ansi, Unicode };
+
+// Every file of the program is read and written whole through this class;
+// it alone decides the encoding of a file. A name ending in ".cfg" (lower
+// case) is always ANSI; any other file follows the script encoding.
+//
+// Failures raise "ReadFile: ", "WriteFile: " or "AppendFile: " + the
+// platform's description + CR LF CR LF + "[" + path + "]".
+class TextFiles {
+public:
+    explicit TextFiles(ScriptEncoding scriptEncoding = ScriptEncoding::Ansi)
+        : m_scriptEncoding(scriptEncoding) {}
+
+    ScriptEncoding encodingOf(const QString& fileName) const;
+
+    // The whole text of the file, without the byte-order mark.
+    QString ReadFile(const QString& fileName) const;
+
+    // Replaces the file with the text. The new content is written beside the
+    // old file and takes its place in one step, so a failed write leaves the
+    // old file as it was. A read-only file is replaced too.
+    void WriteFile(const QString& fileName, const QString& text) const;
+
+    // Adds the text at the end of the file, creating it when missing. In
+    // Unicode the mark is written only into an empty file.
+    void AppendFile(const QString& fileName, const QString& text) const;
+
+private:
+    ScriptEncoding m_scriptEncoding;
+};
+
+} // namespace quarvex

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+namespace quarvex {
+
+// How a column's values are written into an insert statement.
+enum class ColumnClass {
+    C, // text without the Unicode prefix: 'text'
+    U, // Unicode text: N'text'
+    N, // a number
+    L, // bit: 1 or 0
+    D, // date and time: 'yyyy-mm-dd hh:mi:ss.mmm'
+    B, // bytes: 0x...
+    T, // timestamp: never written
+};
+
+// 'yyyy-mm-dd hh:mi:ss.mmm' with the milliseconds the server reported
+// separately; the value's own fraction of a second is dropped.
+QString GetDate(const QDateTime& value, qint32 milliseconds);
+
+// "0x" followed by two upper-case hex digits per byte.
+QString GetHex(const QByteArray& bytes);
+
+// Text between apostrophes, every apostrophe doubled; prefix N for Unicode.
+QString quotedText(const QString& text);
+QString quotedUnicodeText(const QString& text);
+
+// A T-SQL numeric literal that loads back as the same value: integers as
+// their digits, exact numbers as delivered, floating-point values with the
+// fewest digits that read back to the same binary value.
+QString numberLiteral(const QVariant& value);
+
+// The literal of one non-null value of the given class, or "null". For class
+// D, milliseconds is the value of the column's datepart(ms, ...) field.
+QString valueLiteral(ColumnClass columnClass, const QVariant& value,
+                     const QVariant& milliseconds = {});
+
+} // namespace quarvex

@@ -1,0 +1,183 @@
+#include "io/TextFile.h"
+#include "scripting/ProcedureError.h"
+#include "support/TempFolder.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace quarvex;
+
+Q_DECLARE_METATYPE(quarvex::ScriptEncoding)
+
+namespace {
+
+QString failureText(const std::function<void()>& body) {
+    return failureOf(body).value_or(QStringLiteral("<no error>"));
+}
+
+QByteArray utf16le(const QString& text) {
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+} // namespace
+
+class TextFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesExactBytes_data() {
+        QTest::addColumn<ScriptEncoding>("encoding");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+
+        const QString mixed = QStringLiteral("O'Brien\r\ncafé €");
+        QTest::newRow("ansi script is locale bytes without mark")
+            << ScriptEncoding::Ansi << "a.sql" << mixed << mixed.toUtf8();
+        QTest::newRow("unicode script has mark and two bytes a unit")
+            << ScriptEncoding::Unicode << "a.sql" << mixed << QByteArray("\xFF\xFE", 2) + utf16le(mixed);
+        QTest::newRow("surrogate pair stays two units")
+            << ScriptEncoding::Unicode << "a.sql" << QStringLiteral("\U0001F600")
+            << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE", 6);
+        QTest::newRow("settings file is ansi even in unicode mode")
+            << ScriptEncoding::Unicode << "Quarvex.cfg" << mixed << mixed.toUtf8();
+        QTest::newRow("upper-case CFG follows the script encoding")
+            << ScriptEncoding::Unicode << "Quarvex.CFG" << QStringLiteral("x")
+            << QByteArray("\xFF\xFEx\x00", 4);
+        QTest::newRow("empty ansi text is an empty file")
+            << ScriptEncoding::Ansi << "e.sql" << QString() << QByteArray();
+        QTest::newRow("empty unicode text is just the mark")
+            << ScriptEncoding::Unicode << "e.sql" << QString() << QByteArray("\xFF\xFE", 2);
+    }
+
+    void writesExactBytes() {
+        QFETCH(ScriptEncoding, encoding);
+        QFETCH(QString, fileName);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+
+        test::TempFolder folder;
+        const TextFiles files(encoding);
+        files.WriteFile(folder.path(fileName), text);
+        QCOMPARE(folder.bytes(fileName), bytes);
+        QCOMPARE(files.ReadFile(folder.path(fileName)), text);
+    }
+
+    void writeReplacesLongerOldContent() {
+        test::TempFolder folder;
+        folder.write("a.sql", "a much longer earlier content");
+        TextFiles().WriteFile(folder.path("a.sql"), "new");
+        QCOMPARE(folder.bytes("a.sql"), QByteArray("new"));
+    }
+
+    void writeReplacesReadOnlyFileWithWritableOne() {
+        test::TempFolder folder;
+        folder.write("ro.sql", "old");
+        QFile::setPermissions(folder.path("ro.sql"), QFileDevice::ReadOwner);
+        TextFiles().WriteFile(folder.path("ro.sql"), "new");
+        QCOMPARE(folder.bytes("ro.sql"), QByteArray("new"));
+        QVERIFY(QFileInfo(folder.path("ro.sql")).permissions() & QFileDevice::WriteOwner);
+    }
+
+#ifdef Q_OS_UNIX
+    // A write that fails half way (here: the file size limit, which holds even
+    // for root) must leave the old file exactly as it was.
+    void failedWriteKeepsOldFile() {
+        test::TempFolder folder;
+        const QString path = folder.path("Quarvex.cfg");
+        folder.write("Quarvex.cfg", "txtServer=prod\r\n");
+
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const auto failure = failureOf([&] { TextFiles().WriteFile(path, QString(4096, u'x')); });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->startsWith("WriteFile: "), qPrintable(*failure));
+        QVERIFY(failure->endsWith("\r\n\r\n[" + path + "]"));
+        QCOMPARE(folder.bytes("Quarvex.cfg"), QByteArray("txtServer=prod\r\n"));
+    }
+#endif
+
+    void appendWritesMarkOnlyIntoEmptyFile() {
+        test::TempFolder folder;
+        const TextFiles files(ScriptEncoding::Unicode);
+        files.AppendFile(folder.path("t.sql"), "ab");
+        files.AppendFile(folder.path("t.sql"), "c");
+        QCOMPARE(folder.bytes("t.sql"), QByteArray("\xFF\xFE" "a\0b\0c\0", 8));
+        QCOMPARE(files.ReadFile(folder.path("t.sql")), QStringLiteral("abc"));
+    }
+
+    void appendAfterEmptyWriteReadsBackAppendedText_data() {
+        QTest::addColumn<ScriptEncoding>("encoding");
+        QTest::newRow("ansi") << ScriptEncoding::Ansi;
+        QTest::newRow("unicode") << ScriptEncoding::Unicode;
+    }
+
+    void appendAfterEmptyWriteReadsBackAppendedText() {
+        QFETCH(ScriptEncoding, encoding);
+        test::TempFolder folder;
+        const TextFiles files(encoding);
+        const QString path = folder.path("Temp.sql");
+        files.WriteFile(path, QString());
+        files.AppendFile(path, QStringLiteral("insert N'Ω'\r\n"));
+        files.AppendFile(path, QStringLiteral("GO\r\n"));
+        QCOMPARE(files.ReadFile(path), QStringLiteral("insert N'Ω'\r\nGO\r\n"));
+    }
+
+    void appendToReadOnlyFile() {
+        test::TempFolder folder;
+        folder.write("ro.sql", "a");
+        QFile::setPermissions(folder.path("ro.sql"), QFileDevice::ReadOwner);
+        TextFiles().AppendFile(folder.path("ro.sql"), "b");
+        QCOMPARE(folder.bytes("ro.sql"), QByteArray("ab"));
+    }
+
+    void readFailures_data() {
+        QTest::addColumn<QByteArray>("content"); // null: no file at all
+        QTest::addColumn<QString>("description");
+        QTest::newRow("missing file") << QByteArray() << "No such file or directory";
+        QTest::newRow("ansi file read as unicode")
+            << QByteArray("abc") << "Unicode signature not detected";
+        QTest::newRow("big-endian mark") << QByteArray("\xFE\xFF\x00x", 4)
+                                         << "Unicode signature not detected";
+        QTest::newRow("empty file") << QByteArray("") << "Input past end of file";
+        QTest::newRow("one byte") << QByteArray("\xFF") << "Input past end of file";
+    }
+
+    void readFailures() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, description);
+        test::TempFolder folder;
+        const QString path = folder.path("x.sql");
+        if (!content.isNull())
+            folder.write("x.sql", content);
+
+        const QString failure =
+            failureText([&] { TextFiles(ScriptEncoding::Unicode).ReadFile(path); });
+        QCOMPARE(failure, "ReadFile: " + description + "\r\n\r\n[" + path + "]");
+        QCOMPARE(QFileInfo::exists(path), !content.isNull());
+    }
+
+    void writeIntoMissingFolderNamesTheFile() {
+        test::TempFolder folder;
+        const QString path = folder.path("missing/Tables.sql");
+        const QString failure = failureText([&] { TextFiles().WriteFile(path, "x"); });
+        QVERIFY2(failure.startsWith("WriteFile: "), qPrintable(failure));
+        QVERIFY(failure.endsWith("\r\n\r\n[" + path + "]"));
+        QVERIFY(!failure.contains("WriteFile: \r\n")); // the platform said why
+    }
+};
+
+QTEST_GUILESS_MAIN(TextFileTest)
+#include "TextFileTest.moc"

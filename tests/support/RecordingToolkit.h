@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/MemoryObjectList.h"
+#include "app/Toolkit.h"
+
+#include <QStringList>
+
+namespace quarvex::test {
+
+// A toolkit that records what the core shows the user.
+class RecordingToolkit : public Toolkit {
+public:
+    struct Message {
+        QString text;
+        MessageIcon icon;
+        QString title;
+    };
+
+    QList<Message> messages;
+    QStringList statusHistory;
+    QList<bool> busyHistory;
+    MemoryObjectList list;
+
+    void showMessage(const QString& text, MessageIcon icon, const QString& title) override;
+    void setBusy(bool busy) override { busyHistory.append(busy); }
+    QString status() const override { return m_status; }
+    void setStatus(const QString& text) override;
+    ObjectList& objectList() override { return list; }
+
+    QStringList messageTexts() const;
+
+private:
+    QString m_status;
+};
+
+} // namespace quarvex::test
