@@ -1,0 +1,99 @@
+#pragma once
+
+#include "SqlType.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct sqlite3;
+
+namespace quarvex::standin {
+
+struct ColumnInfo {
+    int columnId = 0;
+    QString name;
+    SqlType type;
+    int userTypeId = 0;
+    bool nullable = true;
+    bool identity = false;
+    bool computed = false;
+};
+
+struct ObjectInfo {
+    int objectId = 0;
+    QString name;
+    QString schema;
+    int schemaId = 0;
+    QString type; // trimmed: "U", "V", "P", ...
+    QString sqliteName;
+};
+
+struct TableInfo {
+    ObjectInfo object;
+    QList<ColumnInfo> columns;
+
+    const ColumnInfo* column(const QString& name) const;
+    const ColumnInfo* identityColumn() const;
+};
+
+struct IdentityState {
+    qint64 seed = 1;
+    qint64 increment = 1;
+    qint64 current = 0;
+    bool used = false; // a row was inserted since creation or truncation
+};
+
+// The database's own catalogue, kept in SQLite tables (qx_*) that the
+// catalogue views of both server generations are defined over, so that
+// sys.objects, sysobjects and the rest are ordinary SQLite views.
+class Catalogue {
+public:
+    Catalogue(sqlite3* db, int majorVersion);
+
+    // Creates the tables and views and the system rows; call once.
+    QString create();
+
+    int majorVersion() const { return m_majorVersion; }
+
+    std::optional<int> schemaId(const QString& name) const;
+    QString schemaName(int schemaId) const;
+    int createSchema(const QString& name);
+
+    // name parts as written: {name}, {schema, name} or {db, schema, name}.
+    // Unqualified names look in dbo; system views are found by their own
+    // names only in the generation that has them.
+    std::optional<ObjectInfo> find(const QStringList& parts) const;
+    std::optional<ObjectInfo> object(int objectId) const;
+    std::optional<TableInfo> table(int objectId) const;
+
+    int createObject(const QString& name, int schemaId, const QString& type, int parentId);
+    void setSqliteName(int objectId, const QString& sqliteName);
+    void addColumn(int objectId, const ColumnInfo& column);
+    void setModule(int objectId, int number, const std::optional<QString>& definition,
+                   bool encrypted);
+    void dropObject(int objectId);
+    QList<int> objectsWithParent(int objectId) const;
+
+    // A type by name: system types, then alias types of the schema (dbo).
+    struct ResolvedType {
+        SqlType type;
+        int userTypeId = 0;
+    };
+    std::optional<ResolvedType> resolveType(const QString& name, int arg1, int arg2) const;
+    int createAliasType(const QString& name, int schemaId, const SqlType& base, bool nullable);
+
+    std::optional<IdentityState> identity(int objectId) const;
+    void setIdentity(int objectId, const IdentityState& state);
+
+private:
+    sqlite3* m_db;
+    int m_majorVersion;
+    // Identity counters live outside SQLite: like SQL Server's, they do not
+    // roll back with a failed statement.
+    QHash<int, IdentityState> m_identities;
+};
+
+} // namespace quarvex::standin

@@ -1,0 +1,779 @@
+#include "Engine.h"
+
+#include "Lexer.h"
+#include "SqlFunctions.h"
+#include "Sqlite.h"
+#include "Translator.h"
+
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace quarvex::standin {
+
+namespace {
+
+// A column's type when the query did not tell it: from the values it holds.
+SqlType typeFromValues(const QList<QVariantList>& rows, int column) {
+    SqlType type{BaseType::Int, 0, 0, 0};
+    bool seen = false;
+    for (const QVariantList& row : rows) {
+        const QVariant& v = row[column];
+        switch (v.typeId()) {
+        case QMetaType::LongLong:
+            if (!seen || type.base == BaseType::Int)
+                type = SqlType{v.toLongLong() >= INT32_MIN && v.toLongLong() <= INT32_MAX &&
+                                       type.base != BaseType::BigInt
+                                   ? BaseType::Int
+                                   : BaseType::BigInt,
+                               0, 0, 0};
+            seen = true;
+            break;
+        case QMetaType::Double:
+            type = SqlType{BaseType::Float, 0, 0, 0}, seen = true;
+            break;
+        case QMetaType::QString:
+            if (type.base != BaseType::NText)
+                type = v.toString().size() > 4000 ? SqlType{BaseType::NText, 0, 0, 0}
+                                                  : SqlType{BaseType::NVarChar, 4000, 0, 0};
+            seen = true;
+            break;
+        case QMetaType::QByteArray:
+            if (type.base != BaseType::Image)
+                type = v.toByteArray().size() > 8000 ? SqlType{BaseType::Image, 0, 0, 0}
+                                                     : SqlType{BaseType::VarBinary, 8000, 0, 0};
+            seen = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return type;
+}
+
+// An expression's type may be narrower than what it produced (a function
+// result typed after its first argument): the column grows to hold every
+// value, so that no value is longer than its column on the wire.
+void widenToFit(SqlType& type, const QList<QVariantList>& rows, int column) {
+    const bool text = type.base == BaseType::Char || type.base == BaseType::VarChar ||
+                      type.base == BaseType::NChar || type.base == BaseType::NVarChar;
+    const bool binary = type.base == BaseType::Binary || type.base == BaseType::VarBinary;
+    if ((!text && !binary) || type.isMax())
+        return;
+    int longest = 0;
+    for (const QVariantList& row : rows) {
+        const QVariant& v = row[column];
+        if (v.typeId() == QMetaType::QByteArray)
+            longest = qMax(longest, int(v.toByteArray().size()));
+        else if (!v.isNull())
+            longest = qMax(longest, int(v.toString().size()));
+    }
+    if (longest <= type.length)
+        return;
+    const int limit = type.isUnicode() ? 4000 : 8000;
+    if (longest <= limit) {
+        type.length = longest;
+        return;
+    }
+    type = SqlType{binary             ? BaseType::Image
+                   : type.isUnicode() ? BaseType::NText
+                                      : BaseType::Text,
+                   0, 0, 0};
+}
+
+SqlError sqliteErrorFrom(const QString& message) {
+    if (message.startsWith(QLatin1String("tsql:"))) {
+        const QStringList parts = message.split(u':');
+        SqlError error;
+        error.number = parts.value(1).toInt();
+        error.severity = parts.value(2).toInt();
+        error.state = parts.value(3).toInt();
+        error.abortsBatch = parts.value(4) == QLatin1String("1");
+        error.message = parts.mid(5).join(u':');
+        return error;
+    }
+    static const QRegularExpression noColumn(QStringLiteral("^no such column: (.*)$"));
+    if (const auto m = noColumn.match(message); m.hasMatch())
+        return invalidColumnName(m.captured(1).section(u'.', -1));
+    static const QRegularExpression ambiguous(QStringLiteral("^ambiguous column name: (.*)$"));
+    if (const auto m = ambiguous.match(message); m.hasMatch())
+        return SqlError{
+            209, QStringLiteral("Ambiguous column name '%1'.").arg(m.captured(1).section(u'.', -1)),
+            16, 1, true};
+    if (message.contains(QLatin1String("do not have the same number of result columns")))
+        return SqlError{205,
+                        QStringLiteral("All queries combined using a UNION, INTERSECT or EXCEPT "
+                                       "operator must have an equal number of expressions in "
+                                       "their target lists."),
+                        16, 1, true};
+    static const QRegularExpression orderBy(QStringLiteral("ORDER BY term out of range"));
+    if (orderBy.match(message).hasMatch())
+        return SqlError{108,
+                        QStringLiteral("The ORDER BY position number is out of range of the "
+                                       "number of items in the select list."),
+                        16, 1, true};
+    return SqlError{50000, QStringLiteral("The stand-in could not run this statement: ") + message,
+                    16, 1, true};
+}
+
+} // namespace
+
+Engine::Engine(const EngineOptions& options)
+    : m_options(options) {
+    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
+        m_startError = QStringLiteral("cannot open SQLite");
+        return;
+    }
+    // A double-quoted name that matches no column must stay an error, not
+    // turn into a string as SQLite would otherwise allow.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    registerSqlFunctions(m_db, this);
+    m_catalogue = std::make_unique<Catalogue>(m_db, majorVersion());
+    m_startError = m_catalogue->create();
+}
+
+Engine::~Engine() {
+    m_catalogue.reset();
+    sqlite3_close(m_db);
+}
+
+int Engine::majorVersion() const {
+    return m_options.version.section(u'.', 0, 0).toInt();
+}
+
+QString Engine::versionText() const {
+    const int major = majorVersion();
+    const QString product = major >= 9   ? QStringLiteral("2005")
+                            : major == 8 ? QStringLiteral("2000")
+                                         : QStringLiteral("7.00");
+    return QStringLiteral("Microsoft SQL Server %1 - %2 (Quarvex stand-in)\n")
+        .arg(product, m_options.version);
+}
+
+QByteArray Engine::nextRowVersion() {
+    ++m_rowVersion;
+    QByteArray bytes(8, '\0');
+    for (int i = 0; i < 8; ++i)
+        bytes[7 - i] = char((m_rowVersion >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+QList<Outcome> Engine::executeBatch(Session& session, const QString& batch) {
+    QList<Outcome> out;
+    auto report = [&](const SqlError& error, int line) {
+        Outcome o;
+        o.kind = Outcome::Kind::Message;
+        o.isError = true;
+        o.message = error;
+        o.line = line;
+        out.append(o);
+    };
+    const LexResult lexed = lex(batch);
+    if (lexed.unclosedQuote) {
+        report(SqlError{105,
+                        QStringLiteral("Unclosed quotation mark after the character string '%1'.")
+                            .arg(lexed.unclosedText),
+                        15, 1, true},
+               1);
+        return out;
+    }
+    // The whole batch is checked before any of it runs, as SQL Server
+    // compiles a batch first: a syntax error anywhere runs nothing.
+    QList<int> starts;
+    try {
+        Translator checker(batch, lexed.tokens, {});
+        while (!checker.atEnd()) {
+            starts.append(checker.position());
+            checker.next();
+        }
+    } catch (const SqlError& error) {
+        report(error, 1);
+        return out;
+    }
+    m_current = &session;
+    for (int start : starts) {
+        Translator translator(batch, lexed.tokens,
+                              {m_catalogue.get(), session.identityInsertObject});
+        translator.seek(start);
+        int line = 1;
+        try {
+            const Statement statement = translator.next();
+            line = statement.line;
+            execute(session, statement, out);
+        } catch (const SqlError& error) {
+            report(error, line);
+            if (error.abortsBatch)
+                break;
+        }
+    }
+    m_current = nullptr;
+    return out;
+}
+
+QString Engine::runScript(Session& session, const QString& script) {
+    for (const QString& batch : splitBatches(script)) {
+        for (const Outcome& o : executeBatch(session, batch))
+            if (o.kind == Outcome::Kind::Message && o.isError)
+                return QStringLiteral("Msg %1: %2").arg(o.message.number).arg(o.message.message);
+    }
+    return {};
+}
+
+void Engine::throwSqliteError(const QString& message, const Statement& statement) const {
+    SqlError error = sqliteErrorFrom(message);
+    if (message.startsWith(QLatin1String("NOT NULL constraint failed: "))) {
+        const QString column = message.section(u'.', -1);
+        const auto object = m_catalogue->find(statement.name);
+        error = SqlError{
+            515,
+            QStringLiteral("Cannot insert the value NULL into column '%1', table "
+                           "'%2.%3.%4'; column does not allow nulls. %5 fails.")
+                .arg(column, m_options.database, object ? object->schema : QStringLiteral("dbo"),
+                     object ? object->name : statement.name.last(), statement.verb.toUpper()),
+            16, 2, false};
+    } else if (message.startsWith(QLatin1String("UNIQUE constraint failed"))) {
+        const auto object = m_catalogue->find(statement.name);
+        const QString table =
+            object ? object->schema + u'.' + object->name : statement.name.join(u'.');
+        const QVariant key =
+            object ? sqliteScalar(m_db,
+                                  QStringLiteral("select name from qx_objects where "
+                                                 "parent_object_id = ? and type = 'PK'"),
+                                  {object->objectId})
+                   : QVariant();
+        error = SqlError{2627,
+                         QStringLiteral("Violation of PRIMARY KEY constraint '%1'. Cannot insert "
+                                        "duplicate key in object '%2'.")
+                             .arg(key.toString(), table),
+                         14, 1, false};
+    }
+    throw error;
+}
+
+void Engine::execute(Session& session, const Statement& statement, QList<Outcome>& out) {
+    switch (statement.kind) {
+    case Statement::Kind::Query:
+        return runQuery(statement, out);
+    case Statement::Kind::Modify:
+        return runModify(session, statement, out);
+    case Statement::Kind::Print: {
+        SqliteStatement query(m_db, statement.sql);
+        if (!query.ok())
+            throwSqliteError(query.error(), statement);
+        const int rc = query.step();
+        if (rc != SQLITE_ROW)
+            throwSqliteError(query.error(), statement);
+        Outcome o;
+        o.kind = Outcome::Kind::Message;
+        o.message = SqlError{0, query.value(0).toString(), 0, 1, false};
+        o.line = statement.line;
+        out.append(o);
+        return;
+    }
+    case Statement::Kind::SetOption:
+        return setOption(session, statement, out);
+    case Statement::Kind::CreateTable:
+        return createTable(statement);
+    case Statement::Kind::CreateType: {
+        const ColumnDefinition& base = statement.columns.first();
+        const auto type = m_catalogue->resolveType(base.typeName, base.arg1, base.arg2);
+        if (!type || type->userTypeId > 256)
+            throw SqlError{
+                243, QStringLiteral("Type %1 is not a defined system type.").arg(base.typeName), 16,
+                2, true};
+        if (m_catalogue->resolveType(statement.name.last(), -2, -2))
+            throw SqlError{219,
+                           QStringLiteral("The type '%1' already exists, or you do not have "
+                                          "permission to create it.")
+                               .arg(statement.name.last()),
+                           16, 1, false};
+        m_catalogue->createAliasType(statement.name.last(), schemaFor(statement.name), type->type,
+                                     base.nullable);
+        return;
+    }
+    case Statement::Kind::CreateSchema:
+        if (m_catalogue->schemaId(statement.name.first()))
+            throw SqlError{2714,
+                           QStringLiteral("There is already an object named '%1' in the database.")
+                               .arg(statement.name.first()),
+                           16, 6, false};
+        m_catalogue->createSchema(statement.name.first());
+        return;
+    case Statement::Kind::CreateModule:
+        return createModule(statement);
+    case Statement::Kind::Drop:
+        return drop(statement);
+    case Statement::Kind::Truncate:
+        return truncate(statement);
+    case Statement::Kind::CheckIdent:
+        return checkIdent(statement, out);
+    case Statement::Kind::Use:
+        if (statement.name.first().compare(m_options.database, Qt::CaseInsensitive) != 0)
+            throw SqlError{911,
+                           QStringLiteral("Database '%1' does not exist. Make sure that the name "
+                                          "is entered correctly.")
+                               .arg(statement.name.first()),
+                           16, 1, true};
+        return;
+    case Statement::Kind::Unsupported:
+        throw unsupported(statement.what);
+    }
+}
+
+void Engine::runQuery(const Statement& statement, QList<Outcome>& out) {
+    SqliteStatement query(m_db, statement.sql);
+    if (!query.ok())
+        throwSqliteError(query.error(), statement);
+    Outcome o;
+    o.kind = Outcome::Kind::Rows;
+    const int columnCount = sqlite3_column_count(query.handle());
+    int rc = SQLITE_ROW;
+    while ((rc = query.step()) == SQLITE_ROW) {
+        QVariantList row;
+        row.reserve(columnCount);
+        for (int i = 0; i < columnCount; ++i)
+            row.append(query.value(i));
+        o.rows.append(row);
+    }
+    if (rc != SQLITE_DONE)
+        throwSqliteError(query.error(), statement);
+    // The declared type of a column the query names directly (through
+    // views and derived tables too), else what the select list says, else
+    // what the values are.
+    for (int i = 0; i < columnCount; ++i) {
+        ResultColumn column;
+        column.name = QString::fromUtf8(sqlite3_column_name(query.handle(), i));
+        const char* declared = sqlite3_column_decltype(query.handle(), i);
+        std::optional<SqlType> type;
+        if (declared)
+            type = SqlType::fromSqliteDeclaration(QString::fromUtf8(declared));
+        if (!type && i < statement.hints.size())
+            type = statement.hints[i];
+        column.type = type.value_or(typeFromValues(o.rows, i));
+        widenToFit(column.type, o.rows, i);
+        o.columns.append(column);
+    }
+    o.count = o.rows.size();
+    o.hasCount = true;
+    o.command = 0xC1;
+    o.line = statement.line;
+    if (m_current)
+        m_current->rowCount = o.count;
+    out.append(o);
+}
+
+void Engine::runModify(Session& session, const Statement& statement, QList<Outcome>& out) {
+    const QString error = sqliteExec(m_db, statement.sql);
+    if (!error.isEmpty())
+        throwSqliteError(error, statement);
+    Outcome o;
+    o.kind = Outcome::Kind::Done;
+    o.count = sqlite3_changes(m_db);
+    o.hasCount = !session.noCount;
+    o.command = statement.verb == QLatin1String("insert")   ? 0xC3
+                : statement.verb == QLatin1String("delete") ? 0xC4
+                                                            : 0xC5;
+    session.rowCount = o.count;
+    out.append(o);
+}
+
+void Engine::setOption(Session& session, const Statement& statement, QList<Outcome>& out) {
+    const QString& option = statement.option;
+    if (option == QLatin1String("nocount")) {
+        session.noCount = statement.value == QLatin1String("on");
+    } else if (option == QLatin1String("dateformat")) {
+        static const QStringList formats{"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
+        const QString format = statement.value.toLower();
+        if (!formats.contains(format))
+            throw SqlError{
+                2741,
+                QStringLiteral("SET DATEFORMAT date order '%1' is invalid.").arg(statement.value),
+                16, 1, false};
+        session.dateFormat = format;
+    } else if (option == QLatin1String("language")) {
+        const QString language = statement.value.toLower();
+        if (language == QLatin1String("us_english") || language == QLatin1String("english")) {
+            session.language = QStringLiteral("us_english");
+            session.dateFormat = QStringLiteral("mdy");
+        } else if (language == QLatin1String("british")) {
+            session.language = QStringLiteral("British");
+            session.dateFormat = QStringLiteral("dmy");
+        } else {
+            throw SqlError{2741,
+                           QStringLiteral("SET LANGUAGE failed because '%1' is not an official "
+                                          "language name or a language alias on this SQL "
+                                          "Server.")
+                               .arg(statement.value),
+                           16, 1, false};
+        }
+        Outcome o;
+        o.kind = Outcome::Kind::Message;
+        o.message =
+            SqlError{5703, QStringLiteral("Changed language setting to %1.").arg(session.language),
+                     0, 1, false};
+        o.newLanguage = session.language;
+        out.append(o);
+    } else if (option == QLatin1String("identity_insert")) {
+        const auto object = m_catalogue->find(statement.name);
+        QStringList shown = statement.name;
+        shown.removeAll(QString());
+        if (!object || object->type != QLatin1String("U"))
+            throw invalidObjectName(shown.join(u'.'));
+        const auto table = m_catalogue->table(object->objectId);
+        if (!table->identityColumn())
+            throw SqlError{8106,
+                           QStringLiteral("Table '%1' does not have the identity property. Cannot "
+                                          "perform SET operation.")
+                               .arg(shown.join(u'.')),
+                           16, 1, false};
+        if (statement.value == QLatin1String("on")) {
+            if (session.identityInsertObject && session.identityInsertObject != object->objectId)
+                throw SqlError{
+                    8107,
+                    QStringLiteral("IDENTITY_INSERT is already ON for table '%1'. Cannot "
+                                   "perform SET operation for table '%2'.")
+                        .arg(session.identityInsertName,
+                             m_options.database + u'.' + object->schema + u'.' + object->name),
+                    16, 1, false};
+            session.identityInsertObject = object->objectId;
+            session.identityInsertName =
+                m_options.database + u'.' + object->schema + u'.' + object->name;
+        } else if (session.identityInsertObject == object->objectId) {
+            session.identityInsertObject = 0;
+            session.identityInsertName.clear();
+        }
+    } else if (option == QLatin1String("textsize")) {
+        session.textSize = statement.value.toLongLong();
+    } else {
+        static const QStringList known{"ansi_nulls",
+                                       "ansi_padding",
+                                       "ansi_warnings",
+                                       "ansi_null_dflt_on",
+                                       "ansi_null_dflt_off",
+                                       "ansi_defaults",
+                                       "arithabort",
+                                       "arithignore",
+                                       "concat_null_yields_null",
+                                       "quoted_identifier",
+                                       "numeric_roundabort",
+                                       "xact_abort",
+                                       "implicit_transactions",
+                                       "cursor_close_on_commit",
+                                       "lock_timeout",
+                                       "datefirst",
+                                       "rowcount",
+                                       "transaction",
+                                       "deadlock_priority",
+                                       "query_governor_cost_limit",
+                                       "fmtonly",
+                                       "noexec",
+                                       "parseonly",
+                                       "showplan_text",
+                                       "statistics",
+                                       "forceplan",
+                                       "nocount",
+                                       "context_info",
+                                       "fips_flagger",
+                                       "remote_proc_transactions"};
+        const QStringList names =
+            statement.names.isEmpty() ? QStringList{option} : statement.names.first();
+        for (const QString& name : names) {
+            if (!known.contains(name))
+                throw SqlError{195,
+                               QStringLiteral("'%1' is not a recognized SET option.").arg(name), 15,
+                               1, true};
+            if ((name == QLatin1String("rowcount") && statement.value != QLatin1String("0")) ||
+                ((name == QLatin1String("fmtonly") || name == QLatin1String("noexec") ||
+                  name == QLatin1String("parseonly")) &&
+                 statement.value == QLatin1String("on")))
+                throw unsupported(QStringLiteral("SET %1 %2").arg(name.toUpper(), statement.value));
+            session.options.insert(name, statement.value);
+        }
+    }
+}
+
+int Engine::schemaFor(const QStringList& name) const {
+    const QString schema = name.size() >= 2 ? name[name.size() - 2] : QString();
+    if (schema.isEmpty())
+        return 1;
+    const auto id = m_catalogue->schemaId(schema);
+    if (!id)
+        throw SqlError{2760,
+                       QStringLiteral("The specified schema name \"%1\" either does not exist or "
+                                      "you do not have permission to use it.")
+                           .arg(schema),
+                       16, 1, false};
+    return *id;
+}
+
+void Engine::createTable(const Statement& statement) {
+    const int schemaId = schemaFor(statement.name);
+    if (m_catalogue->find(statement.name))
+        throw SqlError{2714,
+                       QStringLiteral("There is already an object named '%1' in the database.")
+                           .arg(statement.name.last()),
+                       16, 6, false};
+    QList<ColumnInfo> columns;
+    QStringList definitions;
+    const ColumnDefinition* identity = nullptr;
+    int columnId = 0;
+    for (const ColumnDefinition& d : statement.columns) {
+        ColumnInfo column;
+        column.columnId = ++columnId;
+        column.name = d.name;
+        column.nullable = d.nullable;
+        QString definition = quoteName(d.name) + u' ';
+        if (!d.computedSql.isEmpty()) {
+            column.type = d.computedType.value_or(SqlType{BaseType::Int, 0, 0, 0});
+            column.userTypeId = column.type.userTypeId();
+            column.computed = true;
+            definition += column.type.sqliteDeclaration() +
+                          QStringLiteral(" generated always as (") + d.computedSql +
+                          QStringLiteral(") virtual");
+        } else {
+            const auto type = m_catalogue->resolveType(d.typeName, d.arg1, d.arg2);
+            if (!type)
+                throw SqlError{
+                    2715,
+                    QStringLiteral("Column, parameter, or variable #%1: Cannot find data "
+                                   "type %2.")
+                        .arg(columnId)
+                        .arg(d.typeName),
+                    16, 6, false};
+            column.type = type->type;
+            column.userTypeId = type->userTypeId;
+            column.identity = d.identity;
+            if (d.identity) {
+                if (identity)
+                    throw SqlError{2744,
+                                   QStringLiteral("Multiple identity columns specified for table "
+                                                  "'%1'. Only one identity column per table is "
+                                                  "allowed.")
+                                       .arg(statement.name.last()),
+                                   16, 2, false};
+                identity = &d;
+            }
+            definition += column.type.sqliteDeclaration();
+            if (column.type.isText())
+                definition += QStringLiteral(" collate tsql");
+            if (!d.nullable && column.type.base != BaseType::Timestamp)
+                definition += QStringLiteral(" not null");
+            if (!d.defaultSql.isEmpty())
+                definition += QStringLiteral(" default (tsql_store('%1', %2))")
+                                  .arg(column.type.declaration(), d.defaultSql);
+        }
+        columns.append(column);
+        definitions.append(definition);
+    }
+    if (!statement.primaryKey.isEmpty()) {
+        QStringList keys;
+        for (const QString& k : statement.primaryKey)
+            keys.append(quoteName(k));
+        definitions.append(QStringLiteral("unique (%1)").arg(keys.join(QStringLiteral(", "))));
+    }
+    const int objectId =
+        m_catalogue->createObject(statement.name.last(), schemaId, QStringLiteral("U"), 0);
+    const QString sqliteName = QStringLiteral("t%1").arg(objectId);
+    const QString error =
+        sqliteExec(m_db, QStringLiteral("create table %1 (%2)")
+                             .arg(quoteName(sqliteName), definitions.join(QStringLiteral(", "))));
+    if (!error.isEmpty()) {
+        m_catalogue->dropObject(objectId);
+        throwSqliteError(error, statement);
+    }
+    m_catalogue->setSqliteName(objectId, sqliteName);
+    for (const ColumnInfo& column : columns)
+        m_catalogue->addColumn(objectId, column);
+    if (identity)
+        m_catalogue->setIdentity(
+            objectId, IdentityState{identity->seed, identity->increment, identity->seed, false});
+    // The constraint objects a real table brings along.
+    if (!statement.primaryKey.isEmpty()) {
+        const QString name = statement.constraintName.isEmpty()
+                                 ? QStringLiteral("PK__%1__%2")
+                                       .arg(statement.name.last().left(16))
+                                       .arg(objectId, 8, 16, QLatin1Char('0'))
+                                       .toUpper()
+                                 : statement.constraintName;
+        m_catalogue->createObject(name, schemaId, QStringLiteral("PK"), objectId);
+    }
+    for (const ColumnDefinition& d : statement.columns)
+        if (!d.defaultSql.isEmpty())
+            m_catalogue->createObject(
+                QStringLiteral("DF__%1__%2").arg(statement.name.last().left(9), d.name.left(5)),
+                schemaId, QStringLiteral("D"), objectId);
+}
+
+void Engine::createModule(const Statement& statement) {
+    const int schemaId = schemaFor(statement.name);
+    auto existing = m_catalogue->find(statement.name);
+    QStringList shown = statement.name;
+    shown.removeAll(QString());
+    int parentId = 0;
+    if (statement.moduleType == QLatin1String("TR")) {
+        const auto parent = m_catalogue->find(statement.parentName);
+        if (!parent || (parent->type != QLatin1String("U") && parent->type != QLatin1String("V")))
+            throw invalidObjectName(statement.parentName.join(u'.'));
+        parentId = parent->objectId;
+    }
+    int objectId = 0;
+    if (statement.isAlter) {
+        if (!existing)
+            throw invalidObjectName(shown.join(u'.'));
+        objectId = existing->objectId;
+    } else if (existing &&
+               !(statement.moduleType == QLatin1String("P") && statement.procedureNumber > 1 &&
+                 existing->type == QLatin1String("P"))) {
+        throw SqlError{2714,
+                       QStringLiteral("There is already an object named '%1' in the database.")
+                           .arg(statement.name.last()),
+                       16, 3, false};
+    } else if (existing) {
+        objectId = existing->objectId;
+    } else {
+        objectId = m_catalogue->createObject(statement.name.last(), schemaId, statement.moduleType,
+                                             parentId);
+    }
+    // An encrypted module keeps no readable text, as on the real server.
+    m_catalogue->setModule(objectId, statement.procedureNumber,
+                           statement.encrypted ? std::nullopt
+                                               : std::optional<QString>(statement.definition),
+                           statement.encrypted);
+    if (statement.moduleType == QLatin1String("V")) {
+        const QString sqliteName = QStringLiteral("v%1").arg(objectId);
+        sqliteExec(m_db, QStringLiteral("drop view if exists %1").arg(quoteName(sqliteName)));
+        if (!statement.viewSql.isEmpty() &&
+            sqliteExec(m_db, QStringLiteral("create view %1 as %2")
+                                 .arg(quoteName(sqliteName), statement.viewSql))
+                .isEmpty())
+            m_catalogue->setSqliteName(objectId, sqliteName);
+        else
+            m_catalogue->setSqliteName(objectId, QString());
+    }
+}
+
+void Engine::drop(const Statement& statement) {
+    for (const QStringList& name : statement.names) {
+        QStringList shown = name;
+        shown.removeAll(QString());
+        const QString& kind = statement.dropType;
+        if (kind == QLatin1String("type")) {
+            const auto type = m_catalogue->resolveType(name.last(), -2, -2);
+            if (!type || type->userTypeId <= 256)
+                throw SqlError{218,
+                               QStringLiteral("Could not find the type '%1'. Either it does not "
+                                              "exist or you do not have the necessary "
+                                              "permission.")
+                                   .arg(shown.join(u'.')),
+                               16, 1, false};
+            sqliteExec(m_db, QStringLiteral("delete from qx_types where user_type_id = ?"),
+                       {type->userTypeId});
+            continue;
+        }
+        if (kind == QLatin1String("schema")) {
+            const auto id = m_catalogue->schemaId(name.last());
+            if (id)
+                sqliteExec(m_db, QStringLiteral("delete from qx_schemas where schema_id = ?"),
+                           {*id});
+            continue;
+        }
+        static const QHash<QString, QString> types = {
+            {"table", "U"}, {"proc", "P"}, {"view", "V"}, {"trigger", "TR"}, {"function", "FN"}};
+        const auto object = m_catalogue->find(name);
+        const QString wanted = types.value(kind);
+        const bool matches =
+            object && (object->type == wanted ||
+                       (wanted == QLatin1String("FN") && (object->type == QLatin1String("IF") ||
+                                                          object->type == QLatin1String("TF"))));
+        if (!matches)
+            throw SqlError{
+                3701,
+                QStringLiteral("Cannot drop the %1 '%2', because it does not exist or "
+                               "you do not have permission.")
+                    .arg(kind == QLatin1String("proc") ? QStringLiteral("procedure") : kind,
+                         shown.join(u'.')),
+                11, 5, false};
+        for (int child : m_catalogue->objectsWithParent(object->objectId))
+            m_catalogue->dropObject(child);
+        if (!object->sqliteName.isEmpty())
+            sqliteExec(m_db, QStringLiteral("drop %1 if exists %2")
+                                 .arg(object->type == QLatin1String("V") ? QStringLiteral("view")
+                                                                         : QStringLiteral("table"),
+                                      quoteName(object->sqliteName)));
+        m_catalogue->dropObject(object->objectId);
+    }
+}
+
+void Engine::truncate(const Statement& statement) {
+    const auto object = m_catalogue->find(statement.name);
+    QStringList shown = statement.name;
+    shown.removeAll(QString());
+    if (!object || object->type != QLatin1String("U"))
+        throw SqlError{4701,
+                       QStringLiteral("Cannot find the object \"%1\" because it does not exist or "
+                                      "you do not have permissions.")
+                           .arg(shown.join(u'.')),
+                       16, 1, false};
+    sqliteExec(m_db, QStringLiteral("delete from %1").arg(quoteName(object->sqliteName)));
+    if (auto state = m_catalogue->identity(object->objectId)) {
+        state->current = state->seed;
+        state->used = false;
+        m_catalogue->setIdentity(object->objectId, *state);
+    }
+}
+
+// DBCC CHECKIDENT as documented: RESEED with a value sets the current value
+// (used as is by the next insert when the table never had a row since it was
+// created or truncated); RESEED alone and no option raise it to the column's
+// maximum; NORESEED only reports.
+void Engine::checkIdent(const Statement& statement, QList<Outcome>& out) {
+    const auto object = m_catalogue->find(statement.name);
+    QStringList shown = statement.name;
+    shown.removeAll(QString());
+    if (!object || object->type != QLatin1String("U"))
+        throw SqlError{2501,
+                       QStringLiteral("Cannot find a table or object with the name \"%1\". Check "
+                                      "the system catalog.")
+                           .arg(shown.join(u'.')),
+                       16, 1, false};
+    const auto table = m_catalogue->table(object->objectId);
+    const ColumnInfo* column = table->identityColumn();
+    auto state = m_catalogue->identity(object->objectId);
+    if (!column || !state)
+        throw SqlError{
+            7997, QStringLiteral("'%1' does not contain an identity column.").arg(object->name), 16,
+            1, false};
+    const QVariant maximum =
+        sqliteScalar(m_db, QStringLiteral("select max(%1) from %2")
+                               .arg(quoteName(column->name), quoteName(object->sqliteName)));
+    const QString before = state->used || statement.hasValue ? QString::number(state->current)
+                                                             : QStringLiteral("NULL");
+    QString message;
+    if (statement.option == QLatin1String("reseed") && statement.hasValue) {
+        message = QStringLiteral("Checking identity information: current identity value '%1'.")
+                      .arg(state->used ? QString::number(state->current) : QStringLiteral("NULL"));
+        state->current = statement.number;
+    } else {
+        if (statement.option != QLatin1String("noreseed") && maximum.isValid() &&
+            !maximum.isNull() && (!state->used || maximum.toLongLong() > state->current)) {
+            state->current = maximum.toLongLong();
+            state->used = true;
+        }
+        message = QStringLiteral("Checking identity information: current identity value '%1', "
+                                 "current column value '%2'.")
+                      .arg(before, maximum.isNull() ? QStringLiteral("NULL") : maximum.toString());
+    }
+    m_catalogue->setIdentity(object->objectId, *state);
+    if (statement.value == QLatin1String("no_infomsgs"))
+        return;
+    for (const QString& text :
+         {message, QStringLiteral("DBCC execution completed. If DBCC printed error messages, "
+                                  "contact your system administrator.")}) {
+        Outcome o;
+        o.kind = Outcome::Kind::Message;
+        o.message = SqlError{text == message ? 7998 : 2528, text, 0, 1, false};
+        out.append(o);
+    }
+}
+
+} // namespace quarvex::standin

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "Catalogue.h"
+#include "Session.h"
+#include "SqlError.h"
+#include "SqlType.h"
+#include "Statement.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+struct sqlite3;
+
+namespace quarvex::standin {
+
+struct ResultColumn {
+    QString name;
+    SqlType type;
+};
+
+// What one statement of a batch produced, in the order the client sees it.
+struct Outcome {
+    enum class Kind { Rows, Done, Message };
+    Kind kind = Kind::Done;
+    QList<ResultColumn> columns; // Rows
+    QList<QVariantList> rows;    // Rows: SQLite values (qint64, double, QString, QByteArray)
+    qint64 count = 0;            // Rows, Done
+    bool hasCount = false;
+    int command = 0xC1; // TDS's current-command code of the DONE token
+    SqlError message;   // Message
+    bool isError = false;
+    int line = 1;
+    QString newLanguage; // SET LANGUAGE: the client is told
+};
+
+struct EngineOptions {
+    QString database = QStringLiteral("Northwind");
+    QString version = QStringLiteral("9.00.1399");
+    QString serverName = QStringLiteral("QUARVEX-STANDIN");
+};
+
+// One database: SQLite in memory, its catalogue, and the T-SQL it runs.
+// Single-threaded; each batch runs to its end before the next.
+class Engine {
+public:
+    explicit Engine(const EngineOptions& options);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    QString startError() const { return m_startError; }
+    const EngineOptions& options() const { return m_options; }
+    int majorVersion() const;
+    QString versionText() const; // @@VERSION
+
+    QList<Outcome> executeBatch(Session& session, const QString& batch);
+    // Runs a script of GO-separated batches; returns the first error's text.
+    QString runScript(Session& session, const QString& script);
+
+    // For the SQL functions.
+    Session* currentSession() const { return m_current; }
+    Catalogue& catalogue() { return *m_catalogue; }
+    QByteArray nextRowVersion();
+    sqlite3* db() const { return m_db; }
+
+private:
+    void execute(Session& session, const Statement& statement, QList<Outcome>& out);
+    void runQuery(const Statement& statement, QList<Outcome>& out);
+    void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
+    void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
+    void createTable(const Statement& statement);
+    void createModule(const Statement& statement);
+    void drop(const Statement& statement);
+    void truncate(const Statement& statement);
+    void checkIdent(const Statement& statement, QList<Outcome>& out);
+    int schemaFor(const QStringList& name) const;
+    [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;
+
+    EngineOptions m_options;
+    sqlite3* m_db = nullptr;
+    std::unique_ptr<Catalogue> m_catalogue;
+    Session* m_current = nullptr;
+    quint64 m_rowVersion = 2000;
+    QString m_startError;
+};
+
+} // namespace quarvex::standin

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+namespace quarvex::standin {
+
+// What one connection has set: the options its statements run under.
+struct Session {
+    int spid = 51;
+    QString login;
+    QString hostName;
+    QString dateFormat = QStringLiteral("mdy");
+    QString language = QStringLiteral("us_english");
+    bool noCount = false;
+    int identityInsertObject = 0;
+    QString identityInsertName;
+    qint64 rowCount = 0;
+    qint64 lastIdentity = -1; // -1: none yet (@@IDENTITY is NULL)
+    qint64 textSize = 4096;
+    QHash<QString, QString> options; // SET options accepted without effect
+};
+
+} // namespace quarvex::standin

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "SqlType.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace quarvex::standin {
+
+using TypeHint = std::optional<SqlType>;
+
+// A column of CREATE TABLE as written; its type is resolved on execution,
+// since alias types may come from the same batch.
+struct ColumnDefinition {
+    QString name;
+    QString typeName;
+    int arg1 = -2;
+    int arg2 = -2;
+    bool nullable = true;
+    bool identity = false;
+    qint64 seed = 1;
+    qint64 increment = 1;
+    QString computedSql; // translated expression of a computed column
+    TypeHint computedType;
+    QString defaultSql; // translated default expression
+    bool primaryKey = false;
+    bool unique = false;
+};
+
+// One translated T-SQL statement, ready for the engine.
+struct Statement {
+    enum class Kind {
+        Query,       // sql returns rows
+        Modify,      // sql changes rows: verb says insert, update or delete
+        Print,       // sql is a select of one value
+        SetOption,   // option, value, name
+        CreateTable, // name, columns, keys
+        CreateType,  // name, columns[0] holds the base type
+        CreateSchema,
+        CreateModule, // name, moduleType, definition, ...
+        Drop,         // dropType, names
+        Truncate,
+        CheckIdent,
+        Use,
+        Unsupported, // what
+    };
+    Kind kind = Kind::Query;
+    int line = 1;
+    QString sql;
+    QList<TypeHint> hints; // per result column, when the query's select list tells
+    QString verb;
+    int objectId = 0;
+    QStringList name;
+    QList<QStringList> names;
+    QString option;
+    QString value;
+    bool hasValue = false;
+    qint64 number = 0;
+    QList<ColumnDefinition> columns;
+    QStringList primaryKey;
+    QString constraintName;
+    // CREATE/ALTER of a procedure, view, trigger or function.
+    QString moduleType; // P, V, TR, FN, IF, TF
+    bool isAlter = false;
+    bool encrypted = false;
+    int procedureNumber = 1;
+    QStringList parentName;
+    QString definition;
+    QString viewSql; // the view's select, translated; empty when it could not be
+    QString dropType;
+    QString what;
+};
+
+} // namespace quarvex::standin

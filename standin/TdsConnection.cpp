@@ -1,0 +1,239 @@
+#include "TdsConnection.h"
+
+#include "BatchLog.h"
+#include "Engine.h"
+#include "TdsTokens.h"
+
+#include <QTcpSocket>
+
+namespace quarvex::standin {
+
+namespace {
+
+// The TDS version the server answers with: the client's, but no newer than
+// the one the reported server version spoke (2000: 7.1, 2005: 7.2).
+quint32 negotiatedVersion(quint32 client, int majorVersion) {
+    const quint32 cap = majorVersion >= 10  ? 0x74000004u
+                        : majorVersion == 9 ? 0x72090002u
+                                            : 0x71000001u;
+    const quint32 wanted = client < 0x71000001u ? 0x71000001u : client;
+    return (wanted >> 24) > (cap >> 24) ? cap : wanted;
+}
+
+} // namespace
+
+TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPolicy& policy,
+                             BatchLog* log, int spid, QObject* parent)
+    : QObject(parent)
+    , m_socket(socket)
+    , m_engine(engine)
+    , m_policy(policy)
+    , m_log(log) {
+    m_session.spid = spid;
+    socket->setParent(this);
+    connect(socket, &QTcpSocket::readyRead, this, &TdsConnection::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+}
+
+void TdsConnection::onReadyRead() {
+    m_buffer.append(m_socket->readAll());
+    while (m_buffer.size() >= 8) {
+        const int length = quint8(m_buffer[2]) << 8 | quint8(m_buffer[3]);
+        if (length < 8) {
+            m_socket->abort();
+            return;
+        }
+        if (m_buffer.size() < length)
+            return;
+        const int type = quint8(m_buffer[0]);
+        const bool last = quint8(m_buffer[1]) & 0x01;
+        m_message.append(m_buffer.mid(8, length - 8));
+        m_buffer.remove(0, length);
+        if (!last)
+            continue;
+        const QByteArray message = m_message;
+        m_message.clear();
+        handleMessage(type, message);
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            return;
+    }
+}
+
+void TdsConnection::handleMessage(int type, const QByteArray& payload) {
+    if (type == TdsPrelogin) {
+        send(TdsReply, preloginReply(m_engine->options().version));
+        return;
+    }
+    if (type == TdsLogin7) {
+        handleLogin(payload);
+        return;
+    }
+    if (!m_loggedIn) {
+        m_socket->abort();
+        return;
+    }
+    TdsTokens tokens(m_tdsVersion);
+    TdsWriter w;
+    switch (type) {
+    case TdsSqlBatch:
+        handleBatch(payload);
+        return;
+    case TdsAttention:
+        // Batches run to their end before the next message is read, so an
+        // attention only needs its acknowledgement.
+        tokens.done(w, DoneAttention, 0, 0);
+        send(TdsReply, w.data());
+        return;
+    default:
+        tokens.message(w,
+                       SqlError{50000,
+                                QStringLiteral("The stand-in does not support TDS message type %1 "
+                                               "(only SQL batches).")
+                                    .arg(type),
+                                16, 1, true},
+                       true, m_engine->options().serverName, 1);
+        tokens.done(w, DoneError, 0, 0);
+        send(TdsReply, w.data());
+    }
+}
+
+void TdsConnection::refuseLogin(int number, const QString& text, int severity,
+                                bool thenLoginFailed) {
+    TdsTokens tokens(m_tdsVersion);
+    TdsWriter w;
+    tokens.message(w, SqlError{number, text, severity, 1, true}, true,
+                   m_engine->options().serverName, 1);
+    if (thenLoginFailed)
+        tokens.message(w,
+                       SqlError{18456,
+                                QStringLiteral("Login failed for user '%1'.").arg(m_session.login),
+                                14, 1, true},
+                       true, m_engine->options().serverName, 1);
+    tokens.done(w, DoneError, 0, 0);
+    send(TdsReply, w.data());
+    m_socket->flush();
+    m_socket->disconnectFromHost();
+}
+
+void TdsConnection::handleLogin(const QByteArray& payload) {
+    const auto request = parseLogin7(payload);
+    if (!request) {
+        m_socket->abort();
+        return;
+    }
+    m_tdsVersion = negotiatedVersion(request->tdsVersion, m_engine->majorVersion());
+    m_packetSize = qBound(512, request->packetSize == 0 ? 4096 : request->packetSize, 32767);
+    m_session.login = request->userName;
+    m_session.hostName = request->hostName;
+    if (!m_policy.login.isEmpty() &&
+        (request->userName != m_policy.login || request->password != m_policy.password)) {
+        refuseLogin(18456, QStringLiteral("Login failed for user '%1'.").arg(request->userName), 14,
+                    false);
+        return;
+    }
+    const QString database = m_engine->options().database;
+    if (!request->database.isEmpty() &&
+        request->database.compare(database, Qt::CaseInsensitive) != 0) {
+        refuseLogin(4060,
+                    QStringLiteral("Cannot open database \"%1\" requested by the login. The login "
+                                   "failed.")
+                        .arg(request->database),
+                    11, true);
+        return;
+    }
+    m_loggedIn = true;
+    TdsTokens tokens(m_tdsVersion);
+    TdsWriter w;
+    const QString server = m_engine->options().serverName;
+    tokens.envChange(w, 1, database, QStringLiteral("master"));
+    tokens.message(w,
+                   SqlError{5701, QStringLiteral("Changed database context to '%1'.").arg(database),
+                            0, 2, false},
+                   false, server, 1);
+    tokens.collationChange(w);
+    tokens.envChange(w, 2, QStringLiteral("us_english"), QString());
+    tokens.message(
+        w, SqlError{5703, QStringLiteral("Changed language setting to us_english."), 0, 1, false},
+        false, server, 1);
+    tokens.loginAck(w, m_engine->options().version);
+    tokens.envChange(w, 4, QString::number(m_packetSize), QString::number(m_packetSize));
+    tokens.done(w, DoneFinal, 0, 0);
+    send(TdsReply, w.data());
+}
+
+void TdsConnection::handleBatch(const QByteArray& payload) {
+    QByteArray data = payload;
+    TdsTokens tokens(m_tdsVersion);
+    if (tokens.isTds72() && data.size() >= 4) {
+        // ALL_HEADERS: its total length comes first.
+        const quint32 total = quint8(data[0]) | quint8(data[1]) << 8 | quint8(data[2]) << 16 |
+                              quint32(quint8(data[3])) << 24;
+        data.remove(0, qMin<qsizetype>(total, data.size()));
+    }
+    const QString batch =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(data.constData()), data.size() / 2);
+    if (m_log)
+        m_log->record(m_session.spid, batch);
+    const QList<Outcome> outcomes = m_engine->executeBatch(m_session, batch);
+    TdsWriter w;
+    const QString server = m_engine->options().serverName;
+    int lastDone = -1;
+    bool anyError = false;
+    for (const Outcome& o : outcomes) {
+        switch (o.kind) {
+        case Outcome::Kind::Rows:
+            tokens.columnMetadata(w, o.columns);
+            for (const QVariantList& row : o.rows)
+                tokens.row(w, o.columns, row);
+            lastDone = w.size();
+            tokens.done(w, DoneMore | DoneCount, o.command, o.count);
+            break;
+        case Outcome::Kind::Done:
+            lastDone = w.size();
+            tokens.done(w, DoneMore | (o.hasCount ? DoneCount : 0), o.command, o.count);
+            break;
+        case Outcome::Kind::Message:
+            tokens.message(w, o.message, o.isError, server, o.line);
+            if (!o.newLanguage.isEmpty())
+                tokens.envChange(w, 2, o.newLanguage, QString());
+            if (o.isError) {
+                anyError = true;
+                lastDone = w.size();
+                tokens.done(w, DoneMore | DoneError, 0, 0);
+            }
+            break;
+        }
+    }
+    QByteArray bytes = w.data();
+    if (lastDone >= 0 && lastDone + (tokens.isTds72() ? 13 : 9) == bytes.size()) {
+        bytes[lastDone + 1] = char(quint8(bytes[lastDone + 1]) & ~DoneMore);
+    } else {
+        TdsWriter final;
+        tokens.done(final, anyError ? DoneError : DoneFinal, 0, 0);
+        bytes.append(final.data());
+    }
+    send(TdsReply, bytes);
+}
+
+void TdsConnection::send(int type, const QByteArray& payload) {
+    const int room = m_packetSize - 8;
+    qsizetype at = 0;
+    int packetId = 1;
+    do {
+        const qsizetype size = qMin<qsizetype>(room, payload.size() - at);
+        const bool last = at + size >= payload.size();
+        QByteArray header(8, '\0');
+        header[0] = char(type);
+        header[1] = char(last ? 0x01 : 0x00);
+        header[2] = char(((size + 8) >> 8) & 0xFF);
+        header[3] = char((size + 8) & 0xFF);
+        header[4] = char((m_session.spid >> 8) & 0xFF);
+        header[5] = char(m_session.spid & 0xFF);
+        header[6] = char(packetId++ & 0xFF);
+        m_socket->write(header);
+        m_socket->write(payload.constData() + at, size);
+        at += size;
+    } while (at < payload.size());
+}
+
+} // namespace quarvex::standin

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace quarvex::standin {
+
+// TDS message types a client sends and the server's reply type.
+enum TdsMessageType {
+    TdsSqlBatch = 0x01,
+    TdsRpc = 0x03,
+    TdsReply = 0x04,
+    TdsAttention = 0x06,
+    TdsLogin7 = 0x10,
+    TdsPrelogin = 0x12,
+};
+
+// The PRELOGIN answer: the server's version, and encryption not supported,
+// so that the whole session runs in the clear.
+QByteArray preloginReply(const QString& version);
+
+struct LoginRequest {
+    quint32 tdsVersion = 0; // as the client sent it, e.g. 0x74000004
+    int packetSize = 4096;
+    QString hostName;
+    QString userName;
+    QString password;
+    QString appName;
+    QString serverName;
+    QString language;
+    QString database;
+};
+
+// Reads a LOGIN7 message; nullopt when it is malformed.
+std::optional<LoginRequest> parseLogin7(const QByteArray& payload);
+
+// The password as LOGIN7 scrambles it: nibbles swapped, then XOR 0xA5.
+QByteArray scramblePassword(const QString& password);
+
+} // namespace quarvex::standin

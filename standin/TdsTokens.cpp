@@ -1,0 +1,410 @@
+#include "TdsTokens.h"
+
+#include "CodePage1252.h"
+#include "DateTimeText.h"
+#include "ExactDecimal.h"
+#include "ValueConversion.h"
+
+#include <QUuid>
+#include <cmath>
+#include <cstring>
+
+namespace quarvex::standin {
+
+namespace {
+
+enum WireType {
+    GuidType = 0x24,
+    IntN = 0x26,
+    BitN = 0x68,
+    DecimalN = 0x6A,
+    NumericN = 0x6C,
+    FloatN = 0x6D,
+    MoneyN = 0x6E,
+    DateTimeN = 0x6F,
+    ImageType = 0x22,
+    TextType = 0x23,
+    NTextType = 0x63,
+    BigVarBinary = 0xA5,
+    BigVarChar = 0xA7,
+    BigBinary = 0xAD,
+    BigChar = 0xAF,
+    NVarChar = 0xE7,
+    NChar = 0xEF,
+};
+
+int decimalBytes(int precision) {
+    return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
+}
+
+// max types have no wire form before TDS 7.2 and the stand-in sends them as
+// the old LOB types in every version.
+int wireTypeOf(const SqlType& t) {
+    switch (t.base) {
+    case BaseType::Int:
+    case BaseType::SmallInt:
+    case BaseType::TinyInt:
+    case BaseType::BigInt:
+        return IntN;
+    case BaseType::Bit:
+        return BitN;
+    case BaseType::Real:
+    case BaseType::Float:
+        return FloatN;
+    case BaseType::Decimal:
+        return DecimalN;
+    case BaseType::Numeric:
+        return NumericN;
+    case BaseType::Money:
+    case BaseType::SmallMoney:
+        return MoneyN;
+    case BaseType::DateTime:
+    case BaseType::SmallDateTime:
+        return DateTimeN;
+    case BaseType::UniqueIdentifier:
+        return GuidType;
+    case BaseType::Char:
+        return BigChar;
+    case BaseType::VarChar:
+        return t.isMax() ? TextType : BigVarChar;
+    case BaseType::Text:
+        return TextType;
+    case BaseType::NChar:
+        return NChar;
+    case BaseType::NVarChar:
+        return t.isMax() ? NTextType : NVarChar;
+    case BaseType::SysName:
+        return NVarChar;
+    case BaseType::NText:
+    case BaseType::Xml:
+        return NTextType;
+    case BaseType::Binary:
+    case BaseType::Timestamp:
+        return BigBinary;
+    case BaseType::VarBinary:
+        return t.isMax() ? ImageType : BigVarBinary;
+    case BaseType::Image:
+        return ImageType;
+    }
+    return IntN;
+}
+
+int fixedSize(const SqlType& t) {
+    switch (t.base) {
+    case BaseType::TinyInt:
+    case BaseType::Bit:
+        return 1;
+    case BaseType::SmallInt:
+        return 2;
+    case BaseType::Int:
+    case BaseType::Real:
+    case BaseType::SmallMoney:
+    case BaseType::SmallDateTime:
+        return 4;
+    default:
+        return 8;
+    }
+}
+
+QByteArray guidBytes(const QString& text) {
+    const QByteArray rfc = QUuid::fromString(text).toRfc4122();
+    return QByteArray() + rfc[3] + rfc[2] + rfc[1] + rfc[0] + rfc[5] + rfc[4] + rfc[7] + rfc[6] +
+           rfc.mid(8);
+}
+
+QByteArray textBytes(const SqlType& t, const QVariant& v) {
+    QString text;
+    if (v.typeId() == QMetaType::Double)
+        text = shortestDouble(v.toDouble());
+    else if (v.typeId() == QMetaType::QByteArray && !t.isUnicode())
+        return v.toByteArray();
+    else
+        text = v.toString();
+    if (t.isUnicode())
+        return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return toCodePage1252(text);
+}
+
+} // namespace
+
+QByteArray defaultCollation() {
+    return QByteArray::fromHex("0904d00034");
+}
+
+void TdsTokens::loginAck(TdsWriter& w, const QString& version) const {
+    const QStringList parts = version.split(u'.');
+    const QString program = QStringLiteral("Microsoft SQL Server");
+    w.u8(0xAD);
+    w.u16(1 + 4 + 1 + 2 * int(program.size()) + 4);
+    w.u8(1);
+    w.u8(int(m_version >> 24));
+    w.u8(int(m_version >> 16));
+    w.u8(int(m_version >> 8));
+    w.u8(int(m_version));
+    w.bVarchar(program);
+    w.u8(parts.value(0).toInt());
+    w.u8(parts.value(1).toInt());
+    w.u16be(parts.value(2).toInt());
+}
+
+void TdsTokens::envChange(TdsWriter& w, int type, const QString& newValue,
+                          const QString& oldValue) const {
+    w.u8(0xE3);
+    w.u16(1 + 1 + 2 * int(newValue.size()) + 1 + 2 * int(oldValue.size()));
+    w.u8(type);
+    w.bVarchar(newValue);
+    w.bVarchar(oldValue);
+}
+
+void TdsTokens::collationChange(TdsWriter& w) const {
+    const QByteArray collation = defaultCollation();
+    w.u8(0xE3);
+    w.u16(1 + 1 + int(collation.size()) + 1);
+    w.u8(7);
+    w.u8(int(collation.size()));
+    w.bytes(collation);
+    w.u8(0);
+}
+
+void TdsTokens::message(TdsWriter& w, const SqlError& m, bool isError, const QString& server,
+                        int line) const {
+    const int lineSize = isTds72() ? 4 : 2;
+    w.u8(isError ? 0xAA : 0xAB);
+    w.u16(4 + 1 + 1 + 2 + 2 * int(m.message.size()) + 1 + 2 * int(server.size()) + 1 + lineSize);
+    w.u32(quint32(m.number));
+    w.u8(m.state);
+    w.u8(m.severity);
+    w.usVarchar(m.message);
+    w.bVarchar(server);
+    w.bVarchar(QString());
+    if (isTds72())
+        w.u32(quint32(line));
+    else
+        w.u16(line);
+}
+
+void TdsTokens::done(TdsWriter& w, int status, int command, qint64 count) const {
+    w.u8(0xFD);
+    w.u16(status);
+    w.u16(command);
+    if (isTds72())
+        w.u64(quint64(count));
+    else
+        w.u32(quint32(count));
+}
+
+void TdsTokens::columnMetadata(TdsWriter& w, const QList<ResultColumn>& columns) const {
+    w.u8(0x81);
+    w.u16(int(columns.size()));
+    for (const ResultColumn& c : columns) {
+        const SqlType& t = c.type;
+        const int userType = t.base == BaseType::Timestamp ? 0x50 : 0;
+        if (isTds72())
+            w.u32(quint32(userType));
+        else
+            w.u16(userType);
+        w.u16(0x0001 | 0x0008); // nullable, read/write unknown
+        const int wire = wireTypeOf(t);
+        w.u8(wire);
+        switch (wire) {
+        case IntN:
+        case FloatN:
+        case MoneyN:
+        case DateTimeN:
+            w.u8(fixedSize(t));
+            break;
+        case BitN:
+            w.u8(1);
+            break;
+        case GuidType:
+            w.u8(16);
+            break;
+        case DecimalN:
+        case NumericN:
+            w.u8(decimalBytes(t.precision));
+            w.u8(t.precision);
+            w.u8(t.scale);
+            break;
+        case BigChar:
+        case BigVarChar:
+            w.u16(t.length);
+            w.bytes(defaultCollation());
+            break;
+        case NChar:
+        case NVarChar:
+            w.u16(t.base == BaseType::SysName ? 256 : 2 * t.length);
+            w.bytes(defaultCollation());
+            break;
+        case BigBinary:
+        case BigVarBinary:
+            w.u16(t.base == BaseType::Timestamp ? 8 : t.length);
+            break;
+        case TextType:
+        case NTextType:
+        case ImageType:
+            w.u32(wire == NTextType ? 0x7FFFFFFE : 0x7FFFFFFF);
+            if (wire != ImageType)
+                w.bytes(defaultCollation());
+            if (isTds72()) {
+                w.u8(1);
+                w.usVarchar(QStringLiteral("t"));
+            } else {
+                w.usVarchar(QStringLiteral("t"));
+            }
+            break;
+        }
+        w.bVarchar(c.name);
+    }
+}
+
+void TdsTokens::row(TdsWriter& w, const QList<ResultColumn>& columns,
+                    const QVariantList& values) const {
+    w.u8(0xD1);
+    for (int i = 0; i < columns.size(); ++i) {
+        const SqlType& t = columns[i].type;
+        const QVariant& v = values[i];
+        const bool null = v.isNull() || !v.isValid();
+        const int wire = wireTypeOf(t);
+        switch (wire) {
+        case IntN:
+        case BitN: {
+            if (null) {
+                w.u8(0);
+                break;
+            }
+            const int size = wire == BitN ? 1 : fixedSize(t);
+            qint64 n = 0;
+            if (v.typeId() == QMetaType::Double)
+                n = qint64(v.toDouble());
+            else if (v.typeId() == QMetaType::QString)
+                n = v.toString().trimmed().section(u'.', 0, 0).toLongLong();
+            else
+                n = v.toLongLong();
+            if (wire == BitN)
+                n = n != 0;
+            w.u8(size);
+            for (int k = 0; k < size; ++k)
+                w.u8(int((quint64(n) >> (8 * k)) & 0xFF));
+            break;
+        }
+        case FloatN: {
+            if (null) {
+                w.u8(0);
+                break;
+            }
+            const double d = v.typeId() == QMetaType::QString
+                                 ? readDouble(v.toString()).value_or(0.0)
+                                 : v.toDouble();
+            if (t.base == BaseType::Real) {
+                const float f = float(d);
+                quint32 bits = 0;
+                std::memcpy(&bits, &f, 4);
+                w.u8(4);
+                w.u32(bits);
+            } else {
+                quint64 bits = 0;
+                std::memcpy(&bits, &d, 8);
+                w.u8(8);
+                w.u64(bits);
+            }
+            break;
+        }
+        case DecimalN:
+        case NumericN: {
+            const auto scaled = null ? std::nullopt : scaledDecimal(exactText(v, t.scale), t.scale);
+            if (!scaled) {
+                w.u8(0);
+                break;
+            }
+            const int size = decimalBytes(t.precision);
+            w.u8(size);
+            w.u8(scaled->negative ? 0 : 1);
+            for (int k = 0; k < size - 1; ++k)
+                w.u8(int((scaled->magnitude >> (8 * k)) & 0xFF));
+            break;
+        }
+        case MoneyN: {
+            const auto scaled = null ? std::nullopt : scaledDecimal(exactText(v, 4), 4);
+            if (!scaled) {
+                w.u8(0);
+                break;
+            }
+            const qint64 n =
+                scaled->negative ? -qint64(scaled->magnitude) : qint64(scaled->magnitude);
+            if (t.base == BaseType::SmallMoney) {
+                w.u8(4);
+                w.u32(quint32(qint32(n)));
+            } else {
+                w.u8(8);
+                w.u32(quint32(quint64(n) >> 32));
+                w.u32(quint32(quint64(n) & 0xFFFFFFFFu));
+            }
+            break;
+        }
+        case DateTimeN: {
+            const auto ticks = null ? std::nullopt : fromStoredDateTime(v.toString());
+            if (!ticks) {
+                w.u8(0);
+                break;
+            }
+            if (t.base == BaseType::SmallDateTime) {
+                w.u8(4);
+                w.u16(int(ticks->days));
+                w.u16(int(ticks->ticks / (60 * 300)));
+            } else {
+                w.u8(8);
+                w.u32(quint32(qint32(ticks->days)));
+                w.u32(quint32(ticks->ticks));
+            }
+            break;
+        }
+        case GuidType:
+            if (null || QUuid::fromString(v.toString()).isNull()) {
+                w.u8(0);
+            } else {
+                w.u8(16);
+                w.bytes(guidBytes(v.toString()));
+            }
+            break;
+        case BigChar:
+        case BigVarChar:
+        case NChar:
+        case NVarChar:
+        case BigBinary:
+        case BigVarBinary: {
+            if (null) {
+                w.u16(0xFFFF);
+                break;
+            }
+            const QByteArray bytes =
+                (wire == BigBinary || wire == BigVarBinary)
+                    ? (v.typeId() == QMetaType::QByteArray ? v.toByteArray()
+                                                           : toCodePage1252(v.toString()))
+                    : textBytes(t, v);
+            w.u16(int(bytes.size()));
+            w.bytes(bytes);
+            break;
+        }
+        case TextType:
+        case NTextType:
+        case ImageType: {
+            if (null) {
+                w.u8(0);
+                break;
+            }
+            const QByteArray bytes = wire == ImageType ? (v.typeId() == QMetaType::QByteArray
+                                                              ? v.toByteArray()
+                                                              : toCodePage1252(v.toString()))
+                                                       : textBytes(t, v);
+            w.u8(16);
+            w.bytes(QByteArray(16, '\x01')); // text pointer
+            w.bytes(QByteArray(8, '\x01'));  // timestamp
+            w.u32(quint32(bytes.size()));
+            w.bytes(bytes);
+            break;
+        }
+        }
+    }
+}
+
+} // namespace quarvex::standin

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "SqlError.h"
+#include "SqlType.h"
+
+#include <QVariant>
+
+namespace quarvex::standin {
+
+// Converts a value to the form the stand-in stores for a SQL Server type, as
+// SQL Server converts it on INSERT (store: strings too long are an error) or
+// in CONVERT/CAST (convert: strings are cut). Throws SqlError. Values in and
+// out are SQLite's: null, qint64, double, QString, QByteArray.
+// - integers and bit: qint64; real and float: double
+// - decimal, numeric, money: a double when it holds the digits exactly (at
+//   most 15 significant), else the exact digits as text
+// - datetime: 'yyyy-mm-ddThh:mi:ss.mmm' text; char(n) and binary(n) padded
+QVariant storeValue(const SqlType& type, const QVariant& value, const QString& dateFormat);
+QVariant convertValue(const SqlType& type, const QVariant& value, const QString& dateFormat,
+                      int style = 0);
+
+// The exact digits of a stored exact number with the type's scale.
+QString exactText(const QVariant& stored, int scale);
+
+// How a stored datetime reads as text under CONVERT's style (0, 120, 121, ...).
+QString dateTimeText(const QString& stored, int style);
+
+} // namespace quarvex::standin

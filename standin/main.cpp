@@ -1,0 +1,129 @@
+// quarvex-standin: a SQL Server stand-in for Quarvex's tests and demo. It
+// speaks TDS on loopback and answers from SQLite.
+
+#include "Engine.h"
+#include "SampleDatabase.h"
+#include "Server.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace quarvex::standin;
+
+namespace {
+
+int signalPipe[2];
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quarvex-standin"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A SQL Server stand-in over SQLite, for Quarvex's tests and demo."));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port (0: a free one)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption sample(QStringLiteral("sample"),
+                                    QStringLiteral("Load the sample database."));
+    const QCommandLineOption load(
+        QStringLiteral("load"),
+        QStringLiteral("Run a T-SQL script (batches separated by GO) at start."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Database name."),
+                                      QStringLiteral("NAME"), QStringLiteral("Northwind"));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Server version the login reports."),
+                                     QStringLiteral("VERSION"), QStringLiteral("9.00.1399"));
+    const QCommandLineOption login(QStringLiteral("login"),
+                                   QStringLiteral("The only login accepted."),
+                                   QStringLiteral("NAME"));
+    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Its password."),
+                                      QStringLiteral("PW"));
+    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Record every SQL batch."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({port, sample, load, database, version, login, password, log});
+    parser.process(app);
+
+    if (!parser.isSet(port)) {
+        std::fprintf(stderr, "quarvex-standin: --port is required\n");
+        return 2;
+    }
+    EngineOptions options;
+    options.database = parser.value(database);
+    options.version = parser.value(version);
+    if (options.version.section(u'.', 0, 0).toInt() < 7) {
+        std::fprintf(stderr, "quarvex-standin: --version must look like 9.00.1399\n");
+        return 2;
+    }
+    Engine engine(options);
+    if (!engine.startError().isEmpty()) {
+        std::fprintf(stderr, "quarvex-standin: %s\n", qPrintable(engine.startError()));
+        return 1;
+    }
+    Session setup;
+    setup.login = QStringLiteral("sa");
+    if (parser.isSet(sample)) {
+        const QString error = engine.runScript(setup, sampleDatabaseScript());
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "quarvex-standin: sample database: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    for (const QString& path : parser.values(load)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "quarvex-standin: cannot read %s\n", qPrintable(path));
+            return 1;
+        }
+        QByteArray bytes = file.readAll();
+        QString script;
+        if (bytes.startsWith("\xFF\xFE"))
+            script = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                                        (bytes.size() - 2) / 2);
+        else
+            script = QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+        Session loader = setup;
+        const QString error = engine.runScript(loader, script);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "quarvex-standin: %s: %s\n", qPrintable(path), qPrintable(error));
+            return 1;
+        }
+    }
+
+    LoginPolicy policy;
+    if (parser.isSet(login)) {
+        policy.login = parser.value(login);
+        policy.password = parser.value(password);
+    }
+    Server server(&engine, policy, parser.value(log));
+    const int chosen = server.listen(parser.value(port).toInt());
+    if (chosen < 0) {
+        std::fprintf(stderr, "quarvex-standin: cannot listen on port %s\n",
+                     qPrintable(parser.value(port)));
+        return 1;
+    }
+
+    if (::pipe(signalPipe) != 0)
+        return 1;
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+
+    std::printf("listening on 127.0.0.1:%d\n", chosen);
+    std::fflush(stdout);
+    return app.exec();
+}
