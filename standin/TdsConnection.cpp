@@ -78,6 +78,9 @@ void TdsConnection::handleMessage(int type, const QByteArray& payload) {
     case TdsSqlBatch:
         handleBatch(payload);
         return;
+    case TdsRpc:
+        handleRpc(payload);
+        return;
     case TdsAttention:
         // Batches run to their end before the next message is read, so an
         // attention only needs its acknowledgement.
@@ -175,44 +178,198 @@ void TdsConnection::handleBatch(const QByteArray& payload) {
     if (m_log)
         m_log->record(m_session.spid, batch);
     const QList<Outcome> outcomes = m_engine->executeBatch(m_session, batch);
-    TdsWriter w;
-    const QString server = m_engine->options().serverName;
-    int lastDone = -1;
     bool anyError = false;
-    for (const Outcome& o : outcomes) {
-        switch (o.kind) {
-        case Outcome::Kind::Rows:
-            tokens.columnMetadata(w, o.columns);
-            for (const QVariantList& row : o.rows)
-                tokens.row(w, o.columns, row);
-            lastDone = w.size();
-            tokens.done(w, DoneMore | DoneCount, o.command, o.count);
-            break;
-        case Outcome::Kind::Done:
-            lastDone = w.size();
-            tokens.done(w, DoneMore | (o.hasCount ? DoneCount : 0), o.command, o.count);
-            break;
-        case Outcome::Kind::Message:
-            tokens.message(w, o.message, o.isError, server, o.line);
-            if (!o.newLanguage.isEmpty())
-                tokens.envChange(w, 2, o.newLanguage, QString());
-            if (o.isError) {
-                anyError = true;
-                lastDone = w.size();
-                tokens.done(w, DoneMore | DoneError, 0, 0);
-            }
-            break;
-        }
-    }
-    QByteArray bytes = w.data();
-    if (lastDone >= 0 && lastDone + (tokens.isTds72() ? 13 : 9) == bytes.size()) {
-        bytes[lastDone + 1] = char(quint8(bytes[lastDone + 1]) & ~DoneMore);
+    QByteArray bytes = outcomeTokens(outcomes, false, &anyError);
+    // The last DONE of the batch is the final one; a batch whose last
+    // statement sent no DONE (SET, PRINT) gets one of its own.
+    const bool endsInDone =
+        !outcomes.isEmpty() &&
+        (outcomes.last().kind != Outcome::Kind::Message || outcomes.last().isError);
+    if (endsInDone) {
+        const int doneSize = tokens.isTds72() ? 13 : 9;
+        bytes[bytes.size() - doneSize + 1] =
+            char(quint8(bytes[bytes.size() - doneSize + 1]) & ~DoneMore);
     } else {
         TdsWriter final;
         tokens.done(final, anyError ? DoneError : DoneFinal, 0, 0);
         bytes.append(final.data());
     }
     send(TdsReply, bytes);
+}
+
+QByteArray TdsConnection::outcomeTokens(const QList<Outcome>& outcomes, bool inProcedure,
+                                        bool* anyError) {
+    TdsTokens tokens(m_tdsVersion);
+    TdsWriter w;
+    const QString server = m_engine->options().serverName;
+    const int doneToken = inProcedure ? 0xFF : 0xFD;
+    for (const Outcome& o : outcomes) {
+        switch (o.kind) {
+        case Outcome::Kind::Rows:
+            tokens.columnMetadata(w, o.columns);
+            for (const QVariantList& row : o.rows)
+                tokens.row(w, o.columns, row);
+            tokens.done(w, DoneMore | DoneCount, o.command, o.count, doneToken);
+            break;
+        case Outcome::Kind::Done:
+            tokens.done(w, DoneMore | (o.hasCount ? DoneCount : 0), o.command, o.count, doneToken);
+            break;
+        case Outcome::Kind::Message:
+            tokens.message(w, o.message, o.isError, server, o.line);
+            if (!o.newLanguage.isEmpty())
+                tokens.envChange(w, 2, o.newLanguage, QString());
+            if (o.isError) {
+                *anyError = true;
+                tokens.done(w, DoneMore | DoneError, 0, 0, doneToken);
+            }
+            break;
+        }
+    }
+    return w.data();
+}
+
+// Remote procedure calls, as ODBC drivers send them for prepared
+// statements: sp_executesql, sp_prepare, sp_execute, sp_prepexec and
+// sp_unprepare, all without parameters of their own.
+void TdsConnection::handleRpc(const QByteArray& payload) {
+    TdsTokens tokens(m_tdsVersion);
+    int at = 0;
+    auto need = [&](int n) { return at + n <= payload.size(); };
+    auto u8 = [&] { return need(1) ? quint8(payload[at++]) : 0; };
+    auto u16 = [&] {
+        const int v = need(2) ? (quint8(payload[at]) | quint8(payload[at + 1]) << 8) : 0;
+        at += 2;
+        return v;
+    };
+    auto u32 = [&] {
+        const quint32 v = quint32(u16());
+        return v | quint32(u16()) << 16;
+    };
+    if (tokens.isTds72())
+        at += int(u32()) - 4;
+    int procedure = 0;
+    const int nameLength = u16();
+    if (nameLength == 0xFFFF) {
+        procedure = u16();
+    } else {
+        const QString name =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(payload.constData() + at),
+                               nameLength)
+                .toLower();
+        at += 2 * nameLength;
+        static const QHash<QString, int> ids = {{"sp_executesql", 10},
+                                                {"sp_prepare", 11},
+                                                {"sp_execute", 12},
+                                                {"sp_prepexec", 13},
+                                                {"sp_unprepare", 15}};
+        procedure = ids.value(name, 0);
+    }
+    u16(); // option flags
+    QVariantList values;
+    bool readable = true;
+    while (at < payload.size() && readable) {
+        at += 2 * u8(); // parameter name
+        u8();           // status
+        const int type = u8();
+        switch (type) {
+        case 0x26: { // INTN
+            u8();
+            const int length = u8();
+            qint64 v = 0;
+            for (int k = 0; k < length; ++k)
+                v |= qint64(u8()) << (8 * k);
+            values.append(length ? QVariant(v) : QVariant());
+            break;
+        }
+        case 0x38:
+            values.append(qint64(qint32(u32())));
+            break; // INT4
+        case 0x63:
+        case 0x23: { // NTEXT, TEXT
+            u32();
+            at += 5;
+            const quint32 length = u32();
+            if (length == 0xFFFFFFFFu) {
+                values.append(QVariant());
+                break;
+            }
+            const QByteArray bytes = payload.mid(at, length);
+            at += int(length);
+            values.append(type == 0x63 ? QString::fromUtf16(
+                                             reinterpret_cast<const char16_t*>(bytes.constData()),
+                                             bytes.size() / 2)
+                                       : QString::fromLatin1(bytes));
+            break;
+        }
+        case 0xE7:
+        case 0xEF: { // NVARCHAR, NCHAR
+            const int max = u16();
+            at += 5;
+            if (max == 0xFFFF) {
+                readable = false; // PLP values are not read
+                break;
+            }
+            const int length = u16();
+            if (length == 0xFFFF) {
+                values.append(QVariant());
+                break;
+            }
+            values.append(QString::fromUtf16(
+                reinterpret_cast<const char16_t*>(payload.constData() + at), length / 2));
+            at += length;
+            break;
+        }
+        default:
+            readable = false;
+        }
+    }
+    QString sql;
+    int handle = 0;
+    bool returnsHandle = false;
+    QString problem;
+    if (!readable) {
+        problem = QStringLiteral("this parameter type in a remote procedure call");
+    } else if (procedure == 10) {
+        sql = values.value(0).toString();
+        if (!values.value(1).toString().isEmpty())
+            problem = QStringLiteral("parameters of sp_executesql");
+    } else if (procedure == 11 || procedure == 13) {
+        if (!values.value(1).toString().isEmpty())
+            problem = QStringLiteral("parameters of prepared statements");
+        handle = m_nextHandle++;
+        m_prepared.insert(handle, values.value(2).toString());
+        returnsHandle = true;
+        if (procedure == 13)
+            sql = values.value(2).toString();
+    } else if (procedure == 12) {
+        sql = m_prepared.value(values.value(0).toInt());
+        if (values.size() > 1)
+            problem = QStringLiteral("parameters of prepared statements");
+    } else if (procedure == 15) {
+        m_prepared.remove(values.value(0).toInt());
+    } else {
+        problem = QStringLiteral("remote procedure calls other than those of prepared statements");
+    }
+    bool anyError = false;
+    QByteArray bytes;
+    if (!problem.isEmpty()) {
+        Outcome o;
+        o.kind = Outcome::Kind::Message;
+        o.isError = true;
+        o.message = unsupported(problem);
+        bytes = outcomeTokens({o}, true, &anyError);
+    } else if (!sql.isEmpty()) {
+        if (m_log)
+            m_log->record(m_session.spid, sql);
+        bytes = outcomeTokens(m_engine->executeBatch(m_session, sql), true, &anyError);
+    }
+    TdsWriter w;
+    w.bytes(bytes);
+    tokens.returnStatus(w, anyError ? 1 : 0);
+    if (returnsHandle)
+        tokens.returnIntValue(w, 0, handle);
+    tokens.done(w, anyError ? DoneError : DoneFinal, 0, 0, 0xFE);
+    send(TdsReply, w.data());
 }
 
 void TdsConnection::send(int type, const QByteArray& payload) {

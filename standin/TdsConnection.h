@@ -4,9 +4,14 @@
 #include "TdsLogin.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 
 class QTcpSocket;
+
+namespace quarvex::standin {
+struct Outcome;
+}
 
 namespace quarvex::standin {
 
@@ -32,6 +37,10 @@ private:
     void handleMessage(int type, const QByteArray& payload);
     void handleLogin(const QByteArray& payload);
     void handleBatch(const QByteArray& payload);
+    void handleRpc(const QByteArray& payload);
+    // Writes the tokens of a batch's outcomes; inside a procedure call the
+    // statements end with DONEINPROC and the call with DONEPROC.
+    QByteArray outcomeTokens(const QList<Outcome>& outcomes, bool inProcedure, bool* anyError);
     void send(int type, const QByteArray& payload);
     void refuseLogin(int number, const QString& text, int severity, bool thenLoginFailed);
 
@@ -45,6 +54,8 @@ private:
     quint32 m_tdsVersion = 0x71000001;
     bool m_loggedIn = false;
     Session m_session;
+    QHash<int, QString> m_prepared; // statement handles of sp_prepare and sp_prepexec
+    int m_nextHandle = 1;
 };
 
 } // namespace quarvex::standin

@@ -183,8 +183,29 @@ void TdsTokens::message(TdsWriter& w, const SqlError& m, bool isError, const QSt
         w.u16(line);
 }
 
-void TdsTokens::done(TdsWriter& w, int status, int command, qint64 count) const {
-    w.u8(0xFD);
+void TdsTokens::returnStatus(TdsWriter& w, int status) const {
+    w.u8(0x79);
+    w.u32(quint32(status));
+}
+
+void TdsTokens::returnIntValue(TdsWriter& w, int ordinal, int value) const {
+    w.u8(0xAC);
+    w.u16(ordinal);
+    w.bVarchar(QString());
+    w.u8(0x01); // output parameter
+    if (isTds72())
+        w.u32(0);
+    else
+        w.u16(0);
+    w.u16(0x0001);
+    w.u8(IntN);
+    w.u8(4);
+    w.u8(4);
+    w.u32(quint32(value));
+}
+
+void TdsTokens::done(TdsWriter& w, int status, int command, qint64 count, int token) const {
+    w.u8(token);
     w.u16(status);
     w.u16(command);
     if (isTds72())

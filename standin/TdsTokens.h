@@ -19,7 +19,9 @@ public:
     void collationChange(TdsWriter& w) const;
     void message(TdsWriter& w, const SqlError& message, bool isError, const QString& server,
                  int line) const;
-    void done(TdsWriter& w, int status, int command, qint64 count) const;
+    void done(TdsWriter& w, int status, int command, qint64 count, int token = 0xFD) const;
+    void returnStatus(TdsWriter& w, int status) const;
+    void returnIntValue(TdsWriter& w, int ordinal, int value) const;
     void columnMetadata(TdsWriter& w, const QList<ResultColumn>& columns) const;
     void row(TdsWriter& w, const QList<ResultColumn>& columns, const QVariantList& values) const;
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Engine.h"
+
+#include <QTest>
+
+namespace quarvex::test {
+
+// Runs batches on an engine directly, without the wire, and reads back
+// the first result set or the first error.
+struct EngineHarness {
+    explicit EngineHarness(const QString& version = QStringLiteral("9.00.1399"))
+        : engine(options(version)) {}
+
+    static standin::EngineOptions options(const QString& version) {
+        standin::EngineOptions o;
+        o.version = version;
+        return o;
+    }
+
+    QList<standin::Outcome> run(const QString& batch) {
+        return engine.executeBatch(session, batch);
+    }
+
+    QList<QVariantList> rows(const QString& batch) {
+        for (const standin::Outcome& o : run(batch)) {
+            if (o.kind == standin::Outcome::Kind::Rows)
+                return o.rows;
+            if (o.kind == standin::Outcome::Kind::Message && o.isError)
+                qWarning("%s: %s", qPrintable(batch), qPrintable(o.message.message));
+        }
+        return {};
+    }
+
+    QVariant scalar(const QString& batch) { return rows(batch).value(0).value(0); }
+
+    // The first error, or a SqlError with number 0.
+    standin::SqlError error(const QString& batch) {
+        for (const standin::Outcome& o : run(batch))
+            if (o.kind == standin::Outcome::Kind::Message && o.isError)
+                return o.message;
+        return {};
+    }
+
+    standin::Engine engine;
+    standin::Session session;
+};
+
+} // namespace quarvex::test

@@ -1,0 +1,60 @@
+#include "support/StandIn.h"
+
+#include "BatchLog.h"
+
+#include <QRegularExpression>
+#include <csignal>
+
+namespace quarvex::test {
+
+StandIn::StandIn(const StandInOptions& options) {
+    QStringList arguments{
+        QStringLiteral("--port"),     QStringLiteral("0"),
+        QStringLiteral("--log"),      m_folder.filePath(QStringLiteral("batches.log")),
+        QStringLiteral("--version"),  options.version,
+        QStringLiteral("--database"), options.database};
+    if (options.sample)
+        arguments.append(QStringLiteral("--sample"));
+    if (!options.login.isEmpty())
+        arguments << QStringLiteral("--login") << options.login << QStringLiteral("--password")
+                  << options.password;
+    for (const QString& file : options.loadFiles)
+        arguments << QStringLiteral("--load") << file;
+    m_process.start(QStringLiteral(QUARVEX_STANDIN_PATH), arguments);
+    // The server prints its port once it is ready; a failed start exits.
+    static const QRegularExpression ready(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
+    QByteArray output;
+    while (m_process.waitForReadyRead(30000)) {
+        output += m_process.readAllStandardOutput();
+        const auto match = ready.match(QString::fromUtf8(output));
+        if (match.hasMatch()) {
+            m_port = match.captured(1).toInt();
+            return;
+        }
+    }
+    m_errors = QString::fromUtf8(m_process.readAllStandardError());
+    qWarning("quarvex-standin did not start: %s", qPrintable(m_errors));
+}
+
+StandIn::~StandIn() {
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(m_process.processId()), SIGTERM);
+    if (!m_process.waitForFinished(10000))
+        m_process.kill();
+    m_process.waitForFinished(10000);
+}
+
+bool StandIn::isRunning() const {
+    return m_process.state() == QProcess::Running && m_port > 0;
+}
+
+QString StandIn::serverText() const {
+    return QStringLiteral("127.0.0.1,%1").arg(m_port);
+}
+
+QStringList StandIn::receivedBatches() const {
+    return standin::BatchLog::read(m_folder.filePath(QStringLiteral("batches.log")));
+}
+
+} // namespace quarvex::test
