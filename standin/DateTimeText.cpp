@@ -109,14 +109,14 @@ std::optional<DateTimeTicks> parseDateTime(const QString& input, const QString& 
         month = m.captured(2).toInt();
         day = m.captured(3).toInt();
         timeText = m.captured(4);
-    } else if (auto m = unseparated.match(text); m.hasMatch()) {
-        year = m.captured(1).toInt();
-        month = m.captured(2).toInt();
-        day = m.captured(3).toInt();
-        timeText = m.captured(4);
-    } else if (auto m = separated.match(text); m.hasMatch()) {
-        const QString parts[3] = {m.captured(1), m.captured(3), m.captured(4)};
-        timeText = m.captured(5);
+    } else if (auto u = unseparated.match(text); u.hasMatch()) {
+        year = u.captured(1).toInt();
+        month = u.captured(2).toInt();
+        day = u.captured(3).toInt();
+        timeText = u.captured(4);
+    } else if (auto sep = separated.match(text); sep.hasMatch()) {
+        const QString parts[3] = {sep.captured(1), sep.captured(3), sep.captured(4)};
+        timeText = sep.captured(5);
         QString order = dateFormat.toLower();
         if (parts[0].size() == 4) {
             // A leading four-digit year: day and month keep DATEFORMAT's order.
@@ -138,16 +138,16 @@ std::optional<DateTimeTicks> parseDateTime(const QString& input, const QString& 
         // Alphabetic month: "Dec 10 2008", "10 December 2008", "December 10, 2008".
         static const QRegularExpression words(
             QStringLiteral(R"(^([A-Za-z]+|\d+)[ ,]+([A-Za-z]+|\d+)[ ,]+(\d+)(?:\s+(\d.*))?$)"));
-        const auto m = words.match(text);
-        if (!m.hasMatch())
+        const auto w = words.match(text);
+        if (!w.hasMatch())
             return fail(DateTimeError::Unreadable);
-        const bool monthFirst = monthFromName(m.captured(1)) > 0;
-        month = monthFromName(monthFirst ? m.captured(1) : m.captured(2));
+        const bool monthFirst = monthFromName(w.captured(1)) > 0;
+        month = monthFromName(monthFirst ? w.captured(1) : w.captured(2));
         if (month == 0)
             return fail(DateTimeError::Unreadable);
-        day = (monthFirst ? m.captured(2) : m.captured(1)).toInt();
-        year = fullYear(m.captured(3));
-        timeText = m.captured(4);
+        day = (monthFirst ? w.captured(2) : w.captured(1)).toInt();
+        year = fullYear(w.captured(3));
+        timeText = w.captured(4);
     }
 
     if (!QDate::isValid(year, month, day))

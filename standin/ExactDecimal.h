@@ -13,9 +13,12 @@ std::optional<QString> normalizeDecimal(const QString& text, int precision, int 
                                         bool* overflow = nullptr);
 
 // The value times 10^scale as a sign and a 128-bit magnitude, for the wire.
+// GCC and Clang's 128-bit integer: enough for 38 decimal digits.
+__extension__ typedef unsigned __int128 UInt128;
+
 struct ScaledDecimal {
     bool negative = false;
-    unsigned __int128 magnitude = 0;
+    UInt128 magnitude = 0;
 };
 std::optional<ScaledDecimal> scaledDecimal(const QString& text, int scale);
 

@@ -133,9 +133,9 @@ QVariant toExact(const SqlType& type, const QVariant& value) {
             : conversionFailed(value, type);
     if (type.base == BaseType::Money || type.base == BaseType::SmallMoney) {
         const auto scaled = scaledDecimal(*normal, 4);
-        const unsigned __int128 limit = type.base == BaseType::Money
-                                            ? (unsigned __int128)(9223372036854775807ULL)
-                                            : (unsigned __int128)(2147483647U);
+        const UInt128 limit = type.base == BaseType::Money
+                                            ? UInt128(9223372036854775807ULL)
+                                            : UInt128(2147483647U);
         if (scaled->magnitude > limit + (scaled->negative ? 1 : 0))
             throw overflow(type, value);
     }
