@@ -3,7 +3,6 @@
 #include "app/Toolkit.h"
 
 #include <QList>
-
 #include <functional>
 
 namespace quarvex {

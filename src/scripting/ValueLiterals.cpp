@@ -16,8 +16,7 @@ namespace {
 // conversion is exact only while the digits fit a double's 53-bit mantissa
 // (up to 15 of them) and the scale is modest, so longer or far-out values are
 // written with an exponent, which the server reads as float directly.
-template <typename Float>
-QString floatLiteral(Float value) {
+template <typename Float> QString floatLiteral(Float value) {
     if (!std::isfinite(value))
         raise(QStringLiteral("Cannot write the floating-point value %1 as a literal")
                   .arg(double(value)));
