@@ -26,7 +26,10 @@ QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         // Class 01 records are warnings (a changed database context and the
         // like); they explain nothing when something else failed.
         const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
-        (sqlState.startsWith(QLatin1String("01")) ? notes : errors).append(text);
+        // Drivers repeat a record now and then; once is enough.
+        QStringList& list = sqlState.startsWith(QLatin1String("01")) ? notes : errors;
+        if (!list.contains(text))
+            list.append(text);
     }
     const QStringList& chosen = errors.isEmpty() ? notes : errors;
     return chosen.isEmpty() ? QStringLiteral("Unknown ODBC error")
