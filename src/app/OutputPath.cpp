@@ -1,15 +1,13 @@
 #include "app/OutputPath.h"
 
+#include "io/Blanks.h"
+
 #include <QDir>
 
 namespace quarvex {
 
 QString trimmedOutputPath(const QString& typed) {
-    QString path = typed;
-    while (path.startsWith(u' '))
-        path.remove(0, 1);
-    while (path.endsWith(u' '))
-        path.chop(1);
+    QString path = trimmedBlanks(typed);
     if (path.size() > 1 && path.endsWith(QDir::separator()))
         path.chop(1);
     return path;

@@ -1,5 +1,6 @@
 #include "app/SettingsFile.h"
 
+#include "io/Blanks.h"
 #include "io/LeadingNumber.h"
 #include "io/TextFile.h"
 #include "scripting/ProcedureError.h"
@@ -45,16 +46,6 @@ QString& textOf(Settings& settings, const SavedControl& control) {
     if (control.filter)
         return settings.filters.*control.filter;
     return settings.*control.text;
-}
-
-QString trimmedBlanks(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u' ')
-        ++start;
-    while (end > start && text[end - 1] == u' ')
-        --end;
-    return text.mid(start, end - start);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/WindowFields.h"
 #include "catalogue/CatalogueEntry.h"
 #include "db/OdbcConnection.h"
+#include "io/Blanks.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
 #include "scripting/ProcedureError.h"
@@ -11,20 +12,6 @@
 #include <optional>
 
 namespace quarvex {
-
-namespace {
-
-QString trimmedSpaces(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u' ')
-        ++start;
-    while (end > start && text[end - 1] == u' ')
-        --end;
-    return text.mid(start, end - start);
-}
-
-} // namespace
 
 void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& connection,
               const CatalogueFilters& filters) {
@@ -43,7 +30,7 @@ void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& 
         list.clear();
         qint32 count = 0;
         for (; !records->atEnd(); records->moveNext()) {
-            const ObjectKind kind = kindOfTypeCode(trimmedSpaces(records->value(2).toString()));
+            const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
             const QString name = records->value(0).toString();
             list.append(catalogueEntry(kind, name, records->value(1).toString(),
                                        qint32(records->value(3).toLongLong())));

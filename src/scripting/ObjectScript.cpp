@@ -1,5 +1,6 @@
 #include "scripting/ObjectScript.h"
 
+#include "io/Blanks.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/ProcedureError.h"
 
@@ -28,14 +29,6 @@ QString trimmedControlsAndBlanks(const QString& text) {
     while (end > start && isControlOrBlank(text[end - 1]))
         --end;
     return text.mid(start, end - start);
-}
-
-QString trimmedSpaces(QStringView text) {
-    while (!text.isEmpty() && text.front() == u' ')
-        text = text.mid(1);
-    while (!text.isEmpty() && text.back() == u' ')
-        text.chop(1);
-    return text.toString();
 }
 
 QString couldNotLocate(const QString& what) {
@@ -95,7 +88,7 @@ QString objectScript(const ObjectKindScript& kind, const QString& displayName,
     if (lineFeed < 0)
         raise(couldNotLocate(QStringLiteral("CREATE statement")));
     const qsizetype afterCreate = lineFeed + 7;
-    if (!upperSameLength(trimmedSpaces(QStringView(text).mid(afterCreate)))
+    if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterCreate)))
              .startsWith(kind.keyword))
         raise(
             couldNotLocate(QLatin1String("CREATE ") + kind.keyword + QLatin1String(" statement")));

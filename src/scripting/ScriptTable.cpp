@@ -2,6 +2,7 @@
 
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
+#include "io/Blanks.h"
 #include "io/LeadingNumber.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/ProcedureError.h"
@@ -68,7 +69,8 @@ bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectN
         TableColumns columns;
         records.emplace(connection, query);
         for (; !records->atEnd(); records->moveNext()) {
-            columns.add(textOf(records->value(0)).trimmed(), textOf(records->value(1)).trimmed(),
+            columns.add(trimmedBlanks(textOf(records->value(0))),
+                        trimmedBlanks(textOf(records->value(1))),
                         leadingNumber(textOf(records->value(2))) != 0,
                         leadingNumber(textOf(records->value(4))) != 0);
         }
