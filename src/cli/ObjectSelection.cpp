@@ -25,23 +25,23 @@ bool matches(const ObjectRef& object, const QString& kind, const QString& ownerA
 QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names) {
     static const QStringList kinds = {"table", "proc", "trigger", "view", "function", "id"};
     QList<ObjectRef> objects;
-    for (const QString& spec : names) {
-        const qsizetype colon = spec.indexOf(u':');
-        const QString kind = spec.left(colon);
+    for (const QString& argument : names) {
+        const qsizetype colon = argument.indexOf(u':');
+        const QString kind = argument.left(colon);
         if (colon < 0 || !kinds.contains(kind))
-            raise(QLatin1String("Not an object name (KIND:OWNER.NAME or id:NUMBER): ") + spec);
-        const QString rest = spec.mid(colon + 1);
+            raise(QLatin1String("Not an object name (KIND:OWNER.NAME or id:NUMBER): ") + argument);
+        const QString rest = argument.mid(colon + 1);
         QList<int> found;
         for (int i = 0; i < list.count(); ++i)
             if (matches(list.entry(i).object, kind, rest))
                 found.append(i);
         if (found.isEmpty())
-            raise(QLatin1String("No listed object matches ") + spec);
+            raise(QLatin1String("No listed object matches ") + argument);
         if (found.size() > 1)
-            raise(QLatin1String("Several listed objects match ") + spec);
+            raise(QLatin1String("Several listed objects match ") + argument);
         const ObjectRef object = list.entry(found.first()).object;
         if (objects.contains(object))
-            raise(QLatin1String("Named twice: ") + spec);
+            raise(QLatin1String("Named twice: ") + argument);
         objects.append(object);
     }
     return objects;
