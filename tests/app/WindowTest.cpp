@@ -535,6 +535,7 @@ private slots:
         QTest::newRow("shift+tab from the box after") << "backtab" << true;
         QTest::newRow("tab widens a partial selection") << "tab after partial" << true;
         QTest::newRow("mouse click keeps the caret") << "click" << false;
+        QTest::newRow("focus coming back with the window selects nothing") << "window" << false;
     }
 
     void selectsWholeTextOnlyWhenTabbedInto() {
@@ -555,6 +556,8 @@ private slots:
             auto* after = harness.control(QStringLiteral("txtDatabase"));
             after->setFocus(Qt::OtherFocusReason);
             QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+        } else if (how == u"window") {
+            server->setFocus(Qt::ActiveWindowFocusReason);
         } else {
             harness.control(QStringLiteral("txtDatabase"))->setFocus(Qt::OtherFocusReason);
             QTest::mouseClick(server, Qt::LeftButton, {}, QPoint(8, server->height() / 2));
