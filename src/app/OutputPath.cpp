@@ -8,7 +8,7 @@ namespace quarvex {
 
 QString trimmedOutputPath(const QString& typed) {
     QString path = trimmedBlanks(typed);
-    if (path.size() > 1 && path.endsWith(QDir::separator()))
+    if (path.endsWith(QDir::separator()))
         path.chop(1);
     return path;
 }

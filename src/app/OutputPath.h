@@ -5,8 +5,8 @@
 namespace quarvex {
 
 // The output folder as typed, without blanks around it and without one
-// trailing separator ("dir//" keeps one). A lone separator, the file
-// system's root, is left as it is.
+// trailing separator ("dir//" keeps one). Script files are joined to it with
+// a separator, so the root folder becomes empty and still means the root.
 QString trimmedOutputPath(const QString& typed);
 
 } // namespace quarvex

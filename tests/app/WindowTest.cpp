@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quarvex;
@@ -34,12 +36,18 @@ struct Shown {
 // One window with its loads and messages counted. Not movable: the window's
 // services point back into it.
 class Harness {
+    // Each window reads and writes a settings file of its own.
+    QTemporaryDir m_settingsFolder;
+
 public:
     using Filler = std::function<void(ObjectList&)>;
 
-    explicit Harness(Filler filler = {}, FrmQuarvexServices::ListLoader loader = {})
+    explicit Harness(Filler filler = {}, FrmQuarvexServices::ListLoader loader = {},
+                     const QString& settingsFile = {})
         : m_filler(std::move(filler)) {
         FrmQuarvexServices services;
+        services.settingsFile =
+            settingsFile.isEmpty() ? m_settingsFolder.filePath("quarvex.cfg") : settingsFile;
         services.loadList = loader ? std::move(loader)
                                    : [this](Toolkit& toolkit, WindowFields&,
                                             const ConnectionSettings&, const CatalogueFilters&) {
@@ -526,6 +534,64 @@ private slots:
         harness.button(QStringLiteral("cmdAction"), 2)->click();
         QVERIFY(!harness.window->isVisible());
         QVERIFY(harness.messages.isEmpty());
+    }
+
+    // Everything but the password comes back in the next run, whichever way
+    // the window was closed.
+    void settingsSurviveARestart_data() {
+        QTest::addColumn<int>("closeBy");
+        QTest::newRow("exit button") << 0;
+        QTest::newRow("closing the window") << 1;
+    }
+
+    void settingsSurviveARestart() {
+        QFETCH(int, closeBy);
+        QTemporaryDir folder;
+        const QString file = folder.filePath("quarvex.cfg");
+        {
+            Harness first({}, {}, file);
+            first.control<QLineEdit>("txtServer")->setText("db1,1433");
+            first.control<QLineEdit>("txtTblFilt")->setText("  name like 'x%'  ");
+            first.control<QLineEdit>("txtPassword")->setText("hunter2");
+            first.control<QLineEdit>("txtPath")->setText("/tmp/out");
+            first.control<QCheckBox>("chkUnicode")->setChecked(true);
+            first.control<QCheckBox>("chkGroup")->setChecked(false);
+            if (closeBy == 0) {
+                first.button(QStringLiteral("cmdTab"), 0)->click();
+                first.button(QStringLiteral("cmdAction"), 2)->click();
+            } else {
+                first.window->close();
+            }
+        }
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(!saved.readAll().contains("hunter2"));
+
+        Harness second({}, {}, file);
+        QCOMPARE(second.control<QLineEdit>("txtServer")->text(), QStringLiteral("db1,1433"));
+        QCOMPARE(second.control<QLineEdit>("txtTblFilt")->text(), QStringLiteral("name like 'x%'"));
+        QCOMPARE(second.control<QLineEdit>("txtPassword")->text(), QString());
+        QCOMPARE(second.control<QLineEdit>("txtPath")->text(), QStringLiteral("/tmp/out"));
+        QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
+        QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
+        QVERIFY(second.window->fields().ConfigChanged);
+        QVERIFY(second.messages.isEmpty());
+    }
+
+    void badSettingsValueIsReportedAtStart() {
+        QTemporaryDir folder;
+        QFile file(folder.filePath("quarvex.cfg"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("txtServer=never\r\nchkAlter=7\r\nchkUnicode=1\r\n");
+        file.close();
+        Harness harness({}, {}, file.fileName());
+        QCOMPARE(harness.messages.size(), 1);
+        QCOMPARE(harness.messages[0].text,
+                 QStringLiteral("Form_Load: ReadCfg: Invalid property value"));
+        // Check boxes come first in the window's order: chkUnicode was read,
+        // the boxes after chkAlter were not.
+        QVERIFY(harness.control<QCheckBox>("chkUnicode")->isChecked());
+        QCOMPARE(harness.control<QLineEdit>("txtServer")->text(), QStringLiteral("localhost"));
     }
 
     void selectsWholeTextOnlyWhenTabbedInto_data() {

@@ -1,9 +1,13 @@
 #include "app/window/FrmQuarvex.h"
 
+#include "app/OutputPath.h"
+#include "app/SettingsFile.h"
 #include "app/window/TextBox.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
+#include "scripting/CreateScripts.h"
 #include "scripting/ProcedureError.h"
+#include "scripting/ScriptContext.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -11,6 +15,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
@@ -21,24 +26,25 @@ namespace quarvex {
 
 namespace {
 
-QString trimmedSpaces(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u' ')
-        ++start;
-    while (end > start && text[end - 1] == u' ')
-        --end;
-    return text.mid(start, end - start);
+// The window keeps check boxes as 0 clear, 1 set, 2 greyed; Qt counts the
+// greyed state as 1 and the set one as 2.
+int checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return Checked;
+    case Qt::PartiallyChecked:
+        return Greyed;
+    case Qt::Unchecked:
+        break;
+    }
+    return Unchecked;
 }
 
-// The scripts are written to folder + separator + file name, so a folder
-// typed with its trailing separator would get it twice. Only one is taken
-// off; the root folder becomes empty and still means the root.
-QString outputFolder(const QString& typed) {
-    QString folder = trimmedSpaces(typed);
-    if (folder.endsWith(QDir::separator()))
-        folder.chop(1);
-    return folder;
+void setCheckValue(QCheckBox* box, int value) {
+    box->setTristate(value == Greyed);
+    box->setCheckState(value == Checked  ? Qt::Checked
+                       : value == Greyed ? Qt::PartiallyChecked
+                                         : Qt::Unchecked);
 }
 
 const QStringList& helpLines() {
@@ -73,6 +79,12 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
     , m_services(std::move(services)) {
     if (!m_services.loadList)
         m_services.loadList = LoadList;
+    if (!m_services.launchViewer)
+        m_services.launchViewer = startViewer;
+    if (m_services.settingsFile.isEmpty())
+        m_services.settingsFile =
+            settingsFilePath(QCoreApplication::applicationDirPath(),
+                             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
     buildControls();
     connectHandlers();
     Form_Load();
@@ -150,7 +162,8 @@ void FrmQuarvex::cmdTab_Click(int index) {
         // retried only after another edit, or while the list is empty.
         if (index == 0 && (m_toolkit->objectList().count() == 0 || m_fields.ConfigChanged)) {
             m_fields.ConfigChanged = false;
-            m_services.loadList(*m_toolkit, m_fields, connectionSettings(), catalogueFilters());
+            const Settings current = settings();
+            m_services.loadList(*m_toolkit, m_fields, current.connection, current.filters);
         }
         // The pages share one place, so showing one hides the other.
         m_pages->setCurrentWidget(m_fraConfig->isHidden() ? m_fraConfig : m_fraProcess);
@@ -167,7 +180,7 @@ void FrmQuarvex::cmdTab_Click(int index) {
 
 void FrmQuarvex::cmdAction_Click(int index) {
     const auto failure = failureOf([&] {
-        m_txtPath->setText(outputFolder(m_txtPath->text()));
+        m_txtPath->setText(trimmedOutputPath(m_txtPath->text()));
         repaint();
         switch (index) {
         case 1:
@@ -219,22 +232,62 @@ void FrmQuarvex::SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason) {
     }
 }
 
-ConnectionSettings FrmQuarvex::connectionSettings() const {
-    return ConnectionSettings{m_txtServer->text(), m_txtDatabase->text(), m_txtUserID->text(),
-                              m_txtPassword->text()};
+Settings FrmQuarvex::settings() const {
+    Settings current;
+    current.connection = ConnectionSettings{m_txtServer->text(), m_txtDatabase->text(),
+                                            m_txtUserID->text(), m_txtPassword->text()};
+    current.filters =
+        CatalogueFilters{m_txtTblFilt->text(), m_txtProcFilt->text(), m_txtTrigFilt->text(),
+                         m_txtViewFilt->text(), m_txtFuncFilt->text()};
+    current.outputPath = m_txtPath->text();
+    current.viewer = m_txtViewer->text();
+    current.chkUnicode = checkValue(m_chkUnicode);
+    current.chkAlter = checkValue(m_chkAlter);
+    current.chkGroup = checkValue(m_chkGroup);
+    current.chkEncrypt = checkValue(m_chkEncrypt);
+    return current;
 }
 
-CatalogueFilters FrmQuarvex::catalogueFilters() const {
-    return CatalogueFilters{m_txtTblFilt->text(), m_txtProcFilt->text(), m_txtTrigFilt->text(),
-                            m_txtViewFilt->text(), m_txtFuncFilt->text()};
+// Setting a connection or filter box marks the configuration changed, as
+// typing into it does.
+void FrmQuarvex::applySettings(const Settings& settings) {
+    const auto setText = [](TextBox* box, const QString& text) {
+        if (box->text() != text)
+            box->setText(text);
+    };
+    setText(m_txtUserID, settings.connection.userId);
+    setText(m_txtServer, settings.connection.server);
+    setText(m_txtDatabase, settings.connection.database);
+    setText(m_txtProcFilt, settings.filters.procs);
+    setText(m_txtTrigFilt, settings.filters.triggers);
+    setText(m_txtTblFilt, settings.filters.tables);
+    setText(m_txtViewFilt, settings.filters.views);
+    setText(m_txtFuncFilt, settings.filters.functions);
+    setText(m_txtPath, settings.outputPath);
+    setText(m_txtViewer, settings.viewer);
+    setCheckValue(m_chkUnicode, settings.chkUnicode);
+    setCheckValue(m_chkAlter, settings.chkAlter);
+    setCheckValue(m_chkGroup, settings.chkGroup);
+    setCheckValue(m_chkEncrypt, settings.chkEncrypt);
 }
 
-// The script run comes with the script-run work: it will read the options
-// and the output folder from this window and walk m_toolkit's list.
-void FrmQuarvex::createScripts() {}
+void FrmQuarvex::createScripts() {
+    const Settings current = settings();
+    ScriptContext context{*m_toolkit, m_fields, current};
+    CreateScripts(context, m_services.launchViewer);
+}
 
-// The settings file beside the executable comes with the script-run work.
-void FrmQuarvex::readSettings() {}
-void FrmQuarvex::writeSettings() {}
+void FrmQuarvex::readSettings() {
+    // What was read before a failure stays in the controls.
+    Settings read = settings();
+    const auto failure = failureOf([&] { ReadCfg(m_services.settingsFile, read); });
+    applySettings(read);
+    if (failure)
+        quarvex::raise(*failure);
+}
+
+void FrmQuarvex::writeSettings() {
+    WriteCfg(m_services.settingsFile, settings());
+}
 
 } // namespace quarvex

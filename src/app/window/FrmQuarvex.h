@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/Settings.h"
 #include "app/WindowFields.h"
 #include "app/window/QtToolkit.h"
 #include "catalogue/CatalogueQuery.h"
 #include "db/ConnectionSettings.h"
+#include "scripting/ViewerLauncher.h"
 
 #include <QWidget>
 #include <functional>
@@ -30,6 +32,11 @@ struct FrmQuarvexServices {
     ListLoader loadList;
     // Shows a message; a modal message box unless replaced.
     QtToolkit::MessagePresenter showMessage;
+    // Starts the viewer on a script file; a detached process unless replaced.
+    ViewerLauncher launchViewer;
+    // The settings file; the program's own (beside it, or in the user's
+    // configuration folder) unless given.
+    QString settingsFile;
 };
 
 // The program's one window: a configuration page and a processing page,
@@ -66,13 +73,13 @@ private:
     void SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason);
     void placeTowardsLowerRight();
 
-    // Seams for the script run and the settings file, which come later.
     void createScripts();
     void readSettings();
     void writeSettings();
 
-    ConnectionSettings connectionSettings() const;
-    CatalogueFilters catalogueFilters() const;
+    // Everything on the configuration page, and back.
+    Settings settings() const;
+    void applySettings(const Settings& settings);
 
     FrmQuarvexServices m_services;
     WindowFields m_fields;
