@@ -11,6 +11,10 @@ ListWidgetObjectList::ListWidgetObjectList(QListWidget& widget)
     : m_widget(widget) {
     // topIndex reads the scroll value as a row number.
     m_widget.setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    // Every entry is one line of text; without this the view measures all
+    // of them again after each insert and remove, which makes a tick on a
+    // long list slow.
+    m_widget.setUniformItemSizes(true);
     // itemChanged would also fire for text and data changes; only a changed
     // mark is an item check. The model reports it inside setData, which is
     // what keeps the notification synchronous for program changes.
@@ -33,6 +37,10 @@ QListWidgetItem& ListWidgetObjectList::item(int index) const {
 
 int ListWidgetObjectList::count() const {
     return m_widget.count();
+}
+
+QString ListWidgetObjectList::text(int index) const {
+    return item(index).text();
 }
 
 ListEntry ListWidgetObjectList::entry(int index) const {

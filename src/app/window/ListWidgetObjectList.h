@@ -25,6 +25,7 @@ public:
 
     int count() const override;
     ListEntry entry(int index) const override;
+    QString text(int index) const override;
     bool isChecked(int index) const override;
     void setChecked(int index, bool checked) override;
     void insert(int index, const ListEntry& entry) override;
