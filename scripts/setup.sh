@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config dpkg-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libsqlite3-dev

@@ -1,18 +1,37 @@
 #include "app/MemoryObjectList.h"
 
+#include "scripting/ProcedureError.h"
+
 namespace quarvex {
 
+namespace {
+
+void checkIndex(int index, int size) {
+    if (index < 0 || index >= size)
+        raise(QStringLiteral("Invalid property array index"));
+}
+
+} // namespace
+
+const MemoryObjectList::Row& MemoryObjectList::row(int index) const {
+    checkIndex(index, count());
+    return m_rows.at(index);
+}
+
 void MemoryObjectList::setChecked(int index, bool checked) {
+    checkIndex(index, count());
     m_rows[index].checked = checked;
     if (onItemCheck)
         onItemCheck(index);
 }
 
 void MemoryObjectList::insert(int index, const ListEntry& entry) {
+    checkIndex(index, count() + 1);
     m_rows.insert(index, Row{entry, false});
 }
 
 void MemoryObjectList::remove(int index) {
+    checkIndex(index, count());
     m_rows.removeAt(index);
     if (m_current >= count())
         m_current = count() - 1;

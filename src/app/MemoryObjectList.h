@@ -3,7 +3,6 @@
 #include "app/Toolkit.h"
 
 #include <QList>
-
 #include <functional>
 
 namespace quarvex {
@@ -16,8 +15,8 @@ public:
     std::function<void(int index)> onItemCheck;
 
     int count() const override { return int(m_rows.size()); }
-    ListEntry entry(int index) const override { return m_rows.at(index).entry; }
-    bool isChecked(int index) const override { return m_rows.at(index).checked; }
+    ListEntry entry(int index) const override { return row(index).entry; }
+    bool isChecked(int index) const override { return row(index).checked; }
     void setChecked(int index, bool checked) override;
     void insert(int index, const ListEntry& entry) override;
     void remove(int index) override;
@@ -32,6 +31,8 @@ private:
         ListEntry entry;
         bool checked = false;
     };
+    const Row& row(int index) const;
+
     QList<Row> m_rows;
     int m_current = -1;
     int m_top = 0;

@@ -31,7 +31,9 @@ public:
     virtual int topIndex() const = 0;
     virtual void setTopIndex(int index) = 0;
 
-    QString text(int index) const { return entry(index).text; }
+    // The entry's text alone; lists that can hand it out more cheaply than
+    // the whole entry say so.
+    virtual QString text(int index) const { return entry(index).text; }
     void append(const ListEntry& entry) { insert(count(), entry); }
 };
 

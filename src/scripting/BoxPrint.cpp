@@ -13,8 +13,8 @@ QString BoxPrint(const QString& text) {
         quoted.replace(u'\r', u' ');
 
         // The frame is as long as the print line's text, counted in UTF-16 units.
-        const QString frame = QLatin1String("------") + QString(quoted.size(), u'*') +
-                              QLatin1String("\r\n");
+        const QString frame =
+            QLatin1String("------") + QString(quoted.size(), u'*') + QLatin1String("\r\n");
         return frame + QLatin1String("print ") + quoted + QLatin1String("\r\n") + frame +
                QLatin1String("GO\r\n\r\n");
     });

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <exception>
 #include <optional>
 #include <utility>
@@ -32,8 +31,7 @@ QString currentDescription();
 
 // Runs body and returns the description of the error it raised, or nothing
 // when it completed. The reporting and skip-and-continue forms are built on it.
-template <typename Body>
-std::optional<QString> failureOf(Body&& body) {
+template <typename Body> std::optional<QString> failureOf(Body&& body) {
     try {
         std::forward<Body>(body)();
         return std::nullopt;

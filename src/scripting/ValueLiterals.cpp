@@ -3,6 +3,7 @@
 #include "db/ExactNumber.h"
 #include "scripting/ProcedureError.h"
 
+#include <QStringList>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -16,8 +17,7 @@ namespace {
 // conversion is exact only while the digits fit a double's 53-bit mantissa
 // (up to 15 of them) and the scale is modest, so longer or far-out values are
 // written with an exponent, which the server reads as float directly.
-template <typename Float>
-QString floatLiteral(Float value) {
+template <typename Float> QString floatLiteral(Float value) {
     if (!std::isfinite(value))
         raise(QStringLiteral("Cannot write the floating-point value %1 as a literal")
                   .arg(double(value)));
@@ -77,6 +77,47 @@ QString checkedExactNumber(const QString& text) {
     return text;
 }
 
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+// A line sqlcmd or tsql would take for a batch end: GO, alone or followed by
+// a blank (a repeat count, a comment). Splitting more lines than strictly
+// needed costs nothing; splitting one too few breaks the script.
+bool isBatchEndLine(QStringView line) {
+    qsizetype start = 0;
+    while (start < line.size() && isBlank(line[start]))
+        ++start;
+    line = line.mid(start);
+    if (line.size() < 2 || line.left(2).compare(u"go", Qt::CaseInsensitive) != 0)
+        return false;
+    return line.size() == 2 || isBlank(line[2]) || line[2] == u'\r';
+}
+
+// Positions at which the literal must be closed and a new one begun.
+QList<qsizetype> literalCuts(const QString& text) {
+    QList<qsizetype> cuts;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == u'\\') {
+            const bool lineBreakFollows =
+                (i + 1 < n && text[i + 1] == u'\n') ||
+                (i + 2 < n && text[i + 1] == u'\r' && text[i + 2] == u'\n');
+            if (lineBreakFollows)
+                cuts.append(i + 1);
+        } else if (c == u'\n' && i + 1 < n) {
+            qsizetype end = text.indexOf(u'\n', i + 1);
+            if (end < 0)
+                end = n;
+            if (isBatchEndLine(QStringView(text).mid(i + 1, end - i - 1)) &&
+                (cuts.isEmpty() || cuts.last() != i + 1))
+                cuts.append(i + 1);
+        }
+    }
+    return cuts;
+}
+
 bool isNull(const QVariant& value) {
     return !value.isValid() || value.isNull();
 }
@@ -109,6 +150,37 @@ QString quotedUnicodeText(const QString& text) {
     return QLatin1Char('N') + quotedText(text);
 }
 
+QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable) {
+    const bool unicode = columnClass == ColumnClass::U;
+    const auto quote = [unicode](const QString& piece) {
+        return unicode ? quotedUnicodeText(piece) : quotedText(piece);
+    };
+    const QList<qsizetype> cuts = literalCuts(text);
+    if (cuts.isEmpty())
+        return quote(text);
+
+    // 8000 bytes: 8000 single-byte or 4000 Unicode characters.
+    const bool long_ = text.size() > (unicode ? 4000 : 8000);
+    if (long_ && !maxTypesAvailable)
+        raise(QStringLiteral("A text value of %1 characters holds a line break after a backslash "
+                             "or a line reading GO; servers before SQL Server 2005 cannot load "
+                             "it unchanged from a script")
+                  .arg(text.size()));
+
+    QStringList pieces;
+    qsizetype start = 0;
+    for (const qsizetype cut : cuts) {
+        pieces.append(quote(text.mid(start, cut - start)));
+        start = cut;
+    }
+    pieces.append(quote(text.mid(start)));
+    if (long_)
+        pieces.first() = (unicode ? QLatin1String("convert(nvarchar(max),")
+                                  : QLatin1String("convert(varchar(max),")) +
+                         pieces.first() + QLatin1Char(')');
+    return pieces.join(QLatin1Char('+'));
+}
+
 QString numberLiteral(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Double:
@@ -135,14 +207,14 @@ QString numberLiteral(const QVariant& value) {
     raise(QStringLiteral("Not a number: ") + QString::fromLatin1(value.typeName()));
 }
 
-QString valueLiteral(ColumnClass columnClass, const QVariant& value, const QVariant& milliseconds) {
+QString valueLiteral(ColumnClass columnClass, const QVariant& value, const QVariant& milliseconds,
+                     bool maxTypesAvailable) {
     if (isNull(value))
         return QStringLiteral("null");
     switch (columnClass) {
     case ColumnClass::C:
-        return quotedText(value.toString());
     case ColumnClass::U:
-        return quotedUnicodeText(value.toString());
+        return textLiteral(value.toString(), columnClass, maxTypesAvailable);
     case ColumnClass::N:
         return numberLiteral(value);
     case ColumnClass::L:

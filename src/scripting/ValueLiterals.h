@@ -29,6 +29,15 @@ QString GetHex(const QByteArray& bytes);
 QString quotedText(const QString& text);
 QString quotedUnicodeText(const QString& text);
 
+// The literal of a text value. Where the server or a line-based tool would
+// change the value (a backslash right before a line break, which the server
+// drops with the break; a line reading GO, which ends the batch), the literal
+// is closed there and goes on with + and a new literal of the same kind.
+// Such a concatenation would be cut at 8000 bytes unless its first piece is a
+// max type, which servers before 2005 lack: there a long value of this kind
+// cannot be written and raises.
+QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable);
+
 // A T-SQL numeric literal that loads back as the same value: integers as
 // their digits, exact numbers as delivered, floating-point values with the
 // fewest digits that read back to the same binary value.
@@ -37,6 +46,6 @@ QString numberLiteral(const QVariant& value);
 // The literal of one non-null value of the given class, or "null". For class
 // D, milliseconds is the value of the column's datepart(ms, ...) field.
 QString valueLiteral(ColumnClass columnClass, const QVariant& value,
-                     const QVariant& milliseconds = {});
+                     const QVariant& milliseconds = {}, bool maxTypesAvailable = true);
 
 } // namespace quarvex

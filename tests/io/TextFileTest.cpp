@@ -1,4 +1,5 @@
 #include "io/TextFile.h"
+
 #include "scripting/ProcedureError.h"
 #include "support/TempFolder.h"
 
@@ -40,7 +41,8 @@ private slots:
         QTest::newRow("ansi script is locale bytes without mark")
             << ScriptEncoding::Ansi << "a.sql" << mixed << mixed.toUtf8();
         QTest::newRow("unicode script has mark and two bytes a unit")
-            << ScriptEncoding::Unicode << "a.sql" << mixed << QByteArray("\xFF\xFE", 2) + utf16le(mixed);
+            << ScriptEncoding::Unicode << "a.sql" << mixed
+            << QByteArray("\xFF\xFE", 2) + utf16le(mixed);
         QTest::newRow("surrogate pair stays two units")
             << ScriptEncoding::Unicode << "a.sql" << QStringLiteral("\U0001F600")
             << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE", 6);
@@ -114,7 +116,9 @@ private slots:
         const TextFiles files(ScriptEncoding::Unicode);
         files.AppendFile(folder.path("t.sql"), "ab");
         files.AppendFile(folder.path("t.sql"), "c");
-        QCOMPARE(folder.bytes("t.sql"), QByteArray("\xFF\xFE" "a\0b\0c\0", 8));
+        QCOMPARE(folder.bytes("t.sql"), QByteArray("\xFF\xFE"
+                                                   "a\0b\0c\0",
+                                                   8));
         QCOMPARE(files.ReadFile(folder.path("t.sql")), QStringLiteral("abc"));
     }
 
@@ -149,8 +153,8 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << "No such file or directory";
         QTest::newRow("ansi file read as unicode")
             << QByteArray("abc") << "Unicode signature not detected";
-        QTest::newRow("big-endian mark") << QByteArray("\xFE\xFF\x00x", 4)
-                                         << "Unicode signature not detected";
+        QTest::newRow("big-endian mark")
+            << QByteArray("\xFE\xFF\x00x", 4) << "Unicode signature not detected";
         QTest::newRow("empty file") << QByteArray("") << "Input past end of file";
         QTest::newRow("one byte") << QByteArray("\xFF") << "Input past end of file";
     }

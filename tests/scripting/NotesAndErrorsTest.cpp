@@ -6,7 +6,6 @@
 #include "support/TempFolder.h"
 
 #include <QTest>
-
 #include <new>
 #include <stdexcept>
 
@@ -32,14 +31,18 @@ private slots:
     void boxPrint_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("empty text") << "" << "''";
-        QTest::newRow("footer") << "End TABLE scripts" << "'End TABLE scripts'";
-        QTest::newRow("apostrophe and every kind of line break")
-            << "It's\r\nA\nB\rC" << "'It''s A B C'";
-        QTest::newRow("LF CR is two breaks") << "a\n\rb" << "'a  b'";
-        QTest::newRow("sql context after two breaks")
-            << "Table x skipped: bad\r\n\r\n[select 1]" << "'Table x skipped: bad  [select 1]'";
-        QTest::newRow("surrogate pair counts two") << "\U0001F600" << "'\U0001F600'";
+        QTest::newRow("empty text") << ""
+                                    << "''";
+        QTest::newRow("footer") << "End TABLE scripts"
+                                << "'End TABLE scripts'";
+        QTest::newRow("apostrophe and every kind of line break") << "It's\r\nA\nB\rC"
+                                                                 << "'It''s A B C'";
+        QTest::newRow("LF CR is two breaks") << "a\n\rb"
+                                             << "'a  b'";
+        QTest::newRow("sql context after two breaks") << "Table x skipped: bad\r\n\r\n[select 1]"
+                                                      << "'Table x skipped: bad  [select 1]'";
+        QTest::newRow("surrogate pair counts two") << "\U0001F600"
+                                                   << "'\U0001F600'";
     }
 
     void boxPrint() {
@@ -117,9 +120,8 @@ private slots:
     void reportSkipNeverFailsOutward() {
         test::TempFolder folder;
         test::RecordingToolkit toolkit;
-        const auto failure = failureOf([&] {
-            ReportSkip(toolkit, TextFiles(), "m", folder.path("missing/Tables.sql"));
-        });
+        const auto failure = failureOf(
+            [&] { ReportSkip(toolkit, TextFiles(), "m", folder.path("missing/Tables.sql")); });
         QVERIFY(!failure.has_value());
         QCOMPARE(toolkit.messages.size(), 1);
     }

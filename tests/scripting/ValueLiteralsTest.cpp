@@ -1,10 +1,10 @@
+#include "scripting/ValueLiterals.h"
+
 #include "db/ExactNumber.h"
 #include "scripting/ProcedureError.h"
-#include "scripting/ValueLiterals.h"
 
 #include <QRegularExpression>
 #include <QTest>
-
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -18,8 +18,7 @@ namespace {
 // What the server accepts as a numeric or float literal.
 const QRegularExpression numericLiteral(QStringLiteral(R"(^-?\d+(\.\d+)?(E-?\d+)?$)"));
 
-template <typename Float>
-Float readBack(const QString& literal) {
+template <typename Float> Float readBack(const QString& literal) {
     const QByteArray text = literal.toLatin1();
     Float value{};
     const auto result = std::from_chars(text.constData(), text.constData() + text.size(), value);
@@ -28,8 +27,7 @@ Float readBack(const QString& literal) {
     return value;
 }
 
-template <typename Float>
-bool sameBits(Float a, Float b) {
+template <typename Float> bool sameBits(Float a, Float b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
@@ -50,34 +48,34 @@ private slots:
         QTest::addColumn<QString>("literal");
 
         const QVariant none;
-        QTest::newRow("apostrophe doubled") << ColumnClass::C << QVariant("O'Brien") << none
-                                            << "'O''Brien'";
-        QTest::newRow("unicode prefix") << ColumnClass::U << QVariant("O'Brien") << none
-                                        << "N'O''Brien'";
+        QTest::newRow("apostrophe doubled")
+            << ColumnClass::C << QVariant("O'Brien") << none << "'O''Brien'";
+        QTest::newRow("unicode prefix")
+            << ColumnClass::U << QVariant("O'Brien") << none << "N'O''Brien'";
         QTest::newRow("two apostrophes become four")
             << ColumnClass::C << QVariant("a''b") << none << "'a''''b'";
         QTest::newRow("empty text is not null") << ColumnClass::C << QVariant("") << none << "''";
         QTest::newRow("empty unicode text") << ColumnClass::U << QVariant("") << none << "N''";
         QTest::newRow("line breaks stay inside")
             << ColumnClass::C << QVariant("a\r\nb\nc\td") << none << "'a\r\nb\nc\td'";
-        QTest::newRow("non-latin unicode") << ColumnClass::U << QVariant("Ωμέγα 日本")
-                                           << none << "N'Ωμέγα 日本'";
+        QTest::newRow("non-latin unicode")
+            << ColumnClass::U << QVariant("Ωμέγα 日本") << none << "N'Ωμέγα 日本'";
         QTest::newRow("null of any class") << ColumnClass::D << QVariant() << none << "null";
-        QTest::newRow("null text") << ColumnClass::C << QVariant(QMetaType::fromType<QString>())
-                                   << none << "null";
+        QTest::newRow("null text")
+            << ColumnClass::C << QVariant(QMetaType::fromType<QString>()) << none << "null";
         QTest::newRow("bit true") << ColumnClass::L << QVariant(true) << none << "1";
         QTest::newRow("bit false") << ColumnClass::L << QVariant(false) << none << "0";
         QTest::newRow("negative integer") << ColumnClass::N << QVariant(-5) << none << "-5";
-        QTest::newRow("bigint limits") << ColumnClass::N
-                                       << QVariant(std::numeric_limits<qlonglong>::min()) << none
-                                       << "-9223372036854775808";
+        QTest::newRow("bigint limits")
+            << ColumnClass::N << QVariant(std::numeric_limits<qlonglong>::min()) << none
+            << "-9223372036854775808";
         QTest::newRow("negative money at full precision")
             << ColumnClass::N << QVariant::fromValue(ExactNumber{"-922337203685477.5808"}) << none
             << "-922337203685477.5808";
         QTest::newRow("decimal(38,10) digits as delivered")
             << ColumnClass::N
-            << QVariant::fromValue(ExactNumber{"-9999999999999999999999999999.9999999999"})
-            << none << "-9999999999999999999999999999.9999999999";
+            << QVariant::fromValue(ExactNumber{"-9999999999999999999999999999.9999999999"}) << none
+            << "-9999999999999999999999999999.9999999999";
         QTest::newRow("float needing 17 digits")
             << ColumnClass::N << QVariant(0.1 + 0.2) << none << "3.0000000000000004E-1";
         QTest::newRow("float short enough for plain decimal")
@@ -90,9 +88,9 @@ private slots:
         QTest::newRow(".997 is not rounded up")
             << ColumnClass::D << QVariant(at(2008, 12, 10, 14, 5, 9, 997)) << QVariant(997)
             << "'2008-12-10 14:05:09.997'";
-        QTest::newRow("milliseconds padded") << ColumnClass::D
-                                             << QVariant(at(2008, 12, 10, 14, 5, 9, 7))
-                                             << QVariant(7) << "'2008-12-10 14:05:09.007'";
+        QTest::newRow("milliseconds padded")
+            << ColumnClass::D << QVariant(at(2008, 12, 10, 14, 5, 9, 7)) << QVariant(7)
+            << "'2008-12-10 14:05:09.007'";
         QTest::newRow("smalldatetime ends in .000")
             << ColumnClass::D << QVariant(at(2079, 6, 6, 23, 59, 0, 0)) << QVariant(0)
             << "'2079-06-06 23:59:00.000'";
@@ -100,10 +98,10 @@ private slots:
             << ColumnClass::D << QVariant(at(1753, 1, 1, 0, 0, 0, 0)) << QVariant(0)
             << "'1753-01-01 00:00:00.000'";
         QTest::newRow("no bytes") << ColumnClass::B << QVariant(QByteArray("")) << none << "0x";
-        QTest::newRow("one zero byte") << ColumnClass::B << QVariant(QByteArray(1, '\0')) << none
-                                       << "0x00";
-        QTest::newRow("upper-case hex") << ColumnClass::B << QVariant(QByteArray("\x0A\xFF", 2))
-                                        << none << "0x0AFF";
+        QTest::newRow("one zero byte")
+            << ColumnClass::B << QVariant(QByteArray(1, '\0')) << none << "0x00";
+        QTest::newRow("upper-case hex")
+            << ColumnClass::B << QVariant(QByteArray("\x0A\xFF", 2)) << none << "0x0AFF";
     }
 
     void literals() {

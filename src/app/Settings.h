@@ -1,0 +1,42 @@
+#pragma once
+
+#include "catalogue/CatalogueQuery.h"
+#include "db/ConnectionSettings.h"
+
+#include <QString>
+
+namespace quarvex {
+
+// Check box states as the window keeps them.
+enum CheckState { Unchecked = 0, Checked = 1, Greyed = 2 };
+
+// Everything on the configuration page. The window fills it from its
+// controls; the command-line program from the settings file and options.
+struct Settings {
+    ConnectionSettings connection{QStringLiteral("localhost"), QStringLiteral("Northwind"), {}, {}};
+    CatalogueFilters filters{
+        QStringLiteral("name not like 'pbcat%' and name not like 'dtprop%'"),
+        QStringLiteral("name like 'sp%'"), QStringLiteral("owner in ('dbo','specialUserID')"),
+        QStringLiteral("name not like 'sys%'"), QStringLiteral("name like 'fn%'")};
+    QString outputPath;
+    QString viewer = defaultViewer();
+    int chkUnicode = Unchecked;
+    int chkAlter = Checked;
+    int chkGroup = Checked;
+    int chkEncrypt = Unchecked;
+
+    bool alter() const { return chkAlter == Checked; }
+    bool group() const { return chkGroup == Checked; }
+    bool encrypt() const { return chkEncrypt == Checked; }
+    bool unicode() const { return chkUnicode == Checked; }
+
+    static QString defaultViewer() {
+#ifdef Q_OS_WIN
+        return QStringLiteral("notepad.exe");
+#else
+        return QStringLiteral("xdg-open");
+#endif
+    }
+};
+
+} // namespace quarvex

@@ -1,0 +1,108 @@
+#include "app/SettingsFile.h"
+
+#include "io/Blanks.h"
+#include "io/LeadingNumber.h"
+#include "io/TextFile.h"
+#include "scripting/ProcedureError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cmath>
+
+namespace quarvex {
+
+namespace {
+
+struct SavedControl {
+    const char* name;
+    QString Settings::*text = nullptr;
+    QString ConnectionSettings::*connectionText = nullptr;
+    QString CatalogueFilters::*filter = nullptr;
+    int Settings::*checkState = nullptr;
+};
+
+// The saved controls in the window's design order.
+const SavedControl savedControls[] = {
+    {"chkUnicode", nullptr, nullptr, nullptr, &Settings::chkUnicode},
+    {"chkAlter", nullptr, nullptr, nullptr, &Settings::chkAlter},
+    {"chkGroup", nullptr, nullptr, nullptr, &Settings::chkGroup},
+    {"chkEncrypt", nullptr, nullptr, nullptr, &Settings::chkEncrypt},
+    {"txtUserID", nullptr, &ConnectionSettings::userId},
+    {"txtServer", nullptr, &ConnectionSettings::server},
+    {"txtDatabase", nullptr, &ConnectionSettings::database},
+    {"txtProcFilt", nullptr, nullptr, &CatalogueFilters::procs},
+    {"txtTrigFilt", nullptr, nullptr, &CatalogueFilters::triggers},
+    {"txtTblFilt", nullptr, nullptr, &CatalogueFilters::tables},
+    {"txtViewFilt", nullptr, nullptr, &CatalogueFilters::views},
+    {"txtFuncFilt", nullptr, nullptr, &CatalogueFilters::functions},
+    {"txtPath", &Settings::outputPath},
+    {"txtViewer", &Settings::viewer},
+};
+
+QString& textOf(Settings& settings, const SavedControl& control) {
+    if (control.connectionText)
+        return settings.connection.*control.connectionText;
+    if (control.filter)
+        return settings.filters.*control.filter;
+    return settings.*control.text;
+}
+
+} // namespace
+
+QString settingsFileText(const Settings& settings) {
+    QString text;
+    Settings copy = settings;
+    for (const SavedControl& control : savedControls) {
+        const QString value =
+            control.checkState ? QString::number(copy.*control.checkState) : textOf(copy, control);
+        text += QLatin1String(control.name) + QLatin1Char('=') + value + QLatin1String("\r\n");
+    }
+    return text;
+}
+
+void applySettingsFileText(const QString& fileText, Settings& settings) {
+    // The CR LF in front lets the first line match like every other; the
+    // one behind ends a last line that has no line break of its own.
+    const QString text = QLatin1String("\r\n") + fileText + QLatin1String("\r\n");
+    for (const SavedControl& control : savedControls) {
+        const QString key = QLatin1String("\r\n") + QLatin1String(control.name) + QLatin1Char('=');
+        const qsizetype at = text.indexOf(key);
+        if (at < 0)
+            continue;
+        const qsizetype start = at + key.size();
+        const QString value = text.mid(start, text.indexOf(QLatin1String("\r\n"), start) - start);
+        if (!control.checkState) {
+            textOf(settings, control) = trimmedBlanks(value);
+            continue;
+        }
+        const double number = leadingNumber(value);
+        if (!(number > -0.5 && number < 2.5))
+            raise(QStringLiteral("Invalid property value"));
+        settings.*control.checkState = int(std::lround(number));
+    }
+}
+
+void WriteCfg(const QString& fileName, const Settings& settings) {
+    reraisingAs(QStringLiteral("WriteCfg"),
+                [&] { TextFiles().WriteFile(fileName, settingsFileText(settings)); });
+}
+
+void ReadCfg(const QString& fileName, Settings& settings) {
+    reraisingAs(QStringLiteral("ReadCfg"), [&] {
+        if (!QFileInfo(fileName).isFile())
+            return;
+        applySettingsFileText(TextFiles().ReadFile(fileName), settings);
+    });
+}
+
+QString settingsFilePath(const QString& programFolder, const QString& programName) {
+    const QString besideProgram = QDir(programFolder).filePath(programName + QLatin1String(".cfg"));
+    if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
+        return besideProgram;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(programName + QLatin1String(".cfg"));
+}
+
+} // namespace quarvex

@@ -1,0 +1,293 @@
+#include "app/window/FrmQuarvex.h"
+
+#include "app/OutputPath.h"
+#include "app/SettingsFile.h"
+#include "app/window/TextBox.h"
+#include "catalogue/LoadList.h"
+#include "catalogue/SelectionOrder.h"
+#include "scripting/CreateScripts.h"
+#include "scripting/ProcedureError.h"
+#include "scripting/ScriptContext.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QStackedWidget>
+#include <cstdlib>
+
+namespace quarvex {
+
+namespace {
+
+// The window keeps check boxes as 0 clear, 1 set, 2 greyed; Qt counts the
+// greyed state as 1 and the set one as 2.
+int checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return Checked;
+    case Qt::PartiallyChecked:
+        return Greyed;
+    case Qt::Unchecked:
+        break;
+    }
+    return Unchecked;
+}
+
+void setCheckValue(QCheckBox* box, int value) {
+    box->setTristate(value == Greyed);
+    box->setCheckState(value == Checked  ? Qt::Checked
+                       : value == Greyed ? Qt::PartiallyChecked
+                                         : Qt::Unchecked);
+}
+
+const QStringList& helpLines() {
+    static const QStringList lines{
+        QStringLiteral("Utility writes selected table/proc/trig/view/func data to 5 script files."),
+        QStringLiteral("Table data is scripted as Inserts, with table Truncate beforehand"),
+        QStringLiteral("and identity inserts enabled, if needed.  Table Deletes may be"),
+        QStringLiteral("grouped (reverse order) before any Inserts instead of Truncates"),
+        QStringLiteral("with the Inserts.  This allows loading FK-related tables, if order"),
+        QStringLiteral("carefully chosen.  Text objects may contain Alter rather than Create"),
+        QStringLiteral("commands.  Encryption option looks for As or For after Create then"),
+        QStringLiteral("inserts With Encryption (please verify location manually)."),
+        QString(),
+        QStringLiteral("Scripts are intended as updates to existing objects (permissions intact)"),
+        QStringLiteral("when migrating objects/lookup data, e.g., test to production.  Large"),
+        QStringLiteral("tables are NOT expected."),
+        QString(),
+        QStringLiteral("Unsupported column types (e.g., xml) will cause corresponding table"),
+        QStringLiteral("scripts to be skipped.  Object scripts will also be skipped if markers"),
+        QStringLiteral("cannot be found for Alter or With Encryption placement.  Message"),
+        QStringLiteral("boxes announce skips.  Blank out User ID for SSPI logon."),
+        QString(),
+        QStringLiteral("Quarvex, made by the Quarvex developers for people who move data."),
+    };
+    return lines;
+}
+
+} // namespace
+
+FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(std::move(services)) {
+    if (!m_services.loadList)
+        m_services.loadList = LoadList;
+    if (!m_services.launchViewer)
+        m_services.launchViewer = startViewer;
+    if (m_services.settingsFile.isEmpty())
+        m_services.settingsFile =
+            settingsFilePath(QCoreApplication::applicationDirPath(),
+                             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+    buildControls();
+    connectHandlers();
+    Form_Load();
+}
+
+FrmQuarvex::~FrmQuarvex() {
+    // The list's item-check handler must not outlive the fields it uses.
+    m_toolkit->objectList().onItemCheck = nullptr;
+}
+
+void FrmQuarvex::connectHandlers() {
+    connect(m_cmdTab, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdTab_Click);
+    connect(m_cmdAction, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdAction_Click);
+
+    m_toolkit->objectList().onItemCheck = [this](int item) {
+        lstNames_ItemCheck(*m_toolkit, m_fields, item);
+    };
+
+    // Any change of a connection or filter text, typed or set by the program,
+    // makes the next page switch reload the list. The output folder, the
+    // viewer and the options do not affect the list.
+    for (TextBox* box : {m_txtUserID, m_txtPassword, m_txtServer, m_txtDatabase, m_txtTblFilt,
+                         m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
+        connect(box, &QLineEdit::textChanged, this, [this] { m_fields.ConfigChanged = true; });
+
+    for (TextBox* box : findChildren<TextBox*>())
+        connect(box, &TextBox::gotFocus, this,
+                [this, box](Qt::FocusReason reason) { SelectTextOnTab(*box, reason); });
+}
+
+void FrmQuarvex::Form_Load() {
+    const auto failure = failureOf([&] {
+        m_cmdTab->button(0)->setEnabled(true);
+        m_cmdTab->button(1)->setEnabled(false);
+        adjustSize();
+        placeTowardsLowerRight();
+        m_txtPath->setText(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        readSettings();
+    });
+    if (failure) {
+        m_fields.LastError = QLatin1String("Form_Load: ") + *failure;
+        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
+    }
+}
+
+void FrmQuarvex::placeTowardsLowerRight() {
+    const QScreen* shownOn = screen();
+    if (!shownOn)
+        return;
+    const QRect area = shownOn->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    move(area.left() + int((area.width() - outer.width()) * 0.98),
+         area.top() + int((area.height() - outer.height()) * 0.88));
+}
+
+void FrmQuarvex::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    // Closing is never cancelled, not even when the settings were not saved.
+    event->accept();
+}
+
+void FrmQuarvex::Form_Unload() {
+    const auto failure = failureOf([&] { writeSettings(); });
+    if (failure) {
+        m_fields.LastError = QLatin1String("Form_Unload: ") + *failure;
+        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
+    }
+}
+
+void FrmQuarvex::cmdTab_Click(int index) {
+    const auto failure = failureOf([&] {
+        if (index != 0 && index != 1)
+            raiseUnexpectedCase();
+        // The flag is cleared first: a failed load (it reports itself) is
+        // retried only after another edit, or while the list is empty.
+        if (index == 0 && (m_toolkit->objectList().count() == 0 || m_fields.ConfigChanged)) {
+            m_fields.ConfigChanged = false;
+            const Settings current = settings();
+            m_services.loadList(*m_toolkit, m_fields, current.connection, current.filters);
+        }
+        // The pages share one place, so showing one hides the other.
+        m_pages->setCurrentWidget(m_fraConfig->isHidden() ? m_fraConfig : m_fraProcess);
+        for (QAbstractButton* button : m_cmdTab->buttons())
+            button->setEnabled(!button->isEnabled());
+        m_lblTabName->setText(QStringLiteral("Processing Configuration").split(u' ').at(index));
+        m_cmdTab->button(std::abs(index - 1))->setFocus();
+    });
+    if (failure) {
+        m_fields.LastError = QLatin1String("cmdTab_Click: ") + *failure;
+        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
+    }
+}
+
+void FrmQuarvex::cmdAction_Click(int index) {
+    const auto failure = failureOf([&] {
+        m_txtPath->setText(trimmedOutputPath(m_txtPath->text()));
+        repaint();
+        switch (index) {
+        case 1:
+            createScripts();
+            break;
+        case 2:
+            close();
+            break;
+        case 3:
+            Help();
+            break;
+        case 4:
+            SelectType(*m_toolkit, m_fields);
+            break;
+        case 5:
+            SelectAll(*m_toolkit, m_fields);
+            break;
+        case 6:
+            DeselectAll(*m_toolkit, m_fields);
+            break;
+        default:
+            raiseUnexpectedCase();
+        }
+    });
+    if (failure) {
+        m_fields.LastError = QLatin1String("cmdAction_Click: ") + *failure;
+        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
+    }
+}
+
+void FrmQuarvex::Help() {
+    reraisingAs(QStringLiteral("Help"), [&] {
+        m_toolkit->showMessage(helpLines().join(u'\n'), MessageIcon::Information,
+                               QStringLiteral("Quarvex.EXE Help"));
+    });
+}
+
+void FrmQuarvex::SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason) {
+    const auto failure = failureOf([&] {
+        // A click keeps the caret where the user put it; arriving by the
+        // keyboard, typing replaces the whole text.
+        if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
+            return;
+        box.setSelection(0, int(box.text().size()));
+    });
+    if (failure) {
+        m_fields.LastError = QLatin1String("SelectTextOnTab: ") + *failure;
+        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
+    }
+}
+
+Settings FrmQuarvex::settings() const {
+    Settings current;
+    current.connection = ConnectionSettings{m_txtServer->text(), m_txtDatabase->text(),
+                                            m_txtUserID->text(), m_txtPassword->text()};
+    current.filters =
+        CatalogueFilters{m_txtTblFilt->text(), m_txtProcFilt->text(), m_txtTrigFilt->text(),
+                         m_txtViewFilt->text(), m_txtFuncFilt->text()};
+    current.outputPath = m_txtPath->text();
+    current.viewer = m_txtViewer->text();
+    current.chkUnicode = checkValue(m_chkUnicode);
+    current.chkAlter = checkValue(m_chkAlter);
+    current.chkGroup = checkValue(m_chkGroup);
+    current.chkEncrypt = checkValue(m_chkEncrypt);
+    return current;
+}
+
+// Setting a connection or filter box marks the configuration changed, as
+// typing into it does.
+void FrmQuarvex::applySettings(const Settings& settings) {
+    const auto setText = [](TextBox* box, const QString& text) {
+        if (box->text() != text)
+            box->setText(text);
+    };
+    setText(m_txtUserID, settings.connection.userId);
+    setText(m_txtServer, settings.connection.server);
+    setText(m_txtDatabase, settings.connection.database);
+    setText(m_txtProcFilt, settings.filters.procs);
+    setText(m_txtTrigFilt, settings.filters.triggers);
+    setText(m_txtTblFilt, settings.filters.tables);
+    setText(m_txtViewFilt, settings.filters.views);
+    setText(m_txtFuncFilt, settings.filters.functions);
+    setText(m_txtPath, settings.outputPath);
+    setText(m_txtViewer, settings.viewer);
+    setCheckValue(m_chkUnicode, settings.chkUnicode);
+    setCheckValue(m_chkAlter, settings.chkAlter);
+    setCheckValue(m_chkGroup, settings.chkGroup);
+    setCheckValue(m_chkEncrypt, settings.chkEncrypt);
+}
+
+void FrmQuarvex::createScripts() {
+    const Settings current = settings();
+    ScriptContext context{*m_toolkit, m_fields, current};
+    CreateScripts(context, m_services.launchViewer);
+}
+
+void FrmQuarvex::readSettings() {
+    // What was read before a failure stays in the controls.
+    Settings read = settings();
+    const auto failure = failureOf([&] { ReadCfg(m_services.settingsFile, read); });
+    applySettings(read);
+    if (failure)
+        quarvex::raise(*failure);
+}
+
+void FrmQuarvex::writeSettings() {
+    WriteCfg(m_services.settingsFile, settings());
+}
+
+} // namespace quarvex

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "app/WindowFields.h"
+#include "app/window/QtToolkit.h"
+#include "catalogue/CatalogueQuery.h"
+#include "db/ConnectionSettings.h"
+#include "scripting/ViewerLauncher.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QStackedWidget;
+
+namespace quarvex {
+
+class TextBox;
+
+// What the window calls beyond itself, replaceable so it can be driven
+// without a server or a modal box.
+struct FrmQuarvexServices {
+    using ListLoader = std::function<void(Toolkit&, WindowFields&, const ConnectionSettings&,
+                                          const CatalogueFilters&)>;
+
+    // Fills the object list; the catalogue's LoadList unless replaced.
+    ListLoader loadList;
+    // Shows a message; a modal message box unless replaced.
+    QtToolkit::MessagePresenter showMessage;
+    // Starts the viewer on a script file; a detached process unless replaced.
+    ViewerLauncher launchViewer;
+    // The settings file; the program's own (beside it, or in the user's
+    // configuration folder) unless given.
+    QString settingsFile;
+};
+
+// The program's one window: a configuration page and a processing page,
+// switched by "Next Tab" and "Prev Tab".
+class FrmQuarvex : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FrmQuarvex(FrmQuarvexServices services = {}, QWidget* parent = nullptr);
+    ~FrmQuarvex() override;
+
+    WindowFields& fields() { return m_fields; }
+    QtToolkit& toolkit() { return *m_toolkit; }
+
+    // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
+    void cmdTab_Click(int index);
+    // Index 1 to 6: Create Scripts, Exit, Help, Select Type, Select All,
+    // Deselect All.
+    void cmdAction_Click(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    QWidget* buildConfigPage();
+    QWidget* buildProcessPage();
+    void arrangeTabOrder();
+    void connectHandlers();
+
+    void Form_Load();
+    void Form_Unload();
+    void Help();
+    void SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason);
+    void placeTowardsLowerRight();
+
+    void createScripts();
+    void readSettings();
+    void writeSettings();
+
+    // Everything on the configuration page, and back.
+    Settings settings() const;
+    void applySettings(const Settings& settings);
+
+    FrmQuarvexServices m_services;
+    WindowFields m_fields;
+
+    QButtonGroup* m_cmdTab = nullptr;
+    QButtonGroup* m_cmdAction = nullptr;
+    QLabel* m_lblTabName = nullptr;
+    QStackedWidget* m_pages = nullptr;
+    QWidget* m_fraConfig = nullptr;
+    QWidget* m_fraProcess = nullptr;
+
+    TextBox* m_txtUserID = nullptr;
+    TextBox* m_txtPassword = nullptr;
+    TextBox* m_txtServer = nullptr;
+    TextBox* m_txtDatabase = nullptr;
+    TextBox* m_txtProcFilt = nullptr;
+    TextBox* m_txtTrigFilt = nullptr;
+    TextBox* m_txtTblFilt = nullptr;
+    TextBox* m_txtViewFilt = nullptr;
+    TextBox* m_txtFuncFilt = nullptr;
+    TextBox* m_txtViewer = nullptr;
+    TextBox* m_txtPath = nullptr;
+    QCheckBox* m_chkAlter = nullptr;
+    QCheckBox* m_chkGroup = nullptr;
+    QCheckBox* m_chkEncrypt = nullptr;
+    QCheckBox* m_chkUnicode = nullptr;
+
+    QListWidget* m_lstNames = nullptr;
+    QLabel* m_lblStatus = nullptr;
+
+    std::unique_ptr<QtToolkit> m_toolkit;
+};
+
+} // namespace quarvex

@@ -1,0 +1,240 @@
+// The window's controls: their names, captions, default texts and order.
+#include "app/window/FrmQuarvex.h"
+#include "app/window/TextBox.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace quarvex {
+
+namespace {
+
+template <typename Widget> Widget* named(Widget* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* label(const char* name, const QString& caption, QWidget* parent) {
+    return named(new QLabel(caption, parent), name);
+}
+
+QLabel* centredLabel(const char* name, const QString& caption, QWidget* parent) {
+    QLabel* result = label(name, caption, parent);
+    result->setAlignment(Qt::AlignCenter);
+    return result;
+}
+
+TextBox* textBox(const char* name, const QString& text, QWidget* parent) {
+    return named(new TextBox(text, parent), name);
+}
+
+QCheckBox* checkBox(const char* name, const QString& caption, bool set, QWidget* parent) {
+    QCheckBox* result = named(new QCheckBox(caption, parent), name);
+    result->setChecked(set);
+    return result;
+}
+
+// Buttons of one row share their name and are told apart by index, as the
+// group's id and as the "index" property.
+QPushButton* groupButton(QButtonGroup* group, const char* name, int index, const QString& caption,
+                         QWidget* parent) {
+    QPushButton* button = named(new QPushButton(caption, parent), name);
+    button->setProperty("index", index);
+    button->setAutoDefault(false);
+    group->addButton(button, index);
+    return button;
+}
+
+QString defaultViewer() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("notepad.exe");
+#else
+    return QStringLiteral("xdg-open");
+#endif
+}
+
+} // namespace
+
+void FrmQuarvex::buildControls() {
+    setObjectName(QStringLiteral("frmQuarvex"));
+    setWindowTitle(QStringLiteral("Quarvex to Scripts"));
+
+    m_cmdTab = named(new QButtonGroup(this), "cmdTab");
+    m_cmdTab->setExclusive(false);
+    QPushButton* next = groupButton(m_cmdTab, "cmdTab", 0, QStringLiteral("Next Tab"), this);
+    QPushButton* prev = groupButton(m_cmdTab, "cmdTab", 1, QStringLiteral("Prev Tab"), this);
+
+    m_lblTabName = centredLabel("lblTabName", QStringLiteral("Configuration"), this);
+    QFont bold = m_lblTabName->font();
+    bold.setBold(true);
+    m_lblTabName->setFont(bold);
+
+    auto* header = new QHBoxLayout;
+    header->addWidget(next);
+    header->addWidget(m_lblTabName, 1);
+    header->addWidget(prev);
+
+    auto* line = named(new QFrame(this), "Line1");
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+
+    // Both pages hold the same place; exactly one of them is shown.
+    m_pages = new QStackedWidget(this);
+    m_fraConfig = buildConfigPage();
+    m_fraProcess = buildProcessPage();
+    m_pages->addWidget(m_fraConfig);
+    m_pages->addWidget(m_fraProcess);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(header);
+    layout->addWidget(line);
+    layout->addWidget(m_pages, 1);
+
+    m_toolkit =
+        std::make_unique<QtToolkit>(*this, *m_lblStatus, *m_lstNames, m_services.showMessage);
+    arrangeTabOrder();
+}
+
+QWidget* FrmQuarvex::buildConfigPage() {
+    auto* page = named(new QWidget, "fraConfig");
+
+    auto* fraSQL = named(new QGroupBox(QStringLiteral("SQL Info"), page), "fraSQL");
+    m_txtUserID = textBox("txtUserID", {}, fraSQL);
+    m_txtPassword = textBox("txtPassword", {}, fraSQL);
+    m_txtPassword->setEchoMode(QLineEdit::Password);
+    m_txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
+    m_txtServer = textBox("txtServer", QStringLiteral("localhost"), fraSQL);
+    m_txtDatabase = textBox("txtDatabase", QStringLiteral("Northwind"), fraSQL);
+    m_txtProcFilt = textBox("txtProcFilt", QStringLiteral("name like 'sp%'"), fraSQL);
+    m_txtTrigFilt =
+        textBox("txtTrigFilt", QStringLiteral("owner in ('dbo','specialUserID')"), fraSQL);
+    m_txtTblFilt = textBox(
+        "txtTblFilt", QStringLiteral("name not like 'pbcat%' and name not like 'dtprop%'"), fraSQL);
+    m_txtViewFilt = textBox("txtViewFilt", QStringLiteral("name not like 'sys%'"), fraSQL);
+    m_txtFuncFilt = textBox("txtFuncFilt", QStringLiteral("name like 'fn%'"), fraSQL);
+
+    auto* sql = new QGridLayout(fraSQL);
+    sql->addWidget(label("lblUserID", QStringLiteral("User ID:"), fraSQL), 0, 0);
+    sql->addWidget(m_txtUserID, 0, 1);
+    sql->addWidget(label("lblPassword", QStringLiteral("Password:"), fraSQL), 0, 2);
+    sql->addWidget(m_txtPassword, 0, 3);
+    sql->addWidget(label("lblServer", QStringLiteral("Server:"), fraSQL), 1, 0);
+    sql->addWidget(m_txtServer, 1, 1);
+    sql->addWidget(label("lblDatabase", QStringLiteral("Database:"), fraSQL), 1, 2);
+    sql->addWidget(m_txtDatabase, 1, 3);
+    const std::pair<const char*, QString> filterLabels[] = {
+        {"lblProcFilt", QStringLiteral("Proc filter:")},
+        {"lblTrigFilt", QStringLiteral("Trigger filter:")},
+        {"lblTblFilt", QStringLiteral("Table filter:")},
+        {"lblViewFilt", QStringLiteral("View filter:")},
+        {"lblFuncFilt", QStringLiteral("Function filter:")},
+    };
+    TextBox* const filters[] = {m_txtProcFilt, m_txtTrigFilt, m_txtTblFilt, m_txtViewFilt,
+                                m_txtFuncFilt};
+    for (int i = 0; i < 5; ++i) {
+        sql->addWidget(label(filterLabels[i].first, filterLabels[i].second, fraSQL), 2 + i, 0);
+        sql->addWidget(filters[i], 2 + i, 1, 1, 3);
+    }
+    sql->setColumnStretch(1, 1);
+    sql->setColumnStretch(3, 1);
+
+    auto* fraFile = named(new QGroupBox(QStringLiteral("File Info"), page), "fraFile");
+    m_txtViewer = textBox("txtViewer", defaultViewer(), fraFile);
+    m_txtPath = textBox("txtPath", {}, fraFile);
+    QLabel* fileInfo = label("lblFileInfo",
+                             QStringLiteral("Five SQL script files are written here (overwriting) "
+                                            "with table and object data."),
+                             fraFile);
+    fileInfo->setWordWrap(true);
+    auto* file = new QGridLayout(fraFile);
+    file->addWidget(label("lblViewer", QStringLiteral("File viewer:"), fraFile), 0, 0);
+    file->addWidget(m_txtViewer, 0, 1);
+    file->addWidget(label("lblPath", QStringLiteral("Output path:"), fraFile), 1, 0);
+    file->addWidget(m_txtPath, 1, 1);
+    file->addWidget(fileInfo, 2, 0, 1, 2);
+    file->setColumnStretch(1, 1);
+
+    m_chkAlter =
+        checkBox("chkAlter",
+                 QStringLiteral("Script Alter Procedure/Trigger/View/Function rather than Create."),
+                 true, page);
+    m_chkGroup = checkBox("chkGroup",
+                          QStringLiteral("Script Deletes grouped together rather than Truncates."),
+                          true, page);
+    m_chkEncrypt = checkBox(
+        "chkEncrypt",
+        QStringLiteral("Insert With Encryption into Procedure/Trigger/View/Function scripts."),
+        false, page);
+    m_chkUnicode = checkBox("chkUnicode",
+                            QStringLiteral("Write out script files as Unicode rather than ANSI."),
+                            false, page);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(centredLabel(
+        "lblConfigurationInfo",
+        QStringLiteral("Aside from password, this info is saved to CFG file located with EXE."),
+        page));
+    layout->addWidget(fraSQL);
+    layout->addWidget(fraFile);
+    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode})
+        layout->addWidget(option);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* FrmQuarvex::buildProcessPage() {
+    auto* page = named(new QWidget, "fraProcess");
+
+    m_lstNames = named(new QListWidget(page), "lstNames");
+    m_lblStatus = centredLabel(
+        "lblStatus", QStringLiteral("Dumps MSSQL7/2000/2005 table/object data to 5 script files"),
+        page);
+
+    m_cmdAction = named(new QButtonGroup(this), "cmdAction");
+    m_cmdAction->setExclusive(false);
+    const QString captions[] = {QStringLiteral("Create Scripts"), QStringLiteral("Exit"),
+                                QStringLiteral("Help"),           QStringLiteral("Select Type"),
+                                QStringLiteral("Select All"),     QStringLiteral("Deselect All")};
+    auto* buttons = new QVBoxLayout;
+    for (int index = 1; index <= 6; ++index) {
+        // Help and the selection commands sit apart from the run commands.
+        if (index == 3)
+            buttons->addStretch(1);
+        buttons->addWidget(groupButton(m_cmdAction, "cmdAction", index, captions[index - 1], page));
+    }
+
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(m_lstNames, 1);
+    middle->addLayout(buttons);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(centredLabel(
+        "lblProcessingInfo",
+        QStringLiteral("After loading list, check off selections in desired order."), page));
+    layout->addLayout(middle, 1);
+    layout->addWidget(m_lblStatus);
+    return page;
+}
+
+void FrmQuarvex::arrangeTabOrder() {
+    QList<QWidget*> order{m_cmdTab->button(0), m_cmdTab->button(1), m_lstNames};
+    for (int index = 1; index <= 6; ++index)
+        order.append(m_cmdAction->button(index));
+    order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_txtProcFilt
+          << m_txtTrigFilt << m_txtTblFilt << m_txtViewFilt << m_txtFuncFilt << m_txtViewer
+          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+} // namespace quarvex

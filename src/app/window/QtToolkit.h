@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/Toolkit.h"
+#include "app/window/ListWidgetObjectList.h"
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+class QMessageBox;
+class QWidget;
+
+namespace quarvex {
+
+// The toolkit with widgets: the window's status label and object list,
+// modal message boxes and the application's busy pointer.
+class QtToolkit : public Toolkit {
+public:
+    using MessagePresenter =
+        std::function<void(const QString& text, MessageIcon icon, const QString& title)>;
+
+    // Messages go to presenter when one is given (tests, a front end that
+    // logs), otherwise to a modal box over parent.
+    QtToolkit(QWidget& parent, QLabel& status, QListWidget& list, MessagePresenter presenter = {});
+    ~QtToolkit() override;
+
+    void showMessage(const QString& text, MessageIcon icon, const QString& title = {}) override;
+    void setBusy(bool busy) override;
+    QString status() const override;
+    void setStatus(const QString& text) override;
+    ListWidgetObjectList& objectList() override { return m_list; }
+
+    // The box showMessage shows: OK only, plain text, and the application's
+    // name as title when none is given.
+    static std::unique_ptr<QMessageBox> messageBox(const QString& text, MessageIcon icon,
+                                                   const QString& title, QWidget* parent);
+
+private:
+    QWidget& m_parent;
+    QLabel& m_status;
+    ListWidgetObjectList m_list;
+    MessagePresenter m_presenter;
+    bool m_busy = false;
+};
+
+} // namespace quarvex

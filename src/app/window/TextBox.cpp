@@ -1,0 +1,12 @@
+#include "app/window/TextBox.h"
+
+#include <QFocusEvent>
+
+namespace quarvex {
+
+void TextBox::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    emit gotFocus(event->reason());
+}
+
+} // namespace quarvex

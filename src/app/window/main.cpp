@@ -1,0 +1,11 @@
+#include "app/window/FrmQuarvex.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quarvex"));
+    quarvex::FrmQuarvex window;
+    window.show();
+    return QApplication::exec();
+}

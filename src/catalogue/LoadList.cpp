@@ -1,0 +1,56 @@
+#include "catalogue/LoadList.h"
+
+#include "app/Toolkit.h"
+#include "app/WindowFields.h"
+#include "catalogue/CatalogueEntry.h"
+#include "db/OdbcConnection.h"
+#include "io/Blanks.h"
+#include "db/RecordSet.h"
+#include "db/ServerConnection.h"
+#include "scripting/ProcedureError.h"
+
+#include <optional>
+
+namespace quarvex {
+
+void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& connection,
+              const CatalogueFilters& filters) {
+    QString query;
+    std::optional<OdbcConnection> conn;
+    std::optional<RecordSet> records;
+
+    const auto failure = failureOf([&] {
+        toolkit.setBusy(true);
+        conn.emplace();
+        OpenConnection(*conn, connection);
+        query = catalogueQuery(IsSQL2005Plus(*conn), filters);
+        records.emplace(*conn, query);
+
+        ObjectList& list = toolkit.objectList();
+        list.clear();
+        qint32 count = 0;
+        for (; !records->atEnd(); records->moveNext()) {
+            const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
+            const QString name = records->value(0).toString();
+            list.append(catalogueEntry(kind, name, records->value(1).toString(),
+                                       qint32(records->value(3).toLongLong())));
+            ++count;
+            toolkit.setStatus(QString::number(count) + QLatin1String(" - ") + name);
+        }
+        toolkit.setStatus(QString::number(count) +
+                          QLatin1String(" tables/procs/triggers/views/functions listed"));
+        records->close();
+        conn->close();
+        toolkit.setBusy(false);
+    });
+    if (!failure)
+        return;
+
+    fields.LastError = AppendErrorContext(QLatin1String("LoadList: ") + *failure, query);
+    records.reset();
+    conn.reset();
+    toolkit.setBusy(false);
+    toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
+}
+
+} // namespace quarvex

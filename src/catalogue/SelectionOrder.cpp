@@ -1,0 +1,106 @@
+#include "catalogue/SelectionOrder.h"
+
+#include "app/Toolkit.h"
+#include "app/WindowFields.h"
+#include "scripting/ProcedureError.h"
+
+namespace quarvex {
+
+namespace {
+
+// Entries of one kind share their first seven characters: the six-character
+// prefix and the TAB after it.
+QString groupPrefix(const QString& entryText) {
+    return entryText.left(7);
+}
+
+// Runs a change of check marks with the item-check handler held off. The
+// guard is lifted on every path, so a failure cannot leave later ticks
+// unordered.
+template <typename Body> void withItemCheckSuppressed(WindowFields& fields, Body&& body) {
+    fields.SuppressItemCheck = true;
+    const auto failure = failureOf(body);
+    fields.SuppressItemCheck = false;
+    if (failure)
+        raise(*failure);
+}
+
+// Where the entry at item belongs: after the other ticked entries of its
+// group, before the first entry that is unticked or lies past the group.
+int insertionIndex(const ObjectList& list, int item, const QString& prefix) {
+    const int count = list.count();
+    bool found = false;
+    for (int p = 0; p < count; ++p) {
+        const bool inGroup = groupPrefix(list.text(p)) == prefix;
+        found = found || inGroup;
+        if (p != item && found && (!inGroup || !list.isChecked(p)))
+            return p;
+    }
+    return count;
+}
+
+} // namespace
+
+void lstNames_ItemCheck(Toolkit& toolkit, WindowFields& fields, int item) {
+    if (fields.SuppressItemCheck)
+        return;
+    const auto failure = failureOf([&] {
+        ObjectList& list = toolkit.objectList();
+        const int top = list.topIndex();
+        const ListEntry entry = list.entry(item);
+        const bool mark = list.isChecked(item);
+        const int p = insertionIndex(list, item, groupPrefix(entry.text));
+
+        withItemCheckSuppressed(fields, [&] {
+            list.insert(p, entry);
+            list.setChecked(p, mark);
+            list.remove(item < p ? item : item + 1);
+            list.setCurrentIndex(item);
+            list.setTopIndex(top);
+        });
+    });
+    if (failure) {
+        fields.LastError = QLatin1String("lstNames_ItemCheck: ") + *failure;
+        toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
+    }
+}
+
+void SelectType(Toolkit& toolkit, WindowFields& fields) {
+    reraisingAs(QStringLiteral("SelectType"), [&] {
+        ObjectList& list = toolkit.objectList();
+        const int current = list.currentIndex();
+        const QString prefix = current >= 0 ? groupPrefix(list.text(current)) : QString();
+        withItemCheckSuppressed(fields, [&] {
+            for (int i = 0; i < list.count(); ++i) {
+                if (!prefix.isEmpty() && groupPrefix(list.text(i)) == prefix) {
+                    list.setTopIndex(i);
+                    list.setChecked(i, true);
+                }
+            }
+        });
+    });
+}
+
+void SelectAll(Toolkit& toolkit, WindowFields& fields) {
+    reraisingAs(QStringLiteral("SelectAll"), [&] {
+        ObjectList& list = toolkit.objectList();
+        withItemCheckSuppressed(fields, [&] {
+            for (int i = 0; i < list.count(); ++i) {
+                list.setTopIndex(i);
+                list.setChecked(i, true);
+            }
+        });
+    });
+}
+
+void DeselectAll(Toolkit& toolkit, WindowFields& fields) {
+    reraisingAs(QStringLiteral("DeselectAll"), [&] {
+        ObjectList& list = toolkit.objectList();
+        withItemCheckSuppressed(fields, [&] {
+            for (int i = list.count() - 1; i >= 0; --i)
+                list.setChecked(i, false);
+        });
+    });
+}
+
+} // namespace quarvex

@@ -1,0 +1,26 @@
+#include "cli/CliToolkit.h"
+
+#include <cstdio>
+
+namespace quarvex::cli {
+
+CliToolkit::CliToolkit()
+    : m_error(stderr) {}
+
+void CliToolkit::showMessage(const QString& text, MessageIcon icon, const QString&) {
+    if (icon == MessageIcon::Exclamation)
+        ++exclamations;
+    printLine(text);
+}
+
+void CliToolkit::setStatus(const QString& text) {
+    m_status = text;
+    if (echoStatus)
+        printLine(text);
+}
+
+void CliToolkit::printLine(const QString& text) {
+    m_error << text << Qt::endl;
+}
+
+} // namespace quarvex::cli

@@ -1,0 +1,57 @@
+#include "cli/ObjectSelection.h"
+
+#include "scripting/ProcedureError.h"
+
+namespace quarvex::cli {
+
+QString listingKindWord(ObjectKind kind) {
+    return kindWord(kind).toLower();
+}
+
+namespace {
+
+bool matches(const ObjectRef& object, const QString& kind, const QString& ownerAndName) {
+    if (kind == QLatin1String("id")) {
+        bool ok = false;
+        const qint32 id = ownerAndName.toInt(&ok);
+        return ok && object.id == id;
+    }
+    return listingKindWord(object.kind) == kind &&
+           object.owner + QLatin1Char('.') + object.name == ownerAndName;
+}
+
+} // namespace
+
+QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names) {
+    static const QStringList kinds = {"table", "proc", "trigger", "view", "function", "id"};
+    QList<ObjectRef> objects;
+    for (const QString& argument : names) {
+        const qsizetype colon = argument.indexOf(u':');
+        const QString kind = argument.left(colon);
+        if (colon < 0 || !kinds.contains(kind))
+            raise(QLatin1String("Not an object name (KIND:OWNER.NAME or id:NUMBER): ") + argument);
+        const QString rest = argument.mid(colon + 1);
+        QList<int> found;
+        for (int i = 0; i < list.count(); ++i)
+            if (matches(list.entry(i).object, kind, rest))
+                found.append(i);
+        if (found.isEmpty())
+            raise(QLatin1String("No listed object matches ") + argument);
+        if (found.size() > 1)
+            raise(QLatin1String("Several listed objects match ") + argument);
+        const ObjectRef object = list.entry(found.first()).object;
+        if (objects.contains(object))
+            raise(QLatin1String("Named twice: ") + argument);
+        objects.append(object);
+    }
+    return objects;
+}
+
+int positionOf(const ObjectList& list, const ObjectRef& object) {
+    for (int i = 0; i < list.count(); ++i)
+        if (list.entry(i).object == object)
+            return i;
+    return -1;
+}
+
+} // namespace quarvex::cli

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/Toolkit.h"
+
+#include <QStringList>
+
+namespace quarvex::cli {
+
+// The objects named on the command line, in the order given: "KIND:OWNER.NAME" (kind one of table,
+// proc, trigger, view, function) or "id:NUMBER". Raises a usage error for a malformed name, or one
+// that matches no listed object or several.
+QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names);
+
+// The position of the object in the list now; -1 when it is not listed.
+int positionOf(const ObjectList& list, const ObjectRef& object);
+
+// The kind words of the listing: table, proc, trigger, view, function.
+QString listingKindWord(ObjectKind kind);
+
+} // namespace quarvex::cli

@@ -1,0 +1,193 @@
+// quarvex-cli: the script run without a window, for shells and pipelines.
+
+#include "app/OutputPath.h"
+#include "app/SettingsFile.h"
+#include "app/WindowFields.h"
+#include "catalogue/LoadList.h"
+#include "catalogue/SelectionOrder.h"
+#include "cli/CliToolkit.h"
+#include "cli/ObjectSelection.h"
+#include "scripting/CreateScripts.h"
+#include "scripting/ProcedureError.h"
+#include "scripting/ScriptContext.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+
+using namespace quarvex;
+
+namespace {
+
+enum ExitCode { Success = 0, RunFailed = 1, UsageError = 2, Skipped = 3 };
+
+struct UsageFailure {
+    QString message;
+};
+
+[[noreturn]] void usage(const QString& message) {
+    throw UsageFailure{message};
+}
+
+// A pair of opposite switches, such as --alter and --create.
+void applySwitch(const QCommandLineParser& parser, const QString& on, const QString& off,
+                 int& checkState) {
+    if (parser.isSet(on) && parser.isSet(off))
+        usage(QStringLiteral("--%1 and --%2 exclude each other").arg(on, off));
+    if (parser.isSet(on))
+        checkState = Checked;
+    if (parser.isSet(off))
+        checkState = Unchecked;
+}
+
+QString readPassword(bool fromStandardInput) {
+    if (fromStandardInput) {
+        QTextStream input(stdin);
+        return input.readLine();
+    }
+    return qEnvironmentVariable("QUARVEX_PASSWORD");
+}
+
+Settings settingsFrom(const QCommandLineParser& parser) {
+    Settings settings;
+    settings.outputPath = QDir::currentPath();
+    QString configFile = parser.value("config");
+    if (configFile.isEmpty())
+        configFile = settingsFilePath(QCoreApplication::applicationDirPath(), "quarvex");
+    else if (!QFileInfo(configFile).isFile())
+        usage(QLatin1String("No settings file at ") + configFile);
+    if (const auto failure = failureOf([&] { ReadCfg(configFile, settings); }))
+        usage(*failure);
+    // A settings file names the window's output folder; the command line
+    // writes into the current folder unless told otherwise.
+    settings.outputPath = QDir::currentPath();
+
+    const auto take = [&](const char* option, QString& target) {
+        if (parser.isSet(option))
+            target = parser.value(option);
+    };
+    take("server", settings.connection.server);
+    take("database", settings.connection.database);
+    take("user", settings.connection.userId);
+    take("out", settings.outputPath);
+    take("table-filter", settings.filters.tables);
+    take("proc-filter", settings.filters.procs);
+    take("trigger-filter", settings.filters.triggers);
+    take("view-filter", settings.filters.views);
+    take("function-filter", settings.filters.functions);
+    settings.outputPath = trimmedOutputPath(settings.outputPath);
+    applySwitch(parser, "alter", "create", settings.chkAlter);
+    applySwitch(parser, "group", "truncate", settings.chkGroup);
+    applySwitch(parser, "encrypt", "no-encrypt", settings.chkEncrypt);
+    applySwitch(parser, "unicode", "ansi", settings.chkUnicode);
+    settings.connection.password = readPassword(parser.isSet("password-stdin"));
+    return settings;
+}
+
+void defineOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        "Writes the rows of tables and the source of procedures, triggers, views and functions "
+        "of one SQL Server database into five script files.\n"
+        "The password comes from QUARVEX_PASSWORD or, with --password-stdin, from the first "
+        "line of standard input. An empty user means integrated login.");
+    parser.addHelpOption();
+    const QList<QCommandLineOption> options = {
+        {"config", "Settings file in the window's format.", "file"},
+        {"server", "Server (host, host,port or host\\instance).", "server"},
+        {"database", "Database.", "database"},
+        {"user", "SQL Server login; empty for integrated login.", "user"},
+        {"password-stdin", "Read the password from standard input."},
+        {"out", "Output folder (default: the current folder).", "folder"},
+        {"alter", "Script ALTER rather than CREATE."},
+        {"create", "Script CREATE as stored."},
+        {"group", "Grouped deletes in reverse order instead of truncation."},
+        {"truncate", "Truncate each table before its inserts."},
+        {"encrypt", "Insert WITH ENCRYPTION into object scripts."},
+        {"no-encrypt", "Leave object scripts as stored."},
+        {"unicode", "Write the scripts as UTF-16 with byte-order mark."},
+        {"ansi", "Write the scripts in the system's 8-bit encoding."},
+        {"table-filter", "SQL condition for tables.", "sql"},
+        {"proc-filter", "SQL condition for procedures.", "sql"},
+        {"trigger-filter", "SQL condition for triggers.", "sql"},
+        {"view-filter", "SQL condition for views.", "sql"},
+        {"function-filter", "SQL condition for functions.", "sql"},
+        {"list", "Print the objects the window would list and stop."},
+        {"all", "Script every listed object, in list order."},
+    };
+    parser.addOptions(options);
+    parser.addPositionalArgument("object", "KIND:OWNER.NAME or id:NUMBER, in load order.",
+                                 "[OBJECT...]");
+}
+
+int run(QCoreApplication& app) {
+    QCommandLineParser parser;
+    defineOptions(parser);
+    if (!parser.parse(app.arguments()))
+        usage(parser.errorText());
+    if (parser.isSet("help"))
+        parser.showHelp(Success);
+
+    const QStringList objects = parser.positionalArguments();
+    const int modes =
+        int(parser.isSet("list")) + int(parser.isSet("all")) + int(!objects.isEmpty());
+    if (modes != 1)
+        usage("Give exactly one of --list, --all or object names");
+    const Settings settings = settingsFrom(parser);
+
+    cli::CliToolkit toolkit;
+    WindowFields fields;
+    toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
+
+    toolkit.echoStatus = false;
+    LoadList(toolkit, fields, settings.connection, settings.filters);
+    toolkit.echoStatus = true;
+    if (toolkit.exclamations > 0)
+        return RunFailed;
+
+    if (parser.isSet("list")) {
+        QTextStream out(stdout);
+        for (int i = 0; i < toolkit.list.count(); ++i) {
+            const ObjectRef object = toolkit.list.entry(i).object;
+            out << cli::listingKindWord(object.kind) << '\t' << object.owner << '\t' << object.name
+                << '\t' << object.id << '\n';
+        }
+        return Success;
+    }
+
+    if (parser.isSet("all")) {
+        for (int i = 0; i < toolkit.list.count(); ++i)
+            toolkit.list.setChecked(i, true);
+    } else {
+        QList<ObjectRef> chosen;
+        if (const auto failure =
+                failureOf([&] { chosen = cli::selectObjects(toolkit.list, objects); }))
+            usage(*failure);
+        for (const ObjectRef& object : chosen)
+            toolkit.list.setChecked(cli::positionOf(toolkit.list, object), true);
+    }
+
+    ScriptContext context{toolkit, fields, settings};
+    if (const auto failure =
+            failureOf([&] { CreateScripts(context, [](const QString&, const QString&) {}); })) {
+        toolkit.printLine(*failure);
+        return RunFailed;
+    }
+    return toolkit.exclamations > 0 ? Skipped : Success;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("quarvex");
+    try {
+        return run(app);
+    } catch (const UsageFailure& failure) {
+        QTextStream(stderr) << "quarvex-cli: " << failure.message << "\n"
+                            << "Try 'quarvex-cli --help'.\n";
+        return UsageError;
+    }
+}

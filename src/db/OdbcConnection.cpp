@@ -1,0 +1,115 @@
+#include "db/OdbcConnection.h"
+
+#include "db/OdbcConnectionString.h"
+#include "db/OdbcStatement.h"
+#include "scripting/ProcedureError.h"
+
+#include <QStringList>
+
+namespace quarvex {
+
+namespace {
+
+const SQLWCHAR* wide(const QString& text) {
+    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+}
+
+QStringList installedDrivers(SQLHANDLE environment) {
+    QStringList drivers;
+    SQLWCHAR name[256];
+    SQLSMALLINT nameLength = 0;
+    SQLSMALLINT attributesLength = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDriversW(environment, direction, name, SQLSMALLINT(std::size(name)),
+                                     &nameLength, nullptr, 0, &attributesLength))) {
+        drivers.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), nameLength));
+        direction = SQL_FETCH_NEXT;
+    }
+    return drivers;
+}
+
+EnvironmentHandle newEnvironment() {
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle)))
+        raise(QStringLiteral("Cannot allocate an ODBC environment"));
+    EnvironmentHandle environment(handle);
+    checkOdbc(
+        SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+        SQL_HANDLE_ENV, handle);
+    return environment;
+}
+
+} // namespace
+
+OdbcConnection::OdbcConnection()
+    : m_environment(newEnvironment()) {
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    checkOdbc(SQLAllocHandle(SQL_HANDLE_DBC, m_environment.get(), &handle), SQL_HANDLE_ENV,
+              m_environment.get());
+    m_connection = ConnectionHandle(handle);
+}
+
+OdbcConnection::~OdbcConnection() {
+    if (m_open)
+        SQLDisconnect(m_connection.get());
+}
+
+QString OdbcConnection::driver() {
+    const EnvironmentHandle environment = newEnvironment();
+    return chooseSqlServerDriver(installedDrivers(environment.get()));
+}
+
+void OdbcConnection::open(const ConnectionSettings& settings, int timeoutSeconds) {
+    const QString driverName = chooseSqlServerDriver(installedDrivers(m_environment.get()));
+    if (driverName.isEmpty())
+        raise(QStringLiteral("No ODBC driver for SQL Server is installed (looked for: ") +
+              preferredSqlServerDrivers().join(QLatin1String(", ")) + QLatin1Char(')'));
+
+    const SQLHANDLE dbc = m_connection.get();
+    const auto timeout = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds));
+    checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, timeout, 0), SQL_HANDLE_DBC, dbc);
+    checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, timeout, 0), SQL_HANDLE_DBC,
+              dbc);
+
+    const QString text = odbcConnectionString(driverName, settings);
+    SQLSMALLINT outLength = 0;
+    checkOdbc(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, nullptr,
+                                0, &outLength, SQL_DRIVER_NOPROMPT),
+              SQL_HANDLE_DBC, dbc);
+    m_open = true;
+
+    // The connect time-out must not cut long queries short; it was only for
+    // the login.
+    SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, nullptr, 0);
+
+    // FreeTDS, unlike Microsoft's drivers, leaves the server's TEXTSIZE limit
+    // (4096 bytes by default) in force, which would cut text, ntext and image
+    // values short.
+    execute(QStringLiteral("set textsize 2147483647"));
+}
+
+void OdbcConnection::close() {
+    if (!m_open)
+        return;
+    m_open = false;
+    checkOdbc(SQLDisconnect(m_connection.get()), SQL_HANDLE_DBC, m_connection.get());
+}
+
+QString OdbcConnection::dbmsVersion() const {
+    if (!m_open)
+        raise(QStringLiteral("The connection is not open"));
+    SQLWCHAR buffer[128] = {};
+    SQLSMALLINT length = 0;
+    checkOdbc(SQLGetInfoW(m_connection.get(), SQL_DBMS_VER, buffer, sizeof buffer, &length),
+              SQL_HANDLE_DBC, m_connection.get());
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer),
+                              length / qsizetype(sizeof(SQLWCHAR)));
+}
+
+void OdbcConnection::execute(const QString& batch) {
+    OdbcStatement statement(*this);
+    statement.execute(batch);
+    statement.drainResults();
+}
+
+} // namespace quarvex

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "db/ConnectionSettings.h"
+#include "db/OdbcHandle.h"
+
+#include <QString>
+
+namespace quarvex {
+
+// One connection to SQL Server through the installed ODBC driver.
+// Failures raise the driver's diagnostics as the description.
+class OdbcConnection {
+public:
+    OdbcConnection();
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    void open(const ConnectionSettings& settings, int timeoutSeconds = 5);
+    bool isOpen() const { return m_open; }
+    void close();
+
+    // The server's version as ODBC reports it, e.g. "09.00.1399".
+    QString dbmsVersion() const;
+
+    // Runs a batch and discards whatever it returns.
+    void execute(const QString& batch);
+
+    SQLHANDLE handle() const { return m_connection.get(); }
+
+    // The installed driver this program connects with.
+    static QString driver();
+
+private:
+    EnvironmentHandle m_environment;
+    ConnectionHandle m_connection;
+    bool m_open = false;
+};
+
+} // namespace quarvex

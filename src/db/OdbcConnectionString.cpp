@@ -1,0 +1,62 @@
+#include "db/OdbcConnectionString.h"
+
+#include <QRegularExpression>
+
+namespace quarvex {
+
+namespace {
+
+bool isFreeTds(const QString& driver) {
+    return driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QStringList preferredSqlServerDrivers() {
+    return {QStringLiteral("ODBC Driver 18 for SQL Server"),
+            QStringLiteral("ODBC Driver 17 for SQL Server"), QStringLiteral("FreeTDS")};
+}
+
+QString chooseSqlServerDriver(const QStringList& installedDrivers) {
+    for (const QString& preferred : preferredSqlServerDrivers())
+        if (installedDrivers.contains(preferred))
+            return preferred;
+    return {};
+}
+
+QString odbcPair(const QString& key, const QString& value) {
+    static const QRegularExpression needsBraces(QStringLiteral(R"([;{}=\s'"])"));
+    if (!needsBraces.match(value).hasMatch())
+        return key + QLatin1Char('=') + value + QLatin1Char(';');
+    QString escaped = value;
+    escaped.replace(QLatin1String("}"), QLatin1String("}}"));
+    return key + QLatin1String("={") + escaped + QLatin1String("};");
+}
+
+QString odbcConnectionString(const QString& driver, const ConnectionSettings& settings) {
+    QString text = odbcPair(QStringLiteral("Driver"), driver);
+
+    // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read
+    // the "host,port" form directly, as SQL Server's own tools do.
+    static const QRegularExpression hostAndPort(QStringLiteral(R"(^(.*),\s*(\d+)\s*$)"));
+    const auto match = hostAndPort.match(settings.server);
+    if (isFreeTds(driver) && match.hasMatch()) {
+        text += odbcPair(QStringLiteral("Server"), match.captured(1));
+        text += odbcPair(QStringLiteral("Port"), match.captured(2));
+    } else {
+        text += odbcPair(QStringLiteral("Server"), settings.server);
+    }
+    text += odbcPair(QStringLiteral("Database"), settings.database);
+
+    if (settings.integratedSecurity()) {
+        text += QLatin1String("Trusted_Connection=Yes;");
+    } else {
+        text += odbcPair(QStringLiteral("UID"), settings.userId);
+        text += odbcPair(QStringLiteral("PWD"), settings.password);
+    }
+    if (isFreeTds(driver))
+        text += QLatin1String("ClientCharset=UTF-8;");
+    return text;
+}
+
+} // namespace quarvex

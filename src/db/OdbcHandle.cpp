@@ -1,0 +1,44 @@
+#include "db/OdbcHandle.h"
+
+#include "scripting/ProcedureError.h"
+
+#include <QStringList>
+
+namespace quarvex {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16");
+
+QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    QStringList errors;
+    QStringList notes;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER nativeError = 0;
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, record, state, &nativeError, nullptr,
+                                          0, &length)))
+            break;
+        QList<SQLWCHAR> message(length + 1);
+        SQLGetDiagRecW(handleType, handle, record, state, &nativeError, message.data(),
+                       SQLSMALLINT(message.size()), &length);
+        const QString text =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(message.constData()), length);
+        // Class 01 records are warnings (a changed database context and the
+        // like); they explain nothing when something else failed.
+        const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
+        // Drivers repeat a record now and then; once is enough.
+        QStringList& list = sqlState.startsWith(QLatin1String("01")) ? notes : errors;
+        if (!list.contains(text))
+            list.append(text);
+    }
+    const QStringList& chosen = errors.isEmpty() ? notes : errors;
+    return chosen.isEmpty() ? QStringLiteral("Unknown ODBC error")
+                            : chosen.join(QLatin1String("\r\n"));
+}
+
+void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        raise(odbcDiagnostics(handleType, handle));
+}
+
+} // namespace quarvex

@@ -1,0 +1,200 @@
+#include "db/OdbcStatement.h"
+
+#include "db/ExactNumber.h"
+#include "db/OdbcConnection.h"
+#include "scripting/ProcedureError.h"
+
+#include <QDateTime>
+
+namespace quarvex {
+
+namespace {
+
+// Types that drivers report for SQL Server columns beyond the ODBC standard.
+constexpr SQLSMALLINT sqlServerVariant = -150;
+constexpr SQLSMALLINT sqlServerXml = -152;
+
+constexpr SQLLEN pieceBytes = 64 * 1024;
+
+} // namespace
+
+OdbcStatement::OdbcStatement(OdbcConnection& connection) {
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    checkOdbc(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle), SQL_HANDLE_DBC,
+              connection.handle());
+    m_statement = StatementHandle(handle);
+}
+
+void OdbcStatement::check(SQLRETURN rc) const {
+    checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get());
+}
+
+void OdbcStatement::execute(const QString& sql) {
+    check(SQLExecDirectW(m_statement.get(),
+                         const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())),
+                         SQLINTEGER(sql.size())));
+    if (skipToResultWithColumns())
+        describeColumns();
+}
+
+// A batch may start with results that have no columns (row counts of
+// statements before the select); the record set is the first with columns.
+bool OdbcStatement::skipToResultWithColumns() {
+    for (;;) {
+        SQLSMALLINT count = 0;
+        check(SQLNumResultCols(m_statement.get(), &count));
+        if (count > 0)
+            return true;
+        const SQLRETURN rc = SQLMoreResults(m_statement.get());
+        if (rc == SQL_NO_DATA)
+            return false;
+        check(rc);
+    }
+}
+
+void OdbcStatement::describeColumns() {
+    SQLSMALLINT count = 0;
+    check(SQLNumResultCols(m_statement.get(), &count));
+    m_columns.clear();
+    for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(count); ++i) {
+        SQLWCHAR name[512] = {};
+        SQLSMALLINT nameLength = 0;
+        Column column;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = 0;
+        check(SQLDescribeColW(m_statement.get(), i, name, SQLSMALLINT(std::size(name)), &nameLength,
+                              &column.type, &size, &digits, &nullable));
+        column.name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                         qMin<qsizetype>(nameLength, std::size(name) - 1));
+        m_columns.append(column);
+    }
+}
+
+bool OdbcStatement::fetch() {
+    if (m_columns.isEmpty())
+        return false;
+    const SQLRETURN rc = SQLFetch(m_statement.get());
+    if (rc == SQL_NO_DATA)
+        return false;
+    check(rc);
+    return true;
+}
+
+template <typename T>
+bool OdbcStatement::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target) {
+    SQLLEN indicator = 0;
+    check(SQLGetData(m_statement.get(), column, cType, &target, sizeof target, &indicator));
+    return indicator != SQL_NULL_DATA;
+}
+
+QVariant OdbcStatement::readWide(SQLUSMALLINT column) {
+    QString text;
+    QList<SQLWCHAR> buffer(pieceBytes / sizeof(SQLWCHAR));
+    const SQLLEN bufferBytes = SQLLEN(buffer.size() * sizeof(SQLWCHAR));
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(m_statement.get(), column, SQL_C_WCHAR, buffer.data(),
+                                        bufferBytes, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        check(rc);
+        if (indicator == SQL_NULL_DATA)
+            return {};
+        // A cut piece fills the buffer but for the terminating zero.
+        const SQLLEN available = bufferBytes - SQLLEN(sizeof(SQLWCHAR));
+        const SQLLEN bytes =
+            (indicator == SQL_NO_TOTAL || indicator > available) ? available : indicator;
+        text.append(QStringView(reinterpret_cast<const char16_t*>(buffer.constData()),
+                                bytes / qsizetype(sizeof(SQLWCHAR))));
+        if (rc == SQL_SUCCESS)
+            break;
+    }
+    return text;
+}
+
+QVariant OdbcStatement::readBytes(SQLUSMALLINT column) {
+    QByteArray bytes;
+    QByteArray buffer(pieceBytes, Qt::Uninitialized);
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(m_statement.get(), column, SQL_C_BINARY, buffer.data(),
+                                        buffer.size(), &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        check(rc);
+        if (indicator == SQL_NULL_DATA)
+            return {};
+        const SQLLEN length =
+            (indicator == SQL_NO_TOTAL || indicator > buffer.size()) ? buffer.size() : indicator;
+        bytes.append(buffer.constData(), length);
+        if (rc == SQL_SUCCESS)
+            break;
+    }
+    return bytes;
+}
+
+QVariant OdbcStatement::value(int position) {
+    const auto column = SQLUSMALLINT(position + 1);
+    switch (m_columns.at(position).type) {
+    case SQL_BIT: {
+        unsigned char bit = 0;
+        return readFixed(column, SQL_C_BIT, bit) ? QVariant(bit != 0) : QVariant();
+    }
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT: {
+        SQLBIGINT number = 0;
+        return readFixed(column, SQL_C_SBIGINT, number) ? QVariant(qint64(number)) : QVariant();
+    }
+    case SQL_REAL: {
+        SQLREAL number = 0;
+        return readFixed(column, SQL_C_FLOAT, number) ? QVariant(float(number)) : QVariant();
+    }
+    case SQL_FLOAT:
+    case SQL_DOUBLE: {
+        SQLDOUBLE number = 0;
+        return readFixed(column, SQL_C_DOUBLE, number) ? QVariant(double(number)) : QVariant();
+    }
+    case SQL_DECIMAL:
+    case SQL_NUMERIC: {
+        // As text, so that no digit passes through a double.
+        const QVariant text = readWide(column);
+        return text.isValid() ? QVariant::fromValue(ExactNumber{text.toString()}) : QVariant();
+    }
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: {
+        SQL_TIMESTAMP_STRUCT stamp{};
+        if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, stamp))
+            return {};
+        const QDate date(stamp.year, stamp.month, stamp.day);
+        const QTime time(stamp.hour, stamp.minute, stamp.second, int(stamp.fraction / 1000000));
+        return QDateTime(date, time, Qt::UTC);
+    }
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+        return readBytes(column);
+    case sqlServerVariant:
+    case sqlServerXml:
+    default:
+        return readWide(column);
+    }
+}
+
+void OdbcStatement::drainResults() {
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(m_statement.get());
+        if (rc == SQL_NO_DATA)
+            return;
+        check(rc);
+    }
+}
+
+void OdbcStatement::close() {
+    check(SQLFreeStmt(m_statement.get(), SQL_CLOSE));
+    m_columns.clear();
+}
+
+} // namespace quarvex

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "db/OdbcHandle.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+namespace quarvex {
+
+class OdbcConnection;
+
+// One statement on an open connection: runs SQL text and reads the first
+// result that has columns, forward only, one whole row at a time.
+class OdbcStatement {
+public:
+    explicit OdbcStatement(OdbcConnection& connection);
+
+    void execute(const QString& sql);
+
+    int columnCount() const { return int(m_columns.size()); }
+    QString columnName(int position) const { return m_columns.at(position).name; }
+
+    // Moves to the next row; false after the last one.
+    bool fetch();
+
+    // The value of a column of the current row, read whole in as many pieces
+    // as it takes: text as QString, decimal, numeric and money as ExactNumber,
+    // float as double, real as float, integers as qint64, bit as bool,
+    // date-times as QDateTime (UTC, no zone conversion), binary as QByteArray,
+    // NULL as an invalid QVariant. Columns must be read in ascending order.
+    QVariant value(int position);
+
+    // Reads and discards the rest of every result, raising the first error.
+    void drainResults();
+
+    void close();
+
+private:
+    struct Column {
+        QString name;
+        SQLSMALLINT type = 0;
+    };
+
+    void describeColumns();
+    bool skipToResultWithColumns();
+    QVariant readWide(SQLUSMALLINT column);
+    QVariant readBytes(SQLUSMALLINT column);
+    template <typename T> bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target);
+    void check(SQLRETURN rc) const;
+
+    StatementHandle m_statement;
+    QList<Column> m_columns;
+};
+
+} // namespace quarvex

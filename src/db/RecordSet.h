@@ -1,0 +1,46 @@
+#pragma once
+
+#include "db/OdbcStatement.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+namespace quarvex {
+
+class OdbcConnection;
+
+// A forward-only, read-only record set: the query runs on construction and
+// the record set stands on its first row (or at its end when there is none).
+class RecordSet {
+public:
+    RecordSet(OdbcConnection& connection, const QString& sql);
+
+    bool isOpen() const { return m_open; }
+    // True after the last row (or at once when the query returned none).
+    bool atEnd() const { return m_atEnd; }
+    void moveNext();
+
+    int fieldCount() const { return m_statement.columnCount(); }
+    QString fieldName(int position) const { return m_statement.columnName(position); }
+    QVariant value(int position) const;
+    QVariant value(const QString& name) const;
+
+    // Position of a field by name (exact first, then ignoring case); -1 when
+    // the select list has no such field.
+    int fieldPosition(const QString& name) const;
+
+    void close();
+
+private:
+    void readRow();
+
+    OdbcStatement m_statement;
+    QHash<QString, int> m_positions;
+    QVariantList m_row;
+    bool m_atEnd = true;
+    bool m_open = false;
+};
+
+} // namespace quarvex

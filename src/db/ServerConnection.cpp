@@ -1,0 +1,38 @@
+#include "db/ServerConnection.h"
+
+#include "db/OdbcConnection.h"
+#include "io/LeadingNumber.h"
+#include "scripting/ProcedureError.h"
+
+namespace quarvex {
+
+QString providerConnectionString(const ConnectionSettings& settings) {
+    QString text = QLatin1String("Provider=SQLOLEDB;") + QLatin1String("Data Source=") +
+                   settings.server + QLatin1Char(';') + QLatin1String("Initial Catalog=") +
+                   settings.database + QLatin1Char(';');
+    if (settings.integratedSecurity())
+        return text + QLatin1String("Integrated Security=SSPI;");
+    return text + QLatin1String("User ID=") + settings.userId + QLatin1Char(';') +
+           QLatin1String("Password=") + settings.password + QLatin1Char(';');
+}
+
+void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings) {
+    reraisingAs(QStringLiteral("OpenConnection"), [&] { connection.open(settings, 5); });
+}
+
+bool isVersion2005Plus(const QString& dbmsVersion) {
+    return leadingNumber(dbmsVersion) >= 9.0;
+}
+
+bool IsSQL2005Plus(const OdbcConnection& connection) {
+    return reraisingAs(QStringLiteral("IsSQL2005Plus"),
+                       [&] { return isVersion2005Plus(connection.dbmsVersion()); });
+}
+
+QString AppendErrorContext(const QString& lastError, const QString& context) {
+    if (context.isEmpty() || !lastError.contains(QLatin1String("SQL Server"), Qt::CaseSensitive))
+        return lastError;
+    return lastError + QLatin1String("\r\n\r\n[") + context + QLatin1Char(']');
+}
+
+} // namespace quarvex

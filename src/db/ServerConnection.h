@@ -1,0 +1,33 @@
+#pragma once
+
+#include "db/ConnectionSettings.h"
+
+#include <QString>
+
+namespace quarvex {
+
+class OdbcConnection;
+
+// The connection string the settings stand for, in the provider's classic
+// form ("Provider=SQLOLEDB;Data Source=...;..."). It names the connection in
+// messages and tests; the connection itself is opened from the four texts.
+QString providerConnectionString(const ConnectionSettings& settings);
+
+// Opens the connection with a 5-second connect time-out.
+// Raises "OpenConnection: " + the driver's description.
+void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings);
+
+// True for SQL Server 2005 (major version 9) and later. Not cached: every
+// caller asks the connection again.
+// Raises "IsSQL2005Plus: " + description.
+bool IsSQL2005Plus(const OdbcConnection& connection);
+
+// The version test on its own: the leading number of the version text.
+bool isVersion2005Plus(const QString& dbmsVersion);
+
+// The message with the SQL text that was running added two lines below it,
+// when the message came from the server ("SQL Server" in it) and there is SQL
+// text to add; otherwise the message unchanged.
+QString AppendErrorContext(const QString& lastError, const QString& context);
+
+} // namespace quarvex

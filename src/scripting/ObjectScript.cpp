@@ -1,0 +1,108 @@
+#include "scripting/ObjectScript.h"
+
+#include "io/Blanks.h"
+#include "scripting/BoxPrint.h"
+#include "scripting/ProcedureError.h"
+
+namespace quarvex {
+
+namespace {
+
+bool isControlOrBlank(QChar c) {
+    return c.unicode() <= 32;
+}
+
+// Upper case one UTF-16 unit at a time, so that positions in the result are
+// positions in the original (QString::toUpper turns "ß" into "SS").
+QString upperSameLength(const QString& text) {
+    QString upper = text;
+    for (QChar& c : upper)
+        c = c.toUpper();
+    return upper;
+}
+
+QString trimmedControlsAndBlanks(const QString& text) {
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isControlOrBlank(text[start]))
+        ++start;
+    while (end > start && isControlOrBlank(text[end - 1]))
+        --end;
+    return text.mid(start, end - start);
+}
+
+QString couldNotLocate(const QString& what) {
+    return QLatin1String("Could not locate ") + what + QLatin1String(" when generating script");
+}
+
+// The first occurrence of the marker from position from on that stands as a
+// whole word between blanks, tabs or line breaks; -1 when there is none.
+qsizetype wholeWordMarker(const QString& upper, const QString& marker, qsizetype from) {
+    for (qsizetype at = upper.indexOf(marker, from); at >= 0; at = upper.indexOf(marker, at + 1)) {
+        const qsizetype after = at + marker.size();
+        if (at > 0 && isControlOrBlank(upper[at - 1]) && after < upper.size() &&
+            isControlOrBlank(upper[after]))
+            return at;
+    }
+    return -1;
+}
+
+} // namespace
+
+ObjectKindScript objectKindScript(ObjectKind kind) {
+    switch (kind) {
+    case ObjectKind::Proc:
+        return {QStringLiteral("Proc"), QStringLiteral("Procs.sql"), QStringLiteral("PROC"),
+                QStringLiteral("AS")};
+    case ObjectKind::Trigger:
+        return {QStringLiteral("Trigger"), QStringLiteral("Trigs.sql"), QStringLiteral("TRIGGER"),
+                QStringLiteral("FOR")};
+    case ObjectKind::View:
+        return {QStringLiteral("View"), QStringLiteral("Views.sql"), QStringLiteral("VIEW"),
+                QStringLiteral("AS")};
+    case ObjectKind::Function:
+        return {QStringLiteral("Function"), QStringLiteral("Funcs.sql"), QStringLiteral("FUNCTION"),
+                QStringLiteral("AS")};
+    case ObjectKind::Table:
+        break;
+    }
+    raiseUnexpectedCase();
+}
+
+QString objectScript(const ObjectKindScript& kind, const QString& displayName,
+                     const QString& definition, const ObjectScriptOptions& options) {
+    const QString note = QLatin1String(options.alter ? "Altering " : "Creating ") +
+                         QLatin1String(options.encrypt ? "(With Encryption) " : "") + displayName +
+                         QLatin1String("...");
+    QString header = BoxPrint(note);
+    header.chop(2); // the note ends with "GO" and one line break
+
+    QString text = header + trimmedControlsAndBlanks(definition);
+    if (!text.endsWith(u'\n'))
+        text += QLatin1String("\r\n");
+    text += QLatin1String("GO\r\n\r\n");
+
+    // CREATE counts only at the start of a line. The header ends with a line
+    // break, so a definition that begins with CREATE is found too.
+    const qsizetype lineFeed = upperSameLength(text).indexOf(QLatin1String("\nCREATE"));
+    if (lineFeed < 0)
+        raise(couldNotLocate(QStringLiteral("CREATE statement")));
+    const qsizetype afterCreate = lineFeed + 7;
+    if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterCreate)))
+             .startsWith(kind.keyword))
+        raise(
+            couldNotLocate(QLatin1String("CREATE ") + kind.keyword + QLatin1String(" statement")));
+
+    if (options.alter)
+        text = text.left(lineFeed) + QLatin1String("\nALTER") + text.mid(afterCreate);
+
+    if (options.encrypt) {
+        const qsizetype at = wholeWordMarker(upperSameLength(text), kind.marker, lineFeed + 1);
+        if (at < 0)
+            raise(couldNotLocate(QStringLiteral("place to insert WITH ENCRYPTION")));
+        text = text.left(at) + QLatin1String("\r\nWITH ENCRYPTION\r\n") + text.mid(at);
+    }
+    return text;
+}
+
+} // namespace quarvex

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "app/Toolkit.h"
+#include "app/WindowFields.h"
+#include "io/TextFile.h"
+
+#include <QDir>
+
+namespace quarvex {
+
+// What the scripters read from the window during one script run.
+struct ScriptContext {
+    Toolkit& toolkit;
+    WindowFields& fields;
+    const Settings& settings;
+
+    TextFiles files() const {
+        return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
+    }
+
+    // A file in the output folder, joined with the platform's separator.
+    QString outputFile(const QString& fileName) const {
+        return settings.outputPath + QDir::separator() + fileName;
+    }
+};
+
+} // namespace quarvex

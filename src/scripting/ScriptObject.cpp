@@ -1,0 +1,61 @@
+#include "scripting/ScriptObject.h"
+
+#include "db/RecordSet.h"
+#include "db/ServerConnection.h"
+#include "scripting/ObjectScript.h"
+#include "scripting/ProcedureError.h"
+#include "scripting/ReportSkip.h"
+#include "scripting/ScriptContext.h"
+
+#include <optional>
+
+namespace quarvex {
+
+QString definitionQuery(bool sql2005Plus, qint32 objectId) {
+    if (sql2005Plus)
+        return QLatin1String("select definition,case when definition is null then 1 else 0 end "
+                             "from sys.sql_modules where object_id=") +
+               QString::number(objectId) + QLatin1Char(' ');
+    return QLatin1String("select text,convert(tinyint,encrypted),number,colid "
+                         "from syscomments where id=") +
+           QString::number(objectId) + QLatin1String(" order by 3,4 ");
+}
+
+bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
+                  OdbcConnection& connection, ObjectKind kind) {
+    QString query;
+    QString fileName;
+    std::optional<RecordSet> records;
+
+    const auto failure = failureOf([&] {
+        const ObjectKindScript kindScript = objectKindScript(kind);
+        fileName = context.outputFile(kindScript.fileName);
+        query = definitionQuery(IsSQL2005Plus(connection), objectId);
+
+        // Older servers hand the text out in pieces of at most 4000
+        // characters, split wherever the text falls; joined they are whole.
+        QString definition;
+        records.emplace(connection, query);
+        for (; !records->atEnd(); records->moveNext()) {
+            definition += records->value(0).toString();
+            if (records->value(1).toLongLong() != 0)
+                raise(QStringLiteral("Object encrypted or insufficient rights to definition"));
+        }
+        records->close();
+
+        const ObjectScriptOptions options{context.settings.alter(), context.settings.encrypt()};
+        context.files().AppendFile(fileName,
+                                   objectScript(kindScript, objectName, definition, options));
+    });
+    if (!failure)
+        return true;
+
+    records.reset();
+    context.fields.LastError = AppendErrorContext(kindWord(kind) + QLatin1Char(' ') + objectName +
+                                                      QLatin1String(" skipped: ") + *failure,
+                                                  query);
+    ReportSkip(context.toolkit, context.files(), context.fields.LastError, fileName);
+    return false;
+}
+
+} // namespace quarvex

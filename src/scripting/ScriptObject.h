@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/ObjectRef.h"
+
+#include <QString>
+
+namespace quarvex {
+
+class OdbcConnection;
+struct ScriptContext;
+
+// Appends the source of one procedure, trigger, view or function to its
+// kind's script file. True when scripted; false when skipped, after the user
+// has been told and the reason noted in the file. Never raises.
+bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
+                  OdbcConnection& connection, ObjectKind kind);
+
+// The query that reads an object's source text.
+QString definitionQuery(bool sql2005Plus, qint32 objectId);
+
+} // namespace quarvex

@@ -1,0 +1,73 @@
+#include "scripting/TableScript.h"
+
+#include "scripting/ColumnClass.h"
+#include "scripting/SqlIdentifier.h"
+
+namespace quarvex {
+
+QString columnQuery(bool sql2005Plus, qint32 objectId) {
+    if (sql2005Plus)
+        return QLatin1String("select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
+                             "a.column_id colid,convert(tinyint,a.is_computed) computed "
+                             "from sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
+                             "where a.object_id=") +
+               QString::number(objectId) + QLatin1String(" order by 4 ");
+    return QLatin1String("select a.name,b.name type,(a.status&128)/128 ident,a.colid,a.iscomputed "
+                         "from syscolumns a join systypes b on a.xusertype=b.xusertype "
+                         "where a.id=") +
+           QString::number(objectId) + QLatin1String(" order by 4 ");
+}
+
+void TableColumns::add(const QString& name, const QString& typeName, bool identity, bool computed) {
+    // The server computes these itself and refuses values for them.
+    if (computed)
+        return;
+    const ColumnClass columnClass = classOfType(typeName);
+    if (columnClass == ColumnClass::T)
+        return;
+
+    const bool isDate = columnClass == ColumnClass::D;
+    const QString alias = isDate ? name + QLatin1String("__ms") : QString();
+    columns.append(ColumnInfo{name, columnClass, alias});
+
+    const QString sqlName = sqlIdentifier(name);
+    if (identity)
+        identityColumn = sqlName;
+    if (!selectList.isEmpty())
+        selectList += QLatin1Char(',');
+    selectList += sqlName;
+    if (isDate)
+        millisecondExpressions +=
+            QLatin1String(",datepart(ms,") + sqlName + QLatin1String(") ") + sqlIdentifier(alias);
+}
+
+QString batchEnd() {
+    return QStringLiteral("GO\r\n\r\n");
+}
+
+QString truncation(const QString& tableName) {
+    return QLatin1String("truncate table ") + tableName + QLatin1String("\r\n") + batchEnd();
+}
+
+QString identityInsert(const QString& tableName, bool on) {
+    return QLatin1String("set identity_insert ") + tableName +
+           QLatin1String(on ? " on\r\n" : " off\r\n") + batchEnd();
+}
+
+QString reseed(const QString& tableName) {
+    // The name stands inside a string literal here.
+    const QString quoted = QString(tableName).replace(u'\'', QLatin1String("''"));
+    return QLatin1String("dbcc checkident('") + quoted + QLatin1String("',reseed,1)\r\n") +
+           QLatin1String("dbcc checkident('") + quoted + QLatin1String("',reseed)\r\n") +
+           batchEnd();
+}
+
+QString rowQuery(const QString& tableName, const TableColumns& columns) {
+    QString query = QLatin1String("select ") + columns.selectList + columns.millisecondExpressions +
+                    QLatin1String(" from ") + tableName;
+    if (!columns.identityColumn.isEmpty())
+        query += QLatin1String(" order by ") + columns.identityColumn;
+    return query;
+}
+
+} // namespace quarvex

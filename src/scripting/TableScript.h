@@ -1,0 +1,43 @@
+#pragma once
+
+#include "scripting/ValueLiterals.h"
+
+#include <QList>
+#include <QString>
+
+namespace quarvex {
+
+// One scripted column of a table.
+struct ColumnInfo {
+    QString ColumnName; // as the catalogue gives it, trimmed, never bracketed
+    quarvex::ColumnClass ColumnClass = quarvex::ColumnClass::C;
+    QString MsAlias; // ColumnName + "__ms" for dates, empty otherwise
+};
+
+// The query for a table's columns in column order: name, declared type,
+// identity flag, position, computed flag.
+QString columnQuery(bool sql2005Plus, qint32 objectId);
+
+// The select list, the millisecond expressions of the date columns and the
+// identity column of a table, each name in its SQL form.
+struct TableColumns {
+    QList<ColumnInfo> columns;
+    QString selectList;
+    QString millisecondExpressions;
+    QString identityColumn;
+
+    // Adds a column the catalogue listed (timestamp and computed columns are
+    // left out). Raises for a type the scripter cannot write.
+    void add(const QString& name, const QString& typeName, bool identity, bool computed);
+};
+
+// The statements of a table script; tableName is owner.name in SQL form.
+// Each ends with its line break; the ones that end a batch with "GO" and an
+// empty line.
+QString batchEnd();
+QString truncation(const QString& tableName);
+QString identityInsert(const QString& tableName, bool on);
+QString reseed(const QString& tableName);
+QString rowQuery(const QString& tableName, const TableColumns& columns);
+
+} // namespace quarvex

@@ -1,0 +1,127 @@
+#include "app/SettingsFile.h"
+
+#include "scripting/ProcedureError.h"
+#include "support/TempFolder.h"
+
+#include <QTest>
+
+using namespace quarvex;
+
+namespace {
+
+Settings defaults() {
+    Settings settings;
+    settings.outputPath = "/opt/quarvex";
+    return settings;
+}
+
+} // namespace
+
+class SettingsFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void defaultFileHasFourteenLinesInDesignOrder() {
+        const QString expected = "chkUnicode=0\r\nchkAlter=1\r\nchkGroup=1\r\nchkEncrypt=0\r\n"
+                                 "txtUserID=\r\ntxtServer=localhost\r\ntxtDatabase=Northwind\r\n"
+                                 "txtProcFilt=name like 'sp%'\r\n"
+                                 "txtTrigFilt=owner in ('dbo','specialUserID')\r\n"
+                                 "txtTblFilt=name not like 'pbcat%' and name not like 'dtprop%'\r\n"
+                                 "txtViewFilt=name not like 'sys%'\r\n"
+                                 "txtFuncFilt=name like 'fn%'\r\ntxtPath=/opt/quarvex\r\n"
+                                 "txtViewer=" +
+                                 Settings::defaultViewer() + "\r\n";
+        QCOMPARE(settingsFileText(defaults()), expected);
+    }
+
+    void passwordIsNeverWritten() {
+        Settings settings = defaults();
+        settings.connection.password = "hunter2";
+        QVERIFY(!settingsFileText(settings).contains("hunter2"));
+    }
+
+    void roundTripThroughTheFile() {
+        test::TempFolder folder;
+        Settings saved = defaults();
+        saved.connection.server = "db1,1433";
+        saved.connection.userId = "sa";
+        saved.filters.tables = "name = 'a=b'";
+        saved.chkUnicode = Checked;
+        saved.chkGroup = Unchecked;
+        WriteCfg(folder.path("quarvex.cfg"), saved);
+
+        Settings read;
+        ReadCfg(folder.path("quarvex.cfg"), read);
+        QCOMPARE(settingsFileText(read), settingsFileText(saved));
+    }
+
+    void reading_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("alter");
+        QTest::newRow("blanks around a value are trimmed, inner kept")
+            << "txtServer=  my host  \r\n"
+            << "my host" << 1;
+        QTest::newRow("other letter case is another name") << "TXTSERVER=x\r\n"
+                                                           << "localhost" << 1;
+        QTest::newRow("a blank before the name") << " txtServer=x\r\n"
+                                                 << "localhost" << 1;
+        QTest::newRow("last line without a line break") << "chkAlter=0\r\ntxtServer=x"
+                                                        << "x" << 0;
+        QTest::newRow("first of two lines wins") << "txtServer=a\r\ntxtServer=b\r\n"
+                                                 << "a" << 1;
+        QTest::newRow("non-number clears a check box") << "chkAlter=yes\r\n"
+                                                       << "localhost" << 0;
+        QTest::newRow("number with blanks in front") << "chkAlter= 1\r\n"
+                                                     << "localhost" << 1;
+        QTest::newRow("unknown names and junk are ignored")
+            << "junk\r\ntxtNothing=1\r\n\r\nchkAlter=0\r\n"
+            << "localhost" << 0;
+        QTest::newRow("LF-only lines run the first value to the end") << "chkAlter=0\ntxtServer=x\n"
+                                                                      << "localhost" << 0;
+    }
+
+    void reading() {
+        QFETCH(QString, file);
+        QFETCH(QString, server);
+        QFETCH(int, alter);
+        Settings settings;
+        applySettingsFileText(file, settings);
+        QCOMPARE(settings.connection.server, server);
+        QCOMPARE(settings.chkAlter, alter);
+    }
+
+    void checkBoxOutOfRangeStopsTheReading() {
+        Settings settings;
+        const auto failure = failureOf([&] {
+            applySettingsFileText("chkUnicode=1\r\nchkAlter=7\r\ntxtServer=x\r\n", settings);
+        });
+        QCOMPARE(failure.value_or("<none>"), QStringLiteral("Invalid property value"));
+        QCOMPARE(settings.chkUnicode, 1);
+        QCOMPARE(settings.connection.server, QStringLiteral("localhost"));
+    }
+
+    void missingFileChangesNothing() {
+        test::TempFolder folder;
+        Settings settings = defaults();
+        ReadCfg(folder.path("none.cfg"), settings);
+        QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
+    }
+
+    void unreadableFileNamesTheChain() {
+        test::TempFolder folder;
+        QDir(folder.folder()).mkdir("quarvex.cfg"); // a folder where the file should be
+        Settings settings;
+        const auto failure = failureOf([&] { WriteCfg(folder.path("quarvex.cfg"), settings); });
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->startsWith("WriteCfg: WriteFile: "), qPrintable(*failure));
+    }
+
+    void settingsFileLivesBesideTheProgramWhenPossible() {
+        test::TempFolder folder;
+        QCOMPARE(settingsFilePath(folder.folder(), "quarvex"), folder.path("quarvex.cfg"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsFileTest)
+#include "SettingsFileTest.moc"

@@ -1,0 +1,806 @@
+// The window driven through its real widgets under the offscreen platform.
+// Loading the list and showing messages go through the window's services,
+// so no server and no modal box is needed; one case uses the real loader
+// against a closed port.
+#include "app/window/FrmQuarvex.h"
+#include "catalogue/CatalogueEntry.h"
+#include "catalogue/LoadList.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quarvex;
+
+namespace {
+
+struct Shown {
+    QString text;
+    MessageIcon icon;
+    QString title;
+};
+
+// One window with its loads and messages counted. Not movable: the window's
+// services point back into it.
+class Harness {
+    // Each window reads and writes a settings file of its own.
+    QTemporaryDir m_settingsFolder;
+
+public:
+    using Filler = std::function<void(ObjectList&)>;
+
+    explicit Harness(Filler filler = {}, FrmQuarvexServices::ListLoader loader = {},
+                     const QString& settingsFile = {})
+        : m_filler(std::move(filler)) {
+        FrmQuarvexServices services;
+        services.settingsFile =
+            settingsFile.isEmpty() ? m_settingsFolder.filePath("quarvex.cfg") : settingsFile;
+        services.loadList = loader ? std::move(loader)
+                                   : [this](Toolkit& toolkit, WindowFields&,
+                                            const ConnectionSettings&, const CatalogueFilters&) {
+                                         ++loads;
+                                         toolkit.objectList().clear();
+                                         if (m_filler)
+                                             m_filler(toolkit.objectList());
+                                     };
+        services.showMessage = [this](const QString& text, MessageIcon icon, const QString& title) {
+            messages.append({text, icon, title});
+        };
+        window = std::make_unique<FrmQuarvex>(std::move(services));
+    }
+    Harness(const Harness&) = delete;
+    Harness& operator=(const Harness&) = delete;
+
+    template <typename Widget = QWidget> Widget* control(const QString& name) const {
+        auto* found = window->findChild<Widget*>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+
+    QAbstractButton* button(const QString& group, int index) const {
+        for (auto* candidate : window->findChildren<QAbstractButton*>(group))
+            if (candidate->property("index").toInt() == index)
+                return candidate;
+        qFatal("no button %s(%d)", qPrintable(group), index);
+    }
+
+    QListWidget* list() const { return control<QListWidget>(QStringLiteral("lstNames")); }
+    ListWidgetObjectList& objects() const { return window->toolkit().objectList(); }
+
+    // Shown and active, for anything that needs real focus or layout.
+    bool show() {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    int loads = 0;
+    QList<Shown> messages;
+    std::unique_ptr<FrmQuarvex> window;
+
+private:
+    Filler m_filler;
+};
+
+// The text a control shows: caption, title or content.
+QString shownText(QWidget* widget) {
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* box = qobject_cast<QLineEdit*>(widget))
+        return box->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->text();
+    if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        return frame->title();
+    return widget->windowTitle();
+}
+
+// Four tables, two procs and a view, each entry carrying its own object.
+void fillGroups(ObjectList& list) {
+    qint32 id = 10;
+    for (const char* name : {"A", "B", "C", "D"})
+        list.append(catalogueEntry(ObjectKind::Table, QLatin1String(name), "dbo", id++));
+    for (const char* name : {"P1", "P2"})
+        list.append(catalogueEntry(ObjectKind::Proc, QLatin1String(name), "dbo", id++));
+    list.append(catalogueEntry(ObjectKind::View, QStringLiteral("V1"), "dbo", id++));
+}
+
+// The object names in list order, ticked ones marked with "+".
+QStringList listed(const ObjectList& list) {
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i)
+        names.append(QLatin1String(list.isChecked(i) ? "+" : "") + list.entry(i).object.name);
+    return names;
+}
+
+int rowOf(const ObjectList& list, const QString& name) {
+    for (int i = 0; i < list.count(); ++i)
+        if (list.entry(i).object.name == name)
+            return i;
+    return -1;
+}
+
+// Clicks the check box of a row as a user would.
+void clickCheckBox(QListWidget* list, int row) {
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.rect = list->visualItemRect(list->item(row));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = list->item(row)->text();
+    const QRect box =
+        list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+int visibleTopRow(QListWidget* list) {
+    QCoreApplication::processEvents();
+    return list->indexAt(QPoint(2, 2)).row();
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setApplicationName(QStringLiteral("Quarvex")); }
+
+    void startsWithDefaults_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const std::pair<const char*, QString> rows[] = {
+            {"frmQuarvex", QStringLiteral("Quarvex to Scripts")},
+            {"lblTabName", QStringLiteral("Configuration")},
+            {"lblConfigurationInfo",
+             QStringLiteral(
+                 "Aside from password, this info is saved to CFG file located with EXE.")},
+            {"fraSQL", QStringLiteral("SQL Info")},
+            {"fraFile", QStringLiteral("File Info")},
+            {"lblUserID", QStringLiteral("User ID:")},
+            {"lblPassword", QStringLiteral("Password:")},
+            {"lblServer", QStringLiteral("Server:")},
+            {"lblDatabase", QStringLiteral("Database:")},
+            {"lblProcFilt", QStringLiteral("Proc filter:")},
+            {"lblTrigFilt", QStringLiteral("Trigger filter:")},
+            {"lblTblFilt", QStringLiteral("Table filter:")},
+            {"lblViewFilt", QStringLiteral("View filter:")},
+            {"lblFuncFilt", QStringLiteral("Function filter:")},
+            {"lblViewer", QStringLiteral("File viewer:")},
+            {"lblPath", QStringLiteral("Output path:")},
+            {"txtUserID", QString()},
+            {"txtPassword", QString()},
+            {"txtServer", QStringLiteral("localhost")},
+            {"txtDatabase", QStringLiteral("Northwind")},
+            {"txtProcFilt", QStringLiteral("name like 'sp%'")},
+            {"txtTrigFilt", QStringLiteral("owner in ('dbo','specialUserID')")},
+            {"txtTblFilt", QStringLiteral("name not like 'pbcat%' and name not like 'dtprop%'")},
+            {"txtViewFilt", QStringLiteral("name not like 'sys%'")},
+            {"txtFuncFilt", QStringLiteral("name like 'fn%'")},
+#ifdef Q_OS_WIN
+            {"txtViewer", QStringLiteral("notepad.exe")},
+#else
+            {"txtViewer", QStringLiteral("xdg-open")},
+#endif
+            {"txtPath", QCoreApplication::applicationDirPath()},
+            {"lblFileInfo", QStringLiteral("Five SQL script files are written here (overwriting) "
+                                           "with table and object data.")},
+            {"chkAlter",
+             QStringLiteral("Script Alter Procedure/Trigger/View/Function rather than Create.")},
+            {"chkGroup", QStringLiteral("Script Deletes grouped together rather than Truncates.")},
+            {"chkEncrypt",
+             QStringLiteral(
+                 "Insert With Encryption into Procedure/Trigger/View/Function scripts.")},
+            {"chkUnicode", QStringLiteral("Write out script files as Unicode rather than ANSI.")},
+            {"lblProcessingInfo",
+             QStringLiteral("After loading list, check off selections in desired order.")},
+            {"lblStatus",
+             QStringLiteral("Dumps MSSQL7/2000/2005 table/object data to 5 script files")},
+        };
+        for (const auto& [name, text] : rows)
+            QTest::newRow(name) << QString::fromLatin1(name) << text;
+        const char* tabs[] = {"Next Tab", "Prev Tab"};
+        for (int index = 0; index < 2; ++index)
+            QTest::addRow("cmdTab(%d)", index)
+                << QStringLiteral("cmdTab(%1)").arg(index) << QString::fromLatin1(tabs[index]);
+        const char* actions[] = {"Create Scripts", "Exit",       "Help",
+                                 "Select Type",    "Select All", "Deselect All"};
+        for (int index = 1; index <= 6; ++index)
+            QTest::addRow("cmdAction(%d)", index) << QStringLiteral("cmdAction(%1)").arg(index)
+                                                  << QString::fromLatin1(actions[index - 1]);
+    }
+
+    void startsWithDefaults() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        Harness harness;
+        QWidget* widget = nullptr;
+        if (name.endsWith(u')'))
+            widget =
+                harness.button(name.section(u'(', 0, 0), name.section(u'(', 1).chopped(1).toInt());
+        else if (name == u"frmQuarvex")
+            widget = harness.window.get();
+        else
+            widget = harness.control(name);
+        QCOMPARE(widget->objectName(), name.section(u'(', 0, 0));
+        QCOMPARE(shownText(widget), text);
+    }
+
+    void startsOnConfigurationPage() {
+        Harness harness;
+        QVERIFY(!harness.control(QStringLiteral("fraConfig"))->isHidden());
+        QVERIFY(harness.control(QStringLiteral("fraProcess"))->isHidden());
+        QVERIFY(harness.button(QStringLiteral("cmdTab"), 0)->isEnabled());
+        QVERIFY(!harness.button(QStringLiteral("cmdTab"), 1)->isEnabled());
+        QCOMPARE(harness.list()->count(), 0);
+        QVERIFY(!harness.window->fields().ConfigChanged);
+        QCOMPARE(harness.loads, 0);
+        QVERIFY(harness.messages.isEmpty());
+
+        const QMap<QString, bool> options{{QStringLiteral("chkAlter"), true},
+                                          {QStringLiteral("chkGroup"), true},
+                                          {QStringLiteral("chkEncrypt"), false},
+                                          {QStringLiteral("chkUnicode"), false}};
+        for (auto option = options.begin(); option != options.end(); ++option)
+            QVERIFY2(harness.control<QCheckBox>(option.key())->isChecked() == option.value(),
+                     qPrintable(option.key()));
+
+        auto* password = harness.control<QLineEdit>(QStringLiteral("txtPassword"));
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        for (auto* box : harness.window->findChildren<QLineEdit*>())
+            QVERIFY2(!box->isReadOnly(), qPrintable(box->objectName()));
+    }
+
+    void placedTowardsLowerRight() {
+        Harness harness;
+        const QRect area = harness.window->screen()->availableGeometry();
+        const QRect frame = harness.window->frameGeometry();
+        QVERIFY(area.contains(frame));
+        QVERIFY2(area.right() - frame.right() < frame.left() - area.left(), "not to the right");
+        QVERIFY2(area.bottom() - frame.bottom() < frame.top() - area.top(), "not towards bottom");
+    }
+
+    void tabVisitsControlsInOrder_data() {
+        QTest::addColumn<bool>("processingPage");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("configuration page")
+            << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
+                                    "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
+                                    "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
+                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "Next Tab"};
+        QTest::newRow("processing page")
+            << true << QStringList{"lstNames",    "Create Scripts", "Exit",         "Help",
+                                   "Select Type", "Select All",     "Deselect All", "Prev Tab"};
+    }
+
+    void tabVisitsControlsInOrder() {
+        QFETCH(bool, processingPage);
+        QFETCH(QStringList, order);
+        Harness harness;
+        QVERIFY(harness.show());
+        if (processingPage)
+            harness.button(QStringLiteral("cmdTab"), 0)->click();
+        QWidget* start = harness.button(QStringLiteral("cmdTab"), processingPage ? 1 : 0);
+        start->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget(), start);
+
+        QStringList visited;
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            auto* button = qobject_cast<QPushButton*>(focus);
+            visited.append(button ? button->text() : focus->objectName());
+        }
+        QCOMPARE(visited, order);
+    }
+
+    void switchesPages() {
+        Harness harness(fillGroups);
+        QAbstractButton* next = harness.button(QStringLiteral("cmdTab"), 0);
+        QAbstractButton* prev = harness.button(QStringLiteral("cmdTab"), 1);
+        auto* tabName = harness.control<QLabel>(QStringLiteral("lblTabName"));
+        QWidget* config = harness.control(QStringLiteral("fraConfig"));
+        QWidget* process = harness.control(QStringLiteral("fraProcess"));
+
+        next->click();
+        QVERIFY(config->isHidden());
+        QVERIFY(!process->isHidden());
+        QVERIFY(!next->isEnabled());
+        QVERIFY(prev->isEnabled());
+        QCOMPARE(tabName->text(), QStringLiteral("Processing"));
+        QCOMPARE(harness.window->focusWidget(), prev);
+
+        prev->click();
+        QVERIFY(!config->isHidden());
+        QVERIFY(process->isHidden());
+        QVERIFY(next->isEnabled());
+        QVERIFY(!prev->isEnabled());
+        QCOMPARE(tabName->text(), QStringLiteral("Configuration"));
+        QCOMPARE(harness.window->focusWidget(), next);
+    }
+
+    void reloadsOnlyAfterConnectionOrFilterEdits_data() {
+        QTest::addColumn<QString>("edited");
+        QTest::addColumn<bool>("reloads");
+        for (const char* box :
+             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtTblFilt", "txtProcFilt",
+              "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
+            QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
+        for (const char* other :
+             {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt", "chkUnicode"})
+            QTest::addRow("changing %s keeps the list", other)
+                << QString::fromLatin1(other) << false;
+        QTest::newRow("no edit keeps the list") << QString() << false;
+    }
+
+    void reloadsOnlyAfterConnectionOrFilterEdits() {
+        QFETCH(QString, edited);
+        QFETCH(bool, reloads);
+        Harness harness(fillGroups);
+        QAbstractButton* next = harness.button(QStringLiteral("cmdTab"), 0);
+        QAbstractButton* prev = harness.button(QStringLiteral("cmdTab"), 1);
+
+        next->click();
+        QCOMPARE(harness.loads, 1);
+        harness.objects().setChecked(2, true);
+        prev->click();
+
+        if (edited.startsWith(u"txt"))
+            QTest::keyClicks(harness.control(edited), QStringLiteral("x"));
+        else if (!edited.isEmpty())
+            harness.control<QCheckBox>(edited)->click();
+        QCOMPARE(harness.window->fields().ConfigChanged, reloads);
+
+        next->click();
+        QCOMPARE(harness.loads, reloads ? 2 : 1);
+        QVERIFY(!harness.window->fields().ConfigChanged);
+        // A reload brings a fresh list; otherwise the ticks stay.
+        QCOMPARE(listed(harness.objects()).first(), reloads ? u"A" : u"+C");
+    }
+
+    void programChangeOfFilterAlsoCounts() {
+        Harness harness(fillGroups);
+        harness.control<QLineEdit>(QStringLiteral("txtTblFilt"))->setText(QStringLiteral("1=1"));
+        QVERIFY(harness.window->fields().ConfigChanged);
+    }
+
+    void emptyListLoadsAgainWithoutEdits() {
+        Harness harness; // every load finds nothing
+        QAbstractButton* next = harness.button(QStringLiteral("cmdTab"), 0);
+        next->click();
+        harness.button(QStringLiteral("cmdTab"), 1)->click();
+        next->click();
+        QCOMPARE(harness.loads, 2);
+    }
+
+    void unreachableServerIsReportedAndPageStillSwitches() {
+        Harness harness({}, LoadList);
+        harness.control<QLineEdit>(QStringLiteral("txtServer"))
+            ->setText(QStringLiteral("127.0.0.1,1"));
+        harness.control<QLineEdit>(QStringLiteral("txtUserID"))->setText(QStringLiteral("sa"));
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+
+        QCOMPARE(harness.messages.size(), 1);
+        QVERIFY2(harness.messages[0].text.startsWith(u"LoadList: OpenConnection: "),
+                 qPrintable(harness.messages[0].text));
+        QCOMPARE(harness.messages[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(harness.window->fields().LastError, harness.messages[0].text);
+        QVERIFY(!harness.window->fields().ConfigChanged);
+        QVERIFY(harness.control(QStringLiteral("fraConfig"))->isHidden());
+        QCOMPARE(harness.control<QLabel>(QStringLiteral("lblTabName"))->text(),
+                 QStringLiteral("Processing"));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void helpShowsTheTextLineByLine() {
+        Harness harness;
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.button(QStringLiteral("cmdAction"), 3)->click();
+
+        QCOMPARE(harness.messages.size(), 1);
+        const Shown& help = harness.messages[0];
+        QCOMPARE(help.title, QStringLiteral("Quarvex.EXE Help"));
+        QCOMPARE(help.icon, MessageIcon::Information);
+        const QStringList lines = help.text.split(u'\n');
+        const QStringList expected{
+            "Utility writes selected table/proc/trig/view/func data to 5 script files.",
+            "Table data is scripted as Inserts, with table Truncate beforehand",
+            "and identity inserts enabled, if needed.  Table Deletes may be",
+            "grouped (reverse order) before any Inserts instead of Truncates",
+            "with the Inserts.  This allows loading FK-related tables, if order",
+            "carefully chosen.  Text objects may contain Alter rather than Create",
+            "commands.  Encryption option looks for As or For after Create then",
+            "inserts With Encryption (please verify location manually).",
+            "",
+            "Scripts are intended as updates to existing objects (permissions intact)",
+            "when migrating objects/lookup data, e.g., test to production.  Large",
+            "tables are NOT expected.",
+            "",
+            "Unsupported column types (e.g., xml) will cause corresponding table",
+            "scripts to be skipped.  Object scripts will also be skipped if markers",
+            "cannot be found for Alter or With Encryption placement.  Message",
+            "boxes announce skips.  Blank out User ID for SSPI logon.",
+            "",
+        };
+        QCOMPARE(lines.size(), expected.size() + 1);
+        QCOMPARE(lines.first(expected.size()), expected);
+        QVERIFY2(!lines.last().trimmed().isEmpty(), "the closing credit line is missing");
+    }
+
+    void messageBoxLooksAsAsked_data() {
+        QTest::addColumn<MessageIcon>("icon");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QMessageBox::Icon>("boxIcon");
+        QTest::addColumn<QString>("boxTitle");
+        QTest::newRow("error without title shows the application's name")
+            << MessageIcon::Exclamation << QString() << QMessageBox::Warning
+            << QStringLiteral("Quarvex");
+        QTest::newRow("information keeps its title")
+            << MessageIcon::Information << QStringLiteral("Quarvex.EXE Help")
+            << QMessageBox::Information << QStringLiteral("Quarvex.EXE Help");
+    }
+
+    void messageBoxLooksAsAsked() {
+        QFETCH(MessageIcon, icon);
+        QFETCH(QString, title);
+        QFETCH(QMessageBox::Icon, boxIcon);
+        QFETCH(QString, boxTitle);
+        // Server messages quote SQL that may look like markup; it stays text.
+        const QString text = QStringLiteral("LoadList: <b>x</b> where a < 1\n\n[select 1]");
+        const auto box = QtToolkit::messageBox(text, icon, title, nullptr);
+        QCOMPARE(box->icon(), boxIcon);
+        QCOMPARE(box->windowTitle(), boxTitle);
+        QCOMPARE(box->text(), text);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+    }
+
+    void busyPointerIsOneStateNotAStack() {
+        Harness harness;
+        harness.window->toolkit().setBusy(true);
+        harness.window->toolkit().setBusy(true);
+        QVERIFY(QGuiApplication::overrideCursor() != nullptr);
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        harness.window->toolkit().setBusy(false);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void trimsOutputFolderOnEveryCommand_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        const QString sep = QDir::separator();
+        const QString blank = QStringLiteral(" ");
+        const QString folder = QDir::toNativeSeparators(QStringLiteral("/srv/out dir"));
+        const struct {
+            const char* name;
+            int command;
+            QString typed;
+            QString kept;
+        } rows[] = {
+            {"blanks around are removed", 5, blank + blank + folder + blank + blank, folder},
+            {"one trailing separator is removed", 5, folder + sep, folder},
+            {"two trailing separators keep one", 5, folder + sep + sep, folder + sep},
+            {"blanks go before the separator", 6, blank + folder + sep + blank, folder},
+            {"inner blanks stay", 4, folder, folder},
+            {"root folder becomes empty", 5, sep, QString()},
+            {"help trims too", 3, folder + sep, folder},
+            {"exit trims too", 2, blank + folder + sep, folder},
+            {"create scripts trims too", 1, folder + sep, folder},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.command << row.typed << row.kept;
+    }
+
+    void trimsOutputFolderOnEveryCommand() {
+        QFETCH(int, command);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        Harness harness;
+        auto* path = harness.control<QLineEdit>(QStringLiteral("txtPath"));
+        path->setText(typed);
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.button(QStringLiteral("cmdAction"), command)->click();
+        QCOMPARE(path->text(), kept);
+        QVERIFY(!harness.window->fields().ConfigChanged);
+    }
+
+    void unknownCommandIsReported() {
+        Harness harness;
+        harness.window->cmdAction_Click(7);
+        QCOMPARE(harness.messages.size(), 1);
+        QCOMPARE(harness.messages[0].text,
+                 QStringLiteral("cmdAction_Click: Unexpected fall to Case Else"));
+        QCOMPARE(harness.messages[0].icon, MessageIcon::Exclamation);
+    }
+
+    void exitClosesTheWindow() {
+        Harness harness;
+        QVERIFY(harness.show());
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.button(QStringLiteral("cmdAction"), 2)->click();
+        QVERIFY(!harness.window->isVisible());
+        QVERIFY(harness.messages.isEmpty());
+    }
+
+    // Everything but the password comes back in the next run, whichever way
+    // the window was closed.
+    void settingsSurviveARestart_data() {
+        QTest::addColumn<int>("closeBy");
+        QTest::newRow("exit button") << 0;
+        QTest::newRow("closing the window") << 1;
+    }
+
+    void settingsSurviveARestart() {
+        QFETCH(int, closeBy);
+        QTemporaryDir folder;
+        const QString file = folder.filePath("quarvex.cfg");
+        {
+            Harness first({}, {}, file);
+            first.control<QLineEdit>("txtServer")->setText("db1,1433");
+            first.control<QLineEdit>("txtTblFilt")->setText("  name like 'x%'  ");
+            first.control<QLineEdit>("txtPassword")->setText("hunter2");
+            first.control<QLineEdit>("txtPath")->setText("/tmp/out");
+            first.control<QCheckBox>("chkUnicode")->setChecked(true);
+            first.control<QCheckBox>("chkGroup")->setChecked(false);
+            if (closeBy == 0) {
+                first.button(QStringLiteral("cmdTab"), 0)->click();
+                first.button(QStringLiteral("cmdAction"), 2)->click();
+            } else {
+                first.window->close();
+            }
+        }
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(!saved.readAll().contains("hunter2"));
+
+        Harness second({}, {}, file);
+        QCOMPARE(second.control<QLineEdit>("txtServer")->text(), QStringLiteral("db1,1433"));
+        QCOMPARE(second.control<QLineEdit>("txtTblFilt")->text(), QStringLiteral("name like 'x%'"));
+        QCOMPARE(second.control<QLineEdit>("txtPassword")->text(), QString());
+        QCOMPARE(second.control<QLineEdit>("txtPath")->text(), QStringLiteral("/tmp/out"));
+        QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
+        QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
+        QVERIFY(second.window->fields().ConfigChanged);
+        QVERIFY(second.messages.isEmpty());
+    }
+
+    void badSettingsValueIsReportedAtStart() {
+        QTemporaryDir folder;
+        QFile file(folder.filePath("quarvex.cfg"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("txtServer=never\r\nchkAlter=7\r\nchkUnicode=1\r\n");
+        file.close();
+        Harness harness({}, {}, file.fileName());
+        QCOMPARE(harness.messages.size(), 1);
+        QCOMPARE(harness.messages[0].text,
+                 QStringLiteral("Form_Load: ReadCfg: Invalid property value"));
+        // Check boxes come first in the window's order: chkUnicode was read,
+        // the boxes after chkAlter were not.
+        QVERIFY(harness.control<QCheckBox>("chkUnicode")->isChecked());
+        QCOMPARE(harness.control<QLineEdit>("txtServer")->text(), QStringLiteral("localhost"));
+    }
+
+    void selectsWholeTextOnlyWhenTabbedInto_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("wholeText");
+        QTest::newRow("tab from the box before") << "tab" << true;
+        QTest::newRow("shift+tab from the box after") << "backtab" << true;
+        QTest::newRow("tab widens a partial selection") << "tab after partial" << true;
+        QTest::newRow("mouse click keeps the caret") << "click" << false;
+        QTest::newRow("focus coming back with the window selects nothing") << "window" << false;
+    }
+
+    void selectsWholeTextOnlyWhenTabbedInto() {
+        QFETCH(QString, how);
+        QFETCH(bool, wholeText);
+        Harness harness;
+        QVERIFY(harness.show());
+        auto* server = harness.control<QLineEdit>(QStringLiteral("txtServer"));
+        server->setText(QStringLiteral("dbhost\\sales"));
+
+        if (how == u"tab" || how == u"tab after partial") {
+            if (how == u"tab after partial")
+                server->setSelection(0, 2);
+            auto* before = harness.control(QStringLiteral("txtPassword"));
+            before->setFocus(Qt::OtherFocusReason);
+            QTest::keyClick(before, Qt::Key_Tab);
+        } else if (how == u"backtab") {
+            auto* after = harness.control(QStringLiteral("txtDatabase"));
+            after->setFocus(Qt::OtherFocusReason);
+            QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+        } else if (how == u"window") {
+            server->setFocus(Qt::ActiveWindowFocusReason);
+        } else {
+            harness.control(QStringLiteral("txtDatabase"))->setFocus(Qt::OtherFocusReason);
+            QTest::mouseClick(server, Qt::LeftButton, {}, QPoint(8, server->height() / 2));
+        }
+
+        QCOMPARE(QApplication::focusWidget(), server);
+        QCOMPARE(server->selectedText(), wholeText ? server->text() : QString());
+    }
+
+    void ticksKeepTheirOrderInTheList_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const struct {
+            const char* name;
+            QStringList steps;
+            QStringList expected;
+        } cases[] = {
+            {"ticking C, A, D gives C, A, D, B",
+             {"+C", "+A", "+D"},
+             {"+C", "+A", "+D", "B", "P1", "P2", "V1"}},
+            {"unticking A gives C, D, A, B",
+             {"+C", "+A", "+D", "-A"},
+             {"+C", "+D", "A", "B", "P1", "P2", "V1"}},
+            {"last of a ticked group stays put",
+             {"+A", "+B", "+C", "+D"},
+             {"+A", "+B", "+C", "+D", "P1", "P2", "V1"}},
+            {"a proc moves among procs only",
+             {"+B", "+P2"},
+             {"+B", "A", "C", "D", "+P2", "P1", "V1"}},
+            {"unticking the only tick keeps it at the head",
+             {"+C", "-C"},
+             {"C", "A", "B", "D", "P1", "P2", "V1"}},
+        };
+        for (const char* how : {"program", "space bar", "mouse"})
+            for (const auto& row : cases)
+                QTest::addRow("%s: %s", how, row.name)
+                    << QString::fromLatin1(how) << row.steps << row.expected;
+    }
+
+    void ticksKeepTheirOrderInTheList() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        Harness harness(fillGroups);
+        QVERIFY(harness.show());
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        ListWidgetObjectList& objects = harness.objects();
+        QListWidget* list = harness.list();
+
+        for (const QString& step : steps) {
+            const int row = rowOf(objects, step.mid(1));
+            const bool tick = step.startsWith(u'+');
+            if (how == u"program") {
+                objects.setChecked(row, tick);
+            } else if (how == u"space bar") {
+                list->setCurrentRow(row);
+                QTest::keyClick(list, Qt::Key_Space);
+            } else {
+                clickCheckBox(list, row);
+            }
+            QCOMPARE(objects.currentIndex(), row);
+        }
+
+        QCOMPARE(listed(objects), expected);
+        // The object behind each entry moved with its text.
+        for (int i = 0; i < objects.count(); ++i) {
+            const ObjectRef object = objects.entry(i).object;
+            QCOMPARE(objects.text(i), entryText(object.kind, object.name, object.owner, object.id));
+        }
+        QVERIFY(!harness.window->fields().SuppressItemCheck);
+        QVERIFY(harness.messages.isEmpty());
+    }
+
+    void selectTypeTicksTheCurrentKind_data() {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("current proc ticks every proc")
+            << "P2" << QStringList{"+D", "A", "B", "C", "+P1", "+P2", "V1"};
+        QTest::newRow("current table ticks tables where they stand")
+            << "B" << QStringList{"+D", "+A", "+B", "+C", "P1", "P2", "V1"};
+        QTest::newRow("no current entry ticks nothing")
+            << QString() << QStringList{"+D", "A", "B", "C", "P1", "P2", "V1"};
+    }
+
+    void selectTypeTicksTheCurrentKind() {
+        QFETCH(QString, current);
+        QFETCH(QStringList, expected);
+        Harness harness(fillGroups);
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        ListWidgetObjectList& objects = harness.objects();
+        objects.setChecked(rowOf(objects, QStringLiteral("D")), true);
+        objects.setCurrentIndex(current.isEmpty() ? -1 : rowOf(objects, current));
+
+        harness.button(QStringLiteral("cmdAction"), 4)->click();
+        QCOMPARE(listed(objects), expected);
+        QVERIFY(!harness.window->fields().SuppressItemCheck);
+        QVERIFY(harness.messages.isEmpty());
+    }
+
+    void selectAllThenDeselectAllMovesNothing() {
+        Harness harness(fillGroups);
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        ListWidgetObjectList& objects = harness.objects();
+        objects.setChecked(rowOf(objects, QStringLiteral("C")), true);
+        objects.setChecked(rowOf(objects, QStringLiteral("V1")), true);
+
+        harness.button(QStringLiteral("cmdAction"), 5)->click();
+        QCOMPARE(listed(objects), QStringList({"+C", "+A", "+B", "+D", "+P1", "+P2", "+V1"}));
+        harness.button(QStringLiteral("cmdAction"), 6)->click();
+        QCOMPARE(listed(objects), QStringList({"C", "A", "B", "D", "P1", "P2", "V1"}));
+        QVERIFY(!harness.window->fields().SuppressItemCheck);
+
+        // The handler is live again: a new tick is ordered.
+        objects.setChecked(rowOf(objects, QStringLiteral("D")), true);
+        QCOMPARE(listed(objects).first(), QStringLiteral("+D"));
+    }
+
+    void tickKeepsScrollPosition_data() {
+        QTest::addColumn<bool>("byUser");
+        QTest::newRow("user ticks an entry in view") << true;
+        QTest::newRow("program unticks an entry out of view") << false;
+    }
+
+    void tickKeepsScrollPosition() {
+        QFETCH(bool, byUser);
+        Harness harness(manyTablesThenProcs);
+        QVERIFY(harness.show());
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        ListWidgetObjectList& objects = harness.objects();
+        QListWidget* list = harness.list();
+        objects.setChecked(5, true); // T5 to the top of the tables
+        objects.setTopIndex(30);
+        QCOMPARE(visibleTopRow(list), 30);
+
+        const int row = byUser ? 33 : 0;
+        if (byUser) {
+            list->setCurrentRow(row);
+            QTest::keyClick(list, Qt::Key_Space);
+        } else {
+            objects.setChecked(row, false);
+        }
+        QCOMPARE(visibleTopRow(list), 30);
+        QCOMPARE(objects.topIndex(), 30);
+        QCOMPARE(objects.currentIndex(), row);
+    }
+
+    void bulkCommandsScrollAsTheyTick() {
+        Harness harness(manyTablesThenProcs);
+        QVERIFY(harness.show());
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        ListWidgetObjectList& objects = harness.objects();
+        QListWidget* list = harness.list();
+
+        objects.setCurrentIndex(3);
+        harness.button(QStringLiteral("cmdAction"), 4)->click(); // Select Type
+        QCOMPARE(visibleTopRow(list), 59);                       // the last table
+
+        harness.button(QStringLiteral("cmdAction"), 5)->click(); // Select All
+        QCOMPARE(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+        QVERIFY(list->verticalScrollBar()->maximum() > 59);
+
+        objects.setTopIndex(10);
+        harness.button(QStringLiteral("cmdAction"), 6)->click(); // Deselect All
+        QCOMPARE(visibleTopRow(list), 10);
+    }
+
+private:
+    // Sixty tables and forty procs: more than the list shows at once.
+    static void manyTablesThenProcs(ObjectList& list) {
+        for (int i = 0; i < 60; ++i)
+            list.append(catalogueEntry(ObjectKind::Table, QStringLiteral("T%1").arg(i), "dbo", i));
+        for (int i = 0; i < 40; ++i)
+            list.append(
+                catalogueEntry(ObjectKind::Proc, QStringLiteral("P%1").arg(i), "dbo", 100 + i));
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"

@@ -1,0 +1,119 @@
+#include "db/OdbcConnectionString.h"
+#include "db/ServerConnection.h"
+
+#include <QTest>
+
+using namespace quarvex;
+
+Q_DECLARE_METATYPE(quarvex::ConnectionSettings)
+
+class ConnectionTextTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void providerString_data() {
+        QTest::addColumn<ConnectionSettings>("settings");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no user is integrated security")
+            << ConnectionSettings{"srv", "Northwind", "", "secret"}
+            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=Northwind;Integrated Security=SSPI;";
+        QTest::newRow("blank user is integrated security too")
+            << ConnectionSettings{"srv", "db", "   ", "x"}
+            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=db;Integrated Security=SSPI;";
+        QTest::newRow("user with empty password")
+            << ConnectionSettings{"srv", "db", "sa", ""}
+            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=db;User ID=sa;Password=;";
+        QTest::newRow("values as typed, blanks kept")
+            << ConnectionSettings{"srv ", "db", " sa ", "a;b"}
+            << "Provider=SQLOLEDB;Data Source=srv ;Initial Catalog=db;User ID= sa ;Password=a;b;";
+    }
+
+    void providerString() {
+        QFETCH(ConnectionSettings, settings);
+        QFETCH(QString, text);
+        QCOMPARE(providerConnectionString(settings), text);
+    }
+
+    void odbcString_data() {
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<ConnectionSettings>("settings");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("freetds takes the port apart")
+            << "FreeTDS" << ConnectionSettings{"127.0.0.1,14330", "Northwind", "sa", "pw"}
+            << "Driver=FreeTDS;Server=127.0.0.1;Port=14330;Database=Northwind;UID=sa;PWD=pw;"
+               "ClientCharset=UTF-8;";
+        QTest::newRow("microsoft keeps host,port")
+            << "ODBC Driver 18 for SQL Server" << ConnectionSettings{"db1,1433", "x", "u", "p"}
+            << "Driver={ODBC Driver 18 for SQL Server};Server=db1,1433;Database=x;UID=u;PWD=p;";
+        QTest::newRow("instance passes through")
+            << "FreeTDS" << ConnectionSettings{"host\\SQLEXPRESS", "x", "u", "p"}
+            << "Driver=FreeTDS;Server=host\\SQLEXPRESS;Database=x;UID=u;PWD=p;ClientCharset=UTF-8;";
+        QTest::newRow("syntax characters are braced, closing braces doubled")
+            << "FreeTDS" << ConnectionSettings{"h", "a=b", "x;UID=sa", "p;w}{d"}
+            << "Driver=FreeTDS;Server=h;Database={a=b};UID={x;UID=sa};PWD={p;w}}{d};"
+               "ClientCharset=UTF-8;";
+        QTest::newRow("blanks are kept inside braces")
+            << "FreeTDS" << ConnectionSettings{"h", "my db", " sa", "pw "}
+            << "Driver=FreeTDS;Server=h;Database={my db};UID={ sa};PWD={pw };ClientCharset=UTF-8;";
+        QTest::newRow("integrated login")
+            << "FreeTDS" << ConnectionSettings{"h", "d", "", "ignored"}
+            << "Driver=FreeTDS;Server=h;Database=d;Trusted_Connection=Yes;ClientCharset=UTF-8;";
+    }
+
+    void odbcString() {
+        QFETCH(QString, driver);
+        QFETCH(ConnectionSettings, settings);
+        QFETCH(QString, text);
+        QCOMPARE(odbcConnectionString(driver, settings), text);
+    }
+
+    void driverChoice() {
+        QCOMPARE(chooseSqlServerDriver({"FreeTDS", "ODBC Driver 17 for SQL Server"}),
+                 QStringLiteral("ODBC Driver 17 for SQL Server"));
+        QCOMPARE(chooseSqlServerDriver({"SQLite3", "FreeTDS"}), QStringLiteral("FreeTDS"));
+        QVERIFY(chooseSqlServerDriver({"SQLite3"}).isEmpty());
+    }
+
+    void versionGeneration_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("is2005Plus");
+        QTest::newRow("2005") << "09.00.1399" << true;
+        QTest::newRow("2000") << "08.00.2039" << false;
+        QTest::newRow("7") << "07.00.0623" << false;
+        QTest::newRow("2008 R2") << "10.50.1600" << true;
+        QTest::newRow("current") << "16.00.4135" << true;
+        QTest::newRow("no leading number") << "Microsoft SQL Server" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("leading blanks") << "  9" << true;
+    }
+
+    void versionGeneration() {
+        QFETCH(QString, version);
+        QFETCH(bool, is2005Plus);
+        QCOMPARE(isVersion2005Plus(version), is2005Plus);
+    }
+
+    void errorContext_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("context");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("server message gains the sql")
+            << "LoadList: [FreeTDS][SQL Server]Invalid column name 'x'." << "select x"
+            << "LoadList: [FreeTDS][SQL Server]Invalid column name 'x'.\r\n\r\n[select x]";
+        QTest::newRow("no context") << "[SQL Server]bad" << "" << "[SQL Server]bad";
+        QTest::newRow("not from the server") << "OpenConnection: refused" << "select 1"
+                                             << "OpenConnection: refused";
+        QTest::newRow("lower case does not count") << "sql server said no" << "select 1"
+                                                   << "sql server said no";
+    }
+
+    void errorContext() {
+        QFETCH(QString, message);
+        QFETCH(QString, context);
+        QFETCH(QString, result);
+        QCOMPARE(AppendErrorContext(message, context), result);
+    }
+};
+
+QTEST_GUILESS_MAIN(ConnectionTextTest)
+#include "ConnectionTextTest.moc"

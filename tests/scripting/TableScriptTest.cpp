@@ -1,0 +1,170 @@
+#include "scripting/TableScript.h"
+
+#include "scripting/ProcedureError.h"
+#include "scripting/SqlIdentifier.h"
+#include "scripting/ValueLiterals.h"
+
+#include <QTest>
+
+using namespace quarvex;
+
+Q_DECLARE_METATYPE(quarvex::ColumnClass)
+
+class TableScriptTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void identifiers_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("plain") << "Orders"
+                               << "Orders";
+        QTest::newRow("owner") << "dbo"
+                               << "dbo";
+        QTest::newRow("blank") << "Customer Name"
+                               << "[Customer Name]";
+        QTest::newRow("reserved word in any case") << "Key"
+                                                   << "[Key]";
+        QTest::newRow("reserved select") << "select"
+                                         << "[select]";
+        QTest::newRow("alias of a reserved word is not reserved") << "Key__ms"
+                                                                  << "Key__ms";
+        QTest::newRow("domain account") << "DOMAIN\\user"
+                                        << "[DOMAIN\\user]";
+        QTest::newRow("slash") << "a/b"
+                               << "[a/b]";
+        QTest::newRow("dot") << "x.y"
+                             << "[x.y]";
+        QTest::newRow("closing bracket doubled") << "a]b"
+                                                 << "[a]]b]";
+        QTest::newRow("hyphen") << "order-line"
+                                << "[order-line]";
+        QTest::newRow("digit first") << "1st"
+                                     << "[1st]";
+        QTest::newRow("underscore first, specials after") << "_a@b#c$1"
+                                                          << "_a@b#c$1";
+        QTest::newRow("at sign first") << "@x"
+                                       << "[@x]";
+        QTest::newRow("non-latin letters") << "Straße"
+                                           << "Straße";
+        QTest::newRow("apostrophe") << "O'Brien"
+                                    << "[O'Brien]";
+        QTest::newRow("empty") << ""
+                               << "[]";
+    }
+
+    void identifiers() {
+        QFETCH(QString, name);
+        QFETCH(QString, sql);
+        QCOMPARE(sqlIdentifier(name), sql);
+    }
+
+    // The worked example: OrderId (int, identity), Customer Name (nvarchar),
+    // Placed (datetime), Stamp (timestamp), Flags (varbinary).
+    void workedExampleRowQuery() {
+        TableColumns columns;
+        columns.add("OrderId", "int", true, false);
+        columns.add("Customer Name", "nvarchar", false, false);
+        columns.add("Placed", "datetime", false, false);
+        columns.add("Stamp", "timestamp", false, false);
+        columns.add("Flags", "varbinary", false, false);
+        QCOMPARE(columns.selectList, QStringLiteral("OrderId,[Customer Name],Placed,Flags"));
+        QCOMPARE(rowQuery("dbo.Orders", columns),
+                 QStringLiteral("select OrderId,[Customer Name],Placed,Flags,datepart(ms,Placed) "
+                                "Placed__ms from dbo.Orders order by OrderId"));
+        QCOMPARE(columns.columns.size(), 4);
+        QCOMPARE(columns.columns[2].MsAlias, QStringLiteral("Placed__ms"));
+        QCOMPARE(columns.columns[1].ColumnClass, ColumnClass::U);
+    }
+
+    void columnsLeftOutOrRefused() {
+        TableColumns columns;
+        columns.add("Order Date", "smalldatetime", false, false);
+        columns.add("Total", "xml", false, true); // computed: left out before its type is judged
+        columns.add("Key", "datetime", false, false);
+        QCOMPARE(columns.millisecondExpressions,
+                 QStringLiteral(
+                     ",datepart(ms,[Order Date]) [Order Date__ms],datepart(ms,[Key]) Key__ms"));
+        QCOMPARE(
+            rowQuery("[a b].[c]]d]", columns),
+            QStringLiteral("select [Order Date],[Key],datepart(ms,[Order Date]) [Order Date__ms],"
+                           "datepart(ms,[Key]) Key__ms from [a b].[c]]d]"));
+        QCOMPARE(failureOf([&] { columns.add("Doc", "xml", false, false); }).value_or("<none>"),
+                 QStringLiteral("Cannot generate script for data type xml"));
+        QCOMPARE(
+            failureOf([&] { columns.add("P", "phone_type", false, false); }).value_or("<none>"),
+            QStringLiteral("Cannot generate script for data type phone_type"));
+        QCOMPARE(failureOf([&] { columns.add("D", "DateTime", false, false); }).value_or("<none>"),
+                 QStringLiteral("Cannot generate script for data type DateTime"));
+    }
+
+    void statements() {
+        QCOMPARE(truncation("dbo.Orders"),
+                 QStringLiteral("truncate table dbo.Orders\r\nGO\r\n\r\n"));
+        QCOMPARE(identityInsert("dbo.Orders", true),
+                 QStringLiteral("set identity_insert dbo.Orders on\r\nGO\r\n\r\n"));
+        QCOMPARE(reseed("dbo.[O'x]"), QStringLiteral("dbcc checkident('dbo.[O''x]',reseed,1)\r\n"
+                                                     "dbcc checkident('dbo.[O''x]',reseed)\r\n"
+                                                     "GO\r\n\r\n"));
+    }
+
+    void columnQueriesCarryTheComputedFlag() {
+        QCOMPARE(columnQuery(true, 117),
+                 QStringLiteral("select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
+                                "a.column_id colid,convert(tinyint,a.is_computed) computed from "
+                                "sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
+                                "where a.object_id=117 order by 4 "));
+        QCOMPARE(columnQuery(false, -5),
+                 QStringLiteral("select a.name,b.name type,(a.status&128)/128 ident,a.colid,"
+                                "a.iscomputed from syscolumns a join systypes b on "
+                                "a.xusertype=b.xusertype where a.id=-5 order by 4 "));
+    }
+
+    void textLiterals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<ColumnClass>("columnClass");
+        QTest::addColumn<QString>("literal");
+        QTest::newRow("ordinary line breaks stay inside")
+            << "a\r\nb\nc" << ColumnClass::C << "'a\r\nb\nc'";
+        QTest::newRow("backslash before CR LF")
+            << "C:\\dir\\\r\nnext" << ColumnClass::C << "'C:\\dir\\'+'\r\nnext'";
+        QTest::newRow("backslash before LF, unicode")
+            << "x\\\ny" << ColumnClass::U << "N'x\\'+N'\ny'";
+        QTest::newRow("backslash elsewhere") << "a\\b\\" << ColumnClass::C << "'a\\b\\'";
+        QTest::newRow("line reading GO") << "a\r\nGO\r\nb" << ColumnClass::C << "'a\r\n'+'GO\r\nb'";
+        QTest::newRow("go with blanks, lower case, at the end")
+            << "a\n \tgo " << ColumnClass::U << "N'a\n'+N' \tgo '";
+        QTest::newRow("GO with a count") << "a\nGO 2" << ColumnClass::C << "'a\n'+'GO 2'";
+        QTest::newRow("a word starting with go is no batch end")
+            << "a\ngone" << ColumnClass::C << "'a\ngone'";
+        QTest::newRow("GO on the first line is not a line of its own")
+            << "GO\nx" << ColumnClass::C << "'GO\nx'";
+        QTest::newRow("apostrophes doubled in every piece")
+            << "it's\\\nme'" << ColumnClass::C << "'it''s\\'+'\nme'''";
+    }
+
+    void textLiterals() {
+        QFETCH(QString, text);
+        QFETCH(ColumnClass, columnClass);
+        QFETCH(QString, literal);
+        QCOMPARE(textLiteral(text, columnClass, true), literal);
+    }
+
+    void longSplitValuesStartWithAMaxType() {
+        const QString text = QString(8000, u'x') + "\\\n";
+        QCOMPARE(textLiteral(text, ColumnClass::C, true),
+                 "convert(varchar(max),'" + QString(8000, u'x') + "\\')+'\n'");
+        const QString unicode = QString(4000, u'x') + "\nGO";
+        QVERIFY(
+            textLiteral(unicode, ColumnClass::U, true).startsWith("convert(nvarchar(max),N'xx"));
+        // 8000 characters in all still fit one concatenation.
+        QCOMPARE(textLiteral(QString(7997, u'x') + "\nGO", ColumnClass::C, false),
+                 "'" + QString(7997, u'x') + "\n'+'GO'");
+        QVERIFY(failureOf([&] { textLiteral(unicode, ColumnClass::U, false); }).has_value());
+        // Long values without such places are written as they are, on any server.
+        QCOMPARE(textLiteral(QString(9000, u'y'), ColumnClass::C, false).size(), 9002);
+    }
+};
+
+QTEST_GUILESS_MAIN(TableScriptTest)
+#include "TableScriptTest.moc"

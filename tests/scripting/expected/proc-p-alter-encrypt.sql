@@ -1,0 +1,9 @@
+------*********************************
+print 'Altering (With Encryption) p...'
+------*********************************
+GO
+ALTER PROCEDURE p 
+WITH ENCRYPTION
+AS select 1
+GO
+
