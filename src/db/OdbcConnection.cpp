@@ -50,8 +50,15 @@ OdbcConnection::OdbcConnection()
 }
 
 OdbcConnection::~OdbcConnection() {
+    releaseStatements();
     if (m_open)
         SQLDisconnect(m_connection.get());
+}
+
+void OdbcConnection::releaseStatements() {
+    for (OdbcStatement* statement : std::as_const(m_statements))
+        statement->release();
+    m_statements.clear();
 }
 
 QString OdbcConnection::driver() {
@@ -92,6 +99,7 @@ void OdbcConnection::close() {
     if (!m_open)
         return;
     m_open = false;
+    releaseStatements();
     checkOdbc(SQLDisconnect(m_connection.get()), SQL_HANDLE_DBC, m_connection.get());
 }
 

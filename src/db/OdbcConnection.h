@@ -3,9 +3,12 @@
 #include "db/ConnectionSettings.h"
 #include "db/OdbcHandle.h"
 
+#include <QList>
 #include <QString>
 
 namespace quarvex {
+
+class OdbcStatement;
 
 // One connection to SQL Server through the installed ODBC driver.
 // Failures raise the driver's diagnostics as the description.
@@ -32,9 +35,17 @@ public:
     static QString driver();
 
 private:
+    friend class OdbcStatement;
+    void attach(OdbcStatement* statement) { m_statements.append(statement); }
+    void detach(OdbcStatement* statement) { m_statements.removeOne(statement); }
+    // Disconnecting frees every statement of the connection, so the
+    // statements still alive give up their handles first.
+    void releaseStatements();
+
     EnvironmentHandle m_environment;
     ConnectionHandle m_connection;
     bool m_open = false;
+    QList<OdbcStatement*> m_statements;
 };
 
 } // namespace quarvex

@@ -1,5 +1,7 @@
 #include "db/OdbcConnectionString.h"
 
+#include "scripting/ProcedureError.h"
+
 #include <QRegularExpression>
 
 namespace quarvex {
@@ -24,16 +26,27 @@ QString chooseSqlServerDriver(const QStringList& installedDrivers) {
     return {};
 }
 
-QString odbcPair(const QString& key, const QString& value) {
+QString odbcPair(const QString& key, const QString& value, BraceRule rule) {
     static const QRegularExpression needsBraces(QStringLiteral(R"([;{}=\s'"])"));
     if (!needsBraces.match(value).hasMatch())
         return key + QLatin1Char('=') + value + QLatin1Char(';');
     QString escaped = value;
-    escaped.replace(QLatin1String("}"), QLatin1String("}}"));
+    if (rule == BraceRule::Doubled) {
+        escaped.replace(QLatin1String("}"), QLatin1String("}}"));
+    } else if (value.contains(QLatin1String("};"))) {
+        // FreeTDS ends a braced value at the first "};" and has no escape
+        // for it; sending the value would log in with a different one.
+        raise(QStringLiteral("The FreeTDS ODBC driver cannot be given a %1 that contains \"};\"")
+                  .arg(key));
+    }
     return key + QLatin1String("={") + escaped + QLatin1String("};");
 }
 
 QString odbcConnectionString(const QString& driver, const ConnectionSettings& settings) {
+    const BraceRule rule = isFreeTds(driver) ? BraceRule::FreeTds : BraceRule::Doubled;
+    const auto odbcPair = [rule](const QString& key, const QString& value) {
+        return quarvex::odbcPair(key, value, rule);
+    };
     QString text = odbcPair(QStringLiteral("Driver"), driver);
 
     // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read

@@ -13,9 +13,14 @@ QStringList preferredSqlServerDrivers();
 // Picks the best of the installed ODBC drivers; empty when none fits.
 QString chooseSqlServerDriver(const QStringList& installedDrivers);
 
-// One "key=value;" pair; the value is enclosed in braces, with "}" doubled,
-// wherever a driver could otherwise read part of it as syntax.
-QString odbcPair(const QString& key, const QString& value);
+// How a driver reads a value in braces: the ODBC rule ("}}" stands for
+// "}"), or FreeTDS's (the value runs to the first "};", nothing is doubled).
+enum class BraceRule { Doubled, FreeTds };
+
+// One "key=value;" pair; the value is enclosed in braces wherever a driver
+// could otherwise read part of it as syntax. Raises for a value the driver
+// cannot be given at all (FreeTDS: one holding "};"), naming only the key.
+QString odbcPair(const QString& key, const QString& value, BraceRule rule = BraceRule::Doubled);
 
 // The ODBC connection string for a driver, built from the four texts
 // themselves so that no character in them can cut a value short or start a

@@ -18,14 +18,29 @@ constexpr SQLLEN pieceBytes = 64 * 1024;
 
 } // namespace
 
-OdbcStatement::OdbcStatement(OdbcConnection& connection) {
+OdbcStatement::OdbcStatement(OdbcConnection& connection)
+    : m_connection(&connection) {
     SQLHANDLE handle = SQL_NULL_HANDLE;
     checkOdbc(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle), SQL_HANDLE_DBC,
               connection.handle());
     m_statement = StatementHandle(handle);
+    connection.attach(this);
+}
+
+OdbcStatement::~OdbcStatement() {
+    if (m_connection)
+        m_connection->detach(this);
+}
+
+void OdbcStatement::release() {
+    m_statement = StatementHandle();
+    m_columns.clear();
+    m_connection = nullptr;
 }
 
 void OdbcStatement::check(SQLRETURN rc) const {
+    if (!m_statement)
+        raise(QStringLiteral("The statement's connection is closed"));
     checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get());
 }
 
@@ -193,6 +208,8 @@ void OdbcStatement::drainResults() {
 }
 
 void OdbcStatement::close() {
+    if (!m_statement)
+        return;
     check(SQLFreeStmt(m_statement.get(), SQL_CLOSE));
     m_columns.clear();
 }

@@ -15,6 +15,9 @@ class OdbcConnection;
 class OdbcStatement {
 public:
     explicit OdbcStatement(OdbcConnection& connection);
+    ~OdbcStatement();
+    OdbcStatement(const OdbcStatement&) = delete;
+    OdbcStatement& operator=(const OdbcStatement&) = delete;
 
     void execute(const QString& sql);
 
@@ -36,6 +39,9 @@ public:
 
     void close();
 
+    // Frees the handle now; the statement is unusable afterwards.
+    void release();
+
 private:
     struct Column {
         QString name;
@@ -49,6 +55,7 @@ private:
     template <typename T> bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target);
     void check(SQLRETURN rc) const;
 
+    OdbcConnection* m_connection = nullptr;
     StatementHandle m_statement;
     QList<Column> m_columns;
 };

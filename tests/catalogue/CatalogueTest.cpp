@@ -15,11 +15,11 @@ private slots:
     void queryOf2005AndLater() {
         const QString inner = "(select name,schema_name(schema_id) owner,type,object_id id from "
                               "sys.objects where type in ('U','P','TR','V','FN')) as v ";
-        const QString expected = "select * from " + inner + "where type='U' and (name like 'Cust%') union " +
-                                 "select * from " + inner + "where type='P' union " +
-                                 "select * from " + inner + "where type='TR' union " +
-                                 "select * from " + inner + "where type='V' union " +
-                                 "select * from " + inner + "where type='FN' order by 3,1,2 ";
+        const QString expected =
+            "select * from " + inner + "where type='U' and (name like 'Cust%') union " +
+            "select * from " + inner + "where type='P' union " + "select * from " + inner +
+            "where type='TR' union " + "select * from " + inner + "where type='V' union " +
+            "select * from " + inner + "where type='FN' order by 3,1,2 ";
         QCOMPARE(catalogueQuery(true, {"name like 'Cust%'", {}, {}, {}, {}}), expected);
     }
 
@@ -43,8 +43,8 @@ private slots:
         QTest::newRow("functions last, before the order")
             << CatalogueFilters{{}, {}, {}, {}, "name like 'fn%'"}
             << "where type='FN' and (name like 'fn%') order by 3,1,2 ";
-        QTest::newRow("blanks are a filter too") << CatalogueFilters{"  ", {}, {}, {}, {}}
-                                                 << "where type='U' and (  ) union ";
+        QTest::newRow("blanks are a filter too")
+            << CatalogueFilters{"  ", {}, {}, {}, {}} << "where type='U' and (  ) union ";
     }
 
     void filtersGoToTheirOwnKind() {
@@ -62,15 +62,29 @@ private slots:
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("text");
         QTest::newRow("table has no blank after its colon")
-            << "U" << "Orders" << "dbo" << 117 << "Table:\tOrders (dbo) \t\t\t\t\t117";
-        QTest::newRow("proc") << "P" << "spGet" << "dbo" << 5 << "Proc: \tspGet (dbo) \t\t\t\t\t5";
-        QTest::newRow("trigger") << "TR" << "trX" << "a b" << 6 << "Trig: \ttrX (a b) \t\t\t\t\t6";
-        QTest::newRow("view") << "V" << "vw" << "x" << 7 << "View: \tvw (x) \t\t\t\t\t7";
-        QTest::newRow("negative id") << "FN" << "fnA" << "dbo" << -1073741823
-                                     << "Func: \tfnA (dbo) \t\t\t\t\t-1073741823";
+            << "U"
+            << "Orders"
+            << "dbo" << 117 << "Table:\tOrders (dbo) \t\t\t\t\t117";
+        QTest::newRow("proc") << "P"
+                              << "spGet"
+                              << "dbo" << 5 << "Proc: \tspGet (dbo) \t\t\t\t\t5";
+        QTest::newRow("trigger") << "TR"
+                                 << "trX"
+                                 << "a b" << 6 << "Trig: \ttrX (a b) \t\t\t\t\t6";
+        QTest::newRow("view") << "V"
+                              << "vw"
+                              << "x" << 7 << "View: \tvw (x) \t\t\t\t\t7";
+        QTest::newRow("negative id")
+            << "FN"
+            << "fnA"
+            << "dbo" << -1073741823 << "Func: \tfnA (dbo) \t\t\t\t\t-1073741823";
         QTest::newRow("name with parenthesis unescaped")
-            << "U" << "a (b)" << "c)d" << 1 << "Table:\ta (b) (c)d) \t\t\t\t\t1";
-        QTest::newRow("no owner") << "U" << "t" << "" << 2 << "Table:\tt () \t\t\t\t\t2";
+            << "U"
+            << "a (b)"
+            << "c)d" << 1 << "Table:\ta (b) (c)d) \t\t\t\t\t1";
+        QTest::newRow("no owner") << "U"
+                                  << "t"
+                                  << "" << 2 << "Table:\tt () \t\t\t\t\t2";
     }
 
     void entries() {

@@ -1,6 +1,7 @@
+#include "catalogue/SelectionOrder.h"
+
 #include "app/WindowFields.h"
 #include "catalogue/CatalogueEntry.h"
-#include "catalogue/SelectionOrder.h"
 #include "support/RecordingToolkit.h"
 
 #include <QTest>
@@ -58,8 +59,7 @@ private slots:
     void ticksKeepTheirOrder_data() {
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QString>("order");
-        QTest::newRow("ticked C, A, D") << QStringList{"C", "A", "D"}
-                                        << "p1 +C +A +D B v1";
+        QTest::newRow("ticked C, A, D") << QStringList{"C", "A", "D"} << "p1 +C +A +D B v1";
         QTest::newRow("unticking A goes to the head of the unticked")
             << QStringList{"C", "A", "D", "A"} << "p1 +C +D A B v1";
         QTest::newRow("last of last group when the rest is ticked")

@@ -1,5 +1,6 @@
 #include "db/OdbcConnectionString.h"
 #include "db/ServerConnection.h"
+#include "scripting/ProcedureError.h"
 
 #include <QTest>
 
@@ -16,7 +17,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("no user is integrated security")
             << ConnectionSettings{"srv", "Northwind", "", "secret"}
-            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=Northwind;Integrated Security=SSPI;";
+            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=Northwind;Integrated "
+               "Security=SSPI;";
         QTest::newRow("blank user is integrated security too")
             << ConnectionSettings{"srv", "db", "   ", "x"}
             << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=db;Integrated Security=SSPI;";
@@ -48,10 +50,13 @@ private slots:
         QTest::newRow("instance passes through")
             << "FreeTDS" << ConnectionSettings{"host\\SQLEXPRESS", "x", "u", "p"}
             << "Driver=FreeTDS;Server=host\\SQLEXPRESS;Database=x;UID=u;PWD=p;ClientCharset=UTF-8;";
-        QTest::newRow("syntax characters are braced, closing braces doubled")
-            << "FreeTDS" << ConnectionSettings{"h", "a=b", "x;UID=sa", "p;w}{d"}
-            << "Driver=FreeTDS;Server=h;Database={a=b};UID={x;UID=sa};PWD={p;w}}{d};"
+        QTest::newRow("syntax characters are braced; FreeTDS doubles nothing")
+            << "FreeTDS" << ConnectionSettings{"h", "a=b", "x;UID=sa", "p;w}{d}"}
+            << "Driver=FreeTDS;Server=h;Database={a=b};UID={x;UID=sa};PWD={p;w}{d}};"
                "ClientCharset=UTF-8;";
+        QTest::newRow("microsoft doubles closing braces")
+            << "ODBC Driver 17 for SQL Server" << ConnectionSettings{"h", "d", "u", "p;w}d"}
+            << "Driver={ODBC Driver 17 for SQL Server};Server=h;Database=d;UID=u;PWD={p;w}}d};";
         QTest::newRow("blanks are kept inside braces")
             << "FreeTDS" << ConnectionSettings{"h", "my db", " sa", "pw "}
             << "Driver=FreeTDS;Server=h;Database={my db};UID={ sa};PWD={pw };ClientCharset=UTF-8;";
@@ -65,6 +70,15 @@ private slots:
         QFETCH(ConnectionSettings, settings);
         QFETCH(QString, text);
         QCOMPARE(odbcConnectionString(driver, settings), text);
+    }
+
+    void freeTdsCannotTakeBraceSemicolon() {
+        const auto failure = failureOf([] {
+            odbcConnectionString("FreeTDS", {"h", "d", "u", "secret};UID=sa"});
+        });
+        QVERIFY(failure.has_value());
+        QVERIFY(failure->contains("PWD"));
+        QVERIFY(!failure->contains("secret"));
     }
 
     void driverChoice() {
@@ -98,12 +112,17 @@ private slots:
         QTest::addColumn<QString>("context");
         QTest::addColumn<QString>("result");
         QTest::newRow("server message gains the sql")
-            << "LoadList: [FreeTDS][SQL Server]Invalid column name 'x'." << "select x"
+            << "LoadList: [FreeTDS][SQL Server]Invalid column name 'x'."
+            << "select x"
             << "LoadList: [FreeTDS][SQL Server]Invalid column name 'x'.\r\n\r\n[select x]";
-        QTest::newRow("no context") << "[SQL Server]bad" << "" << "[SQL Server]bad";
-        QTest::newRow("not from the server") << "OpenConnection: refused" << "select 1"
+        QTest::newRow("no context") << "[SQL Server]bad"
+                                    << ""
+                                    << "[SQL Server]bad";
+        QTest::newRow("not from the server") << "OpenConnection: refused"
+                                             << "select 1"
                                              << "OpenConnection: refused";
-        QTest::newRow("lower case does not count") << "sql server said no" << "select 1"
+        QTest::newRow("lower case does not count") << "sql server said no"
+                                                   << "select 1"
                                                    << "sql server said no";
     }
 

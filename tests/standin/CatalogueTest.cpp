@@ -58,7 +58,7 @@ EngineHarness* withSample(EngineHarness* h) {
 } // namespace
 
 void CatalogueTest::sampleLoads() {
-    for (const QString version : {QStringLiteral("9.00.1399"), QStringLiteral("8.00.2039")}) {
+    for (const QString& version : {QStringLiteral("9.00.1399"), QStringLiteral("8.00.2039")}) {
         EngineHarness h(version);
         QCOMPARE(h.engine.runScript(h.session, sampleDatabaseScript()), QString());
         QCOMPARE(h.scalar("select count(*) from dbo.StockMovements"), QVariant(qint64(300)));

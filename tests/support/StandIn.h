@@ -11,8 +11,9 @@ struct StandInOptions {
     bool sample = true;             // --sample
     QString version = "9.00.1399";  // --version
     QString database = "Northwind"; // --database
-    QString login, password;        // --login/--password when login not empty
-    QStringList loadFiles;          // --load
+    QString login = {};             // --login/--password when login not empty
+    QString password = {};
+    QStringList loadFiles = {};     // --load
 };
 
 // A quarvex-standin on a free loopback port for one test; stopped with

@@ -1,0 +1,146 @@
+#include "support/StandIn.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+using namespace quarvex;
+
+namespace {
+
+const char* const database =
+    R"(create table Orders (OrderId int identity(1,1) not null, Item varchar(20) null)
+GO
+insert into Orders (Item) values ('tea')
+GO
+create table [Order Details] (id int not null)
+GO
+create table Bad (doc xml null)
+GO
+create procedure spOne as select 1
+GO
+create procedure spTwo as select 2
+GO
+)";
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString error;
+};
+
+const QString password = QStringLiteral("s3cret;pw");
+
+Result runCli(const QStringList& arguments, const QString& folder) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARVEX_PASSWORD", password);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+
+    test::TempFolder m_data;
+    std::unique_ptr<quarvex::test::StandIn> m_server;
+
+    QStringList connection() const {
+        return {"--config", m_data.path("empty.cfg"), "--server", m_server->serverText(), "--user",
+                "loader"};
+    }
+
+private slots:
+    void initTestCase() {
+        m_data.write("database.sql", database);
+        m_data.write(
+            "empty.cfg",
+            "txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFilt=\r\n");
+        m_server = std::make_unique<quarvex::test::StandIn>(
+            quarvex::test::StandInOptions{.sample = false,
+                                          .login = "loader",
+                                          .password = password,
+                                          .loadFiles = {m_data.path("database.sql")}});
+    }
+
+    void listsWhatTheWindowLists() {
+        const Result result = runCli(connection() << "--list", m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[0].startsWith("proc\tdbo\tspOne\t"));
+        QVERIFY(lines[2].startsWith("table\tdbo\tBad\t"));
+        QVERIFY(lines[3].startsWith("table\tdbo\tOrder Details\t"));
+    }
+
+    void exitStatuses_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("errorStart"); // first line of standard error, or empty
+        QTest::newRow("by name") << QStringList{"table:dbo.Orders", "proc:dbo.spTwo"} << 0 << "";
+        QTest::newRow("name with a blank") << QStringList{"table:dbo.Order Details"} << 0 << "";
+        QTest::newRow("everything, one skipped") << QStringList{"--all"} << 3 << "";
+        QTest::newRow("unknown object")
+            << QStringList{"table:dbo.Nothing"} << 2
+            << "quarvex-cli: No listed object matches table:dbo.Nothing";
+        QTest::newRow("no objects at all")
+            << QStringList{} << 2
+            << "quarvex-cli: Give exactly one of --list, --all or object names";
+        QTest::newRow("opposite switches")
+            << QStringList{"--alter", "--create", "--all"} << 2
+            << "quarvex-cli: --alter and --create exclude each other";
+        QTest::newRow("bad filter")
+            << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1 << "LoadList: ";
+    }
+
+    void exitStatuses() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, errorStart);
+        test::TempFolder out;
+        const Result result =
+            runCli(connection() + QStringList{"--out", out.folder()} + arguments, m_data.folder());
+        QCOMPARE(result.exitCode, exitCode);
+        if (!errorStart.isEmpty())
+            QVERIFY2(result.error.startsWith(errorStart), qPrintable(result.error));
+        if (exitCode == 0 || exitCode == 3)
+            QCOMPARE(QDir(out.folder()).entryList(QDir::Files).size(), 5);
+        if (exitCode == 2)
+            QVERIFY(QDir(out.folder()).isEmpty());
+        QVERIFY(!result.out.contains(password) && !result.error.contains(password));
+        for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
+            QVERIFY(!out.bytes(file).contains(password.toUtf8()));
+    }
+
+    void byIdScriptsThatObject() {
+        const Result listing = runCli(connection() << "--list", m_data.folder());
+        const QString ordersLine = listing.out.split('\n').filter("\tOrders\t").value(0);
+        const QString id = ordersLine.section('\t', 3);
+        test::TempFolder out;
+        const Result result =
+            runCli(connection() + QStringList{"--out", out.folder(), "id:" + id}, m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(out.bytes("Tables.sql")
+                    .contains("insert into dbo.Orders (OrderId,Item) values (1,'tea')"));
+        QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
+    }
+
+    void unreachableServerFailsTheRun() {
+        test::TempFolder out;
+        const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
+                                      "127.0.0.1,1", "--user", "x", "--out", out.folder(), "--all"},
+                                     m_data.folder());
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.startsWith("LoadList: OpenConnection: "), qPrintable(result.error));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "CliTest.moc"

@@ -1,0 +1,181 @@
+#include "app/WindowFields.h"
+#include "catalogue/LoadList.h"
+#include "catalogue/SelectionOrder.h"
+#include "db/ExactNumber.h"
+#include "db/OdbcConnection.h"
+#include "db/RecordSet.h"
+#include "io/TextFile.h"
+#include "scripting/CreateScripts.h"
+#include "scripting/ProcedureError.h"
+#include "scripting/ScriptContext.h"
+#include "support/RecordingToolkit.h"
+#include "support/StandIn.h"
+#include "support/TempFolder.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace quarvex;
+
+namespace {
+
+// Every column type the scripter writes, with values that have broken
+// scripts before: quotes, line breaks, a backslash before a line break, a
+// line reading GO, text beyond 8000 bytes, the limits of every number and
+// date type.
+QString databaseScript() {
+    const QString longText = QString(100000, u'x');
+    // Built by the server: a load file cannot hold a line reading GO inside
+    // a literal.
+    const QString longWithBreaks = "convert(varchar(max),'" + QString(9000, u'y') +
+                                   "\\')+char(13)+char(10)+'GO'+char(13)+char(10)+'" +
+                                   QString(9000, u'z') + "'";
+    const QString longUnicode = "convert(nvarchar(max),N'" + QString(5000, QChar(0x03A9)) +
+                                "\\')+nchar(10)+N'GO'+nchar(10)";
+    QString script = R"(create table Everything (
+  id int identity(1,1) not null,
+  c char(12) null, vc varchar(200) null, t text null, sn sysname null,
+  nc nchar(10) null, nvc nvarchar(200) null, nt ntext null,
+  i int null, si smallint null, ti tinyint null, bi bigint null,
+  r real null, f float null, d decimal(38,10) null, n numeric(10,3) null,
+  m money null, sm smallmoney null, b bit null,
+  dt datetime null, sdt smalldatetime null, g uniqueidentifier null,
+  bin binary(4) null, vb varbinary(8000) null, img image null, ts timestamp)
+GO
+insert into Everything (c,vc,t,sn,nc,nvc,nt,i,si,ti,bi,r,f,d,n,m,sm,b,dt,sdt,g,bin,vb,img) values
+ ('O''Brien','a''''b'+char(13)+char(10)+'line two'+char(10)+'lone LF','C:\dir\'+char(13)+char(10)+'next','it''s',
+  N'Ωμέγα',N'日本語 😀'+nchar(10)+N'GO'+nchar(10)+N'after',N'ntext é',
+  -2147483648,-32768,0,-9223372036854775808,
+  10.0000105,0.30000000000000004,-1234567890123456789012345678.0123456789,-9999999.999,
+  -922337203685477.5808,-214748.3648,1,
+  '1753-01-01 00:00:00.000','1900-01-01 00:00:00','6F9619FF-8B86-D011-B42D-00C04FC964FF',
+  0x00000000,0x,0x0AFF)
+insert into Everything (c,vc,t,sn,nc,nvc,nt,i,si,ti,bi,r,f,d,n,m,sm,b,dt,sdt,g,bin,vb,img) values
+ ('','é','','',N'',N'',N'',2147483647,32767,255,9223372036854775807,
+  -3.40282347E+38,1.7976931348623157E+308,9999999999999999999999999999.9999999999,0.001,
+  922337203685477.5807,214748.3647,0,'9999-12-31 23:59:59.997','2079-06-06 23:59:00',
+  '00000000-0000-0000-0000-000000000000',0xFFFFFFFF,0x@VB@,0x@IMG@)
+insert into Everything (c) values (null)
+insert into Everything (vc,t,nt) values ('GO','@LONG@',@LONGBREAKS@)
+insert into Everything (nvc,nt,f,r,dt) values (N'\'+nchar(13)+nchar(10),@LONGUNICODE@,2.2250738585072014E-308,1.17549435E-38,'2008-12-10 14:05:09.997')
+GO
+)";
+    script.replace("@VB@", QByteArray(8000, '\xA5').toHex());
+    script.replace("@IMG@", QByteArray(70000, '\x5A').toHex());
+    script.replace("@LONG@", longText);
+    script.replace("@LONGBREAKS@", longWithBreaks);
+    script.replace("@LONGUNICODE@", longUnicode);
+    return script;
+}
+
+QString comparable(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<ExactNumber>())
+        return "exact:" + value.value<ExactNumber>().text;
+    if (!value.isValid())
+        return "null";
+    return QString(value.typeName()) + ":" +
+           (value.typeId() == QMetaType::QByteArray ? QString(value.toByteArray().toHex())
+                                                    : value.toString());
+}
+
+QList<QStringList> snapshot(OdbcConnection& connection) {
+    QList<QStringList> rows;
+    RecordSet records(connection, "select * from Everything order by id");
+    for (; !records.atEnd(); records.moveNext()) {
+        QStringList row;
+        for (int i = 0; i < records.fieldCount(); ++i)
+            if (records.fieldName(i) != "ts")
+                row << records.fieldName(i) + "=" + comparable(records.value(i));
+        rows << row;
+    }
+    return rows;
+}
+
+// Runs a script the way a line-based tool does: batch by batch at lines
+// reading GO.
+void runScript(OdbcConnection& connection, const QString& script) {
+    static const QRegularExpression batchEnd(QStringLiteral("\r\nGO\r\n"));
+    for (const QString& batch : script.split(batchEnd))
+        if (!batch.trimmed().isEmpty())
+            connection.execute(batch);
+}
+
+} // namespace
+
+class RoundTripTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyValueLoadsBackUnchanged_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("unicode");
+        QTest::addColumn<int>("group");
+        QTest::newRow("ansi, truncation") << "9.00.1399" << 0 << 0;
+        QTest::newRow("unicode, grouped deletes") << "9.00.1399" << 1 << 1;
+        QTest::newRow("current server") << "16.00.4135" << 1 << 0;
+    }
+
+    void everyValueLoadsBackUnchanged() {
+        QFETCH(QString, version);
+        QFETCH(int, unicode);
+        QFETCH(int, group);
+        test::TempFolder folder;
+        folder.write("database.sql", databaseScript().toUtf8());
+        test::StandIn server(
+            {.sample = false, .version = version, .loadFiles = {folder.path("database.sql")}});
+
+        test::RecordingToolkit toolkit;
+        WindowFields fields;
+        Settings settings;
+        settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+        settings.filters = {};
+        settings.outputPath = folder.folder();
+        settings.chkUnicode = unicode;
+        settings.chkGroup = group;
+        LoadList(toolkit, fields, settings.connection, settings.filters);
+        QCOMPARE(toolkit.list.count(), 1);
+        toolkit.list.setChecked(0, true);
+        ScriptContext context{toolkit, fields, settings};
+        CreateScripts(context, [](const QString&, const QString&) {});
+        QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.messageTexts().join('\n')));
+
+        OdbcConnection connection;
+        connection.open(settings.connection);
+        const QList<QStringList> before = snapshot(connection);
+        QCOMPARE(before.size(), 5);
+
+        // Loaded by a login that reads dates day first.
+        connection.execute("set language british");
+        const TextFiles files(unicode ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
+        runScript(connection, files.ReadFile(folder.path("Tables.sql")));
+        const QList<QStringList> after = snapshot(connection);
+        QCOMPARE(after.size(), before.size());
+        for (int row = 0; row < before.size(); ++row)
+            for (int column = 0; column < before[row].size(); ++column)
+                QCOMPARE(after[row][column], before[row][column]);
+    }
+
+    void olderServerSkipsWhatItCannotLoad() {
+        test::TempFolder folder;
+        folder.write("database.sql", databaseScript().toUtf8());
+        test::StandIn server(
+            {.sample = false, .version = "8.00.2039", .loadFiles = {folder.path("database.sql")}});
+        test::RecordingToolkit toolkit;
+        WindowFields fields;
+        Settings settings;
+        settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+        settings.filters = {};
+        settings.outputPath = folder.folder();
+        LoadList(toolkit, fields, settings.connection, settings.filters);
+        toolkit.list.setChecked(0, true);
+        ScriptContext context{toolkit, fields, settings};
+        CreateScripts(context, [](const QString&, const QString&) {});
+        QCOMPARE(toolkit.messages.size(), 1);
+        const QString message = toolkit.messages.first().text;
+        QVERIFY2(message.startsWith("Table Everything skipped: A text value of 18007 characters"),
+                 qPrintable(message));
+    }
+};
+
+QTEST_GUILESS_MAIN(RoundTripTest)
+#include "RoundTripTest.moc"

@@ -1,0 +1,350 @@
+#include "app/WindowFields.h"
+#include "catalogue/LoadList.h"
+#include "catalogue/SelectionOrder.h"
+#include "db/OdbcConnection.h"
+#include "io/TextFile.h"
+#include "scripting/BoxPrint.h"
+#include "scripting/CreateScripts.h"
+#include "scripting/ProcedureError.h"
+#include "scripting/ScriptContext.h"
+#include "support/RecordingToolkit.h"
+#include "support/StandIn.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace quarvex;
+
+namespace {
+
+const char* const database = R"(create table Orders (OrderId int identity(1,1) not null,
+  [Customer Name] nvarchar(40) null, Placed datetime null, Stamp timestamp, Flags varbinary(10) null)
+GO
+set identity_insert Orders on
+insert into Orders (OrderId,[Customer Name],Placed,Flags) values (1,N'O''Brien','2008-12-10 14:05:09.007',0x0AFF)
+insert into Orders (OrderId,[Customer Name],Placed,Flags) values (2,null,null,null)
+set identity_insert Orders off
+GO
+create table A (id int not null)
+GO
+create table B (doc xml null)
+GO
+create table C (id int not null, total as id * 2)
+GO
+insert into C (id) values (7)
+GO
+create type phone from varchar(20)
+GO
+create table D (p phone null)
+GO
+create procedure p as select 1
+GO
+create procedure spLocked with encryption as select 1
+GO
+/*
+Create date: 2008-12-10
+*/
+create procedure spCommented as select 1
+GO
+create trigger trAfter on A after insert as select 1
+GO
+create table Many (n int not null)
+GO
+)";
+
+QString fileText(const QString& path, ScriptEncoding encoding = ScriptEncoding::Ansi) {
+    return TextFiles(encoding).ReadFile(path);
+}
+
+// The file without its header note, whose date and time change every run.
+QString withoutHeader(const QString& text) {
+    return text.mid(text.indexOf("GO\r\n\r\n") + 6);
+}
+
+QString expectedFile(const QString& name) {
+    QFile file(QStringLiteral(QUARVEX_TEST_DATA "/scripting/expected/") + name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+struct Run {
+    test::TempFolder folder;
+    test::RecordingToolkit toolkit;
+    WindowFields fields;
+    Settings settings;
+    QStringList viewed;
+
+    explicit Run(const test::StandIn& server) {
+        settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+        settings.filters = {};
+        settings.outputPath = folder.folder();
+        settings.chkGroup = 0;
+        toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
+        LoadList(toolkit, fields, settings.connection, settings.filters);
+    }
+
+    void tick(const QStringList& names) {
+        for (const QString& name : names)
+            for (int i = 0; i < toolkit.list.count(); ++i)
+                if (toolkit.list.entry(i).object.name == name) {
+                    toolkit.list.setChecked(i, true);
+                    break;
+                }
+    }
+
+    std::optional<QString> create() {
+        ScriptContext context{toolkit, fields, settings};
+        return failureOf([&] {
+            CreateScripts(context, [this](const QString&, const QString& path) { viewed << path; });
+        });
+    }
+
+    QString file(const QString& name) const { return fileText(folder.path(name)); }
+
+    QStringList ticked() const {
+        QStringList names;
+        for (int i = 0; i < toolkit.list.count(); ++i)
+            if (toolkit.list.isChecked(i))
+                names << toolkit.list.entry(i).object.name;
+        return names;
+    }
+};
+
+} // namespace
+
+class ScriptRunIntegrationTest : public QObject {
+    Q_OBJECT
+
+    test::TempFolder m_data;
+    QString m_databaseFile;
+
+    std::unique_ptr<test::StandIn> server(const QString& version = "9.00.1399") {
+        return std::make_unique<test::StandIn>(test::StandInOptions{
+            .sample = false, .version = version, .loadFiles = {m_databaseFile}});
+    }
+
+private slots:
+    void initTestCase() {
+        m_data.write("database.sql", database);
+        m_databaseFile = m_data.path("database.sql");
+    }
+
+    void ordersWorkedExample_data() {
+        QTest::addColumn<int>("group");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("truncation") << 0 << "tables-orders-truncate.sql";
+        QTest::newRow("grouped deletes") << 1 << "tables-orders-grouped.sql";
+    }
+
+    void ordersWorkedExample() {
+        QFETCH(int, group);
+        QFETCH(QString, expected);
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.chkGroup = group;
+        run.tick({"Orders"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(withoutHeader(run.file("Tables.sql")), expectedFile(expected));
+        QCOMPARE(run.toolkit.status(),
+                 QStringLiteral("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
+        QCOMPARE(run.viewed, QStringList{run.folder.path("Tables.sql")});
+        QVERIFY(!QFile::exists(run.folder.path("Temp.sql")));
+    }
+
+    void nothingTicked() {
+        const auto standIn = server();
+        Run run(*standIn);
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(withoutHeader(run.file("Tables.sql")), expectedFile("tables-nothing-ticked.sql"));
+        QCOMPARE(withoutHeader(run.file("Procs.sql")), BoxPrint("End PROCEDURE scripts"));
+        QVERIFY(run.file("Funcs.sql").startsWith(BoxPrint("x").left(6)));
+        QVERIFY(run.file("Views.sql")
+                    .contains("print 'Selected VIEW scripts from " + standIn->serverText() +
+                              ".Northwind "));
+        QCOMPARE(run.toolkit.status(),
+                 QStringLiteral("0 tables/0 procs/0 triggers/0 views/0 functions scripted"));
+        QVERIFY(run.viewed.isEmpty());
+    }
+
+    // Skips: the message box, the boxed note in the file, the entry left ticked.
+    void skips_data() {
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<int>("encrypt");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("xml column") << "B" << 0 << "Tables.sql"
+                                    << "Table B skipped: Cannot generate script for data type xml";
+        QTest::newRow("alias type")
+            << "D" << 0 << "Tables.sql"
+            << "Table D skipped: Cannot generate script for data type phone";
+        QTest::newRow("encrypted procedure")
+            << "spLocked" << 0 << "Procs.sql"
+            << "Proc spLocked skipped: Object encrypted or insufficient rights to definition";
+        QTest::newRow("Create date comment before the statement")
+            << "spCommented" << 0 << "Procs.sql"
+            << "Proc spCommented skipped: Could not locate CREATE PROC statement when generating "
+               "script";
+        QTest::newRow("trigger with AFTER and no FOR")
+            << "trAfter" << 1 << "Trigs.sql"
+            << "Trigger trAfter skipped: Could not locate place to insert WITH ENCRYPTION when "
+               "generating script";
+    }
+
+    void skips() {
+        QFETCH(QString, object);
+        QFETCH(int, encrypt);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.chkEncrypt = encrypt;
+        run.tick({object, "A"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.toolkit.messageTexts(), QStringList{message});
+        QVERIFY2(run.file(file).contains(BoxPrint(message)), qPrintable(run.file(file)));
+        QCOMPARE(run.ticked(), QStringList{object});
+        QVERIFY(run.toolkit.status().endsWith(" - 1 skipped"));
+        QVERIFY(run.viewed.contains(run.folder.path(file)));
+    }
+
+    void computedColumnIsLeftOut() {
+        const auto standIn = server();
+        Run run(*standIn);
+        run.tick({"C"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QVERIFY(run.file("Tables.sql").contains("insert into dbo.C (id) values (7)\r\n"));
+    }
+
+    void groupedDeletesWithNoTableTicked() {
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.chkGroup = 1;
+        run.tick({"p"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QVERIFY(withoutHeader(run.file("Tables.sql"))
+                    .startsWith(BoxPrint("Deleting from tables (reverse order) before inserts...") +
+                                "\r\nset nocount on\r\n"));
+    }
+
+    void groupedDeletesReverseTheTicks() {
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.chkGroup = 1;
+        run.tick({"A", "B", "C"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        const QString deletes = BoxPrint("Deleting from tables (reverse order) before inserts...") +
+                                "delete from dbo.C\r\nGO\r\n--delete from dbo.B\r\nGO\r\n"
+                                "delete from dbo.A\r\nGO\r\n\r\nset nocount on\r\n";
+        QVERIFY2(withoutHeader(run.file("Tables.sql")).startsWith(deletes),
+                 qPrintable(run.file("Tables.sql")));
+        QCOMPARE(run.ticked(), QStringList{"B"});
+        QCOMPARE(
+            run.toolkit.status(),
+            QStringLiteral("2 tables/0 procs/0 triggers/0 views/0 functions scripted - 1 skipped"));
+    }
+
+    void batchEnds_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QList<int>>("batchEnds"); // rows after which a GO follows
+        QTest::newRow("no rows") << 0 << QList<int>{};
+        QTest::newRow("100 rows") << 100 << QList<int>{100};
+        QTest::newRow("101 rows") << 101 << QList<int>{100, 101};
+        QTest::newRow("200 rows") << 200 << QList<int>{100, 200};
+    }
+
+    void batchEnds() {
+        QFETCH(int, rows);
+        QFETCH(QList<int>, batchEnds);
+        const auto standIn = server();
+        {
+            OdbcConnection connection;
+            connection.open({standIn->serverText(), "Northwind", "sa", "pw"});
+            for (int n = 1; n <= rows; ++n)
+                connection.execute(QString("insert into Many (n) values (%1)").arg(n));
+        }
+        Run run(*standIn);
+        run.tick({"Many"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        const QString text = run.file("Tables.sql");
+        QVERIFY(text.contains(QString("print 'Loading %1 rows to Many...'").arg(rows)));
+        QList<int> found;
+        const QStringList lines = text.split("\r\n");
+        int inserted = 0;
+        for (int i = 0; i < lines.size(); ++i) {
+            if (lines[i].startsWith("insert into"))
+                ++inserted;
+            if (lines[i] == "GO" && i > 0 && lines[i - 1].startsWith("insert into"))
+                found << inserted;
+        }
+        QCOMPARE(found, batchEnds);
+    }
+
+    void longRowsEndABatchEarly() {
+        const auto standIn = server();
+        const auto failure = failureOf([&] {
+            OdbcConnection connection;
+            connection.open({standIn->serverText(), "Northwind", "sa", "pw"});
+            connection.execute("create table Wide (t text null)");
+            for (int n = 0; n < 5; ++n)
+                connection.execute("insert into Wide (t) values ('" + QString(12000, u'w') + "')");
+        });
+        QCOMPARE(failure.value_or("<ok>"), QStringLiteral("<ok>"));
+        Run run(*standIn);
+        run.tick({"Wide"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        // 12000 characters a row: the buffer passes 32768 with the third row.
+        const QString text = run.file("Tables.sql");
+        const qsizetype firstGo = text.indexOf("')\r\nGO\r\n");
+        QCOMPARE(text.left(firstGo).count("insert into"), 3);
+    }
+
+    void missingOutputFolderOpensNoConnection() {
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.outputPath = run.folder.path("missing");
+        const int batches = standIn->receivedBatches().size();
+        const QString failure = run.create().value_or("<ok>");
+        QVERIFY2(failure.startsWith("CreateScripts: WriteFile: "), qPrintable(failure));
+        QVERIFY(
+            failure.endsWith("[" + run.folder.path("missing") + QDir::separator() + "Tables.sql]"));
+        QCOMPARE(standIn->receivedBatches().size(), batches);
+        QCOMPARE(run.toolkit.busyHistory.last(), false);
+    }
+
+    void unreachableServerLeavesTheHeads() {
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.connection.server = "127.0.0.1,1";
+        const QString failure = run.create().value_or("<ok>");
+        QVERIFY2(failure.startsWith("CreateScripts: OpenConnection: "), qPrintable(failure));
+        QVERIFY(
+            run.file("Tables.sql").endsWith("set nocount on\r\nset dateformat ymd\r\nGO\r\n\r\n"));
+        QVERIFY(run.file("Funcs.sql").startsWith("------"));
+    }
+
+    void olderServerScriptsFromSystemTables() {
+        const auto standIn = server("8.00.2039");
+        Run run(*standIn);
+        run.settings.chkAlter = 0;
+        run.tick({"Orders", "p"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(withoutHeader(run.file("Tables.sql")), expectedFile("tables-orders-truncate.sql"));
+        QVERIFY(run.file("Procs.sql").contains("print 'Creating p...'\r\n"));
+        QVERIFY(standIn->receivedBatches().join('\n').contains("from syscomments where id="));
+    }
+
+    void unicodeFilesCarryTheMark() {
+        const auto standIn = server();
+        Run run(*standIn);
+        run.settings.chkUnicode = 1;
+        run.tick({"Orders"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.folder.bytes("Tables.sql").left(2), QByteArray("\xFF\xFE"));
+        QCOMPARE(withoutHeader(fileText(run.folder.path("Tables.sql"), ScriptEncoding::Unicode)),
+                 expectedFile("tables-orders-truncate.sql"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ScriptRunIntegrationTest)
+#include "ScriptRunIntegrationTest.moc"
