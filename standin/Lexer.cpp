@@ -166,6 +166,16 @@ LexResult lex(const QString& s) {
     Token end;
     end.begin = end.end = n;
     result.tokens.append(end);
+
+    // Line numbers in one pass; counting from the start for every statement
+    // made long batches quadratic.
+    int line = 1;
+    int counted = 0;
+    for (Token& token : result.tokens) {
+        line += int(QStringView(s).mid(counted, token.begin - counted).count(u'\n'));
+        counted = token.begin;
+        token.line = line;
+    }
     return result;
 }
 

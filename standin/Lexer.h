@@ -23,6 +23,7 @@ struct Token {
     QString text;  // names without brackets, strings without quotes and doubling
     int begin = 0; // offsets into the batch text
     int end = 0;
+    int line = 1;  // of begin, counting from 1
 
     bool isWord(const char* word) const {
         return kind == Word && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;

@@ -115,7 +115,7 @@ bool Translator::isReserved(const Token& token) const {
 }
 
 int Translator::lineOf(const Token& token) const {
-    return int(QStringView(m_batch).left(token.begin).count(u'\n')) + 1;
+    return token.line;
 }
 
 bool Translator::atEnd() {

@@ -96,7 +96,8 @@ private:
     Expr numberLiteral(const Token& token, bool negative);
 
     QString m_batch;
-    QList<Token> m_tokens;
+    // Const, so that reading a token never copies the whole batch's list.
+    const QList<Token> m_tokens;
     int m_pos = 0;
     Context m_context;
     int m_statementStart = 0;

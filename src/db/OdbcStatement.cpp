@@ -105,11 +105,12 @@ bool OdbcStatement::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target)
 
 QVariant OdbcStatement::readWide(SQLUSMALLINT column) {
     QString text;
-    QList<SQLWCHAR> buffer(pieceBytes / sizeof(SQLWCHAR));
-    const SQLLEN bufferBytes = SQLLEN(buffer.size() * sizeof(SQLWCHAR));
+    if (m_piece.isEmpty())
+        m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
+    const SQLLEN bufferBytes = m_piece.size();
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(m_statement.get(), column, SQL_C_WCHAR, buffer.data(),
+        const SQLRETURN rc = SQLGetData(m_statement.get(), column, SQL_C_WCHAR, m_piece.data(),
                                         bufferBytes, &indicator);
         if (rc == SQL_NO_DATA)
             break;
@@ -120,7 +121,7 @@ QVariant OdbcStatement::readWide(SQLUSMALLINT column) {
         const SQLLEN available = bufferBytes - SQLLEN(sizeof(SQLWCHAR));
         const SQLLEN bytes =
             (indicator == SQL_NO_TOTAL || indicator > available) ? available : indicator;
-        text.append(QStringView(reinterpret_cast<const char16_t*>(buffer.constData()),
+        text.append(QStringView(reinterpret_cast<const char16_t*>(m_piece.constData()),
                                 bytes / qsizetype(sizeof(SQLWCHAR))));
         if (rc == SQL_SUCCESS)
             break;
@@ -130,19 +131,20 @@ QVariant OdbcStatement::readWide(SQLUSMALLINT column) {
 
 QVariant OdbcStatement::readBytes(SQLUSMALLINT column) {
     QByteArray bytes;
-    QByteArray buffer(pieceBytes, Qt::Uninitialized);
+    if (m_piece.isEmpty())
+        m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(m_statement.get(), column, SQL_C_BINARY, buffer.data(),
-                                        buffer.size(), &indicator);
+        const SQLRETURN rc = SQLGetData(m_statement.get(), column, SQL_C_BINARY, m_piece.data(),
+                                        m_piece.size(), &indicator);
         if (rc == SQL_NO_DATA)
             break;
         check(rc);
         if (indicator == SQL_NULL_DATA)
             return {};
         const SQLLEN length =
-            (indicator == SQL_NO_TOTAL || indicator > buffer.size()) ? buffer.size() : indicator;
-        bytes.append(buffer.constData(), length);
+            (indicator == SQL_NO_TOTAL || indicator > m_piece.size()) ? m_piece.size() : indicator;
+        bytes.append(m_piece.constData(), length);
         if (rc == SQL_SUCCESS)
             break;
     }

@@ -55,6 +55,9 @@ private:
     template <typename T> bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target);
     void check(SQLRETURN rc) const;
 
+    // One buffer for every piece read, so that no value pays for clearing
+    // a fresh one.
+    QByteArray m_piece;
     OdbcConnection* m_connection = nullptr;
     StatementHandle m_statement;
     QList<Column> m_columns;

@@ -117,4 +117,88 @@ void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
         fileContext(fileName));
 }
 
+namespace {
+
+// Opens source positioned just after its byte-order mark (if any) and the
+// encoded head; false when the file does not begin that way.
+bool openAfterHead(QFile& source, ScriptEncoding encoding, const QString& head) {
+    QByteArray expected = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
+    expected += encode(head, encoding);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    if (source.read(expected.size()) == expected)
+        return true;
+    source.close();
+    return false;
+}
+
+void copyRest(QFile& source, QFileDevice& target) {
+    constexpr qint64 pieceSize = 1 << 20;
+    while (!source.atEnd()) {
+        const QByteArray piece = source.read(pieceSize);
+        if (piece.isEmpty() && source.error() != QFileDevice::NoError)
+            raise(source.errorString());
+        writeAll(target, piece);
+    }
+}
+
+} // namespace
+
+void TextFiles::AppendFileWithCopy(const QString& fileName, const QString& text,
+                                   const QString& sourceFile, const QString& skippedText) const {
+    const ScriptEncoding encoding = encodingOf(fileName);
+    QFile source(sourceFile);
+    if (encoding != encodingOf(sourceFile) || !openAfterHead(source, encoding, skippedText)) {
+        // Not the shape this is meant for: take the plain way through memory.
+        QString rest = ReadFile(sourceFile);
+        if (rest.startsWith(skippedText))
+            rest.remove(0, skippedText.size());
+        AppendFile(fileName, text + rest);
+        return;
+    }
+    reraisingAs(
+        QStringLiteral("AppendFile"),
+        [&] {
+            makeWritable(fileName);
+            QFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+                raise(file.errorString());
+            QByteArray bytes;
+            if (encoding == ScriptEncoding::Unicode && file.size() == 0)
+                bytes = byteOrderMark;
+            bytes += encode(text, encoding);
+            writeAll(file, bytes);
+            copyRest(source, file);
+        },
+        fileContext(fileName));
+}
+
+void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
+                                const QString& newHead) const {
+    const ScriptEncoding encoding = encodingOf(fileName);
+    QFile source(fileName);
+    if (!openAfterHead(source, encoding, oldHead)) {
+        QString text = ReadFile(fileName);
+        if (text.startsWith(oldHead))
+            text.replace(0, oldHead.size(), newHead);
+        WriteFile(fileName, text);
+        return;
+    }
+    reraisingAs(
+        QStringLiteral("WriteFile"),
+        [&] {
+            makeWritable(fileName);
+            QSaveFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                raise(file.errorString());
+            QByteArray bytes = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
+            bytes += encode(newHead, encoding);
+            writeAll(file, bytes);
+            copyRest(source, file);
+            if (!file.commit())
+                raise(file.errorString());
+        },
+        fileContext(fileName));
+}
+
 } // namespace quarvex

@@ -33,6 +33,19 @@ public:
     // Unicode the mark is written only into an empty file.
     void AppendFile(const QString& fileName, const QString& text) const;
 
+    // Adds text and then the content of sourceFile less its leading
+    // skippedText, as one append. The source is copied in pieces, so a large
+    // file never has to fit in memory; the bytes are the same as reading the
+    // source, replacing its head and appending the result.
+    void AppendFileWithCopy(const QString& fileName, const QString& text,
+                            const QString& sourceFile, const QString& skippedText) const;
+
+    // Replaces the file with newHead followed by what follows oldHead in it
+    // (the file must begin with oldHead), in one atomic step and without
+    // holding the file in memory.
+    void ReplaceFileHead(const QString& fileName, const QString& oldHead,
+                         const QString& newHead) const;
+
 private:
     ScriptEncoding m_scriptEncoding;
 };

@@ -77,6 +77,7 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
     };
     RunCounts counts;
     QString deletes;
+    QString tablesHead;
     std::optional<OdbcConnection> connection;
 
     const auto failure = failureOf([&] {
@@ -84,14 +85,18 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
         context.toolkit.setBusy(true);
 
         const QString header = headerTemplate(context.settings);
+        const auto headerNote = [&](size_t kind) {
+            return BoxPrint(QString(header).replace(QLatin1String("%s"),
+                                                    QLatin1String(kindFiles[kind].headerWord)));
+        };
         for (size_t kind = 0; kind < kindFiles.size(); ++kind)
-            files.WriteFile(fileOf(kind),
-                            BoxPrint(QString(header).replace(
-                                QLatin1String("%s"), QLatin1String(kindFiles[kind].headerWord))));
+            files.WriteFile(fileOf(kind), headerNote(kind));
         // Date literals are written year first; a login whose language reads
         // dates day first must not turn 2008-12-10 into 12 October.
-        files.AppendFile(fileOf(0),
-                         QStringLiteral("set nocount on\r\nset dateformat ymd\r\nGO\r\n\r\n"));
+        const QString settingsBatch =
+            QStringLiteral("set nocount on\r\nset dateformat ymd\r\nGO\r\n\r\n");
+        files.AppendFile(fileOf(0), settingsBatch);
+        tablesHead = headerNote(0) + settingsBatch;
 
         OpenConnection(*connection, context.settings.connection);
 
@@ -144,11 +149,11 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
             deletes =
                 BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
                 deletes;
-            QString tables = files.ReadFile(fileOf(0));
-            const qsizetype at = tables.indexOf(QLatin1String("set nocount on"));
-            if (at >= 0)
-                tables.insert(at, deletes + QLatin1String("\r\n"));
-            files.WriteFile(fileOf(0), tables);
+            // The first "set nocount on" of the file lies in what this run
+            // wrote first; the deletes go in front of it.
+            const QString head =
+                tablesHead.left(tablesHead.indexOf(QLatin1String("set nocount on")));
+            files.ReplaceFileHead(fileOf(0), head, head + deletes + QLatin1String("\r\n"));
         }
         connection.reset();
         context.toolkit.setBusy(false);

@@ -121,13 +121,12 @@ bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectN
         if (!buffer.isEmpty())
             files.AppendFile(scratchFile, buffer);
 
-        QString script = files.ReadFile(scratchFile);
+        // The note with "%n" opens the scratch file; the table's script is
+        // that file with the counted note in its place.
         const QString countedMessage =
             QString(loadMessage).replace(QLatin1String("%n"), QString::number(rowCount));
-        const qsizetype noteAt = script.indexOf(BoxPrint(loadMessage));
-        if (noteAt >= 0)
-            script.replace(noteAt, BoxPrint(loadMessage).size(), BoxPrint(countedMessage));
-        files.AppendFile(tableFile, script);
+        files.AppendFileWithCopy(tableFile, BoxPrint(countedMessage), scratchFile,
+                                 BoxPrint(loadMessage));
     });
     if (!failure)
         return true;

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <system_error>
 
@@ -128,10 +129,15 @@ QString GetDate(const QDateTime& value, qint32 milliseconds) {
     return reraisingAs(QStringLiteral("GetDate"), [&] {
         if (!value.isValid())
             raise(QStringLiteral("Invalid date value"));
-        const QString dateText = value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        // Formatted by hand: QDateTime::toString goes through the calendar
+        // and locale machinery, which dominated the scripting of large tables.
+        const QDate date = value.date();
+        const QTime time = value.time();
         const QString millisecondsText = QString::number(qint64(milliseconds) + 1000).right(3);
-        return QLatin1Char('\'') + dateText + QLatin1Char('.') + millisecondsText +
-               QLatin1Char('\'');
+        char text[40];
+        std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d.", date.year(),
+                      date.month(), date.day(), time.hour(), time.minute(), time.second());
+        return QLatin1String(text) + millisecondsText + QLatin1Char('\'');
     });
 }
 
