@@ -277,10 +277,12 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
 }
 
 int Catalogue::createObject(const QString& name, int schemaId, const QString& type, int parentId) {
-    // Ids look like a real server's: large and not consecutive.
-    const QVariant last =
-        sqliteScalar(m_db, QStringLiteral("select max(object_id) from qx_objects"));
-    const int id = last.toInt() < 1000 ? 117575457 : last.toInt() + 16000057;
+    // Ids look like a real server's: large, positive and not consecutive.
+    // Stepping through the integers modulo the prime 2^31 - 1 by a step
+    // prime to it gives every creation an id of its own.
+    constexpr qint64 modulus = 2147483647;
+    const int id = int((117575457 + m_createdObjects * 16000057) % modulus);
+    ++m_createdObjects;
     sqliteExec(m_db,
                QStringLiteral("insert into qx_objects values (?, ?, ?, ?, ?, "
                               "'2008-12-10T14:05:09.007', 0, null)"),

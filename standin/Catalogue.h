@@ -90,6 +90,7 @@ public:
 
 private:
     sqlite3* m_db;
+    qint64 m_createdObjects = 0;
     int m_majorVersion;
     // Identity counters live outside SQLite: like SQL Server's, they do not
     // roll back with a failed statement.

@@ -151,6 +151,24 @@ private slots:
         QCOMPARE(toolkit.busyHistory.last(), false);
     }
 
+    // Hundreds of objects, each with an id of its own.
+    void manyObjectsAreAllListed() {
+        QString script;
+        for (int i = 0; i < 400; ++i)
+            script += QString("create procedure sp%1 as select %1\nGO\n").arg(i, 3, 10, QChar('0'));
+        m_folder.write("many.sql", script.toUtf8());
+        test::StandIn server({.sample = false, .loadFiles = {m_folder.path("many.sql")}});
+        test::RecordingToolkit toolkit;
+        WindowFields fields;
+        LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
+        QCOMPARE(toolkit.list.count(), 400);
+        QSet<qint32> ids;
+        for (int i = 0; i < toolkit.list.count(); ++i)
+            ids.insert(toolkit.list.entry(i).object.id);
+        QCOMPARE(ids.size(), 400);
+        QVERIFY(*std::min_element(ids.begin(), ids.end()) > 0);
+    }
+
     void noRowsAtAll() {
         test::StandIn server({.sample = false});
         test::RecordingToolkit toolkit;

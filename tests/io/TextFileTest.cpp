@@ -147,6 +147,45 @@ private slots:
         QCOMPARE(folder.bytes("ro.sql"), QByteArray("ab"));
     }
 
+    // The scratch file's note is swapped for the counted one on the way into
+    // the table file, and the deletes go in front of the first batch; the
+    // bytes must be those of doing it in memory.
+    void headReplacementsMatchTheWholeFileWay_data() {
+        QTest::addColumn<ScriptEncoding>("encoding");
+        QTest::addColumn<QString>("rest");
+        QTest::newRow("ansi") << ScriptEncoding::Ansi << QString("insert N'é'\r\n").repeated(5000);
+        QTest::newRow("unicode") << ScriptEncoding::Unicode
+                                 << QString("insert N'Ω'\r\n").repeated(5000);
+    }
+
+    void headReplacementsMatchTheWholeFileWay() {
+        QFETCH(ScriptEncoding, encoding);
+        QFETCH(QString, rest);
+        test::TempFolder folder;
+        const TextFiles files(encoding);
+        files.WriteFile(folder.path("Temp.sql"), "note %n\r\n" + rest);
+        files.WriteFile(folder.path("Tables.sql"), "head\r\n");
+        files.AppendFileWithCopy(folder.path("Tables.sql"), "note 5\r\n", folder.path("Temp.sql"),
+                                 "note %n\r\n");
+        QCOMPARE(files.ReadFile(folder.path("Tables.sql")), "head\r\nnote 5\r\n" + rest);
+
+        files.ReplaceFileHead(folder.path("Tables.sql"), "head\r\n", "deletes\r\nhead\r\n");
+        QCOMPARE(files.ReadFile(folder.path("Tables.sql")), "deletes\r\nhead\r\nnote 5\r\n" + rest);
+    }
+
+    void headReplacementsOfAnotherHead() {
+        test::TempFolder folder;
+        const TextFiles files;
+        files.WriteFile(folder.path("Temp.sql"), "other\r\nbody");
+        files.AppendFileWithCopy(folder.path("Tables.sql"), "note\r\n", folder.path("Temp.sql"),
+                                 "note %n\r\n");
+        QCOMPARE(files.ReadFile(folder.path("Tables.sql")),
+                 QStringLiteral("note\r\nother\r\nbody"));
+        files.ReplaceFileHead(folder.path("Tables.sql"), "missing", "x");
+        QCOMPARE(files.ReadFile(folder.path("Tables.sql")),
+                 QStringLiteral("note\r\nother\r\nbody"));
+    }
+
     void readFailures_data() {
         QTest::addColumn<QByteArray>("content"); // null: no file at all
         QTest::addColumn<QString>("description");
