@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace quarvex {
 
@@ -12,5 +14,11 @@ using ViewerLauncher = std::function<void(const QString& viewer, const QString& 
 // would, adds the path as one more argument and starts it detached. A viewer
 // that cannot be started is ignored.
 void startViewer(const QString& viewer, const QString& filePath);
+
+// The words of a command line as a POSIX shell reads them: blanks separate
+// words, single quotes keep everything literally, double quotes keep all but
+// a backslash before $ ` " \, and a backslash outside quotes keeps the next
+// character. Nothing when a quote is left open.
+std::optional<QStringList> shellWords(const QString& command);
 
 } // namespace quarvex

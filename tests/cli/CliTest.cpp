@@ -1,7 +1,9 @@
+#include "app/window/FrmQuarvex.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTest>
 
@@ -80,6 +82,65 @@ private slots:
         QVERIFY(lines[3].startsWith("table\tdbo\tOrder Details\t"));
     }
 
+    void listsTheOlderGenerationToo() {
+        test::StandIn older({.sample = false,
+                             .version = "8.00.2039",
+                             .login = "loader",
+                             .password = password,
+                             .loadFiles = {m_data.path("database.sql")}});
+        const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
+                                      older.serverText(), "--user", "loader", "--list"},
+                                     m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[4].startsWith("table\tdbo\tOrders\t"));
+        QVERIFY(older.receivedBatches().join('\n').contains("from sysobjects where xtype in"));
+    }
+
+    // The same settings and ticking order give the same five files, byte for
+    // byte but for the date and time in their header notes.
+    void windowAndCommandLineWriteTheSameFiles() {
+        const QStringList order{"table:dbo.Order Details", "table:dbo.Orders", "table:dbo.Bad",
+                                "proc:dbo.spTwo", "proc:dbo.spOne"};
+        test::TempFolder cliOut;
+        const Result result =
+            runCli(connection() + QStringList{"--out", cliOut.folder()} + order, m_data.folder());
+        QCOMPARE(result.exitCode, 3);
+
+        test::TempFolder windowOut;
+        m_data.write("window.cfg",
+                     "txtUserID=loader\r\ntxtServer=" + m_server->serverText().toUtf8() +
+                         "\r\ntxtPath=" + windowOut.folder().toUtf8() + "\r\n" +
+                         m_data.bytes("empty.cfg"));
+        FrmQuarvexServices services;
+        services.settingsFile = m_data.path("window.cfg");
+        services.showMessage = [](const QString&, MessageIcon, const QString&) {};
+        services.launchViewer = [](const QString&, const QString&) {};
+        FrmQuarvex window(services);
+        window.findChild<QLineEdit*>("txtPassword")->setText(password);
+        window.cmdTab_Click(0);
+        ObjectList& list = window.toolkit().objectList();
+        for (const QString& name : order) {
+            const QString ownerAndName = name.section(':', 1);
+            for (int i = 0; i < list.count(); ++i) {
+                const ObjectRef object = list.entry(i).object;
+                if (object.owner + "." + object.name == ownerAndName)
+                    list.setChecked(i, true);
+            }
+        }
+        window.cmdAction_Click(1);
+
+        const auto withoutHeader = [](const QByteArray& bytes) {
+            return bytes.mid(bytes.indexOf("GO\r\n\r\n") + 6);
+        };
+        for (const QString& file :
+             {"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"}) {
+            QVERIFY(!cliOut.bytes(file).isEmpty());
+            QCOMPARE(withoutHeader(windowOut.bytes(file)), withoutHeader(cliOut.bytes(file)));
+        }
+    }
+
     void exitStatuses_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
@@ -142,5 +203,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CliTest)
+QTEST_MAIN(CliTest)
 #include "CliTest.moc"

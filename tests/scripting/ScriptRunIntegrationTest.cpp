@@ -52,6 +52,14 @@ create trigger trAfter on A after insert as select 1
 GO
 create table Many (n int not null)
 GO
+create table OnlyStamp (ts timestamp)
+GO
+create procedure spNumbered;1 as select 1
+GO
+create procedure spNumbered;2 as select 2
+GO
+create procedure spLong as select '@LONG@'
+GO
 )";
 
 QString fileText(const QString& path, ScriptEncoding encoding = ScriptEncoding::Ansi) {
@@ -126,7 +134,9 @@ class ScriptRunIntegrationTest : public QObject {
 
 private slots:
     void initTestCase() {
-        m_data.write("database.sql", database);
+        // Longer than one 4000-character piece of the older catalogue.
+        m_data.write("database.sql",
+                     QString(database).replace("@LONG@", QString(9000, u'L')).toUtf8());
         m_databaseFile = m_data.path("database.sql");
     }
 
@@ -185,6 +195,9 @@ private slots:
             << "spCommented" << 0 << "Procs.sql"
             << "Proc spCommented skipped: Could not locate CREATE PROC statement when generating "
                "script";
+        QTest::newRow("only a timestamp column: the server's message and the query")
+            << "OnlyStamp" << 0 << "Tables.sql"
+            << "Table OnlyStamp skipped: @SERVER@\r\n\r\n[select  from dbo.OnlyStamp]";
         QTest::newRow("trigger with AFTER and no FOR")
             << "trAfter" << 1 << "Trigs.sql"
             << "Trigger trAfter skipped: Could not locate place to insert WITH ENCRYPTION when "
@@ -201,7 +214,17 @@ private slots:
         run.settings.chkEncrypt = encrypt;
         run.tick({object, "A"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
-        QCOMPARE(run.toolkit.messageTexts(), QStringList{message});
+        if (message.contains("@SERVER@")) {
+            // The server's own words stand between the prefix and the query.
+            QCOMPARE(run.toolkit.messages.size(), 1);
+            const QString shown = run.toolkit.messages.first().text;
+            const QStringList parts = message.split("@SERVER@");
+            QVERIFY2(shown.startsWith(parts[0]) && shown.endsWith(parts[1]), qPrintable(shown));
+            QVERIFY(shown.contains("[SQL Server]"));
+            message = shown;
+        } else {
+            QCOMPARE(run.toolkit.messageTexts(), QStringList{message});
+        }
         QVERIFY2(run.file(file).contains(BoxPrint(message)), qPrintable(run.file(file)));
         QCOMPARE(run.ticked(), QStringList{object});
         QVERIFY(run.toolkit.status().endsWith(" - 1 skipped"));
@@ -332,6 +355,20 @@ private slots:
         QCOMPARE(withoutHeader(run.file("Tables.sql")), expectedFile("tables-orders-truncate.sql"));
         QVERIFY(run.file("Procs.sql").contains("print 'Creating p...'\r\n"));
         QVERIFY(standIn->receivedBatches().join('\n').contains("from syscomments where id="));
+    }
+
+    // The older catalogue hands text out in pieces, and a numbered group as
+    // one text per number: joined, they are the whole source.
+    void olderServerJoinsTheSourcePieces() {
+        const auto standIn = server("8.00.2039");
+        Run run(*standIn);
+        run.tick({"spLong", "spNumbered"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        const QString procs = run.file("Procs.sql");
+        QVERIFY(procs.contains("ALTER procedure spLong as select '" + QString(9000, u'L') + "'\r\nGO"));
+        const qsizetype numbered = procs.indexOf("ALTER procedure spNumbered;1 as select 1");
+        QVERIFY2(numbered > 0, qPrintable(procs));
+        QVERIFY(procs.indexOf("create procedure spNumbered;2 as select 2", numbered) > numbered);
     }
 
     void unicodeFilesCarryTheMark() {
