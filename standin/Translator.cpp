@@ -147,29 +147,29 @@ QString Translator::parseNamePart() {
 }
 
 Translator::TypeSpec Translator::parseTypeSpec() {
-    TypeSpec spec;
+    TypeSpec declared;
     QStringList parts = parseName();
-    spec.name = parts.last();
+    declared.name = parts.last();
     if (peek().isWord("varying")) { // char varying
         take();
-        spec.name = QStringLiteral("varchar");
+        declared.name = QStringLiteral("varchar");
     }
     if (takeSymbol("(")) {
         if (takeWord("max")) {
-            spec.arg1 = -1;
+            declared.arg1 = -1;
         } else if (peek().kind == Token::Integer) {
-            spec.arg1 = take().text.toInt();
+            declared.arg1 = take().text.toInt();
         } else {
             syntaxError();
         }
         if (takeSymbol(",")) {
             if (peek().kind != Token::Integer)
                 syntaxError();
-            spec.arg2 = take().text.toInt();
+            declared.arg2 = take().text.toInt();
         }
         expectSymbol(")");
     }
-    return spec;
+    return declared;
 }
 
 Statement Translator::next() {
@@ -838,11 +838,11 @@ Translator::Expr Translator::parseFunction(const QString& name) {
     };
     if (name == QLatin1String("convert") || name == QLatin1String("cast")) {
         // Rule: CONVERT(type, value[, style]) and CAST(value AS type).
-        TypeSpec spec;
+        TypeSpec declared;
         Expr value;
         QString style;
         if (name == QLatin1String("convert")) {
-            spec = parseTypeSpec();
+            declared = parseTypeSpec();
             expectSymbol(",");
             value = parseExpr();
             if (takeSymbol(","))
@@ -850,13 +850,13 @@ Translator::Expr Translator::parseFunction(const QString& name) {
         } else {
             value = parseExpr();
             expectWord("as");
-            spec = parseTypeSpec();
+            declared = parseTypeSpec();
         }
         expectSymbol(")");
-        const auto type = SqlType::fromName(spec.name, spec.arg1, spec.arg2, true);
+        const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2, true);
         if (!type)
             throw SqlError{243,
-                           QStringLiteral("Type %1 is not a defined system type.").arg(spec.name),
+                           QStringLiteral("Type %1 is not a defined system type.").arg(declared.name),
                            16, 1, true};
         return {
             QStringLiteral("tsql_convert('%1', %2%3)").arg(type->declaration(), value.sql, style),
@@ -1450,11 +1450,11 @@ Statement Translator::parseCreateTable() {
             statement.columns.append(column);
             continue;
         }
-        const TypeSpec spec = parseTypeSpec();
-        column.typeName = spec.name;
-        column.arg1 = spec.arg1;
-        column.arg2 = spec.arg2;
-        if (const auto type = SqlType::fromName(spec.name, spec.arg1, spec.arg2))
+        const TypeSpec declared = parseTypeSpec();
+        column.typeName = declared.name;
+        column.arg1 = declared.arg1;
+        column.arg2 = declared.arg2;
+        if (const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2))
             m_columnTypes.insert(column.name.toLower(), *type);
         for (;;) {
             if (takeWord("identity")) {
@@ -1521,11 +1521,11 @@ Statement Translator::parseCreateType() {
     statement.kind = Statement::Kind::CreateType;
     statement.name = parseName();
     expectWord("from");
-    const TypeSpec spec = parseTypeSpec();
+    const TypeSpec declared = parseTypeSpec();
     ColumnDefinition base;
-    base.typeName = spec.name;
-    base.arg1 = spec.arg1;
-    base.arg2 = spec.arg2;
+    base.typeName = declared.name;
+    base.arg1 = declared.arg1;
+    base.arg2 = declared.arg2;
     if (takeWord("not")) {
         expectWord("null");
         base.nullable = false;

@@ -47,6 +47,75 @@ void writeAll(QFileDevice& file, const QByteArray& bytes) {
     }
 }
 
+// Opens source positioned just after its byte-order mark (if any) and the
+// encoded head; false when the file does not begin that way.
+bool openAfterHead(QFile& source, ScriptEncoding encoding, const QString& head) {
+    QByteArray expected = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
+    expected += encode(head, encoding);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    if (source.read(expected.size()) == expected)
+        return true;
+    source.close();
+    return false;
+}
+
+// Copies what is left of an open source in pieces, so that a large file never
+// has to fit in memory.
+void copyRest(QFile* source, QFileDevice& target) {
+    if (!source)
+        return;
+    constexpr qint64 pieceSize = 1 << 20;
+    while (!source->atEnd()) {
+        const QByteArray piece = source->read(pieceSize);
+        if (piece.isEmpty() && source->error() != QFileDevice::NoError)
+            raise(source->errorString());
+        writeAll(target, piece);
+    }
+}
+
+// The file replaced by the text and the rest of source: written beside the
+// old file, which it replaces in one step only when complete.
+void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString& text,
+                 QFile* rest) {
+    reraisingAs(
+        QStringLiteral("WriteFile"),
+        [&] {
+            QByteArray bytes = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
+            bytes += encode(text, encoding);
+            makeWritable(fileName);
+            QSaveFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                raise(file.errorString());
+            writeAll(file, bytes);
+            copyRest(rest, file);
+            if (!file.commit())
+                raise(file.errorString());
+        },
+        fileContext(fileName));
+}
+
+// The text and the rest of source added at the end of the file; the mark
+// goes only into an empty file.
+void appendWith(const QString& fileName, ScriptEncoding encoding, const QString& text,
+                QFile* rest) {
+    reraisingAs(
+        QStringLiteral("AppendFile"),
+        [&] {
+            makeWritable(fileName);
+            QFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+                raise(file.errorString());
+            QByteArray bytes;
+            if (encoding == ScriptEncoding::Unicode && file.size() == 0)
+                bytes = byteOrderMark;
+            bytes += encode(text, encoding);
+            writeAll(file, bytes);
+            copyRest(rest, file);
+        },
+        fileContext(fileName));
+}
+
 } // namespace
 
 ScriptEncoding TextFiles::encodingOf(const QString& fileName) const {
@@ -80,69 +149,12 @@ QString TextFiles::ReadFile(const QString& fileName) const {
 }
 
 void TextFiles::WriteFile(const QString& fileName, const QString& text) const {
-    reraisingAs(
-        QStringLiteral("WriteFile"),
-        [&] {
-            QByteArray bytes;
-            if (encodingOf(fileName) == ScriptEncoding::Unicode)
-                bytes = byteOrderMark;
-            bytes += encode(text, encodingOf(fileName));
-
-            makeWritable(fileName);
-            QSaveFile file(fileName);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-                raise(file.errorString());
-            writeAll(file, bytes);
-            if (!file.commit())
-                raise(file.errorString());
-        },
-        fileContext(fileName));
+    replaceWith(fileName, encodingOf(fileName), text, nullptr);
 }
 
 void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
-    reraisingAs(
-        QStringLiteral("AppendFile"),
-        [&] {
-            makeWritable(fileName);
-            QFile file(fileName);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-                raise(file.errorString());
-            QByteArray bytes;
-            const ScriptEncoding encoding = encodingOf(fileName);
-            if (encoding == ScriptEncoding::Unicode && file.size() == 0)
-                bytes = byteOrderMark;
-            bytes += encode(text, encoding);
-            writeAll(file, bytes);
-        },
-        fileContext(fileName));
+    appendWith(fileName, encodingOf(fileName), text, nullptr);
 }
-
-namespace {
-
-// Opens source positioned just after its byte-order mark (if any) and the
-// encoded head; false when the file does not begin that way.
-bool openAfterHead(QFile& source, ScriptEncoding encoding, const QString& head) {
-    QByteArray expected = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
-    expected += encode(head, encoding);
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    if (source.read(expected.size()) == expected)
-        return true;
-    source.close();
-    return false;
-}
-
-void copyRest(QFile& source, QFileDevice& target) {
-    constexpr qint64 pieceSize = 1 << 20;
-    while (!source.atEnd()) {
-        const QByteArray piece = source.read(pieceSize);
-        if (piece.isEmpty() && source.error() != QFileDevice::NoError)
-            raise(source.errorString());
-        writeAll(target, piece);
-    }
-}
-
-} // namespace
 
 void TextFiles::AppendFileWithCopy(const QString& fileName, const QString& text,
                                    const QString& sourceFile, const QString& skippedText) const {
@@ -156,21 +168,7 @@ void TextFiles::AppendFileWithCopy(const QString& fileName, const QString& text,
         AppendFile(fileName, text + rest);
         return;
     }
-    reraisingAs(
-        QStringLiteral("AppendFile"),
-        [&] {
-            makeWritable(fileName);
-            QFile file(fileName);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-                raise(file.errorString());
-            QByteArray bytes;
-            if (encoding == ScriptEncoding::Unicode && file.size() == 0)
-                bytes = byteOrderMark;
-            bytes += encode(text, encoding);
-            writeAll(file, bytes);
-            copyRest(source, file);
-        },
-        fileContext(fileName));
+    appendWith(fileName, encoding, text, &source);
 }
 
 void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
@@ -184,21 +182,7 @@ void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
         WriteFile(fileName, text);
         return;
     }
-    reraisingAs(
-        QStringLiteral("WriteFile"),
-        [&] {
-            makeWritable(fileName);
-            QSaveFile file(fileName);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-                raise(file.errorString());
-            QByteArray bytes = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
-            bytes += encode(newHead, encoding);
-            writeAll(file, bytes);
-            copyRest(source, file);
-            if (!file.commit())
-                raise(file.errorString());
-        },
-        fileContext(fileName));
+    replaceWith(fileName, encoding, newHead, &source);
 }
 
 } // namespace quarvex

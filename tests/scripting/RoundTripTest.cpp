@@ -9,6 +9,7 @@
 #include "scripting/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 #include "support/RecordingToolkit.h"
+#include "support/ScriptRun.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
@@ -124,30 +125,21 @@ private slots:
         test::StandIn server(
             {.sample = false, .version = version, .loadFiles = {folder.path("database.sql")}});
 
-        test::RecordingToolkit toolkit;
-        WindowFields fields;
-        Settings settings;
-        settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
-        settings.filters = {};
-        settings.outputPath = folder.folder();
-        settings.chkUnicode = unicode;
-        settings.chkGroup = group;
-        LoadList(toolkit, fields, settings.connection, settings.filters);
-        QCOMPARE(toolkit.list.count(), 1);
-        toolkit.list.setChecked(0, true);
-        ScriptContext context{toolkit, fields, settings};
-        CreateScripts(context, [](const QString&, const QString&) {});
-        QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.messageTexts().join('\n')));
+        test::ScriptRun run(server);
+        run.settings.chkUnicode = unicode;
+        run.settings.chkGroup = group;
+        run.tick({"Everything"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QVERIFY2(run.toolkit.messages.isEmpty(), qPrintable(run.toolkit.messageTexts().join('\n')));
 
         OdbcConnection connection;
-        connection.open(settings.connection);
+        connection.open(run.settings.connection);
         const QList<QStringList> before = snapshot(connection);
         QCOMPARE(before.size(), 5);
 
         // Loaded by a login that reads dates day first.
         connection.execute("set language british");
-        const TextFiles files(unicode ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
-        runScript(connection, files.ReadFile(folder.path("Tables.sql")));
+        runScript(connection, run.file("Tables.sql"));
         const QList<QStringList> after = snapshot(connection);
         QCOMPARE(after.size(), before.size());
         for (int row = 0; row < before.size(); ++row)
@@ -160,18 +152,11 @@ private slots:
         folder.write("database.sql", databaseScript().toUtf8());
         test::StandIn server(
             {.sample = false, .version = "8.00.2039", .loadFiles = {folder.path("database.sql")}});
-        test::RecordingToolkit toolkit;
-        WindowFields fields;
-        Settings settings;
-        settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
-        settings.filters = {};
-        settings.outputPath = folder.folder();
-        LoadList(toolkit, fields, settings.connection, settings.filters);
-        toolkit.list.setChecked(0, true);
-        ScriptContext context{toolkit, fields, settings};
-        CreateScripts(context, [](const QString&, const QString&) {});
-        QCOMPARE(toolkit.messages.size(), 1);
-        const QString message = toolkit.messages.first().text;
+        test::ScriptRun run(server);
+        run.tick({"Everything"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.toolkit.messages.size(), 1);
+        const QString message = run.toolkit.messages.first().text;
         QVERIFY2(message.startsWith("Table Everything skipped: A text value of 18007 characters"),
                  qPrintable(message));
     }

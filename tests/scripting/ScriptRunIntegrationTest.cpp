@@ -8,6 +8,7 @@
 #include "scripting/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 #include "support/RecordingToolkit.h"
+#include "support/ScriptRun.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
@@ -76,49 +77,6 @@ QString expectedFile(const QString& name) {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-struct Run {
-    test::TempFolder folder;
-    test::RecordingToolkit toolkit;
-    WindowFields fields;
-    Settings settings;
-    QStringList viewed;
-
-    explicit Run(const test::StandIn& server) {
-        settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
-        settings.filters = {};
-        settings.outputPath = folder.folder();
-        settings.chkGroup = 0;
-        toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
-        LoadList(toolkit, fields, settings.connection, settings.filters);
-    }
-
-    void tick(const QStringList& names) {
-        for (const QString& name : names)
-            for (int i = 0; i < toolkit.list.count(); ++i)
-                if (toolkit.list.entry(i).object.name == name) {
-                    toolkit.list.setChecked(i, true);
-                    break;
-                }
-    }
-
-    std::optional<QString> create() {
-        ScriptContext context{toolkit, fields, settings};
-        return failureOf([&] {
-            CreateScripts(context, [this](const QString&, const QString& path) { viewed << path; });
-        });
-    }
-
-    QString file(const QString& name) const { return fileText(folder.path(name)); }
-
-    QStringList ticked() const {
-        QStringList names;
-        for (int i = 0; i < toolkit.list.count(); ++i)
-            if (toolkit.list.isChecked(i))
-                names << toolkit.list.entry(i).object.name;
-        return names;
-    }
-};
-
 } // namespace
 
 class ScriptRunIntegrationTest : public QObject {
@@ -151,7 +109,7 @@ private slots:
         QFETCH(int, group);
         QFETCH(QString, expected);
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.chkGroup = group;
         run.tick({"Orders"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
@@ -164,7 +122,7 @@ private slots:
 
     void nothingTicked() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(withoutHeader(run.file("Tables.sql")), expectedFile("tables-nothing-ticked.sql"));
         QCOMPARE(withoutHeader(run.file("Procs.sql")), BoxPrint("End PROCEDURE scripts"));
@@ -210,7 +168,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, message);
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.chkEncrypt = encrypt;
         run.tick({object, "A"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
@@ -233,7 +191,7 @@ private slots:
 
     void computedColumnIsLeftOut() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.tick({"C"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QVERIFY(run.file("Tables.sql").contains("insert into dbo.C (id) values (7)\r\n"));
@@ -241,7 +199,7 @@ private slots:
 
     void groupedDeletesWithNoTableTicked() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.chkGroup = 1;
         run.tick({"p"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
@@ -252,7 +210,7 @@ private slots:
 
     void groupedDeletesReverseTheTicks() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.chkGroup = 1;
         run.tick({"A", "B", "C"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
@@ -286,7 +244,7 @@ private slots:
             for (int n = 1; n <= rows; ++n)
                 connection.execute(QString("insert into Many (n) values (%1)").arg(n));
         }
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.tick({"Many"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         const QString text = run.file("Tables.sql");
@@ -313,7 +271,7 @@ private slots:
                 connection.execute("insert into Wide (t) values ('" + QString(12000, u'w') + "')");
         });
         QCOMPARE(failure.value_or("<ok>"), QStringLiteral("<ok>"));
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.tick({"Wide"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         // 12000 characters a row: the buffer passes 32768 with the third row.
@@ -324,7 +282,7 @@ private slots:
 
     void missingOutputFolderOpensNoConnection() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.outputPath = run.folder.path("missing");
         const int batches = standIn->receivedBatches().size();
         const QString failure = run.create().value_or("<ok>");
@@ -337,7 +295,7 @@ private slots:
 
     void unreachableServerLeavesTheHeads() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.connection.server = "127.0.0.1,1";
         const QString failure = run.create().value_or("<ok>");
         QVERIFY2(failure.startsWith("CreateScripts: OpenConnection: "), qPrintable(failure));
@@ -348,7 +306,7 @@ private slots:
 
     void olderServerScriptsFromSystemTables() {
         const auto standIn = server("8.00.2039");
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.chkAlter = 0;
         run.tick({"Orders", "p"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
@@ -361,11 +319,12 @@ private slots:
     // one text per number: joined, they are the whole source.
     void olderServerJoinsTheSourcePieces() {
         const auto standIn = server("8.00.2039");
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.tick({"spLong", "spNumbered"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         const QString procs = run.file("Procs.sql");
-        QVERIFY(procs.contains("ALTER procedure spLong as select '" + QString(9000, u'L') + "'\r\nGO"));
+        QVERIFY(
+            procs.contains("ALTER procedure spLong as select '" + QString(9000, u'L') + "'\r\nGO"));
         const qsizetype numbered = procs.indexOf("ALTER procedure spNumbered;1 as select 1");
         QVERIFY2(numbered > 0, qPrintable(procs));
         QVERIFY(procs.indexOf("create procedure spNumbered;2 as select 2", numbered) > numbered);
@@ -373,7 +332,7 @@ private slots:
 
     void unicodeFilesCarryTheMark() {
         const auto standIn = server();
-        Run run(*standIn);
+        test::ScriptRun run(*standIn);
         run.settings.chkUnicode = 1;
         run.tick({"Orders"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));

@@ -1,0 +1,50 @@
+#include "support/ScriptRun.h"
+
+#include "catalogue/LoadList.h"
+#include "catalogue/SelectionOrder.h"
+#include "io/TextFile.h"
+#include "scripting/CreateScripts.h"
+#include "scripting/ProcedureError.h"
+#include "scripting/ScriptContext.h"
+
+namespace quarvex::test {
+
+ScriptRun::ScriptRun(const StandIn& server) {
+    settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+    settings.filters = {};
+    settings.outputPath = folder.folder();
+    settings.chkGroup = Unchecked;
+    toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
+    LoadList(toolkit, fields, settings.connection, settings.filters);
+}
+
+void ScriptRun::tick(const QStringList& names) {
+    for (const QString& name : names)
+        for (int i = 0; i < toolkit.list.count(); ++i)
+            if (toolkit.list.entry(i).object.name == name) {
+                toolkit.list.setChecked(i, true);
+                break;
+            }
+}
+
+std::optional<QString> ScriptRun::create() {
+    ScriptContext context{toolkit, fields, settings};
+    return failureOf([&] {
+        CreateScripts(context, [this](const QString&, const QString& path) { viewed << path; });
+    });
+}
+
+QString ScriptRun::file(const QString& name) const {
+    const TextFiles files(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
+    return files.ReadFile(folder.path(name));
+}
+
+QStringList ScriptRun::ticked() const {
+    QStringList names;
+    for (int i = 0; i < toolkit.list.count(); ++i)
+        if (toolkit.list.isChecked(i))
+            names << toolkit.list.entry(i).object.name;
+    return names;
+}
+
+} // namespace quarvex::test

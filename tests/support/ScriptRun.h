@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "app/WindowFields.h"
+#include "support/RecordingToolkit.h"
+#include "support/StandIn.h"
+#include "support/TempFolder.h"
+
+#include <QStringList>
+#include <optional>
+
+namespace quarvex::test {
+
+// One script run as the window does it, against a stand-in: the whole
+// catalogue listed, objects ticked by name, the scripts written into a
+// folder of their own, the viewers recorded instead of started.
+struct ScriptRun {
+    TempFolder folder;
+    RecordingToolkit toolkit;
+    WindowFields fields;
+    Settings settings;
+    QStringList viewed;
+
+    explicit ScriptRun(const StandIn& server);
+
+    void tick(const QStringList& names);
+    // The run's failure, if it failed.
+    std::optional<QString> create();
+
+    // A script file's text, read in the run's encoding.
+    QString file(const QString& name) const;
+    QStringList ticked() const;
+};
+
+} // namespace quarvex::test
