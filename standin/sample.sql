@@ -123,7 +123,7 @@ GO
 
 create table dbo.ProductSpecs (
     ProductId int not null primary key,
-    Spec xml null
+    Sheet xml null
 )
 GO
 

@@ -152,7 +152,7 @@ void CatalogueTest::columnQueries_data() {
         << "ContactId int 1 1 0|SupplierName nvarchar 0 2 0|Phone PhoneNumber 0 3 0";
     QTest::newRow("xml") << "9.00.1399"
                          << "dbo.ProductSpecs"
-                         << "ProductId int 0 1 0|Spec xml 0 2 0";
+                         << "ProductId int 0 1 0|Sheet xml 0 2 0";
 }
 
 void CatalogueTest::columnQueries() {
