@@ -130,6 +130,11 @@ private slots:
         QTest::newRow("float with 17 digits")
             << "float"
             << "0.30000000000000004" << QVariant(0.30000000000000004);
+        QTest::newRow("largest float")
+            << "float"
+            << "1.7976931348623157E308" << QVariant(1.7976931348623157E308);
+        QTest::newRow("numeric keeps its scale") << "numeric(9,2)"
+                                                 << "12.3" << exact("12.30");
         QTest::newRow("real") << "real"
                               << "10.0000105" << QVariant(10.0000105f);
         QTest::newRow("bigint") << "bigint"
@@ -147,6 +152,14 @@ private slots:
         QTest::newRow("char longer in utf-8 than its length")
             << "char(10)"
             << "'café é€'" << QVariant(QString("café é€   "));
+        QTest::newRow("nchar padded") << "nchar(3)"
+                                      << "N'ä'" << QVariant(QString("ä  "));
+        QTest::newRow("ntext") << "ntext"
+                               << "N'ñ Ω'" << QVariant(QString("ñ Ω"));
+        QTest::newRow("sysname") << "sysname"
+                                 << "N'dbo'" << QVariant(QString("dbo"));
+        QTest::newRow("line breaks") << "varchar(40)"
+                                     << "'a'+char(13)+char(10)+'b'" << QVariant(QString("a\r\nb"));
         QTest::newRow("empty text is not null") << "varchar(5)"
                                                 << "''" << QVariant(QString(""));
         QTest::newRow("null") << "varchar(5)"
@@ -158,6 +171,17 @@ private slots:
             << "datetime"
             << "'2008-12-10 14:05:09.997'"
             << QVariant(QDateTime(QDate(2008, 12, 10), QTime(14, 5, 9, 997), Qt::UTC));
+        QTest::newRow("midnight") << "datetime"
+                                  << "'2008-12-10 00:00:00.000'"
+                                  << QVariant(QDateTime(QDate(2008, 12, 10), QTime(0, 0), Qt::UTC));
+        QTest::newRow("smalldatetime rounds to the minute")
+            << "smalldatetime"
+            << "'2008-12-10 14:05:30'"
+            << QVariant(QDateTime(QDate(2008, 12, 10), QTime(14, 6), Qt::UTC));
+        QTest::newRow("binary padded") << "binary(3)"
+                                       << "0x01" << QVariant(QByteArray("\x01\x00\x00", 3));
+        QTest::newRow("null binary") << "varbinary(5)"
+                                     << "null" << QVariant();
         QTest::newRow("empty binary") << "varbinary(10)"
                                       << "0x" << QVariant(QByteArray(""));
         QTest::newRow("bytes") << "varbinary(10)"
