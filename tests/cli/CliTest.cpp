@@ -134,7 +134,7 @@ private slots:
         const auto withoutHeader = [](const QByteArray& bytes) {
             return bytes.mid(bytes.indexOf("GO\r\n\r\n") + 6);
         };
-        for (const QString& file :
+        for (const char* file :
              {"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"}) {
             QVERIFY(!cliOut.bytes(file).isEmpty());
             QCOMPARE(withoutHeader(windowOut.bytes(file)), withoutHeader(cliOut.bytes(file)));
