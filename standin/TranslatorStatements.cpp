@@ -1,0 +1,653 @@
+#include "Catalogue.h"
+#include "ExactDecimal.h"
+#include "Sqlite.h"
+#include "Translator.h"
+
+#include <QSet>
+
+namespace quarvex::standin {
+
+// Statements other than queries: DML, DDL and SET, one rule each.
+
+Statement Translator::parseInsert() {
+    expectWord("insert");
+    takeWord("into");
+    const QStringList name = parseName();
+    QStringList listed;
+    if (peek().isSymbol("(") && !peek(1).isWord("select")) {
+        take();
+        do
+            listed.append(parseNamePart());
+        while (takeSymbol(","));
+        expectSymbol(")");
+    }
+    QList<QList<Expr>> rows;
+    QString selectSql;
+    bool defaultValues = false;
+    if (takeWord("values")) {
+        do {
+            expectSymbol("(");
+            QList<Expr> row;
+            do
+                row.append(parseExpr());
+            while (takeSymbol(","));
+            expectSymbol(")");
+            rows.append(row);
+        } while (takeSymbol(","));
+    } else if (peek().isWord("select") || peek().isSymbol("(")) {
+        selectSql = parseQuery().sql;
+    } else if (takeWord("default")) {
+        expectWord("values");
+        defaultValues = true;
+    } else if (peek().isWord("exec") || peek().isWord("execute")) {
+        throw unsupported(QStringLiteral("INSERT ... EXEC"));
+    } else {
+        syntaxError();
+    }
+
+    Statement statement;
+    statement.kind = Statement::Kind::Modify;
+    statement.verb = QStringLiteral("insert");
+    statement.name = name;
+    if (!m_context.catalogue)
+        return statement;
+
+    const QString sqliteName = resolveTable(name);
+    const auto object = m_context.catalogue->find(name);
+    const auto table = m_context.catalogue->table(object->objectId);
+    if (object->type != QLatin1String("U"))
+        throw unsupported(QStringLiteral("inserting into views"));
+    statement.objectId = object->objectId;
+
+    QList<const ColumnInfo*> targets;
+    if (listed.isEmpty()) {
+        for (const ColumnInfo& c : table->columns)
+            if (!c.identity && !c.computed && c.type.base != BaseType::Timestamp)
+                targets.append(&c);
+        if (m_context.identityInsertObject == object->objectId)
+            throw SqlError{8101,
+                           QStringLiteral("An explicit value for the identity column in table "
+                                          "'%1' can only be specified when a column list is used "
+                                          "and IDENTITY_INSERT is ON.")
+                               .arg(name.join(u'.')),
+                           16, 1, false};
+    } else {
+        for (const QString& columnName : listed) {
+            const ColumnInfo* c = table->column(columnName);
+            if (!c)
+                throw invalidColumnName(columnName);
+            if (c->computed)
+                throw SqlError{271,
+                               QStringLiteral("The column \"%1\" cannot be modified because it is "
+                                              "either a computed column or is the result of a "
+                                              "UNION operator.")
+                                   .arg(c->name),
+                               16, 1, false};
+            if (c->type.base == BaseType::Timestamp)
+                throw SqlError{273,
+                               QStringLiteral("Cannot insert an explicit value into a timestamp "
+                                              "column. Use INSERT with a column list to exclude "
+                                              "the timestamp column, or insert a DEFAULT into the "
+                                              "timestamp column."),
+                               16, 1, false};
+            targets.append(c);
+        }
+    }
+    const ColumnInfo* identity = table->identityColumn();
+    const bool identityListed = identity && targets.contains(identity);
+    const bool identityInsert = m_context.identityInsertObject == object->objectId;
+    if (identityListed && !identityInsert)
+        throw SqlError{544,
+                       QStringLiteral("Cannot insert explicit value for identity column in table "
+                                      "'%1' when IDENTITY_INSERT is set to OFF.")
+                           .arg(object->name),
+                       16, 1, false};
+    if (identity && !identityListed && identityInsert)
+        throw SqlError{545,
+                       QStringLiteral("Explicit value must be specified for identity column in "
+                                      "table '%1' either when IDENTITY_INSERT is set to ON or "
+                                      "when a replication user is inserting into a NOT FOR "
+                                      "REPLICATION identity column.")
+                           .arg(object->name),
+                       16, 1, false};
+    for (const auto& row : rows) {
+        if (row.size() > targets.size())
+            throw SqlError{110,
+                           QStringLiteral("There are fewer columns in the INSERT statement than "
+                                          "values specified in the VALUES clause. The number of "
+                                          "values in the VALUES clause must match the number of "
+                                          "columns specified in the INSERT statement."),
+                           15, 1, true};
+        if (row.size() < targets.size())
+            throw SqlError{109,
+                           QStringLiteral("There are more columns in the INSERT statement than "
+                                          "values specified in the VALUES clause. The number of "
+                                          "values in the VALUES clause must match the number of "
+                                          "columns specified in the INSERT statement."),
+                           15, 1, true};
+    }
+
+    QStringList columnNames;
+    QStringList values;
+    QStringList sourceNames;
+    for (int i = 0; i < targets.size(); ++i) {
+        const ColumnInfo* c = targets[i];
+        const QString source = QStringLiteral("src.c%1").arg(i + 1);
+        sourceNames.append(QStringLiteral("c%1").arg(i + 1));
+        columnNames.append(quoteName(c->name));
+        if (c == identity)
+            values.append(
+                QStringLiteral("tsql_seen_identity(%1, %2)").arg(object->objectId).arg(source));
+        else
+            values.append(
+                QStringLiteral("tsql_store('%1', %2)").arg(c->type.declaration(), source));
+    }
+    if (identity && !identityListed) {
+        columnNames.append(quoteName(identity->name));
+        values.append(QStringLiteral("tsql_next_identity(%1)").arg(object->objectId));
+    }
+    for (const ColumnInfo& c : table->columns) {
+        if (c.type.base == BaseType::Timestamp) {
+            columnNames.append(quoteName(c.name));
+            values.append(QStringLiteral("tsql_rowversion()"));
+        }
+    }
+    QString source;
+    if (defaultValues) {
+        if (columnNames.isEmpty()) {
+            statement.sql = QStringLiteral("insert into %1 default values").arg(sqliteName);
+            return statement;
+        }
+        source = QStringLiteral("(select 1)");
+    } else if (!selectSql.isEmpty()) {
+        source = selectSql;
+    } else {
+        QStringList rowTexts;
+        for (const auto& row : rows) {
+            QStringList texts;
+            for (const Expr& e : row)
+                texts.append(e.sql);
+            rowTexts.append(u'(' + texts.join(QStringLiteral(", ")) + u')');
+        }
+        source = QStringLiteral("values ") + rowTexts.join(QStringLiteral(", "));
+    }
+    const QString cte = sourceNames.isEmpty()
+                            ? QStringLiteral("with src as (%1) ").arg(source)
+                            : QStringLiteral("with src(%1) as (%2) ")
+                                  .arg(sourceNames.join(QStringLiteral(", ")), source);
+    statement.sql = cte + QStringLiteral("insert into %1 (%2) select %3 from src")
+                              .arg(sqliteName, columnNames.join(QStringLiteral(", ")),
+                                   values.join(QStringLiteral(", ")));
+    return statement;
+}
+
+// Rule: UPDATE t SET col = value, ... [WHERE]; values converted like INSERT's.
+Statement Translator::parseUpdate() {
+    expectWord("update");
+    const QStringList name = parseName();
+    expectWord("set");
+    QList<QPair<QString, Expr>> assignments;
+    do {
+        QStringList column = parseName();
+        expectSymbol("=");
+        assignments.append({column.last(), parseExpr()});
+    } while (takeSymbol(","));
+    if (peek().isWord("from"))
+        throw unsupported(QStringLiteral("UPDATE ... FROM"));
+    QString where;
+    if (takeWord("where"))
+        where = QStringLiteral(" where ") + parseExpr().sql;
+    Statement statement;
+    statement.kind = Statement::Kind::Modify;
+    statement.verb = QStringLiteral("update");
+    statement.name = name;
+    if (!m_context.catalogue)
+        return statement;
+    const QString sqliteName = resolveTable(name);
+    const auto object = m_context.catalogue->find(name);
+    const auto table = m_context.catalogue->table(object->objectId);
+    QStringList sets;
+    for (const auto& [columnName, value] : assignments) {
+        const ColumnInfo* c = table->column(columnName);
+        if (!c)
+            throw invalidColumnName(columnName);
+        if (c->identity)
+            throw SqlError{8102, QStringLiteral("Cannot update identity column '%1'.").arg(c->name),
+                           16, 1, false};
+        if (c->computed || c->type.base == BaseType::Timestamp)
+            throw SqlError{271,
+                           QStringLiteral("The column \"%1\" cannot be modified because it is "
+                                          "either a computed column or is the result of a UNION "
+                                          "operator.")
+                               .arg(c->name),
+                           16, 1, false};
+        sets.append(
+            quoteName(c->name) +
+            QStringLiteral(" = tsql_store('%1', %2)").arg(c->type.declaration(), value.sql));
+    }
+    for (const ColumnInfo& c : table->columns)
+        if (c.type.base == BaseType::Timestamp)
+            sets.append(quoteName(c.name) + QStringLiteral(" = tsql_rowversion()"));
+    statement.objectId = object->objectId;
+    statement.sql =
+        QStringLiteral("update %1 as %2 set %3%4")
+            .arg(sqliteName, quoteName(name.last()), sets.join(QStringLiteral(", ")), where);
+    return statement;
+}
+
+// Rule: DELETE [FROM] t [WHERE].
+Statement Translator::parseDelete() {
+    expectWord("delete");
+    takeWord("from");
+    const QStringList name = parseName();
+    QString where;
+    if (takeWord("where"))
+        where = QStringLiteral(" where ") + parseExpr().sql;
+    Statement statement;
+    statement.kind = Statement::Kind::Modify;
+    statement.verb = QStringLiteral("delete");
+    statement.name = name;
+    if (m_context.catalogue)
+        statement.sql = QStringLiteral("delete from %1 as %2%3")
+                            .arg(resolveTable(name), quoteName(name.last()), where);
+    return statement;
+}
+
+Statement Translator::parseTruncate() {
+    expectWord("truncate");
+    expectWord("table");
+    Statement statement;
+    statement.kind = Statement::Kind::Truncate;
+    statement.name = parseName();
+    return statement;
+}
+
+// Rule: SET options. NOCOUNT, DATEFORMAT, LANGUAGE and IDENTITY_INSERT act;
+// the connection options a client sends are accepted and kept.
+Statement Translator::parseSet() {
+    expectWord("set");
+    Statement statement;
+    statement.kind = Statement::Kind::SetOption;
+    if (!peek().isName())
+        syntaxError();
+    statement.option = take().text.toLower();
+    const QString& option = statement.option;
+    if (option == QLatin1String("identity_insert")) {
+        statement.name = parseName();
+        if (!peek().isWord("on") && !peek().isWord("off"))
+            syntaxError();
+        statement.value = take().text.toLower();
+    } else if (option == QLatin1String("transaction")) {
+        expectWord("isolation");
+        expectWord("level");
+        while (peek().kind == Token::Word && !isReserved(peek()))
+            statement.value += take().text.toLower() + u' ';
+    } else if (option == QLatin1String("dateformat") || option == QLatin1String("language")) {
+        if (!peek().isName() && peek().kind != Token::String)
+            syntaxError();
+        statement.value = take().text;
+    } else if (peek().kind == Token::Integer || peek().isSymbol("-")) {
+        const bool negative = takeSymbol("-");
+        if (peek().kind != Token::Integer)
+            syntaxError();
+        statement.value = (negative ? QStringLiteral("-") : QString()) + take().text;
+    } else {
+        // SET ANSI_NULLS, QUOTED_IDENTIFIER ON, or a list: SET A, B ON.
+        QStringList options{option};
+        while (takeSymbol(",")) {
+            if (!peek().isName())
+                syntaxError();
+            options.append(take().text.toLower());
+        }
+        if (!peek().isWord("on") && !peek().isWord("off"))
+            syntaxError();
+        statement.value = take().text.toLower();
+        statement.names.append(options);
+    }
+    return statement;
+}
+
+Statement Translator::parsePrint() {
+    expectWord("print");
+    Statement statement;
+    statement.kind = Statement::Kind::Print;
+    statement.sql =
+        QStringLiteral("select tsql_convert('nvarchar(4000)', ") + parseExpr().sql + u')';
+    return statement;
+}
+
+// Rule: DBCC CHECKIDENT('t' [, RESEED [, n] | NORESEED]) [WITH NO_INFOMSGS].
+Statement Translator::parseDbcc() {
+    expectWord("dbcc");
+    if (!peek().isWord("checkident"))
+        return unsupportedRest(QStringLiteral("DBCC ") + peek().text.toUpper());
+    take();
+    expectSymbol("(");
+    Statement statement;
+    statement.kind = Statement::Kind::CheckIdent;
+    if (peek().kind == Token::String || peek().kind == Token::UnicodeString) {
+        const QString text = take().text;
+        const QList<Token> inner = lex(text).tokens;
+        Translator nameParser(text, inner, {});
+        statement.name = nameParser.parseName();
+    } else {
+        statement.name = parseName();
+    }
+    if (takeSymbol(",")) {
+        if (!peek().isName())
+            syntaxError();
+        statement.option = take().text.toLower();
+        if (statement.option == QLatin1String("reseed") && takeSymbol(",")) {
+            const bool negative = takeSymbol("-");
+            if (peek().kind != Token::Integer)
+                syntaxError();
+            statement.number = (negative ? -1 : 1) * take().text.toLongLong();
+            statement.hasValue = true;
+        }
+    }
+    expectSymbol(")");
+    if (takeWord("with")) {
+        do
+            statement.value = parseNamePart().toLower();
+        while (takeSymbol(","));
+    }
+    return statement;
+}
+
+Statement Translator::parseUse() {
+    expectWord("use");
+    Statement statement;
+    statement.kind = Statement::Kind::Use;
+    statement.name = QStringList{parseNamePart()};
+    return statement;
+}
+
+// ---- definitions -----------------------------------------------------------
+
+Statement Translator::parseCreate(bool isAlter) {
+    const Token& verb = m_tokens[m_pos - 1];
+    const Token& what = peek();
+    if (what.isWord("proc") || what.isWord("procedure") || what.isWord("view") ||
+        what.isWord("trigger") || what.isWord("function"))
+        return parseModule(isAlter, verb);
+    if (isAlter)
+        return unsupportedRest(QStringLiteral("ALTER ") + what.text.toUpper());
+    if (what.isWord("table"))
+        return parseCreateTable();
+    if (what.isWord("type"))
+        return parseCreateType();
+    if (what.isWord("schema")) {
+        take();
+        Statement statement;
+        statement.kind = Statement::Kind::CreateSchema;
+        statement.name = QStringList{parseNamePart()};
+        if (takeWord("authorization"))
+            parseNamePart();
+        return statement;
+    }
+    return unsupportedRest(QStringLiteral("CREATE ") + what.text.toUpper());
+}
+
+// Rule: CREATE TABLE with SQL Server types, NULL/NOT NULL, IDENTITY(seed,
+// increment), DEFAULT, computed columns (name AS expression), PRIMARY KEY and
+// UNIQUE; FOREIGN KEY and CHECK are read and not enforced.
+Statement Translator::parseCreateTable() {
+    expectWord("table");
+    Statement statement;
+    statement.kind = Statement::Kind::CreateTable;
+    statement.name = parseName();
+    expectSymbol("(");
+    m_columnTypes.clear();
+    auto skipParenthesised = [&] {
+        expectSymbol("(");
+        int depth = 1;
+        while (depth > 0 && peek().kind != Token::End) {
+            if (peek().isSymbol("("))
+                ++depth;
+            else if (peek().isSymbol(")"))
+                --depth;
+            take();
+        }
+    };
+    auto parseKeyColumns = [&] {
+        QStringList columns;
+        expectSymbol("(");
+        do {
+            columns.append(parseNamePart());
+            if (!takeWord("asc"))
+                takeWord("desc");
+        } while (takeSymbol(","));
+        expectSymbol(")");
+        return columns;
+    };
+    auto skipIndexOptions = [&] {
+        if (!takeWord("clustered"))
+            takeWord("nonclustered");
+    };
+    auto parseTableConstraint = [&] {
+        QString constraintName;
+        if (takeWord("constraint"))
+            constraintName = parseNamePart();
+        if (takeWord("primary")) {
+            expectWord("key");
+            skipIndexOptions();
+            statement.primaryKey = parseKeyColumns();
+            statement.constraintName = constraintName;
+        } else if (takeWord("unique")) {
+            skipIndexOptions();
+            parseKeyColumns();
+        } else if (takeWord("foreign")) {
+            expectWord("key");
+            parseKeyColumns();
+            expectWord("references");
+            parseName();
+            if (peek().isSymbol("("))
+                parseKeyColumns();
+            while (takeWord("on")) {
+                take();
+                take();
+                if (peek().isWord("action") || peek().isWord("null") || peek().isWord("default"))
+                    take();
+            }
+        } else if (takeWord("check")) {
+            skipParenthesised();
+        } else {
+            syntaxError();
+        }
+    };
+    do {
+        if (peek().isWord("constraint") || peek().isWord("primary") || peek().isWord("unique") ||
+            peek().isWord("foreign") || peek().isWord("check")) {
+            parseTableConstraint();
+            continue;
+        }
+        ColumnDefinition column;
+        column.name = parseNamePart();
+        if (takeWord("as")) {
+            const Expr e = parseExpr();
+            column.computedSql = e.sql;
+            column.computedType = e.type;
+            takeWord("persisted");
+            statement.columns.append(column);
+            continue;
+        }
+        const TypeSpec declared = parseTypeSpec();
+        column.typeName = declared.name;
+        column.arg1 = declared.arg1;
+        column.arg2 = declared.arg2;
+        if (const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2))
+            m_columnTypes.insert(column.name.toLower(), *type);
+        for (;;) {
+            if (takeWord("identity")) {
+                column.identity = true;
+                column.nullable = false;
+                if (takeSymbol("(")) {
+                    const bool negativeSeed = takeSymbol("-");
+                    column.seed = (negativeSeed ? -1 : 1) * take().text.toLongLong();
+                    expectSymbol(",");
+                    const bool negativeStep = takeSymbol("-");
+                    column.increment = (negativeStep ? -1 : 1) * take().text.toLongLong();
+                    expectSymbol(")");
+                }
+            } else if (takeWord("not")) {
+                if (takeWord("for")) {
+                    expectWord("replication");
+                } else {
+                    expectWord("null");
+                    column.nullable = false;
+                }
+            } else if (takeWord("null")) {
+                column.nullable = true;
+            } else if (takeWord("constraint")) {
+                parseNamePart();
+            } else if (takeWord("primary")) {
+                expectWord("key");
+                skipIndexOptions();
+                column.primaryKey = true;
+                column.nullable = false;
+                statement.primaryKey = QStringList{column.name};
+            } else if (takeWord("unique")) {
+                skipIndexOptions();
+                column.unique = true;
+            } else if (takeWord("default")) {
+                column.defaultSql = parseUnary().sql;
+            } else if (takeWord("collate")) {
+                parseNamePart();
+            } else if (takeWord("rowguidcol")) {
+            } else if (takeWord("references")) {
+                parseName();
+                if (peek().isSymbol("("))
+                    parseKeyColumns();
+            } else if (takeWord("check")) {
+                skipParenthesised();
+            } else {
+                break;
+            }
+        }
+        statement.columns.append(column);
+    } while (takeSymbol(","));
+    expectSymbol(")");
+    if (takeWord("on"))
+        parseNamePart();
+    if (takeWord("textimage_on"))
+        parseNamePart();
+    m_columnTypes.clear();
+    return statement;
+}
+
+// Rule: CREATE TYPE name FROM base type [NULL | NOT NULL].
+Statement Translator::parseCreateType() {
+    expectWord("type");
+    Statement statement;
+    statement.kind = Statement::Kind::CreateType;
+    statement.name = parseName();
+    expectWord("from");
+    const TypeSpec declared = parseTypeSpec();
+    ColumnDefinition base;
+    base.typeName = declared.name;
+    base.arg1 = declared.arg1;
+    base.arg2 = declared.arg2;
+    if (takeWord("not")) {
+        expectWord("null");
+        base.nullable = false;
+    } else {
+        takeWord("null");
+    }
+    statement.columns.append(base);
+    return statement;
+}
+
+// Rule: CREATE and ALTER of PROCEDURE, VIEW, TRIGGER and FUNCTION keep the
+// batch text as the definition (ALTER stored as CREATE, as SQL Server does)
+// and hide it under WITH ENCRYPTION. They must stand alone in their batch.
+Statement Translator::parseModule(bool isAlter, const Token& verb) {
+    if (m_statementStart != 0) {
+        const QString kind = peek().text.toUpper();
+        throw SqlError{111,
+                       QStringLiteral("'%1 %2' must be the first statement in a query batch.")
+                           .arg(isAlter ? QStringLiteral("ALTER") : QStringLiteral("CREATE"),
+                                kind == QLatin1String("PROC") ? QStringLiteral("PROCEDURE") : kind),
+                       15, 1, true};
+    }
+    Statement statement;
+    statement.kind = Statement::Kind::CreateModule;
+    statement.isAlter = isAlter;
+    const QString kind = take().text.toLower();
+    statement.name = parseName();
+    if (kind.startsWith(QLatin1String("proc"))) {
+        statement.moduleType = QStringLiteral("P");
+        if (takeSymbol(";")) {
+            if (peek().kind != Token::Integer)
+                syntaxError();
+            statement.procedureNumber = take().text.toInt();
+        }
+    } else if (kind == QLatin1String("view")) {
+        statement.moduleType = QStringLiteral("V");
+    } else if (kind == QLatin1String("trigger")) {
+        statement.moduleType = QStringLiteral("TR");
+        expectWord("on");
+        statement.parentName = parseName();
+    } else {
+        statement.moduleType = QStringLiteral("FN");
+    }
+    // The header runs to the first AS outside parentheses.
+    int depth = 0;
+    while (peek().kind != Token::End) {
+        const Token& t = peek();
+        if (t.isSymbol("("))
+            ++depth;
+        else if (t.isSymbol(")"))
+            --depth;
+        else if (depth == 0 && t.isWord("as") && peek(-1).kind != Token::Variable)
+            break;
+        else if (depth == 0 && t.isWord("encryption") &&
+                 (peek(-1).isWord("with") || peek(-1).isSymbol(",")))
+            statement.encrypted = true;
+        else if (depth == 0 && t.isWord("returns") && statement.moduleType == QLatin1String("FN")) {
+            if (peek(1).isWord("table"))
+                statement.moduleType = QStringLiteral("IF");
+            else if (peek(1).kind == Token::Variable)
+                statement.moduleType = QStringLiteral("TF");
+        }
+        take();
+    }
+    if (!takeWord("as"))
+        syntaxError();
+    if (statement.moduleType == QLatin1String("V")) {
+        const int bodyStart = m_pos;
+        try {
+            statement.viewSql = parseQuery().sql;
+        } catch (const SqlError&) {
+            statement.viewSql.clear();
+        }
+        if (!atEnd() && statement.viewSql.isEmpty())
+            m_pos = bodyStart;
+    }
+    QString definition = m_batch;
+    if (isAlter)
+        definition.replace(verb.begin, verb.end - verb.begin, QStringLiteral("CREATE"));
+    statement.definition = definition;
+    m_pos = int(m_tokens.size()) - 1;
+    return statement;
+}
+
+Statement Translator::parseDrop() {
+    expectWord("drop");
+    Statement statement;
+    statement.kind = Statement::Kind::Drop;
+    if (!peek().isName())
+        syntaxError();
+    statement.dropType = take().text.toLower();
+    if (statement.dropType == QLatin1String("procedure"))
+        statement.dropType = QStringLiteral("proc");
+    static const QStringList kinds{"table",    "proc", "view",  "trigger",
+                                   "function", "type", "schema"};
+    if (!kinds.contains(statement.dropType))
+        return unsupportedRest(QStringLiteral("DROP ") + statement.dropType.toUpper());
+    do
+        statement.names.append(parseName());
+    while (takeSymbol(","));
+    return statement;
+}
+
+} // namespace quarvex::standin
