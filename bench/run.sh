@@ -16,14 +16,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts a stand-in on a free port with a load file; prints the port.
+# Starts a stand-in on a free port with a load file and sets $port. Not in a
+# subshell, so that the clean-up knows every server it has to stop.
 start_standin() {
     local load=$1 out="$work/standin-$RANDOM.out"
     "$build/standin/quarvex-standin" --port 0 --load "$load" >"$out" 2>&1 &
     pids+=($!)
     for _ in $(seq 1 6000); do
         if grep -q '^listening' "$out"; then
-            sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out"
+            port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
             return
         fi
         sleep 0.1
@@ -58,7 +59,7 @@ with open(objects_file, "w") as f:
 PY
 
 echo "loading $rows rows into the stand-in..." >&2
-port=$(start_standin "$work/rows.sql")
+start_standin "$work/rows.sql"
 printf 'txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFilt=\r\n' >"$work/bench.cfg"
 printf '[bench]\n\thost = 127.0.0.1\n\tport = %s\n\ttds version = auto\n' "$port" >"$work/freetds.conf"
 printf 'select id,name,price,qty,ratio,created,note,flag,datepart(ms,created) created__ms from dbo.BenchRows order by id\ngo\n' >"$work/query.sql"
@@ -79,7 +80,7 @@ bsql=$(printf '%s\n' "${bsql_times[@]}" | median)
 memory=$(printf '%s\n' "${cli_memory[@]}" | sort -n | tail -1)
 script_kb=$(( $(stat -c %s "$work/out/Tables.sql") / 1024 ))
 
-port=$(start_standin "$work/objects.sql")
+start_standin "$work/objects.sql"
 list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,$port" 2>/dev/null \
     | sed -n 's/^list_s //p')
 tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null \

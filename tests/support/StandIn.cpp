@@ -5,6 +5,10 @@
 #include <QRegularExpression>
 #include <csignal>
 
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
 namespace quarvex::test {
 
 StandIn::StandIn(const StandInOptions& options) {
@@ -20,6 +24,10 @@ StandIn::StandIn(const StandInOptions& options) {
                   << options.password;
     for (const QString& file : options.loadFiles)
         arguments << QStringLiteral("--load") << file;
+#ifdef Q_OS_LINUX
+    // A test that crashes must not leave its server running.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     m_process.start(QStringLiteral(QUARVEX_STANDIN_PATH), arguments);
     // The server prints its port once it is ready; a failed start exits.
     static const QRegularExpression ready(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
