@@ -47,6 +47,8 @@ create view "sys.triggers" as select name, object_id, parent_object_id as parent
 create view "sys.schemas" as select name, schema_id, principal_id from qx_schemas;
 create view "sys.sql_modules" as select object_id, definition, 1 as uses_ansi_nulls,
     1 as uses_quoted_identifier from qx_modules where number = 1;
+create view "sys.numbered_procedures" as select object_id, number as procedure_number,
+    definition from qx_modules where number > 1;
 create view "sys.columns" as select c.object_id, c.name, c.column_id, t.system_type_id,
     c.user_type_id, c.max_length, c.precision, c.scale, null as collation_name, c.is_nullable,
     0 as is_ansi_padded, 0 as is_rowguidcol, c.is_identity, c.is_computed
@@ -89,9 +91,9 @@ create view syscomments as with recursive piece(id, number, colid, start) as (
     from piece p join qx_modules m on m.object_id = p.id and m.number = p.number;
 )";
 
-const char* const modernSystemViews[] = {"objects",     "tables",   "views",
-                                         "procedures",  "triggers", "schemas",
-                                         "sql_modules", "columns",  "types"};
+const char* const modernSystemViews[] = {
+    "objects", "tables",      "views",   "procedures", "triggers",
+    "schemas", "sql_modules", "columns", "types",      "numbered_procedures"};
 const char* const legacySystemViews[] = {"sysobjects", "sysusers", "systypes", "syscolumns",
                                          "syscomments"};
 

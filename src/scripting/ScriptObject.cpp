@@ -11,14 +11,26 @@
 
 namespace quarvex {
 
-QString definitionQuery(bool sql2005Plus, qint32 objectId) {
+QString definitionQuery(bool sql2005Plus, qint32 objectId, ObjectKind kind) {
+    const QString id = QString::number(objectId);
+    // From 2005 on, sys.sql_modules holds only number 1 of a numbered
+    // procedure group; the others are in sys.numbered_procedures and would
+    // be lost without it.
+    if (sql2005Plus && kind == ObjectKind::Proc)
+        return QLatin1String("select definition,case when definition is null then 1 else 0 end,"
+                             "1 number from sys.sql_modules where object_id=") +
+               id +
+               QLatin1String(" union all select definition,case when definition is null then 1 "
+                             "else 0 end,procedure_number from sys.numbered_procedures where "
+                             "object_id=") +
+               id + QLatin1String(" order by 3 ");
     if (sql2005Plus)
         return QLatin1String("select definition,case when definition is null then 1 else 0 end "
                              "from sys.sql_modules where object_id=") +
-               QString::number(objectId) + QLatin1Char(' ');
+               id + QLatin1Char(' ');
     return QLatin1String("select text,convert(tinyint,encrypted),number,colid "
                          "from syscomments where id=") +
-           QString::number(objectId) + QLatin1String(" order by 3,4 ");
+           id + QLatin1String(" order by 3,4 ");
 }
 
 bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
@@ -30,7 +42,7 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
     const auto failure = failureOf([&] {
         const ObjectKindScript kindScript = objectKindScript(kind);
         fileName = context.outputFile(kindScript.fileName);
-        query = definitionQuery(IsSQL2005Plus(connection), objectId);
+        query = definitionQuery(IsSQL2005Plus(connection), objectId, kind);
 
         // Older servers hand the text out in pieces of at most 4000
         // characters, split wherever the text falls; joined they are whole.

@@ -15,7 +15,8 @@ struct ScriptContext;
 bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
                   OdbcConnection& connection, ObjectKind kind);
 
-// The query that reads an object's source text.
-QString definitionQuery(bool sql2005Plus, qint32 objectId);
+// The query that reads an object's source text: its text and whether it is
+// hidden, one row per piece or per number of a numbered procedure group.
+QString definitionQuery(bool sql2005Plus, qint32 objectId, ObjectKind kind);
 
 } // namespace quarvex

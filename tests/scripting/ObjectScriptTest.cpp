@@ -1,6 +1,7 @@
 #include "scripting/ObjectScript.h"
 
 #include "scripting/ProcedureError.h"
+#include "scripting/ScriptObject.h"
 
 #include <QFile>
 #include <QTest>
@@ -111,6 +112,32 @@ private slots:
         const QString script = objectScript(objectKindScript(ObjectKind::View), "[my view]",
                                             "CREATE VIEW [my view] AS select 1", {true, false});
         QVERIFY(script.contains("print 'Altering [my view]...'\r\n"));
+    }
+
+    void definitionQueries_data() {
+        QTest::addColumn<bool>("sql2005Plus");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("view, 2005") << true << int(ObjectKind::View)
+                                    << "select definition,case when definition is null then 1 "
+                                       "else 0 end from sys.sql_modules where object_id=117 ";
+        QTest::newRow("any kind, 2000")
+            << false << int(ObjectKind::Trigger)
+            << "select text,convert(tinyint,encrypted),number,colid from syscomments where "
+               "id=117 order by 3,4 ";
+        QTest::newRow("procedure, 2005: the other numbers too")
+            << true << int(ObjectKind::Proc)
+            << "select definition,case when definition is null then 1 else 0 end,1 number from "
+               "sys.sql_modules where object_id=117 union all select definition,case when "
+               "definition is null then 1 else 0 end,procedure_number from "
+               "sys.numbered_procedures where object_id=117 order by 3 ";
+    }
+
+    void definitionQueries() {
+        QFETCH(bool, sql2005Plus);
+        QFETCH(int, kind);
+        QFETCH(QString, query);
+        QCOMPARE(definitionQuery(sql2005Plus, 117, ObjectKind(kind)), query);
     }
 
     void tableHasNoObjectScript() {

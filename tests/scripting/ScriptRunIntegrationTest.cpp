@@ -315,10 +315,17 @@ private slots:
         QVERIFY(standIn->receivedBatches().join('\n').contains("from syscomments where id="));
     }
 
-    // The older catalogue hands text out in pieces, and a numbered group as
-    // one text per number: joined, they are the whole source.
-    void olderServerJoinsTheSourcePieces() {
-        const auto standIn = server("8.00.2039");
+    // The older catalogue hands text out in pieces; both generations keep the
+    // numbers of a procedure group apart. Joined, they are the whole source.
+    void sourcePiecesAndNumberedGroupsAreJoined_data() {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("2000") << "8.00.2039";
+        QTest::newRow("2005") << "9.00.1399";
+    }
+
+    void sourcePiecesAndNumberedGroupsAreJoined() {
+        QFETCH(QString, version);
+        const auto standIn = server(version);
         test::ScriptRun run(*standIn);
         run.tick({"spLong", "spNumbered"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
