@@ -20,6 +20,9 @@ const MemoryObjectList::Row& MemoryObjectList::row(int index) const {
 
 void MemoryObjectList::setChecked(int index, bool checked) {
     checkIndex(index, count());
+    // Like the window's list, a mark that does not change raises nothing.
+    if (m_rows[index].checked == checked)
+        return;
     m_rows[index].checked = checked;
     if (onItemCheck)
         onItemCheck(index);

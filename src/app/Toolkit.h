@@ -8,7 +8,8 @@ namespace quarvex {
 
 // The object list: one checkable entry per database object. Indexes count
 // from 0. Writing a check mark raises the list's item-check notification at
-// once, inside the writing call, exactly as a user's click does.
+// once, inside the writing call, exactly as a user's click does; writing
+// the mark an entry already has raises nothing.
 class ObjectList {
 public:
     virtual ~ObjectList() = default;
