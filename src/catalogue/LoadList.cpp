@@ -4,9 +4,9 @@
 #include "app/WindowFields.h"
 #include "catalogue/CatalogueEntry.h"
 #include "db/OdbcConnection.h"
-#include "io/Blanks.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
+#include "io/Blanks.h"
 #include "scripting/ProcedureError.h"
 
 #include <optional>
@@ -46,7 +46,8 @@ void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& 
     if (!failure)
         return;
 
-    fields.LastError = AppendErrorContext(QLatin1String("LoadList: ") + *failure, query);
+    fields.LastError =
+        AppendErrorContext(QLatin1String("LoadList: ") + failure->description, query);
     records.reset();
     conn.reset();
     toolkit.setBusy(false);

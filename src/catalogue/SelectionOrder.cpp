@@ -22,7 +22,7 @@ template <typename Body> void withItemCheckSuppressed(WindowFields& fields, Body
     const auto failure = failureOf(body);
     fields.SuppressItemCheck = false;
     if (failure)
-        raise(*failure);
+        raise(failure->description);
 }
 
 // Where the entry at item belongs: after the other ticked entries of its
@@ -60,7 +60,7 @@ void lstNames_ItemCheck(Toolkit& toolkit, WindowFields& fields, int item) {
         });
     });
     if (failure) {
-        fields.LastError = QLatin1String("lstNames_ItemCheck: ") + *failure;
+        fields.LastError = QLatin1String("lstNames_ItemCheck: ") + failure->description;
         toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
     }
 }

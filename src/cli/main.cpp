@@ -60,7 +60,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     else if (!QFileInfo(configFile).isFile())
         usage(QLatin1String("No settings file at ") + configFile);
     if (const auto failure = failureOf([&] { ReadCfg(configFile, settings); }))
-        usage(*failure);
+        usage(failure->description);
     // A settings file names the window's output folder; the command line
     // writes into the current folder unless told otherwise.
     settings.outputPath = QDir::currentPath();
@@ -164,7 +164,7 @@ int run(QCoreApplication& app) {
         QList<ObjectRef> chosen;
         if (const auto failure =
                 failureOf([&] { chosen = cli::selectObjects(toolkit.list, objects); }))
-            usage(*failure);
+            usage(failure->description);
         for (const ObjectRef& object : chosen)
             toolkit.list.setChecked(cli::positionOf(toolkit.list, object), true);
     }
@@ -172,7 +172,7 @@ int run(QCoreApplication& app) {
     ScriptContext context{toolkit, fields, settings};
     if (const auto failure =
             failureOf([&] { CreateScripts(context, [](const QString&, const QString&) {}); })) {
-        toolkit.printLine(*failure);
+        toolkit.printLine(failure->description);
         return RunFailed;
     }
     return toolkit.exclamations > 0 ? Skipped : Success;

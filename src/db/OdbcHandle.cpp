@@ -8,7 +8,23 @@ namespace quarvex {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16");
 
-QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+namespace {
+
+// Class 08 is the connection's own failure (link lost, server gone); HYT00 and
+// HYT01 are the query and connection time-outs. A statement cannot succeed on
+// that connection any more.
+bool isConnectionLoss(const QString& sqlState) {
+    return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("HYT00") ||
+           sqlState == QLatin1String("HYT01");
+}
+
+struct Diagnostics {
+    QString text;
+    bool connectionLost = false;
+};
+
+Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    Diagnostics diagnostics;
     QStringList errors;
     QStringList notes;
     for (SQLSMALLINT record = 1;; ++record) {
@@ -28,17 +44,28 @@ QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
         // Drivers repeat a record now and then; once is enough.
         QStringList& list = sqlState.startsWith(QLatin1String("01")) ? notes : errors;
+        diagnostics.connectionLost = diagnostics.connectionLost || isConnectionLoss(sqlState);
         if (!list.contains(text))
             list.append(text);
     }
     const QStringList& chosen = errors.isEmpty() ? notes : errors;
-    return chosen.isEmpty() ? QStringLiteral("Unknown ODBC error")
-                            : chosen.join(QLatin1String("\r\n"));
+    diagnostics.text = chosen.isEmpty() ? QStringLiteral("Unknown ODBC error")
+                                        : chosen.join(QLatin1String("\r\n"));
+    return diagnostics;
+}
+
+} // namespace
+
+QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    return readDiagnostics(handleType, handle).text;
 }
 
 void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-        raise(odbcDiagnostics(handleType, handle));
+    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+        return;
+    const Diagnostics diagnostics = readDiagnostics(handleType, handle);
+    raise(diagnostics.text,
+          diagnostics.connectionLost ? FailureKind::ConnectionLost : FailureKind::Ordinary);
 }
 
 } // namespace quarvex

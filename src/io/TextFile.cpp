@@ -42,7 +42,7 @@ void writeAll(QFileDevice& file, const QByteArray& bytes) {
     while (done < bytes.size()) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0)
-            raise(file.errorString());
+            raise(file.errorString(), FailureKind::FileWrite);
         done += written;
     }
 }
@@ -86,11 +86,11 @@ void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString
             makeWritable(fileName);
             QSaveFile file(fileName);
             if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-                raise(file.errorString());
+                raise(file.errorString(), FailureKind::FileWrite);
             writeAll(file, bytes);
             copyRest(rest, file);
             if (!file.commit())
-                raise(file.errorString());
+                raise(file.errorString(), FailureKind::FileWrite);
         },
         fileContext(fileName));
 }
@@ -105,7 +105,7 @@ void appendWith(const QString& fileName, ScriptEncoding encoding, const QString&
             makeWritable(fileName);
             QFile file(fileName);
             if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-                raise(file.errorString());
+                raise(file.errorString(), FailureKind::FileWrite);
             QByteArray bytes;
             if (encoding == ScriptEncoding::Unicode && file.size() == 0)
                 bytes = byteOrderMark;

@@ -161,7 +161,7 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
     if (failure) {
         connection.reset();
         context.toolkit.setBusy(false);
-        raise(QLatin1String("CreateScripts: ") + *failure);
+        raise(QLatin1String("CreateScripts: ") + failure->description, failure->kind);
     }
 
     QFile::remove(context.outputFile(QStringLiteral("Temp.sql")));

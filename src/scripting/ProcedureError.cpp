@@ -4,25 +4,26 @@
 
 namespace quarvex {
 
-ProcedureError::ProcedureError(QString description)
+ProcedureError::ProcedureError(QString description, FailureKind kind)
     : m_description(std::move(description))
+    , m_kind(kind)
     , m_utf8(m_description.toUtf8()) {}
 
-void raise(const QString& description) {
-    throw ProcedureError(description);
+void raise(const QString& description, FailureKind kind) {
+    throw ProcedureError(description, kind);
 }
 
-QString currentDescription() {
+Failure currentFailure() {
     try {
         throw;
     } catch (const ProcedureError& error) {
-        return error.description();
+        return {error.description(), error.kind()};
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("Out of memory");
+        return {QStringLiteral("Out of memory")};
     } catch (const std::exception& error) {
-        return QString::fromLocal8Bit(error.what());
+        return {QString::fromLocal8Bit(error.what())};
     } catch (...) {
-        return QStringLiteral("Unknown error");
+        return {QStringLiteral("Unknown error")};
     }
 }
 

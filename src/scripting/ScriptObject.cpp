@@ -63,9 +63,13 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
         return true;
 
     records.reset();
-    context.fields.LastError = AppendErrorContext(kindWord(kind) + QLatin1Char(' ') + objectName +
-                                                      QLatin1String(" skipped: ") + *failure,
-                                                  query);
+    if (failure->endsRun())
+        raise(AppendErrorContext(QLatin1String("ScriptObject: ") + failure->description, query),
+              failure->kind);
+    context.fields.LastError =
+        AppendErrorContext(kindWord(kind) + QLatin1Char(' ') + objectName +
+                               QLatin1String(" skipped: ") + failure->description,
+                           query);
     ReportSkip(context.toolkit, context.files(), context.fields.LastError, fileName);
     return false;
 }

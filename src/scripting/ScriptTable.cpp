@@ -132,8 +132,14 @@ bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectN
         return true;
 
     records.reset();
+    // A lost connection or a script file that cannot be written would fail
+    // every table after this one too: the run ends here instead.
+    if (failure->endsRun())
+        raise(AppendErrorContext(QLatin1String("ScriptTable: ") + failure->description, query),
+              failure->kind);
     context.fields.LastError = AppendErrorContext(
-        QLatin1String("Table ") + objectName + QLatin1String(" skipped: ") + *failure, query);
+        QLatin1String("Table ") + objectName + QLatin1String(" skipped: ") + failure->description,
+        query);
     ReportSkip(context.toolkit, files, context.fields.LastError, tableFile);
     return false;
 }

@@ -96,7 +96,8 @@ private slots:
         const auto failure = failureOf([&] {
             applySettingsFileText("chkUnicode=1\r\nchkAlter=7\r\ntxtServer=x\r\n", settings);
         });
-        QCOMPARE(failure.value_or("<none>"), QStringLiteral("Invalid property value"));
+        QCOMPARE(failure.value_or(Failure{"<none>"}).description,
+                 QStringLiteral("Invalid property value"));
         QCOMPARE(settings.chkUnicode, 1);
         QCOMPARE(settings.connection.server, QStringLiteral("localhost"));
     }
@@ -114,7 +115,8 @@ private slots:
         Settings settings;
         const auto failure = failureOf([&] { WriteCfg(folder.path("quarvex.cfg"), settings); });
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->startsWith("WriteCfg: WriteFile: "), qPrintable(*failure));
+        QVERIFY2(failure->description.startsWith("WriteCfg: WriteFile: "),
+                 qPrintable(failure->description));
     }
 
     void settingsFileLivesBesideTheProgramWhenPossible() {

@@ -77,8 +77,8 @@ private slots:
             odbcConnectionString("FreeTDS", {"h", "d", "u", "secret};UID=sa"});
         });
         QVERIFY(failure.has_value());
-        QVERIFY(failure->contains("PWD"));
-        QVERIFY(!failure->contains("secret"));
+        QVERIFY(failure->description.contains("PWD"));
+        QVERIFY(!failure->description.contains("secret"));
     }
 
     void driverChoice() {

@@ -19,7 +19,9 @@ ConnectionSettings settingsFor(const test::StandIn& server, const QString& user 
 
 QString failureOpening(const ConnectionSettings& settings) {
     OdbcConnection connection;
-    return failureOf([&] { OpenConnection(connection, settings); }).value_or("<opened>");
+    return failureOf([&] { OpenConnection(connection, settings); })
+        .value_or(Failure{"<opened>"})
+        .description;
 }
 
 } // namespace
@@ -221,8 +223,8 @@ private slots:
     void serverErrorsCarryTheirText() {
         const auto failure = failureOf([&] { RecordSet(*m_connection, "select x from nowhere"); });
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->contains("[SQL Server]Invalid object name 'nowhere'."),
-                 qPrintable(*failure));
+        QVERIFY2(failure->description.contains("[SQL Server]Invalid object name 'nowhere'."),
+                 qPrintable(failure->description));
     }
 };
 

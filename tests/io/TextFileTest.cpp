@@ -18,7 +18,7 @@ Q_DECLARE_METATYPE(quarvex::ScriptEncoding)
 namespace {
 
 QString failureText(const std::function<void()>& body) {
-    return failureOf(body).value_or(QStringLiteral("<no error>"));
+    return failureOf(body).value_or(Failure{QStringLiteral("<no error>")}).description;
 }
 
 QByteArray utf16le(const QString& text) {
@@ -105,8 +105,8 @@ private slots:
         std::signal(SIGXFSZ, previousHandler);
 
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->startsWith("WriteFile: "), qPrintable(*failure));
-        QVERIFY(failure->endsWith("\r\n\r\n[" + path + "]"));
+        QVERIFY2(failure->description.startsWith("WriteFile: "), qPrintable(failure->description));
+        QVERIFY(failure->description.endsWith("\r\n\r\n[" + path + "]"));
         QCOMPARE(folder.bytes("Quarvex.cfg"), QByteArray("txtServer=prod\r\n"));
     }
 #endif

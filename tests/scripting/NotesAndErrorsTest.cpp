@@ -66,9 +66,9 @@ private slots:
             });
         });
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->startsWith("cmdAction_Click: CreateScripts: WriteFile: "),
-                 qPrintable(*failure));
-        QVERIFY(failure->endsWith("\r\n\r\n[" + path + "]"));
+        QVERIFY2(failure->description.startsWith("cmdAction_Click: CreateScripts: WriteFile: "),
+                 qPrintable(failure->description));
+        QVERIFY(failure->description.endsWith("\r\n\r\n[" + path + "]"));
     }
 
     void foreignErrorsKeepOnlyTheirDescription_data() {
@@ -91,7 +91,7 @@ private slots:
                 raiseUnexpectedCase();
             });
         });
-        QCOMPARE(failure.value_or("<none>"), description);
+        QCOMPARE(failure.value_or(Failure{"<none>"}).description, description);
     }
 
     void reraisingPassesResultThrough() {

@@ -168,7 +168,7 @@ private slots:
     void invalidDateNamesGetDate() {
         const auto failure = failureOf([] { GetDate(QDateTime(), 0); });
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->startsWith("GetDate: "), qPrintable(*failure));
+        QVERIFY2(failure->description.startsWith("GetDate: "), qPrintable(failure->description));
     }
 };
 

@@ -29,9 +29,12 @@ void ScriptRun::tick(const QStringList& names) {
 
 std::optional<QString> ScriptRun::create() {
     ScriptContext context{toolkit, fields, settings};
-    return failureOf([&] {
+    failure = failureOf([&] {
         CreateScripts(context, [this](const QString&, const QString& path) { viewed << path; });
     });
+    if (!failure)
+        return std::nullopt;
+    return failure->description;
 }
 
 QString ScriptRun::file(const QString& name) const {

@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "app/WindowFields.h"
+#include "scripting/ProcedureError.h"
 #include "support/RecordingToolkit.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
@@ -24,7 +25,8 @@ struct ScriptRun {
     explicit ScriptRun(const StandIn& server);
 
     void tick(const QStringList& names);
-    // The run's failure, if it failed.
+    // The run's failure, if it failed; its description is returned.
+    std::optional<Failure> failure;
     std::optional<QString> create();
 
     // A script file's text, read in the run's encoding.

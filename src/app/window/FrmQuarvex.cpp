@@ -125,7 +125,7 @@ void FrmQuarvex::Form_Load() {
         readSettings();
     });
     if (failure) {
-        m_fields.LastError = QLatin1String("Form_Load: ") + *failure;
+        m_fields.LastError = QLatin1String("Form_Load: ") + failure->description;
         m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
     }
 }
@@ -149,7 +149,7 @@ void FrmQuarvex::closeEvent(QCloseEvent* event) {
 void FrmQuarvex::Form_Unload() {
     const auto failure = failureOf([&] { writeSettings(); });
     if (failure) {
-        m_fields.LastError = QLatin1String("Form_Unload: ") + *failure;
+        m_fields.LastError = QLatin1String("Form_Unload: ") + failure->description;
         m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
     }
 }
@@ -173,7 +173,7 @@ void FrmQuarvex::cmdTab_Click(int index) {
         m_cmdTab->button(std::abs(index - 1))->setFocus();
     });
     if (failure) {
-        m_fields.LastError = QLatin1String("cmdTab_Click: ") + *failure;
+        m_fields.LastError = QLatin1String("cmdTab_Click: ") + failure->description;
         m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
     }
 }
@@ -206,7 +206,7 @@ void FrmQuarvex::cmdAction_Click(int index) {
         }
     });
     if (failure) {
-        m_fields.LastError = QLatin1String("cmdAction_Click: ") + *failure;
+        m_fields.LastError = QLatin1String("cmdAction_Click: ") + failure->description;
         m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
     }
 }
@@ -227,7 +227,7 @@ void FrmQuarvex::SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason) {
         box.setSelection(0, int(box.text().size()));
     });
     if (failure) {
-        m_fields.LastError = QLatin1String("SelectTextOnTab: ") + *failure;
+        m_fields.LastError = QLatin1String("SelectTextOnTab: ") + failure->description;
         m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
     }
 }
@@ -283,7 +283,7 @@ void FrmQuarvex::readSettings() {
     const auto failure = failureOf([&] { ReadCfg(m_services.settingsFile, read); });
     applySettings(read);
     if (failure)
-        quarvex::raise(*failure);
+        quarvex::raise(failure->description);
 }
 
 void FrmQuarvex::writeSettings() {
