@@ -10,11 +10,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -134,16 +137,40 @@ int rowOf(const ObjectList& list, const QString& name) {
     return -1;
 }
 
-// Clicks the check box of a row as a user would.
-void clickCheckBox(QListWidget* list, int row) {
+// The middle of a row's check box, in the list's viewport.
+QPoint checkBoxCenter(QListWidget* list, int row) {
     QStyleOptionViewItem option;
     option.initFrom(list);
     option.rect = list->visualItemRect(list->item(row));
     option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
     option.text = list->item(row)->text();
-    const QRect box =
-        list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+    return list->style()
+        ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list)
+        .center();
+}
+
+// Clicks the check box of a row as a user would.
+void clickCheckBox(QListWidget* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, checkBoxCenter(list, row));
+}
+
+// Input as the window system queues it: posted to the window, delivered only
+// when the event loop runs again.
+void queueClick(QWidget* window, QWidget* target, QPoint at) {
+    const QPointF local = target->mapTo(window, at);
+    const QPointF global = target->mapToGlobal(at);
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            window->windowHandle(),
+            new QMouseEvent(type, local, global, Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+}
+
+void queueKey(QWidget* window, Qt::Key key, const QString& text) {
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+        QCoreApplication::postEvent(window->windowHandle(),
+                                    new QKeyEvent(type, key, Qt::NoModifier, text));
 }
 
 int visibleTopRow(QListWidget* list) {
@@ -525,6 +552,54 @@ private slots:
         QCOMPARE(harness.messages[0].text,
                  QStringLiteral("cmdAction_Click: Unexpected fall to Case Else"));
         QCOMPARE(harness.messages[0].icon, MessageIcon::Exclamation);
+    }
+
+    // A run does not return to the event loop; what the user clicks or types
+    // meanwhile must not act afterwards (a second run would rewrite the
+    // scripts with nothing ticked).
+    void inputDuringARunIsDiscarded_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("second click on Create Scripts") << "click create" << false;
+        QTest::newRow("blank typed on Create Scripts") << "space" << false;
+        QTest::newRow("click on Exit") << "click exit" << false;
+        QTest::newRow("tick of an entry") << "tick" << false;
+        // Closing is held back until the run has ended, never lost.
+        QTest::newRow("window closed") << "close" << true;
+    }
+
+    void inputDuringARunIsDiscarded() {
+        QFETCH(QString, input);
+        QFETCH(bool, closes);
+        QTemporaryDir output;
+        Harness harness(fillGroups);
+        harness.control<QLineEdit>(QStringLiteral("txtPath"))->setText(output.path());
+        harness.control<QLineEdit>(QStringLiteral("txtServer"))
+            ->setText(QStringLiteral("127.0.0.1,1"));
+        QVERIFY(harness.show());
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        QAbstractButton* create = harness.button(QStringLiteral("cmdAction"), 1);
+        create->setFocus();
+        QWidget* window = harness.window.get();
+
+        if (input == u"click create")
+            queueClick(window, create, create->rect().center());
+        else if (input == u"space")
+            queueKey(window, Qt::Key_Space, QStringLiteral(" "));
+        else if (input == u"click exit")
+            queueClick(window, harness.button(QStringLiteral("cmdAction"), 2),
+                       harness.button(QStringLiteral("cmdAction"), 2)->rect().center());
+        else if (input == u"tick")
+            queueClick(window, harness.list()->viewport(), checkBoxCenter(harness.list(), 0));
+        else
+            QCoreApplication::postEvent(window->windowHandle(), new QCloseEvent);
+        // The run fails at the closed port and reports it once.
+        create->click();
+        QTest::qWait(50);
+
+        QCOMPARE(harness.messages.size(), 1);
+        QCOMPARE(harness.window->isVisible(), !closes);
+        QCOMPARE(listed(harness.objects()).first(), QStringLiteral("A"));
     }
 
     void exitClosesTheWindow() {

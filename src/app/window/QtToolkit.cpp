@@ -10,10 +10,12 @@ QtToolkit::QtToolkit(QWidget& parent, QLabel& status, QListWidget& list, Message
     : m_parent(parent)
     , m_status(status)
     , m_list(list)
-    , m_presenter(std::move(presenter)) {}
+    , m_presenter(std::move(presenter))
+    , m_inputDiscarder(parent) {}
 
 QtToolkit::~QtToolkit() {
-    setBusy(false);
+    if (m_busy)
+        QApplication::restoreOverrideCursor();
 }
 
 std::unique_ptr<QMessageBox> QtToolkit::messageBox(const QString& text, MessageIcon icon,
@@ -34,7 +36,8 @@ void QtToolkit::showMessage(const QString& text, MessageIcon icon, const QString
         m_presenter(text, icon, title);
         return;
     }
-    // A message must be readable even in the middle of a busy operation.
+    // A message must be readable even in the middle of a busy operation, and
+    // a key pressed before it appeared must not answer it.
     const bool busy = m_busy;
     setBusy(false);
     messageBox(text, icon, title, &m_parent)->exec();
@@ -46,10 +49,14 @@ void QtToolkit::setBusy(bool busy) {
     if (busy == m_busy)
         return;
     m_busy = busy;
-    if (busy)
+    if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
+        m_inputDiscarder.setActive(true);
+    } else {
+        m_inputDiscarder.discardQueued();
+        m_inputDiscarder.setActive(false);
         QApplication::restoreOverrideCursor();
+    }
 }
 
 QString QtToolkit::status() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Toolkit.h"
+#include "app/window/InputDiscarder.h"
 #include "app/window/ListWidgetObjectList.h"
 
 #include <functional>
@@ -14,7 +15,8 @@ class QWidget;
 namespace quarvex {
 
 // The toolkit with widgets: the window's status label and object list,
-// modal message boxes and the application's busy pointer.
+// modal message boxes and the application's busy pointer. While busy, the
+// user's input is discarded, never queued for after the operation.
 class QtToolkit : public Toolkit {
 public:
     using MessagePresenter =
@@ -41,6 +43,7 @@ private:
     QLabel& m_status;
     ListWidgetObjectList m_list;
     MessagePresenter m_presenter;
+    InputDiscarder m_inputDiscarder;
     bool m_busy = false;
 };
 
