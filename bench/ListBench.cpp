@@ -1,7 +1,7 @@
 // Listing a large catalogue in the window: "Next Tab" on a database of many
 // objects, with the status line repainted for every entry as the user sees it.
 
-#include "app/window/FrmQuarvex.h"
+#include "app/FrmQuarvex.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // One tick on a long object list in the window's own list widget: the time
 // from the user's check mark to the entry standing in its place.
 
-#include "app/WindowFields.h"
-#include "app/window/FrmQuarvex.h"
+#include "model/RunState.h"
+#include "app/FrmQuarvex.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/SelectionOrder.h"
 
@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     FrmQuarvexServices services;
     services.settingsFile = folder.filePath("bench.cfg");
     services.showMessage = [](const QString&, MessageIcon, const QString&) {};
-    services.loadList = [entries](Toolkit& toolkit, WindowFields&, const ConnectionSettings&,
+    services.loadList = [entries](Toolkit& toolkit, RunState&, const ConnectionSettings&,
                                   const CatalogueFilters&) {
         ObjectList& list = toolkit.objectList();
         list.clear();

@@ -1,6 +1,6 @@
 #include "catalogue/CatalogueEntry.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

@@ -1,17 +1,10 @@
 #pragma once
 
+#include "model/CatalogueFilters.h"
+
 #include <QString>
 
 namespace quarvex {
-
-// The user's SQL conditions, one per kind, inserted into the query as typed.
-struct CatalogueFilters {
-    QString tables;
-    QString procs;
-    QString triggers;
-    QString views;
-    QString functions;
-};
 
 // The one catalogue query: a block per kind (tables, procs, triggers, views,
 // functions), each narrowed by its filter when that is not empty, joined by

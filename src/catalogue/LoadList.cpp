@@ -1,19 +1,19 @@
 #include "catalogue/LoadList.h"
 
-#include "app/Toolkit.h"
-#include "app/WindowFields.h"
+#include "model/Toolkit.h"
+#include "model/RunState.h"
 #include "catalogue/CatalogueEntry.h"
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
-#include "io/Blanks.h"
-#include "scripting/ProcedureError.h"
+#include "base/Blanks.h"
+#include "base/ProcedureError.h"
 
 #include <optional>
 
 namespace quarvex {
 
-void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& connection,
+void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
               const CatalogueFilters& filters) {
     QString query;
     std::optional<OdbcConnection> conn;

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "catalogue/CatalogueQuery.h"
-#include "db/ConnectionSettings.h"
+#include "model/ConnectionSettings.h"
 
 namespace quarvex {
 
 class Toolkit;
-struct WindowFields;
+struct RunState;
 
 // Fills the object list from the catalogue: one connection, one query, one
 // entry per row in the server's order, progress on the status line. Reports
 // its own failures; the list is cleared only once the server has accepted
 // the query, so a bad filter keeps the previous list.
-void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& connection,
+void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
               const CatalogueFilters& filters);
 
 } // namespace quarvex

@@ -1,8 +1,8 @@
 #include "catalogue/SelectionOrder.h"
 
-#include "app/Toolkit.h"
-#include "app/WindowFields.h"
-#include "scripting/ProcedureError.h"
+#include "model/Toolkit.h"
+#include "model/RunState.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 
@@ -17,7 +17,7 @@ QString groupPrefix(const QString& entryText) {
 // Runs a change of check marks with the item-check handler held off. The
 // guard is lifted on every path, so a failure cannot leave later ticks
 // unordered.
-template <typename Body> void withItemCheckSuppressed(WindowFields& fields, Body&& body) {
+template <typename Body> void withItemCheckSuppressed(RunState& fields, Body&& body) {
     fields.SuppressItemCheck = true;
     const auto failure = failureOf(body);
     fields.SuppressItemCheck = false;
@@ -41,7 +41,7 @@ int insertionIndex(const ObjectList& list, int item, const QString& prefix) {
 
 } // namespace
 
-void lstNames_ItemCheck(Toolkit& toolkit, WindowFields& fields, int item) {
+void lstNames_ItemCheck(Toolkit& toolkit, RunState& fields, int item) {
     if (fields.SuppressItemCheck)
         return;
     const auto failure = failureOf([&] {
@@ -65,7 +65,7 @@ void lstNames_ItemCheck(Toolkit& toolkit, WindowFields& fields, int item) {
     }
 }
 
-void SelectType(Toolkit& toolkit, WindowFields& fields) {
+void SelectType(Toolkit& toolkit, RunState& fields) {
     reraisingAs(QStringLiteral("SelectType"), [&] {
         ObjectList& list = toolkit.objectList();
         const int current = list.currentIndex();
@@ -81,7 +81,7 @@ void SelectType(Toolkit& toolkit, WindowFields& fields) {
     });
 }
 
-void SelectAll(Toolkit& toolkit, WindowFields& fields) {
+void SelectAll(Toolkit& toolkit, RunState& fields) {
     reraisingAs(QStringLiteral("SelectAll"), [&] {
         ObjectList& list = toolkit.objectList();
         withItemCheckSuppressed(fields, [&] {
@@ -93,7 +93,7 @@ void SelectAll(Toolkit& toolkit, WindowFields& fields) {
     });
 }
 
-void DeselectAll(Toolkit& toolkit, WindowFields& fields) {
+void DeselectAll(Toolkit& toolkit, RunState& fields) {
     reraisingAs(QStringLiteral("DeselectAll"), [&] {
         ObjectList& list = toolkit.objectList();
         withItemCheckSuppressed(fields, [&] {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MemoryObjectList.h"
-#include "app/Toolkit.h"
+#include "model/MemoryObjectList.h"
+#include "model/Toolkit.h"
 
 #include <QTextStream>
 

@@ -1,6 +1,6 @@
 #include "cli/ObjectSelection.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex::cli {
 

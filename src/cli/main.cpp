@@ -1,14 +1,14 @@
 // quarvex-cli: the script run without a window, for shells and pipelines.
 
-#include "app/OutputPath.h"
-#include "app/SettingsFile.h"
-#include "app/WindowFields.h"
+#include "model/OutputPath.h"
+#include "io/SettingsFile.h"
+#include "model/RunState.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "cli/CliToolkit.h"
 #include "cli/ObjectSelection.h"
 #include "scripting/CreateScripts.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 
 #include <QCommandLineParser>
@@ -138,7 +138,7 @@ int run(QCoreApplication& app) {
     const Settings settings = settingsFrom(parser);
 
     cli::CliToolkit toolkit;
-    WindowFields fields;
+    RunState fields;
     toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
 
     toolkit.echoStatus = false;

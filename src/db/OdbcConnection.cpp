@@ -2,7 +2,7 @@
 
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcStatement.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QStringList>
 

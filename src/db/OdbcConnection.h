@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "model/ConnectionSettings.h"
 #include "db/OdbcHandle.h"
 
 #include <QList>

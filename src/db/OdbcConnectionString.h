@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ConnectionSettings.h"
+#include "model/ConnectionSettings.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "db/OdbcHandle.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QStringList>
 

@@ -2,7 +2,7 @@
 
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QDateTime>
 

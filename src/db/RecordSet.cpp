@@ -1,6 +1,6 @@
 #include "db/RecordSet.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

@@ -1,8 +1,8 @@
 #include "db/ServerConnection.h"
 
 #include "db/OdbcConnection.h"
-#include "io/LeadingNumber.h"
-#include "scripting/ProcedureError.h"
+#include "base/LeadingNumber.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

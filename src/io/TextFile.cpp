@@ -1,6 +1,6 @@
 #include "io/TextFile.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QFile>
 #include <QSaveFile>

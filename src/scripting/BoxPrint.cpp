@@ -1,6 +1,6 @@
 #include "scripting/BoxPrint.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

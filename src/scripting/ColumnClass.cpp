@@ -1,6 +1,6 @@
 #include "scripting/ColumnClass.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QHash>
 

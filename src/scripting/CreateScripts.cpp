@@ -3,7 +3,7 @@
 #include "db/OdbcConnection.h"
 #include "db/ServerConnection.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"

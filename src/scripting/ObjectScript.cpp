@@ -1,8 +1,8 @@
 #include "scripting/ObjectScript.h"
 
-#include "io/Blanks.h"
+#include "base/Blanks.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ObjectRef.h"
+#include "model/ObjectRef.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "scripting/ReportSkip.h"
 
-#include "app/Toolkit.h"
+#include "model/Toolkit.h"
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

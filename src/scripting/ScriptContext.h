@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Settings.h"
-#include "app/Toolkit.h"
-#include "app/WindowFields.h"
+#include "model/Settings.h"
+#include "model/Toolkit.h"
+#include "model/RunState.h"
 #include "io/TextFile.h"
 
 #include <QDir>
@@ -12,7 +12,7 @@ namespace quarvex {
 // What the scripters read from the window during one script run.
 struct ScriptContext {
     Toolkit& toolkit;
-    WindowFields& fields;
+    RunState& fields;
     const Settings& settings;
 
     TextFiles files() const {

@@ -3,7 +3,7 @@
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
 #include "scripting/ObjectScript.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 

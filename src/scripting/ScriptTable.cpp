@@ -2,10 +2,10 @@
 
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
-#include "io/Blanks.h"
-#include "io/LeadingNumber.h"
+#include "base/Blanks.h"
+#include "base/LeadingNumber.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/TableScript.h"

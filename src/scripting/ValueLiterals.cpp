@@ -1,7 +1,7 @@
 #include "scripting/ValueLiterals.h"
 
 #include "db/ExactNumber.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QStringList>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "app/SettingsFile.h"
+#include "io/SettingsFile.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "support/TempFolder.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 // Loading the list and showing messages go through the window's services,
 // so no server and no modal box is needed; one case uses the real loader
 // against a closed port.
-#include "app/window/FrmQuarvex.h"
+#include "app/FrmQuarvex.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/LoadList.h"
 
@@ -52,7 +52,7 @@ public:
         services.settingsFile =
             settingsFile.isEmpty() ? m_settingsFolder.filePath("quarvex.cfg") : settingsFile;
         services.loadList = loader ? std::move(loader)
-                                   : [this](Toolkit& toolkit, WindowFields&,
+                                   : [this](Toolkit& toolkit, RunState&,
                                             const ConnectionSettings&, const CatalogueFilters&) {
                                          ++loads;
                                          toolkit.objectList().clear();

@@ -1,6 +1,6 @@
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/CatalogueQuery.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "app/Settings.h"
-#include "app/WindowFields.h"
+#include "model/Settings.h"
+#include "model/RunState.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/LoadList.h"
 #include "db/OdbcConnection.h"
@@ -88,7 +88,7 @@ private slots:
             catalogueQuery(version.startsWith("16") || version.startsWith("9"), filters);
 
         test::RecordingToolkit toolkit;
-        WindowFields fields;
+        RunState fields;
         LoadList(toolkit, fields, connection, filters);
         QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.messageTexts().join('\n')));
         QVERIFY(server.receivedBatches().contains(query));
@@ -108,7 +108,7 @@ private slots:
     void defaultFiltersNarrowEachKind() {
         test::StandIn server({.sample = false, .loadFiles = {objectsFile()}});
         test::RecordingToolkit toolkit;
-        WindowFields fields;
+        RunState fields;
         const Settings defaults;
         LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, defaults.filters);
         QStringList names;
@@ -133,7 +133,7 @@ private slots:
         test::StandIn server({.sample = false, .loadFiles = {objectsFile()}});
         const ConnectionSettings connection{server.serverText(), "Northwind", "sa", "pw"};
         test::RecordingToolkit toolkit;
-        WindowFields fields;
+        RunState fields;
         LoadList(toolkit, fields, connection, {});
         const QStringList before = listed(toolkit);
         QVERIFY(!before.isEmpty());
@@ -159,7 +159,7 @@ private slots:
         m_folder.write("many.sql", script.toUtf8());
         test::StandIn server({.sample = false, .loadFiles = {m_folder.path("many.sql")}});
         test::RecordingToolkit toolkit;
-        WindowFields fields;
+        RunState fields;
         LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
         QCOMPARE(toolkit.list.count(), 400);
         QSet<qint32> ids;
@@ -172,7 +172,7 @@ private slots:
     void noRowsAtAll() {
         test::StandIn server({.sample = false});
         test::RecordingToolkit toolkit;
-        WindowFields fields;
+        RunState fields;
         LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
         QCOMPARE(toolkit.list.count(), 0);
         QCOMPARE(toolkit.status(),
@@ -181,7 +181,7 @@ private slots:
 
     void unreachableServerIsReported() {
         test::RecordingToolkit toolkit;
-        WindowFields fields;
+        RunState fields;
         LoadList(toolkit, fields, {"127.0.0.1,1", "Northwind", "sa", "pw"}, {});
         QCOMPARE(toolkit.messages.size(), 1);
         QVERIFY2(toolkit.messages.first().text.startsWith("LoadList: OpenConnection: "),

@@ -1,6 +1,6 @@
 #include "catalogue/SelectionOrder.h"
 
-#include "app/WindowFields.h"
+#include "model/RunState.h"
 #include "catalogue/CatalogueEntry.h"
 #include "support/RecordingToolkit.h"
 
@@ -14,7 +14,7 @@ namespace {
 // way the window wires its list.
 struct Fixture {
     test::RecordingToolkit toolkit;
-    WindowFields fields;
+    RunState fields;
 
     explicit Fixture(const QString& layout = "P:p1 T:A T:B T:C T:D V:v1") {
         toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };

@@ -1,6 +1,6 @@
 #include "db/OdbcConnectionString.h"
 #include "db/ServerConnection.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QTest>
 

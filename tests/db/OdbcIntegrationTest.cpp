@@ -2,7 +2,7 @@
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "support/StandIn.h"
 
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ReportSkip.h"
 #include "support/RecordingToolkit.h"
 #include "support/TempFolder.h"

@@ -1,6 +1,6 @@
 #include "scripting/ObjectScript.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ScriptObject.h"
 
 #include <QFile>

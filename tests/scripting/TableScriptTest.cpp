@@ -1,6 +1,6 @@
 #include "scripting/TableScript.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/ValueLiterals.h"
 

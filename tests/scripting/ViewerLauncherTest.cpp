@@ -1,6 +1,6 @@
 #include "scripting/ViewerLauncher.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "support/TempFolder.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 

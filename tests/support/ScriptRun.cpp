@@ -4,7 +4,7 @@
 #include "catalogue/SelectionOrder.h"
 #include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 
 namespace quarvex::test {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Settings.h"
-#include "app/WindowFields.h"
-#include "scripting/ProcedureError.h"
+#include "model/Settings.h"
+#include "model/RunState.h"
+#include "base/ProcedureError.h"
 #include "support/RecordingToolkit.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
@@ -18,7 +18,7 @@ namespace quarvex::test {
 struct ScriptRun {
     TempFolder folder;
     RecordingToolkit toolkit;
-    WindowFields fields;
+    RunState fields;
     Settings settings;
     QStringList viewed;
 

@@ -1,4 +1,4 @@
-#include "app/window/InputDiscarder.h"
+#include "app/InputDiscarder.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "app/ObjectRef.h"
+#include "model/ObjectRef.h"
 
 namespace quarvex {
 

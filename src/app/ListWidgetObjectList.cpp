@@ -1,6 +1,6 @@
-#include "app/window/ListWidgetObjectList.h"
+#include "app/ListWidgetObjectList.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QListWidget>
 #include <QScrollBar>

@@ -1,4 +1,4 @@
-#include "app/window/TextBox.h"
+#include "app/TextBox.h"
 
 #include <QFocusEvent>
 

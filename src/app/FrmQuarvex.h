@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/Settings.h"
-#include "app/WindowFields.h"
-#include "app/window/QtToolkit.h"
+#include "model/Settings.h"
+#include "model/RunState.h"
+#include "app/QtToolkit.h"
 #include "catalogue/CatalogueQuery.h"
-#include "db/ConnectionSettings.h"
+#include "model/ConnectionSettings.h"
 #include "scripting/ViewerLauncher.h"
 
 #include <QWidget>
@@ -25,7 +25,7 @@ class TextBox;
 // What the window calls beyond itself, replaceable so it can be driven
 // without a server or a modal box.
 struct FrmQuarvexServices {
-    using ListLoader = std::function<void(Toolkit&, WindowFields&, const ConnectionSettings&,
+    using ListLoader = std::function<void(Toolkit&, RunState&, const ConnectionSettings&,
                                           const CatalogueFilters&)>;
 
     // Fills the object list; the catalogue's LoadList unless replaced.
@@ -48,7 +48,7 @@ public:
     explicit FrmQuarvex(FrmQuarvexServices services = {}, QWidget* parent = nullptr);
     ~FrmQuarvex() override;
 
-    WindowFields& fields() { return m_fields; }
+    RunState& fields() { return m_fields; }
     QtToolkit& toolkit() { return *m_toolkit; }
 
     // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
@@ -82,7 +82,7 @@ private:
     void applySettings(const Settings& settings);
 
     FrmQuarvexServices m_services;
-    WindowFields m_fields;
+    RunState m_fields;
 
     QButtonGroup* m_cmdTab = nullptr;
     QButtonGroup* m_cmdAction = nullptr;

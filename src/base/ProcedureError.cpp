@@ -1,4 +1,4 @@
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <new>
 

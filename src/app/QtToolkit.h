@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Toolkit.h"
-#include "app/window/InputDiscarder.h"
-#include "app/window/ListWidgetObjectList.h"
+#include "model/Toolkit.h"
+#include "app/InputDiscarder.h"
+#include "app/ListWidgetObjectList.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Toolkit.h"
+#include "model/Toolkit.h"
 
 #include <QtCore/qnamespace.h>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "app/SettingsFile.h"
+#include "io/SettingsFile.h"
 
-#include "io/Blanks.h"
-#include "io/LeadingNumber.h"
+#include "base/Blanks.h"
+#include "base/LeadingNumber.h"
 #include "io/TextFile.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/window/FrmQuarvex.h"
+#include "app/FrmQuarvex.h"
 
 #include <QApplication>
 

@@ -1,12 +1,12 @@
-#include "app/window/FrmQuarvex.h"
+#include "app/FrmQuarvex.h"
 
-#include "app/OutputPath.h"
-#include "app/SettingsFile.h"
-#include "app/window/TextBox.h"
+#include "model/OutputPath.h"
+#include "io/SettingsFile.h"
+#include "app/TextBox.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "scripting/CreateScripts.h"
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
-#include "app/MemoryObjectList.h"
+#include "model/MemoryObjectList.h"
 
-#include "scripting/ProcedureError.h"
+#include "base/ProcedureError.h"
 
 namespace quarvex {
 

@@ -1,4 +1,4 @@
-#include "io/LeadingNumber.h"
+#include "base/LeadingNumber.h"
 
 #include <QString>
 

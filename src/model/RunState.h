@@ -4,8 +4,9 @@
 
 namespace quarvex {
 
-// The three fields the window keeps besides its controls.
-struct WindowFields {
+// The three fields the window (or the command line) keeps besides its
+// controls, shared by the list load, the ticking and the script run.
+struct RunState {
     // Set by every edit of a connection or filter box; the next page switch
     // reloads the object list.
     bool ConfigChanged = false;

@@ -1,4 +1,4 @@
-#include "app/window/QtToolkit.h"
+#include "app/QtToolkit.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // The window's controls: their names, captions, default texts and order.
-#include "app/window/FrmQuarvex.h"
-#include "app/window/TextBox.h"
+#include "app/FrmQuarvex.h"
+#include "app/TextBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

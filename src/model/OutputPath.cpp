@@ -1,6 +1,6 @@
-#include "app/OutputPath.h"
+#include "model/OutputPath.h"
 
-#include "io/Blanks.h"
+#include "base/Blanks.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "io/Blanks.h"
+#include "base/Blanks.h"
 
 namespace quarvex {
 

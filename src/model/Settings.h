@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/CatalogueQuery.h"
-#include "db/ConnectionSettings.h"
+#include "model/CatalogueFilters.h"
+#include "model/ConnectionSettings.h"
 
 #include <QString>
 
