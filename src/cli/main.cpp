@@ -7,6 +7,7 @@
 #include "catalogue/SelectionOrder.h"
 #include "cli/CliToolkit.h"
 #include "cli/ObjectSelection.h"
+#include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
 #include "scripting/ProcedureError.h"
 #include "scripting/ScriptContext.h"
@@ -181,6 +182,7 @@ int run(QCoreApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    failWritesPastFileSizeLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("quarvex");
     try {
