@@ -2,6 +2,7 @@
 
 #include "db/OdbcConnection.h"
 #include "db/ServerConnection.h"
+#include "io/OutputFolderLock.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/ProcedureError.h"
 #include "scripting/ScriptContext.h"
@@ -79,8 +80,11 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
     QString deletes;
     QString tablesHead;
     std::optional<OdbcConnection> connection;
+    // Held until the scratch file is gone, so that no other run writes here.
+    std::optional<OutputFolderLock> folderLock;
 
     const auto failure = failureOf([&] {
+        folderLock.emplace(context.settings.outputPath);
         connection.emplace();
         context.toolkit.setBusy(true);
 

@@ -2,6 +2,7 @@
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "db/OdbcConnection.h"
+#include "io/OutputFolderLock.h"
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/CreateScripts.h"
@@ -16,6 +17,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quarvex;
 
@@ -335,6 +338,48 @@ private slots:
         QVERIFY(run.file("Tables.sql").contains("print 'Loading 3 rows to Filler...'"));
         QVERIFY(!run.file("Tables.sql").contains("Big"));
         QCOMPARE(run.ticked(), QStringList{"Big"});
+    }
+
+    // One run at a time in a folder; a lock left by a run that died is taken
+    // over.
+    void folderLock_data() {
+        QTest::addColumn<bool>("holderAlive");
+        QTest::newRow("held by a running run") << true;
+        QTest::newRow("left by a dead run") << false;
+    }
+
+    void folderLock() {
+        QFETCH(bool, holderAlive);
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        run.tick({"Orders"});
+        std::optional<OutputFolderLock> held;
+        if (holderAlive) {
+            held.emplace(run.folder.folder());
+        } else {
+            const pid_t child = fork();
+            if (child == 0) {
+                // Never released: the process dies holding the folder.
+                const auto failure = failureOf([&] { new OutputFolderLock(run.folder.folder()); });
+                _exit(failure ? 1 : 0);
+            }
+            int status = -1;
+            waitpid(child, &status, 0);
+            QCOMPARE(status, 0);
+            QVERIFY(QFile::exists(run.folder.path(".quarvex.lock")));
+        }
+        const int batches = standIn->receivedBatches().size();
+
+        const QString result = run.create().value_or("<ok>");
+        if (!holderAlive) {
+            QCOMPARE(result, QStringLiteral("<ok>"));
+            return;
+        }
+        QCOMPARE(result, "CreateScripts: The output folder is in use by another run\r\n\r\n[" +
+                             run.folder.folder() + "]");
+        QVERIFY(QDir(run.folder.folder()).entryList({"*.sql"}, QDir::Files).isEmpty());
+        QCOMPARE(standIn->receivedBatches().size(), batches);
+        QCOMPARE(run.ticked(), QStringList{"Orders"});
     }
 
     // A link planted as the scratch file leads no rows into its target.
