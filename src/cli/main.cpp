@@ -80,6 +80,8 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     take("view-filter", settings.filters.views);
     take("function-filter", settings.filters.functions);
     settings.outputPath = trimmedOutputPath(settings.outputPath);
+    if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
+        usage(failure->description);
     applySwitch(parser, "alter", "create", settings.chkAlter);
     applySwitch(parser, "group", "truncate", settings.chkGroup);
     applySwitch(parser, "encrypt", "no-encrypt", settings.chkEncrypt);

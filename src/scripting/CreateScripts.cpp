@@ -1,5 +1,6 @@
 #include "scripting/CreateScripts.h"
 
+#include "app/OutputPath.h"
 #include "db/OdbcConnection.h"
 #include "db/ServerConnection.h"
 #include "io/OutputFolderLock.h"
@@ -84,6 +85,7 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
     std::optional<OutputFolderLock> folderLock;
 
     const auto failure = failureOf([&] {
+        requireOutputFolder(context.settings.outputPath);
         folderLock.emplace(context.settings.outputPath);
         connection.emplace();
         context.toolkit.setBusy(true);

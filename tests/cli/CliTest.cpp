@@ -162,6 +162,10 @@ private slots:
         QTest::newRow("opposite switches")
             << QStringList{"--alter", "--create", "--all"} << 2
             << "quarvex-cli: --alter and --create exclude each other";
+        QTest::newRow("empty output folder")
+            << QStringList{"--out", "", "--all"} << 2 << "quarvex-cli: No output folder given";
+        QTest::newRow("blank output folder")
+            << QStringList{"--out", "  ", "--all"} << 2 << "quarvex-cli: No output folder given";
         QTest::newRow("bad filter")
             << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1 << "LoadList: ";
     }
@@ -178,8 +182,11 @@ private slots:
             QVERIFY2(result.error.startsWith(errorStart), qPrintable(result.error));
         if (exitCode == 0 || exitCode == 3)
             QCOMPARE(QDir(out.folder()).entryList(QDir::Files).size(), 5);
-        if (exitCode == 2)
+        if (exitCode == 2) {
             QVERIFY(QDir(out.folder()).isEmpty());
+            // Not in the working folder either, as an empty folder read as "." would.
+            QCOMPARE(QDir(m_data.folder()).entryList({"*.sql"}), QStringList{"database.sql"});
+        }
         QVERIFY(!result.out.contains(password) && !result.error.contains(password));
         for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
             QVERIFY(!out.bytes(file).contains(password.toUtf8()));
