@@ -7,6 +7,7 @@
 #include "catalogue/SelectionOrder.h"
 #include "cli/CliToolkit.h"
 #include "cli/ObjectSelection.h"
+#include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
 #include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
@@ -79,6 +80,8 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     take("view-filter", settings.filters.views);
     take("function-filter", settings.filters.functions);
     settings.outputPath = trimmedOutputPath(settings.outputPath);
+    if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
+        usage(failure->description);
     applySwitch(parser, "alter", "create", settings.chkAlter);
     applySwitch(parser, "group", "truncate", settings.chkGroup);
     applySwitch(parser, "encrypt", "no-encrypt", settings.chkEncrypt);
@@ -181,6 +184,7 @@ int run(QCoreApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    failWritesPastFileSizeLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("quarvex");
     try {

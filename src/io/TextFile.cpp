@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <csignal>
 
 namespace quarvex {
 
@@ -24,6 +25,13 @@ QByteArray encode(const QString& text, ScriptEncoding encoding) {
     }
     QStringEncoder encoder(QStringConverter::System);
     return encoder(text);
+}
+
+// The bytes of a whole file holding the text.
+QByteArray fileBytes(const QString& text, ScriptEncoding encoding) {
+    QByteArray bytes = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
+    bytes += encode(text, encoding);
+    return bytes;
 }
 
 // A file marked read-only would refuse the write (or, being replaced, pass its
@@ -81,13 +89,11 @@ void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString
     reraisingAs(
         QStringLiteral("WriteFile"),
         [&] {
-            QByteArray bytes = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
-            bytes += encode(text, encoding);
             makeWritable(fileName);
             QSaveFile file(fileName);
             if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
                 raise(file.errorString(), FailureKind::FileWrite);
-            writeAll(file, bytes);
+            writeAll(file, fileBytes(text, encoding));
             copyRest(rest, file);
             if (!file.commit())
                 raise(file.errorString(), FailureKind::FileWrite);
@@ -96,7 +102,9 @@ void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString
 }
 
 // The text and the rest of source added at the end of the file; the mark
-// goes only into an empty file.
+// goes only into an empty file. What is added is one block of a script: a
+// failure part way cuts the file back to its old length, so that no cut-off
+// statement is left to look like a complete one.
 void appendWith(const QString& fileName, ScriptEncoding encoding, const QString& text,
                 QFile* rest) {
     reraisingAs(
@@ -106,12 +114,14 @@ void appendWith(const QString& fileName, ScriptEncoding encoding, const QString&
             QFile file(fileName);
             if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
                 raise(file.errorString(), FailureKind::FileWrite);
-            QByteArray bytes;
-            if (encoding == ScriptEncoding::Unicode && file.size() == 0)
-                bytes = byteOrderMark;
-            bytes += encode(text, encoding);
-            writeAll(file, bytes);
-            copyRest(rest, file);
+            const qint64 oldLength = file.size();
+            try {
+                writeAll(file, oldLength == 0 ? fileBytes(text, encoding) : encode(text, encoding));
+                copyRest(rest, file);
+            } catch (...) {
+                file.resize(oldLength);
+                throw;
+            }
         },
         fileContext(fileName));
 }
@@ -152,6 +162,22 @@ void TextFiles::WriteFile(const QString& fileName, const QString& text) const {
     replaceWith(fileName, encodingOf(fileName), text, nullptr);
 }
 
+void TextFiles::WriteNewFile(const QString& fileName, const QString& text) const {
+    reraisingAs(
+        QStringLiteral("WriteNewFile"),
+        [&] {
+            // Removing a link removes the link, not its target; creating
+            // exclusively then refuses anything that appeared in between.
+            QFile old(fileName);
+            const bool removed = old.remove();
+            QFile file(fileName);
+            if (!file.open(QIODevice::NewOnly | QIODevice::Unbuffered))
+                raise(removed ? file.errorString() : old.errorString(), FailureKind::FileWrite);
+            writeAll(file, fileBytes(text, encodingOf(fileName)));
+        },
+        fileContext(fileName));
+}
+
 void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
     appendWith(fileName, encodingOf(fileName), text, nullptr);
 }
@@ -183,6 +209,12 @@ void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
         return;
     }
     replaceWith(fileName, encoding, newHead, &source);
+}
+
+void failWritesPastFileSizeLimit() {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 } // namespace quarvex

@@ -12,8 +12,9 @@ enum class ScriptEncoding { Ansi, Unicode };
 // it alone decides the encoding of a file. A name ending in ".cfg" (lower
 // case) is always ANSI; any other file follows the script encoding.
 //
-// Failures raise "ReadFile: ", "WriteFile: " or "AppendFile: " + the
-// platform's description + CR LF CR LF + "[" + path + "]".
+// Failures raise the procedure's name ("ReadFile: ", "AppendFile: ", ...) + the
+// platform's description + CR LF CR LF + "[" + path + "]"; a file that
+// cannot be written is a FileWrite failure.
 class TextFiles {
 public:
     explicit TextFiles(ScriptEncoding scriptEncoding = ScriptEncoding::Ansi)
@@ -29,16 +30,25 @@ public:
     // old file as it was. A read-only file is replaced too.
     void WriteFile(const QString& fileName, const QString& text) const;
 
+    // Creates the file anew with the text. Whatever stands at that name, a
+    // file or a link, is removed first and the file is created exclusively,
+    // so nothing is ever written through a link planted there. Raises
+    // "WriteNewFile: ..." when the old entry cannot be removed.
+    void WriteNewFile(const QString& fileName, const QString& text) const;
+
     // Adds the text at the end of the file, creating it when missing. In
-    // Unicode the mark is written only into an empty file.
+    // Unicode the mark is written only into an empty file. The text arrives
+    // whole or not at all: a failed write cuts the file back to its old
+    // length.
     void AppendFile(const QString& fileName, const QString& text) const;
 
     // Adds text and then the content of sourceFile less its leading
     // skippedText, as one append. The source is copied in pieces, so a large
     // file never has to fit in memory; the bytes are the same as reading the
-    // source, replacing its head and appending the result.
-    void AppendFileWithCopy(const QString& fileName, const QString& text,
-                            const QString& sourceFile, const QString& skippedText) const;
+    // source, replacing its head and appending the result; a failure leaves
+    // the file as it was, like AppendFile.
+    void AppendFileWithCopy(const QString& fileName, const QString& text, const QString& sourceFile,
+                            const QString& skippedText) const;
 
     // Replaces the file with newHead followed by what follows oldHead in it
     // (the file must begin with oldHead), in one atomic step and without
@@ -49,5 +59,10 @@ public:
 private:
     ScriptEncoding m_scriptEncoding;
 };
+
+// Makes a write past the process's file-size limit fail like any other
+// write, to be reported and cut back, instead of killing the program with
+// SIGXFSZ. Called once at start-up.
+void failWritesPastFileSizeLimit();
 
 } // namespace quarvex

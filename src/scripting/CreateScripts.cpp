@@ -1,7 +1,9 @@
 #include "scripting/CreateScripts.h"
 
+#include "model/OutputPath.h"
 #include "db/OdbcConnection.h"
 #include "db/ServerConnection.h"
+#include "io/OutputFolderLock.h"
 #include "scripting/BoxPrint.h"
 #include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
@@ -79,8 +81,12 @@ void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
     QString deletes;
     QString tablesHead;
     std::optional<OdbcConnection> connection;
+    // Held until the scratch file is gone, so that no other run writes here.
+    std::optional<OutputFolderLock> folderLock;
 
     const auto failure = failureOf([&] {
+        requireOutputFolder(context.settings.outputPath);
+        folderLock.emplace(context.settings.outputPath);
         connection.emplace();
         context.toolkit.setBusy(true);
 

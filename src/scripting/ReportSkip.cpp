@@ -12,7 +12,11 @@ void ReportSkip(Toolkit& toolkit, const TextFiles& files, const QString& message
     failureOf([&] { toolkit.showMessage(message, MessageIcon::Exclamation); });
     if (fileName.isEmpty())
         return;
-    failureOf([&] { files.AppendFile(fileName, BoxPrint(message)); });
+    const auto failure = failureOf([&] { files.AppendFile(fileName, BoxPrint(message)); });
+    // A script file that can no longer be written fails every object after
+    // this one as well: the run ends instead.
+    if (failure && failure->endsRun())
+        raise(failure->description, failure->kind);
 }
 
 } // namespace quarvex

@@ -9,7 +9,8 @@ class Toolkit;
 
 // Tells the user that one object was skipped and leaves the message as a
 // boxed note in that object's script file (none when fileName is empty).
-// Never fails outward: a note that cannot be written is simply missing.
+// Fails outward only when the note could not be written to the file (a
+// failure that ends the run); the file then holds no part of the note.
 void ReportSkip(Toolkit& toolkit, const TextFiles& files, const QString& message,
                 const QString& fileName);
 

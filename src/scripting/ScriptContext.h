@@ -19,8 +19,11 @@ struct ScriptContext {
         return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
     }
 
-    // A file in the output folder, joined with the platform's separator.
+    // A file in the output folder, joined with the platform's separator
+    // unless the folder ends in one (the root folder).
     QString outputFile(const QString& fileName) const {
+        if (settings.outputPath.endsWith(QDir::separator()))
+            return settings.outputPath + fileName;
         return settings.outputPath + QDir::separator() + fileName;
     }
 };

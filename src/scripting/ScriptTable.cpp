@@ -64,7 +64,9 @@ bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectN
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
         query = columnQuery(sql2005Plus, objectId);
-        files.WriteFile(scratchFile, QString());
+        // Created anew each time: a link planted under the scratch file's name
+        // must not lead the table's rows into another file.
+        files.WriteNewFile(scratchFile, QString());
 
         TableColumns columns;
         records.emplace(connection, query);

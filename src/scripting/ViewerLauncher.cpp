@@ -60,9 +60,15 @@ void startViewer(const QString& viewer, const QString& filePath) {
     if (!words || words->isEmpty())
         return;
     QStringList arguments = *words;
-    const QString program = arguments.takeFirst();
+    QProcess viewerProcess;
+    viewerProcess.setProgram(arguments.takeFirst());
     arguments.append(filePath);
-    QProcess::startDetached(program, arguments);
+    viewerProcess.setArguments(arguments);
+    // The viewer has no business with the database password.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QUARVEX_PASSWORD"));
+    viewerProcess.setProcessEnvironment(environment);
+    viewerProcess.startDetached();
 }
 
 } // namespace quarvex

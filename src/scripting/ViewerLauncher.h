@@ -11,8 +11,9 @@ namespace quarvex {
 using ViewerLauncher = std::function<void(const QString& viewer, const QString& filePath)>;
 
 // Splits the viewer text into a program and its arguments the way a shell
-// would, adds the path as one more argument and starts it detached. A viewer
-// that cannot be started is ignored.
+// would, adds the path as one more argument and starts it detached, with
+// the program's environment less QUARVEX_PASSWORD. A viewer that cannot be
+// started is ignored.
 void startViewer(const QString& viewer, const QString& filePath);
 
 // The words of a command line as a POSIX shell reads them: blanks separate

@@ -523,7 +523,7 @@ private slots:
             {"two trailing separators keep one", 5, folder + sep + sep, folder + sep},
             {"blanks go before the separator", 6, blank + folder + sep + blank, folder},
             {"inner blanks stay", 4, folder, folder},
-            {"root folder becomes empty", 5, sep, QString()},
+            {"root folder keeps its separator", 5, sep, sep},
             {"help trims too", 3, folder + sep, folder},
             {"exit trims too", 2, blank + folder + sep, folder},
             {"create scripts trims too", 1, folder + sep, folder},
@@ -543,6 +543,27 @@ private slots:
         harness.button(QStringLiteral("cmdAction"), command)->click();
         QCOMPARE(path->text(), kept);
         QVERIFY(!harness.window->fields().ConfigChanged);
+    }
+
+    // Joined to an empty folder, the script files would land in the root
+    // folder; the run refuses before writing anything.
+    void emptyOutputFolderIsRefused_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("empty box") << QString();
+        QTest::newRow("blanks only") << QStringLiteral("   ");
+    }
+
+    void emptyOutputFolderIsRefused() {
+        QFETCH(QString, typed);
+        Harness harness(fillGroups);
+        harness.control<QLineEdit>(QStringLiteral("txtPath"))->setText(typed);
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.objects().setChecked(0, true);
+        harness.button(QStringLiteral("cmdAction"), 1)->click();
+        QCOMPARE(harness.messages.size(), 1);
+        QCOMPARE(harness.messages[0].text,
+                 QStringLiteral("cmdAction_Click: CreateScripts: No output folder given"));
+        QVERIFY(harness.objects().isChecked(0));
     }
 
     void unknownCommandIsReported() {

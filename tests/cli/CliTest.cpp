@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
+#include <sys/resource.h>
 
 using namespace quarvex;
 
@@ -34,8 +35,12 @@ struct Result {
 
 const QString password = QStringLiteral("s3cret;pw");
 
-Result runCli(const QStringList& arguments, const QString& folder) {
+// childSetup runs in the child before the program starts.
+Result runCli(const QStringList& arguments, const QString& folder,
+              const std::function<void()>& childSetup = {}) {
     QProcess process;
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUARVEX_PASSWORD", password);
     process.setProcessEnvironment(environment);
@@ -157,6 +162,10 @@ private slots:
         QTest::newRow("opposite switches")
             << QStringList{"--alter", "--create", "--all"} << 2
             << "quarvex-cli: --alter and --create exclude each other";
+        QTest::newRow("empty output folder")
+            << QStringList{"--out", "", "--all"} << 2 << "quarvex-cli: No output folder given";
+        QTest::newRow("blank output folder")
+            << QStringList{"--out", "  ", "--all"} << 2 << "quarvex-cli: No output folder given";
         QTest::newRow("bad filter")
             << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1 << "LoadList: ";
     }
@@ -173,8 +182,11 @@ private slots:
             QVERIFY2(result.error.startsWith(errorStart), qPrintable(result.error));
         if (exitCode == 0 || exitCode == 3)
             QCOMPARE(QDir(out.folder()).entryList(QDir::Files).size(), 5);
-        if (exitCode == 2)
+        if (exitCode == 2) {
             QVERIFY(QDir(out.folder()).isEmpty());
+            // Not in the working folder either, as an empty folder read as "." would.
+            QCOMPARE(QDir(m_data.folder()).entryList({"*.sql"}), QStringList{"database.sql"});
+        }
         QVERIFY(!result.out.contains(password) && !result.error.contains(password));
         for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
             QVERIFY(!out.bytes(file).contains(password.toUtf8()));
@@ -191,6 +203,26 @@ private slots:
         QVERIFY(out.bytes("Tables.sql")
                     .contains("insert into dbo.Orders (OrderId,Item) values (1,'tea')"));
         QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
+    }
+
+    // A full disk ends the run at once, as a failed run, with the table's
+    // block left out. The limit lets the header notes and the scratch file
+    // through, but not both in Tables.sql.
+    void fileSizeLimitFailsTheRun() {
+        test::TempFolder out;
+        const Result result =
+            runCli(connection() + QStringList{"--out", out.folder(), "table:dbo.Orders"},
+                   m_data.folder(), [] {
+                       const rlimit limit{400, 400};
+                       setrlimit(RLIMIT_FSIZE, &limit);
+                   });
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.contains(
+                     "CreateScripts: ScriptTable: AppendFile: File too large\r\n\r\n[" +
+                     out.path("Tables.sql") + "]"),
+                 qPrintable(result.error));
+        QVERIFY(out.bytes("Tables.sql").endsWith("GO\r\n\r\n"));
+        QVERIFY(!out.bytes("Tables.sql").contains("Orders"));
     }
 
     void unreachableServerFailsTheRun() {

@@ -3,12 +3,12 @@
 #include "base/ProcedureError.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
+#include "support/FileSizeLimit.h"
 #endif
 
 using namespace quarvex;
@@ -87,29 +87,77 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
-    // A write that fails half way (here: the file size limit, which holds even
-    // for root) must leave the old file exactly as it was.
-    void failedWriteKeepsOldFile() {
-        test::TempFolder folder;
-        const QString path = folder.path("Quarvex.cfg");
-        folder.write("Quarvex.cfg", "txtServer=prod\r\n");
+    // A write that fails half way (here: past the file size limit, which
+    // holds even for root) must leave the file exactly as it was: a
+    // replacement keeps the old file, an append cuts off what it added.
+    void failedWriteLeavesTheFileAsItWas_data() {
+        QTest::addColumn<QString>("procedure");
+        QTest::newRow("replace") << "WriteFile";
+        QTest::newRow("append") << "AppendFile";
+        QTest::newRow("append with copy") << "AppendFileWithCopy";
+    }
 
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 64;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const auto failure = failureOf([&] { TextFiles().WriteFile(path, QString(4096, u'x')); });
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
+    void failedWriteLeavesTheFileAsItWas() {
+        QFETCH(QString, procedure);
+        test::TempFolder folder;
+        const QString path = folder.path("Tables.sql");
+        folder.write("Tables.sql", "set nocount on\r\nGO\r\n");
+        folder.write("Temp.sql", "note\r\n" + QByteArray(4096, 'x'));
+        const TextFiles files;
+        const auto failure = test::underFileSizeLimit(64, [&] {
+            if (procedure == "WriteFile")
+                files.WriteFile(path, QString(4096, u'x'));
+            else if (procedure == "AppendFile")
+                files.AppendFile(path, QString(4096, u'x'));
+            else
+                files.AppendFileWithCopy(path, "counted\r\n", folder.path("Temp.sql"), "note\r\n");
+        });
 
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->description.startsWith("WriteFile: "), qPrintable(failure->description));
+        const QString name = procedure == "WriteFile" ? "WriteFile: " : "AppendFile: ";
+        QVERIFY2(failure->description.startsWith(name), qPrintable(failure->description));
         QVERIFY(failure->description.endsWith("\r\n\r\n[" + path + "]"));
-        QCOMPARE(folder.bytes("Quarvex.cfg"), QByteArray("txtServer=prod\r\n"));
+        QCOMPARE(failure->kind, FailureKind::FileWrite);
+        QCOMPARE(folder.bytes("Tables.sql"), QByteArray("set nocount on\r\nGO\r\n"));
     }
 #endif
+
+    // The scratch file is made anew: whatever was planted under its name is
+    // replaced, never written through.
+    void writeNewFileNeverWritesThroughALink_data() {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("link to a file") << "link";
+        QTest::newRow("dangling link") << "dangling";
+        QTest::newRow("directory that cannot be removed") << "directory";
+    }
+
+    void writeNewFileNeverWritesThroughALink() {
+        QFETCH(QString, planted);
+        test::TempFolder folder;
+        const QString path = folder.path("Temp.sql");
+        if (planted == "directory") {
+            QDir(folder.folder()).mkpath("Temp.sql/inside");
+        } else {
+            if (planted == "link")
+                folder.write("target.sql", "keep me");
+            QFile::link(folder.path("target.sql"), path);
+        }
+
+        const auto failure = failureOf([&] { TextFiles().WriteNewFile(path, "rows"); });
+        if (planted == "directory") {
+            QVERIFY(failure.has_value());
+            QVERIFY2(failure->description.startsWith("WriteNewFile: "),
+                     qPrintable(failure->description));
+            QCOMPARE(failure->kind, FailureKind::FileWrite);
+            return;
+        }
+        QVERIFY(!failure.has_value());
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(folder.bytes("Temp.sql"), QByteArray("rows"));
+        QCOMPARE(folder.bytes("target.sql"),
+                 planted == "link" ? QByteArray("keep me") : QByteArray());
+        QCOMPARE(QFileInfo::exists(folder.path("target.sql")), planted == "link");
+    }
 
     void appendWritesMarkOnlyIntoEmptyFile() {
         test::TempFolder folder;

@@ -117,12 +117,16 @@ private slots:
         QVERIFY(QDir(folder.folder()).isEmpty());
     }
 
-    void reportSkipNeverFailsOutward() {
+    // A script file that cannot take the note cannot take anything after it:
+    // the skip is still shown, and the run is told to end.
+    void reportSkipEndsTheRunWhenTheNoteCannotBeWritten() {
         test::TempFolder folder;
         test::RecordingToolkit toolkit;
         const auto failure = failureOf(
             [&] { ReportSkip(toolkit, TextFiles(), "m", folder.path("missing/Tables.sql")); });
-        QVERIFY(!failure.has_value());
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->description.startsWith("AppendFile: "), qPrintable(failure->description));
+        QCOMPARE(failure->kind, FailureKind::FileWrite);
         QCOMPARE(toolkit.messages.size(), 1);
     }
 };

@@ -2,11 +2,13 @@
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "db/OdbcConnection.h"
+#include "io/OutputFolderLock.h"
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/CreateScripts.h"
 #include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
+#include "support/FileSizeLimit.h"
 #include "support/RecordingToolkit.h"
 #include "support/ScriptRun.h"
 #include "support/StandIn.h"
@@ -15,6 +17,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quarvex;
 
@@ -291,6 +295,103 @@ private slots:
             failure.endsWith("[" + run.folder.path("missing") + QDir::separator() + "Tables.sql]"));
         QCOMPARE(standIn->receivedBatches().size(), batches);
         QCOMPARE(run.toolkit.busyHistory.last(), false);
+    }
+
+    // A full disk: the table whose block cannot be written stays ticked, and
+    // no file keeps a part of a block. Filler's block (about 30 KB) fits
+    // either limit; Big's (about 40 KB) fits into the scratch file only
+    // under the larger one, and then overflows the table file.
+    void failedWriteKeepsOnlyWholeBlocks_data() {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("failedFile");
+        QTest::newRow("scratch file") << 32 * 1024 << "Temp.sql";
+        QTest::newRow("table file") << 64 * 1024 << "Tables.sql";
+    }
+
+    void failedWriteKeepsOnlyWholeBlocks() {
+        QFETCH(int, limit);
+        QFETCH(QString, failedFile);
+        const auto standIn = server();
+        const auto filled = failureOf([&] {
+            OdbcConnection connection;
+            connection.open({standIn->serverText(), "Northwind", "sa", "pw"});
+            for (const auto& [table, rows] : {std::pair{"Filler", 3}, std::pair{"Big", 4}}) {
+                connection.execute(QString("create table %1 (t text null)").arg(table));
+                for (int n = 0; n < rows; ++n)
+                    connection.execute(QString("insert into %1 (t) values ('%2')")
+                                           .arg(table, QString(10000, u'x')));
+            }
+        });
+        QCOMPARE(filled.value_or(Failure{"<ok>"}).description, QStringLiteral("<ok>"));
+        test::ScriptRun run(*standIn);
+        run.tick({"Filler", "Big"});
+
+        test::underFileSizeLimit(limit, [&] { run.create(); });
+        QVERIFY(run.failure.has_value());
+        QVERIFY2(run.failure->description.startsWith("CreateScripts: ScriptTable: AppendFile: "),
+                 qPrintable(run.failure->description));
+        QVERIFY(run.failure->description.contains("[" + run.folder.path(failedFile) + "]"));
+        for (const char* name : {"Tables.sql", "Temp.sql"}) {
+            const QByteArray bytes = run.folder.bytes(name);
+            QVERIFY2(bytes.isEmpty() || bytes.endsWith("GO\r\n\r\n"), name);
+        }
+        QVERIFY(run.file("Tables.sql").contains("print 'Loading 3 rows to Filler...'"));
+        QVERIFY(!run.file("Tables.sql").contains("Big"));
+        QCOMPARE(run.ticked(), QStringList{"Big"});
+    }
+
+    // One run at a time in a folder; a lock left by a run that died is taken
+    // over.
+    void folderLock_data() {
+        QTest::addColumn<bool>("holderAlive");
+        QTest::newRow("held by a running run") << true;
+        QTest::newRow("left by a dead run") << false;
+    }
+
+    void folderLock() {
+        QFETCH(bool, holderAlive);
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        run.tick({"Orders"});
+        std::optional<OutputFolderLock> held;
+        if (holderAlive) {
+            held.emplace(run.folder.folder());
+        } else {
+            const pid_t child = fork();
+            if (child == 0) {
+                // Never released: the process dies holding the folder.
+                const auto failure = failureOf([&] { new OutputFolderLock(run.folder.folder()); });
+                _exit(failure ? 1 : 0);
+            }
+            int status = -1;
+            waitpid(child, &status, 0);
+            QCOMPARE(status, 0);
+            QVERIFY(QFile::exists(run.folder.path(".quarvex.lock")));
+        }
+        const int batches = standIn->receivedBatches().size();
+
+        const QString result = run.create().value_or("<ok>");
+        if (!holderAlive) {
+            QCOMPARE(result, QStringLiteral("<ok>"));
+            return;
+        }
+        QCOMPARE(result, "CreateScripts: The output folder is in use by another run\r\n\r\n[" +
+                             run.folder.folder() + "]");
+        QVERIFY(QDir(run.folder.folder()).entryList({"*.sql"}, QDir::Files).isEmpty());
+        QCOMPARE(standIn->receivedBatches().size(), batches);
+        QCOMPARE(run.ticked(), QStringList{"Orders"});
+    }
+
+    // A link planted as the scratch file leads no rows into its target.
+    void plantedScratchLinkLeavesItsTargetAlone() {
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        m_data.write("precious.sql", "keep me");
+        QVERIFY(QFile::link(m_data.path("precious.sql"), run.folder.path("Temp.sql")));
+        run.tick({"Orders"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(m_data.bytes("precious.sql"), QByteArray("keep me"));
+        QVERIFY(run.file("Tables.sql").contains("insert into dbo.Orders"));
     }
 
     void unreachableServerLeavesTheHeads() {

@@ -14,16 +14,19 @@ class ViewerLauncherTest : public QObject {
 
 private slots:
     // The viewer text is split like a shell command; the script's path, blanks
-    // and all, arrives as one argument.
-    void pathArrivesAsOneArgument() {
+    // and all, arrives as one argument. The database password stays behind.
+    void pathArrivesAsOneArgumentWithoutThePassword() {
         test::TempFolder folder;
-        folder.write("record.sh",
-                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n");
+        folder.write("record.sh", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\"\n"
+                                  "echo \"${QUARVEX_PASSWORD-none}\" >> \"$0.tmp\"\n"
+                                  "mv \"$0.tmp\" \"$0.args\"\n");
         QDir(folder.folder()).mkdir("out folder");
         const QString script = folder.path("out folder/Tables.sql");
+        qputenv("QUARVEX_PASSWORD", "s3cret");
         startViewer("sh '" + folder.path("record.sh") + "' --read-only", script);
+        qunsetenv("QUARVEX_PASSWORD");
         QTRY_VERIFY(QFile::exists(folder.path("record.sh.args")));
-        QTRY_COMPARE(folder.bytes("record.sh.args"), "--read-only\n" + script.toUtf8() + "\n");
+        QCOMPARE(folder.bytes("record.sh.args"), "--read-only\n" + script.toUtf8() + "\nnone\n");
     }
 
     void shellWords_data() {
