@@ -177,7 +177,10 @@ bool SqlType::isInteger() const {
 }
 
 QString SqlType::sqliteDeclaration() const {
+    // SQLite's type names take numbers only; -1 reads back as max.
     QString text = declaration();
+    if (text.endsWith(QLatin1String("(max)")))
+        text = text.chopped(5) + QLatin1String("(-1)");
     if (isExactNumber()) {
         // "decimal(38,10)" would get NUMERIC affinity, which keeps only 15
         // digits; a word "blob" in the name gives no affinity, so each value

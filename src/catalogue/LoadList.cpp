@@ -3,6 +3,7 @@
 #include "model/Toolkit.h"
 #include "model/RunState.h"
 #include "catalogue/CatalogueEntry.h"
+#include "catalogue/CatalogueFilter.h"
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
@@ -20,6 +21,9 @@ void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
     std::optional<RecordSet> records;
 
     const auto failure = failureOf([&] {
+        // Before anything is sent: a filter that is more than a condition
+        // could change the database.
+        checkCatalogueFilters(filters);
         toolkit.setBusy(true);
         conn.emplace();
         OpenConnection(*conn, connection);

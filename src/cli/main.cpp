@@ -8,6 +8,7 @@
 #include "cli/CliToolkit.h"
 #include "cli/ObjectSelection.h"
 #include "io/TextFile.h"
+#include "cli/PasswordInput.h"
 #include "scripting/CreateScripts.h"
 #include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
@@ -45,10 +46,8 @@ void applySwitch(const QCommandLineParser& parser, const QString& on, const QStr
 }
 
 QString readPassword(bool fromStandardInput) {
-    if (fromStandardInput) {
-        QTextStream input(stdin);
-        return input.readLine();
-    }
+    if (fromStandardInput)
+        return cli::readPasswordLine();
     return qEnvironmentVariable("QUARVEX_PASSWORD");
 }
 
@@ -95,7 +94,8 @@ void defineOptions(QCommandLineParser& parser) {
         "Writes the rows of tables and the source of procedures, triggers, views and functions "
         "of one SQL Server database into five script files.\n"
         "The password comes from QUARVEX_PASSWORD or, with --password-stdin, from the first "
-        "line of standard input. An empty user means integrated login.");
+        "line of standard input, asked for without echo at a terminal. An empty user means "
+        "integrated login.");
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {"config", "Settings file in the window's format.", "file"},

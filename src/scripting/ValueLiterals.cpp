@@ -4,9 +4,10 @@
 #include "base/ProcedureError.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <system_error>
 
 namespace quarvex {
@@ -79,41 +80,68 @@ QString checkedExactNumber(const QString& text) {
 }
 
 bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t';
+    return c.isSpace() && c != u'\n';
 }
 
-// A line sqlcmd or tsql would take for a batch end: GO, alone or followed by
-// a blank (a repeat count, a comment). Splitting more lines than strictly
-// needed costs nothing; splitting one too few breaks the script.
-bool isBatchEndLine(QStringView line) {
+bool isWordCharacter(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// A line that tsql or sqlcmd takes as a command of its own instead of a line
+// of the batch: one whose first word is GO or a word that quits (exit, quit,
+// bye), drops the batch typed so far (reset, version) or starts an editor
+// (ed), in any letter case; or one starting with ":" or "!!". Blanks before
+// it do not count. Splitting more lines than strictly needed costs nothing;
+// splitting one too few breaks the script.
+bool isCommandLine(QStringView line) {
     qsizetype start = 0;
     while (start < line.size() && isBlank(line[start]))
         ++start;
     line = line.mid(start);
-    if (line.size() < 2 || line.left(2).compare(u"go", Qt::CaseInsensitive) != 0)
-        return false;
-    return line.size() == 2 || isBlank(line[2]) || line[2] == u'\r';
+    if (line.startsWith(u':') || line.startsWith(u"!!"))
+        return true;
+    qsizetype end = 0;
+    while (end < line.size() && isWordCharacter(line[end]))
+        ++end;
+    static const char16_t* const commands[] = {u"go",    u"exit",    u"quit", u"bye",
+                                               u"reset", u"version", u"ed"};
+    const QStringView word = line.left(end);
+    return std::any_of(std::begin(commands), std::end(commands), [word](const char16_t* command) {
+        return word.compare(QStringView(command), Qt::CaseInsensitive) == 0;
+    });
 }
 
-// Positions at which the literal must be closed and a new one begun.
+bool isLineBreakAt(const QString& text, qsizetype i) {
+    return (i < text.size() && text[i] == u'\n') ||
+           (i + 1 < text.size() && text[i] == u'\r' && text[i + 1] == u'\n');
+}
+
+// Positions, in order, at which the literal must be closed and a new one
+// begun: after a backslash that ends a line (the server drops both), at the
+// start of a command line, between "$" and "(" (sqlcmd replaces "$(name)"
+// even inside literals), and on both sides of a NUL (a client ends the batch
+// text there), which is written outside any literal.
 QList<qsizetype> literalCuts(const QString& text) {
     QList<qsizetype> cuts;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    const auto cutAt = [&](qsizetype position) {
+        if (position > 0 && position < text.size() && (cuts.isEmpty() || cuts.last() < position))
+            cuts.append(position);
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c == u'\\') {
-            const bool lineBreakFollows =
-                (i + 1 < n && text[i + 1] == u'\n') ||
-                (i + 2 < n && text[i + 1] == u'\r' && text[i + 2] == u'\n');
-            if (lineBreakFollows)
-                cuts.append(i + 1);
-        } else if (c == u'\n' && i + 1 < n) {
+        if (c == u'\\' && isLineBreakAt(text, i + 1)) {
+            cutAt(i + 1);
+        } else if (c == u'\n') {
             qsizetype end = text.indexOf(u'\n', i + 1);
             if (end < 0)
-                end = n;
-            if (isBatchEndLine(QStringView(text).mid(i + 1, end - i - 1)) &&
-                (cuts.isEmpty() || cuts.last() != i + 1))
-                cuts.append(i + 1);
+                end = text.size();
+            if (isCommandLine(QStringView(text).mid(i + 1, end - i - 1)))
+                cutAt(i + 1);
+        } else if (c == u'(' && i > 0 && text[i - 1] == u'$') {
+            cutAt(i);
+        } else if (c.isNull()) {
+            cutAt(i);
+            cutAt(i + 1);
         }
     }
     return cuts;
@@ -159,6 +187,8 @@ QString quotedUnicodeText(const QString& text) {
 QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable) {
     const bool unicode = columnClass == ColumnClass::U;
     const auto quote = [unicode](const QString& piece) {
+        if (piece.size() == 1 && piece[0].isNull())
+            return unicode ? QStringLiteral("nchar(0)") : QStringLiteral("char(0)");
         return unicode ? quotedUnicodeText(piece) : quotedText(piece);
     };
     const QList<qsizetype> cuts = literalCuts(text);
@@ -168,9 +198,10 @@ QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesA
     // 8000 bytes: 8000 single-byte or 4000 Unicode characters.
     const bool long_ = text.size() > (unicode ? 4000 : 8000);
     if (long_ && !maxTypesAvailable)
-        raise(QStringLiteral("A text value of %1 characters holds a line break after a backslash "
-                             "or a line reading GO; servers before SQL Server 2005 cannot load "
-                             "it unchanged from a script")
+        raise(QStringLiteral("A text value of %1 characters holds a NUL, a backslash before a "
+                             "line break, a line that a batch runner takes as a command or "
+                             "\"$(\"; servers before SQL Server 2005 cannot load it unchanged "
+                             "from a script")
                   .arg(text.size()));
 
     QStringList pieces;

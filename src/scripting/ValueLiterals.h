@@ -29,13 +29,15 @@ QString GetHex(const QByteArray& bytes);
 QString quotedText(const QString& text);
 QString quotedUnicodeText(const QString& text);
 
-// The literal of a text value. Where the server or a line-based tool would
-// change the value (a backslash right before a line break, which the server
-// drops with the break; a line reading GO, which ends the batch), the literal
-// is closed there and goes on with + and a new literal of the same kind.
-// Such a concatenation would be cut at 8000 bytes unless its first piece is a
-// max type, which servers before 2005 lack: there a long value of this kind
-// cannot be written and raises.
+// The literal of a text value. Where the server, the client or a batch runner
+// would change the value (a backslash right before a line break, which the
+// server drops with the break; a NUL, where a client ends the batch; a line
+// that tsql or sqlcmd takes as its own command, such as GO or exit; "$(",
+// which sqlcmd replaces), the literal is closed there and goes on with + and
+// a new literal of the same kind; a NUL stands between them as char(0) or
+// nchar(0). Such a concatenation would be cut at 8000 bytes unless its first
+// piece is a max type, which servers before 2005 lack: there a long value of
+// this kind cannot be written and raises. Other values are one literal.
 QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable);
 
 // A T-SQL numeric literal that loads back as the same value: integers as

@@ -1,4 +1,5 @@
 #include "catalogue/CatalogueEntry.h"
+#include "catalogue/CatalogueFilter.h"
 #include "catalogue/CatalogueQuery.h"
 #include "base/ProcedureError.h"
 
@@ -53,6 +54,62 @@ private slots:
         const QString query = catalogueQuery(true, filters);
         QVERIFY2(query.contains(fragment), qPrintable(query));
         QCOMPARE(query.count(" and ("), 1);
+    }
+
+    // A filter is one condition: nothing in it may end the query's
+    // parenthesis, end the statement or comment out the rest, while quoted
+    // text and bracketed names may hold anything.
+    void filterChecks_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("fault"); // empty: accepted
+        const auto accepted = [](const char* name, const char* kind, const QString& condition) {
+            QTest::newRow(name) << kind << condition << QString();
+        };
+        const auto refused = [](const char* name, const char* kind, const QString& condition,
+                                const char* fault) {
+            QTest::newRow(name) << kind << condition << fault;
+        };
+        accepted("plain", "table", "name like 'Cust%'");
+        accepted("subquery", "proc", "id in (select object_id from sys.objects where (1=1))");
+        accepted("literal holding the dangerous characters", "trigger",
+                 "name <> N'it''s ) -- ; /*' and owner <> ')'");
+        accepted("bracketed name holding them", "view", "[a]]) --;/*] is null or name = 'x'");
+        accepted("double-quoted name holding them", "function", "\"x)--;\" is null");
+        accepted("minus signs apart", "table", "id - -1 > 0 and id / 2 * 3 > 0");
+        accepted("blanks", "table", "  ");
+        refused("closing the query's parenthesis", "table", "1=1) delete from dbo.Customers --",
+                "it closes a parenthesis it did not open");
+        refused("closing before opening", "proc", "a) or (b",
+                "it closes a parenthesis it did not open");
+        refused("statement end", "trigger", "name = 'a'; delete from t", "it holds \";\"");
+        refused("line comment", "view", "name like 'a' --", "it holds a comment start");
+        refused("line comment between numbers", "view", "id = 1--1", "it holds a comment start");
+        refused("block comment", "function", "name /* x */ = 'a'", "it holds a comment start");
+        refused("open quote", "proc", "name = 'x",
+                "its quoted text or bracketed name is not closed");
+        refused("doubled quote at the end", "proc", "name = 'x''",
+                "its quoted text or bracketed name is not closed");
+        refused("open bracket", "trigger", "[x]] = 1",
+                "its quoted text or bracketed name is not closed");
+    }
+
+    void filterChecks() {
+        QFETCH(QString, kind);
+        QFETCH(QString, condition);
+        QFETCH(QString, fault);
+        CatalogueFilters filters{"a = 1", "b = 1", "c = 1", "d = 1", "e = 1"};
+        const QHash<QString, QString*> filterOf{{"table", &filters.tables},
+                                                {"proc", &filters.procs},
+                                                {"trigger", &filters.triggers},
+                                                {"view", &filters.views},
+                                                {"function", &filters.functions}};
+        *filterOf.value(kind) = condition;
+        const auto failure = failureOf([&] { checkCatalogueFilters(filters); });
+        QCOMPARE(failure.value_or(Failure{}).description,
+                 fault.isEmpty() ? QString()
+                                 : "The " + kind + " filter \"" + condition +
+                                       "\" is not a single condition: " + fault);
     }
 
     void entries_data() {

@@ -51,6 +51,36 @@ Result runCli(const QStringList& arguments, const QString& folder,
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// Runs the program with one line on standard input: through a pipe, or typed
+// at a pseudo-terminal (util-linux's script) once the program has asked.
+Result runCliWithInput(const QStringList& arguments, const QString& line, bool atTerminal) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARVEX_PASSWORD", "not this one");
+    process.setProcessEnvironment(environment);
+    if (!atTerminal) {
+        process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
+        process.write(line.toUtf8() + "\n");
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    QStringList command;
+    for (const QString& argument : QStringList{QUARVEX_CLI_PATH} + arguments)
+        command << "'" + QString(argument).replace("'", "'\\''") + "'";
+    process.start("script", {"--quiet", "--return", "--echo", "always", "--command",
+                             command.join(' '), "/dev/null"});
+    QByteArray shown;
+    while (!shown.contains("Password: ") && process.waitForReadyRead(10000))
+        shown += process.readAllStandardOutput();
+    process.write(line.toUtf8() + "\n");
+    process.waitForFinished(60000);
+    shown += process.readAllStandardOutput();
+    return {process.exitCode(), QString::fromUtf8(shown),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
 } // namespace
 
 class CliTest : public QObject {
@@ -223,6 +253,24 @@ private slots:
                  qPrintable(result.error));
         QVERIFY(out.bytes("Tables.sql").endsWith("GO\r\n\r\n"));
         QVERIFY(!out.bytes("Tables.sql").contains("Orders"));
+    }
+
+    void passwordFromStandardInput_data() {
+        QTest::addColumn<bool>("atTerminal");
+        QTest::newRow("piped: first line, no prompt") << false;
+        QTest::newRow("terminal: prompt, no echo") << true;
+    }
+
+    void passwordFromStandardInput() {
+        QFETCH(bool, atTerminal);
+        const Result result = runCliWithInput(connection() << "--password-stdin"
+                                                           << "--list",
+                                              password, atTerminal);
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.out.contains("table\tdbo\tOrders\t"), qPrintable(result.out));
+        QCOMPARE((result.out + result.error).contains("Password: "), atTerminal);
+        QVERIFY2(!result.out.contains(password) && !result.error.contains(password),
+                 qPrintable(result.out));
     }
 
     void unreachableServerFailsTheRun() {

@@ -13,12 +13,66 @@
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace quarvex;
 
 namespace {
+
+// Texts that a client or a batch runner would take apart if they stood in a
+// literal as they are: NULs (a client ends the batch there), lines that tsql
+// or sqlcmd take as their own commands, and sqlcmd's "$(".
+QStringList hostileTexts() {
+    QString nuls = QStringLiteral("@a@b@");
+    nuls.replace(u'@', QChar(0));
+    return {nuls,
+            "x\nexit\ny",
+            "x\r\n QUIT \r\ny",
+            "x\nbye now\ny",
+            "x\nreset\ny",
+            "x\nversion\ny",
+            "x\nEd\ny",
+            "x\n:r nofile\ny",
+            "x\n  :setvar V 1\ny",
+            "x\n!!ls\ny",
+            "cost $(x) $(y"};
+}
+
+// The text as an expression whose line breaks and NULs the server makes, so
+// that the load file itself holds none of them.
+QString builtByServer(const QString& text) {
+    QStringList parts;
+    QString run;
+    for (const QChar c : text) {
+        if (c != u'\n' && c != u'\r' && !c.isNull()) {
+            run += c;
+            continue;
+        }
+        if (!run.isEmpty())
+            parts << "'" + run + "'";
+        run.clear();
+        parts << QStringLiteral("char(%1)").arg(c.unicode());
+    }
+    if (!run.isEmpty())
+        parts << "'" + run + "'";
+    return parts.join('+');
+}
+
+// Every text type, the max types too, each holding the same hostile text.
+QString hostileTableScript() {
+    QString script = "create table Hostile (id int identity(1,1) not null,\n"
+                     "  c char(40) null, vc varchar(100) null, t text null,\n"
+                     "  nc nchar(40) null, nvc nvarchar(100) null, nt ntext null,\n"
+                     "  vcm varchar(max) null, nvcm nvarchar(max) null)\nGO\n";
+    for (const QString& text : hostileTexts()) {
+        const QString value = builtByServer(text);
+        script += "insert into Hostile (c,vc,t,nc,nvc,nt,vcm,nvcm) values (" +
+                  QStringList(8, value).join(',') + ")\n";
+    }
+    return script + "GO\n";
+}
 
 // Every column type the scripter writes, with values that have broken
 // scripts before: quotes, line breaks, a backslash before a line break, a
@@ -66,7 +120,7 @@ GO
     script.replace("@LONG@", longText);
     script.replace("@LONGBREAKS@", longWithBreaks);
     script.replace("@LONGUNICODE@", longUnicode);
-    return script;
+    return script + hostileTableScript();
 }
 
 QString comparable(const QVariant& value) {
@@ -79,9 +133,9 @@ QString comparable(const QVariant& value) {
                                                     : value.toString());
 }
 
-QList<QStringList> snapshot(OdbcConnection& connection) {
+QList<QStringList> snapshot(OdbcConnection& connection, const QString& table) {
     QList<QStringList> rows;
-    RecordSet records(connection, "select * from Everything order by id");
+    RecordSet records(connection, "select * from " + table + " order by id");
     for (; !records.atEnd(); records.moveNext()) {
         QStringList row;
         for (int i = 0; i < records.fieldCount(); ++i)
@@ -99,6 +153,18 @@ void runScript(OdbcConnection& connection, const QString& script) {
     for (const QString& batch : script.split(batchEnd))
         if (!batch.trimmed().isEmpty())
             connection.execute(batch);
+}
+
+// Feeds a script file to FreeTDS's tsql, as a user may load it; tsql's
+// output, for the failure message.
+QString runThroughTsql(const test::StandIn& server, const QString& scriptPath) {
+    QProcess tsql;
+    tsql.setStandardInputFile(scriptPath);
+    tsql.setProcessChannelMode(QProcess::MergedChannels);
+    tsql.start("tsql", {"-H", "127.0.0.1", "-p", QString::number(server.port()), "-U", "sa", "-P",
+                        "pw", "-D", "Northwind"});
+    tsql.waitForFinished(60000);
+    return QString::fromLocal8Bit(tsql.readAll());
 }
 
 } // namespace
@@ -128,23 +194,53 @@ private slots:
         test::ScriptRun run(server);
         run.settings.chkUnicode = unicode;
         run.settings.chkGroup = group;
-        run.tick({"Everything"});
+        run.tick({"Everything", "Hostile"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QVERIFY2(run.toolkit.messages.isEmpty(), qPrintable(run.toolkit.messageTexts().join('\n')));
 
         OdbcConnection connection;
         connection.open(run.settings.connection);
-        const QList<QStringList> before = snapshot(connection);
-        QCOMPARE(before.size(), 5);
+        const QStringList tables{"Everything", "Hostile"};
+        QList<QList<QStringList>> before;
+        for (const QString& table : tables)
+            before << snapshot(connection, table);
+        QCOMPARE(before[0].size(), 5);
+        QCOMPARE(before[1].size(), hostileTexts().size());
 
         // Loaded by a login that reads dates day first.
         connection.execute("set language british");
-        runScript(connection, run.file("Tables.sql"));
-        const QList<QStringList> after = snapshot(connection);
-        QCOMPARE(after.size(), before.size());
-        for (int row = 0; row < before.size(); ++row)
-            for (int column = 0; column < before[row].size(); ++column)
-                QCOMPARE(after[row][column], before[row][column]);
+        QCOMPARE(failureOf([&] { runScript(connection, run.file("Tables.sql")); })
+                     .value_or(Failure{"<loaded>"})
+                     .description,
+                 QStringLiteral("<loaded>"));
+        for (int table = 0; table < tables.size(); ++table) {
+            const QList<QStringList> after = snapshot(connection, tables[table]);
+            QCOMPARE(after.size(), before[table].size());
+            for (int row = 0; row < after.size(); ++row)
+                for (int column = 0; column < after[row].size(); ++column)
+                    QCOMPARE(after[row][column], before[table][row][column]);
+        }
+    }
+
+    // The same texts through tsql itself, which quits, drops the batch so far
+    // or reads a file at its command lines, and ends a line at a NUL.
+    void hostileTextsLoadBackThroughTsql() {
+        test::TempFolder folder;
+        folder.write("database.sql", hostileTableScript().toUtf8());
+        test::StandIn server({.sample = false, .loadFiles = {folder.path("database.sql")}});
+        test::ScriptRun run(server);
+        run.tick({"Hostile"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+
+        OdbcConnection connection;
+        connection.open(run.settings.connection);
+        const QList<QStringList> before = snapshot(connection, "Hostile");
+        QCOMPARE(before.size(), hostileTexts().size());
+        // The NULs reach the program, so a script that lost them would show.
+        for (const char* column : {"vc", "t", "nvc", "nt", "vcm", "nvcm"})
+            QVERIFY(before.first().contains(column + ("=QString:" + hostileTexts().first())));
+        const QString output = runThroughTsql(server, run.folder.path("Tables.sql"));
+        QVERIFY2(snapshot(connection, "Hostile") == before, qPrintable(output));
     }
 
     void olderServerSkipsWhatItCannotLoad() {

@@ -124,51 +124,6 @@ private slots:
                                 "a.iscomputed from syscolumns a join systypes b on "
                                 "a.xusertype=b.xusertype where a.id=-5 order by 4 "));
     }
-
-    void textLiterals_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<ColumnClass>("columnClass");
-        QTest::addColumn<QString>("literal");
-        QTest::newRow("ordinary line breaks stay inside")
-            << "a\r\nb\nc" << ColumnClass::C << "'a\r\nb\nc'";
-        QTest::newRow("backslash before CR LF")
-            << "C:\\dir\\\r\nnext" << ColumnClass::C << "'C:\\dir\\'+'\r\nnext'";
-        QTest::newRow("backslash before LF, unicode")
-            << "x\\\ny" << ColumnClass::U << "N'x\\'+N'\ny'";
-        QTest::newRow("backslash elsewhere") << "a\\b\\" << ColumnClass::C << "'a\\b\\'";
-        QTest::newRow("line reading GO") << "a\r\nGO\r\nb" << ColumnClass::C << "'a\r\n'+'GO\r\nb'";
-        QTest::newRow("go with blanks, lower case, at the end")
-            << "a\n \tgo " << ColumnClass::U << "N'a\n'+N' \tgo '";
-        QTest::newRow("GO with a count") << "a\nGO 2" << ColumnClass::C << "'a\n'+'GO 2'";
-        QTest::newRow("a word starting with go is no batch end")
-            << "a\ngone" << ColumnClass::C << "'a\ngone'";
-        QTest::newRow("GO on the first line is not a line of its own")
-            << "GO\nx" << ColumnClass::C << "'GO\nx'";
-        QTest::newRow("apostrophes doubled in every piece")
-            << "it's\\\nme'" << ColumnClass::C << "'it''s\\'+'\nme'''";
-    }
-
-    void textLiterals() {
-        QFETCH(QString, text);
-        QFETCH(ColumnClass, columnClass);
-        QFETCH(QString, literal);
-        QCOMPARE(textLiteral(text, columnClass, true), literal);
-    }
-
-    void longSplitValuesStartWithAMaxType() {
-        const QString text = QString(8000, u'x') + "\\\n";
-        QCOMPARE(textLiteral(text, ColumnClass::C, true),
-                 "convert(varchar(max),'" + QString(8000, u'x') + "\\')+'\n'");
-        const QString unicode = QString(4000, u'x') + "\nGO";
-        QVERIFY(
-            textLiteral(unicode, ColumnClass::U, true).startsWith("convert(nvarchar(max),N'xx"));
-        // 8000 characters in all still fit one concatenation.
-        QCOMPARE(textLiteral(QString(7997, u'x') + "\nGO", ColumnClass::C, false),
-                 "'" + QString(7997, u'x') + "\n'+'GO'");
-        QVERIFY(failureOf([&] { textLiteral(unicode, ColumnClass::U, false); }).has_value());
-        // Long values without such places are written as they are, on any server.
-        QCOMPARE(textLiteral(QString(9000, u'y'), ColumnClass::C, false).size(), 9002);
-    }
 };
 
 QTEST_GUILESS_MAIN(TableScriptTest)

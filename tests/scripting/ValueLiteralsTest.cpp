@@ -35,6 +35,11 @@ QDateTime at(int y, int mo, int d, int h, int mi, int s, int ms) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC);
 }
 
+// Text with every "@" turned into a NUL, which a C++ literal cannot carry.
+QString withNuls(QString text) {
+    return text.replace(u'@', QChar(0));
+}
+
 } // namespace
 
 class ValueLiteralsTest : public QObject {
@@ -110,6 +115,94 @@ private slots:
         QFETCH(QVariant, milliseconds);
         QFETCH(QString, literal);
         QCOMPARE(valueLiteral(columnClass, value, milliseconds), literal);
+    }
+
+    // Places that the server, the client or a batch runner (tsql, sqlcmd)
+    // would change are cut out of the literal; nothing else is.
+    void textLiterals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<ColumnClass>("columnClass");
+        QTest::addColumn<QString>("literal");
+        const auto row = [](const char* name, const QString& text, ColumnClass columnClass,
+                            const QString& literal) {
+            QTest::newRow(name) << text << columnClass << literal;
+        };
+        const ColumnClass C = ColumnClass::C;
+        const ColumnClass U = ColumnClass::U;
+        row("ordinary line breaks stay inside", "a\r\nb\nc", C, "'a\r\nb\nc'");
+        row("backslash before CR LF", "C:\\dir\\\r\nnext", C, "'C:\\dir\\'+'\r\nnext'");
+        row("backslash before LF, unicode", "x\\\ny", U, "N'x\\'+N'\ny'");
+        row("backslash elsewhere", "a\\b\\", C, "'a\\b\\'");
+        row("apostrophes doubled in every piece", "it's\\\nme'", C, "'it''s\\'+'\nme'''");
+        row("NUL in varchar", withNuls("a@b@"), C, "'a'+char(0)+'b'+char(0)");
+        row("NULs first in nvarchar", withNuls("@@x"), U, "nchar(0)+nchar(0)+N'x'");
+        row("NUL alone", withNuls("@"), C, "char(0)");
+        row("NUL right after a command word", withNuls("a\nexit@"), C, "'a\n'+'exit'+char(0)");
+        row("line reading GO", "a\r\nGO\r\nb", C, "'a\r\n'+'GO\r\nb'");
+        row("go with blanks, lower case, at the end", "a\n \tgo ", U, "N'a\n'+N' \tgo '");
+        row("GO with a count", "a\nGO 2", C, "'a\n'+'GO 2'");
+        row("exit", "a\nexit\nb", C, "'a\n'+'exit\nb'");
+        row("QUIT before CR LF", "a\r\nQUIT\r\n", C, "'a\r\n'+'QUIT\r\n'");
+        row("bye between blanks", "a\n bye \nb", U, "N'a\n'+N' bye \nb'");
+        row("reset", "a\nreset", C, "'a\n'+'reset'");
+        row("version with a word after it", "a\nversion 2", C, "'a\n'+'version 2'");
+        row("ed", "a\nEd", U, "N'a\n'+N'Ed'");
+        row("sqlcmd exit with a query", "a\nexit(select 1)", C, "'a\n'+'exit(select 1)'");
+        row("sqlcmd :r", "a\n:r x", C, "'a\n'+':r x'");
+        row("sqlcmd :setvar after blanks", "a\n  :setvar V 1", C, "'a\n'+'  :setvar V 1'");
+        row("sqlcmd !!", "a\n!!ls", U, "N'a\n'+N'!!ls'");
+        row("sqlcmd variable", "cost $(x) $", C, "'cost $'+'(x) $'");
+        row("dollar and parenthesis apart", "$ ( $x (", C, "'$ ( $x ('");
+        row("exited is no command", "a\nexited", C, "'a\nexited'");
+        row("editor is no command", "a\neditor", U, "N'a\neditor'");
+        row("gone is no command", "a\ngone", C, "'a\ngone'");
+        row("a command word later in the line", "a\nsay exit", C, "'a\nsay exit'");
+        row("the first line is no line of its own", "GO\nexit", C, "'GO\n'+'exit'");
+    }
+
+    void textLiterals() {
+        QFETCH(QString, text);
+        QFETCH(ColumnClass, columnClass);
+        QFETCH(QString, literal);
+        QCOMPARE(textLiteral(text, columnClass, true), literal);
+    }
+
+    // A split value longer than 8000 bytes starts with a max type, so that
+    // the concatenation is not cut; servers before 2005 have none.
+    void longSplitTextLiterals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<ColumnClass>("columnClass");
+        QTest::addColumn<bool>("maxTypesAvailable");
+        QTest::addColumn<QString>("literal"); // empty: the value cannot be written
+        const QString x8000(8000, u'x');
+        const QString x4000(4000, u'x');
+        QTest::newRow("NUL after 8000 bytes") << x8000 + QChar(0) << ColumnClass::C << true
+                                              << "convert(varchar(max),'" + x8000 + "')+char(0)";
+        QTest::newRow("NUL first") << QChar(0) + x8000 << ColumnClass::C << true
+                                   << "convert(varchar(max),char(0))+'" + x8000 + "'";
+        QTest::newRow("command line after 4000 Unicode characters")
+            << x4000 + "\nquit" << ColumnClass::U << true
+            << "convert(nvarchar(max),N'" + x4000 + "\n')+N'quit'";
+        QTest::newRow("8000 characters in all fit before 2005")
+            << QString(7998, u'x') + "$(" << ColumnClass::C << false
+            << "'" + QString(7998, u'x') + "$'+'('";
+        QTest::newRow("longer before 2005") << x4000 + "\nGO" << ColumnClass::U << false << "";
+        QTest::newRow("NUL in a long value before 2005")
+            << x8000 + QChar(0) << ColumnClass::C << false << "";
+        QTest::newRow("long value without cuts before 2005")
+            << QString(9000, u'y') << ColumnClass::C << false << "'" + QString(9000, u'y') + "'";
+    }
+
+    void longSplitTextLiterals() {
+        QFETCH(QString, text);
+        QFETCH(ColumnClass, columnClass);
+        QFETCH(bool, maxTypesAvailable);
+        QFETCH(QString, literal);
+        QString written;
+        const auto failure =
+            failureOf([&] { written = textLiteral(text, columnClass, maxTypesAvailable); });
+        QCOMPARE(failure.has_value(), literal.isEmpty());
+        QCOMPARE(written, literal);
     }
 
     void doublesReadBackExactly_data() {
