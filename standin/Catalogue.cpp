@@ -34,6 +34,7 @@ create view "sys.objects" as select name, object_id, null as principal_id, schem
         when 'FN' then 'SQL_SCALAR_FUNCTION' when 'IF' then 'SQL_INLINE_TABLE_VALUED_FUNCTION'
         when 'TF' then 'SQL_TABLE_VALUED_FUNCTION' when 'PK' then 'PRIMARY_KEY_CONSTRAINT'
         when 'UQ' then 'UNIQUE_CONSTRAINT' when 'D' then 'DEFAULT_CONSTRAINT'
+        when 'F' then 'FOREIGN_KEY_CONSTRAINT'
         when 'S' then 'SYSTEM_TABLE' else 'OTHER' end as type_desc,
     create_date, create_date as modify_date, is_ms_shipped, 0 as is_published,
     0 as is_schema_published
@@ -91,11 +92,15 @@ create view syscomments as with recursive piece(id, number, colid, start) as (
     from piece p join qx_modules m on m.object_id = p.id and m.number = p.number;
 )";
 
-const char* const modernSystemViews[] = {
-    "objects", "tables",      "views",   "procedures", "triggers",
-    "schemas", "sql_modules", "columns", "types",      "numbered_procedures"};
+const char* const modernSystemViews[] = {"objects", "tables", "views", "procedures", "triggers",
+                                         "schemas", "sql_modules", "columns", "types",
+                                         "numbered_procedures",
+                                         // Created by ForeignKeys.
+                                         "foreign_keys", "foreign_key_columns"};
 const char* const legacySystemViews[] = {"sysobjects", "sysusers", "systypes", "syscolumns",
-                                         "syscomments"};
+                                         "syscomments",
+                                         // Created by ForeignKeys.
+                                         "sysforeignkeys", "sysreferences"};
 
 } // namespace
 

@@ -129,10 +129,14 @@ Engine::Engine(const EngineOptions& options)
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     registerSqlFunctions(m_db, this);
     m_catalogue = std::make_unique<Catalogue>(m_db, majorVersion());
+    m_foreignKeys = std::make_unique<ForeignKeys>(m_db, *m_catalogue, m_options.database);
     m_startError = m_catalogue->create();
+    if (m_startError.isEmpty())
+        m_startError = m_foreignKeys->create();
 }
 
 Engine::~Engine() {
+    m_foreignKeys.reset();
     m_catalogue.reset();
     sqlite3_close(m_db);
 }
@@ -303,6 +307,9 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
         return createModule(statement);
     case Statement::Kind::Drop:
         return drop(statement);
+    case Statement::Kind::AddForeignKeys:
+    case Statement::Kind::DropConstraints:
+        return alterTable(statement);
     case Statement::Kind::Truncate:
         return truncate(statement);
     case Statement::Kind::CheckIdent:
@@ -363,12 +370,16 @@ void Engine::runQuery(const Statement& statement, QList<Outcome>& out) {
 }
 
 void Engine::runModify(Session& session, const Statement& statement, QList<Outcome>& out) {
+    const bool keysChecked = m_foreignKeys->begin(statement.objectId);
     const QString error = sqliteExec(m_db, statement.sql);
+    const qint64 count = sqlite3_changes(m_db);
+    if (keysChecked)
+        m_foreignKeys->finish(statement.verb, !error.isEmpty());
     if (!error.isEmpty())
         throwSqliteError(error, statement);
     Outcome o;
     o.kind = Outcome::Kind::Done;
-    o.count = sqlite3_changes(m_db);
+    o.count = count;
     o.hasCount = !session.noCount;
     o.command = statement.verb == QLatin1String("insert")   ? 0xC3
                 : statement.verb == QLatin1String("delete") ? 0xC4
@@ -602,6 +613,16 @@ void Engine::createTable(const Statement& statement) {
             m_catalogue->createObject(
                 QStringLiteral("DF__%1__%2").arg(statement.name.last().left(9), d.name.left(5)),
                 schemaId, QStringLiteral("D"), objectId);
+    // Keys last, so that one may refer to the table itself; SQL Server makes
+    // neither the table nor any key when one key cannot be made.
+    try {
+        for (const ForeignKeyDefinition& key : statement.foreignKeys)
+            m_foreignKeys->add(objectId, key, true);
+    } catch (const SqlError&) {
+        m_foreignKeys->dropTable(objectId, statement.name.last());
+        removeObject(*m_catalogue->object(objectId));
+        throw;
+    }
 }
 
 void Engine::createModule(const Statement& statement) {
@@ -693,15 +714,41 @@ void Engine::drop(const Statement& statement) {
                     .arg(kind == QLatin1String("proc") ? QStringLiteral("procedure") : kind,
                          shown.join(u'.')),
                 11, 5, false};
-        for (int child : m_catalogue->objectsWithParent(object->objectId))
-            m_catalogue->dropObject(child);
-        if (!object->sqliteName.isEmpty())
-            sqliteExec(m_db, QStringLiteral("drop %1 if exists %2")
-                                 .arg(object->type == QLatin1String("V") ? QStringLiteral("view")
-                                                                         : QStringLiteral("table"),
-                                      quoteName(object->sqliteName)));
-        m_catalogue->dropObject(object->objectId);
+        if (object->type == QLatin1String("U"))
+            m_foreignKeys->dropTable(object->objectId, shown.join(u'.'));
+        removeObject(*object);
     }
+}
+
+// An object with what belongs to it: its constraints, triggers and SQLite
+// table or view.
+void Engine::removeObject(const ObjectInfo& object) {
+    for (int child : m_catalogue->objectsWithParent(object.objectId))
+        m_catalogue->dropObject(child);
+    if (!object.sqliteName.isEmpty())
+        sqliteExec(m_db, QStringLiteral("drop %1 if exists %2")
+                             .arg(object.type == QLatin1String("V") ? QStringLiteral("view")
+                                                                    : QStringLiteral("table"),
+                                  quoteName(object.sqliteName)));
+    m_catalogue->dropObject(object.objectId);
+}
+
+// ALTER TABLE: keys added or constraints dropped, one after another, as
+// SQL Server runs them.
+void Engine::alterTable(const Statement& statement) {
+    const auto object = m_catalogue->find(statement.name);
+    QStringList shown = statement.name;
+    shown.removeAll(QString());
+    if (!object || object->type != QLatin1String("U"))
+        throw SqlError{4902,
+                       QStringLiteral("Cannot find the object \"%1\" because it does not exist or "
+                                      "you do not have permissions.")
+                           .arg(shown.join(u'.')),
+                       16, 1, false};
+    for (const ForeignKeyDefinition& key : statement.foreignKeys)
+        m_foreignKeys->add(object->objectId, key, !statement.noCheck);
+    for (const QStringList& name : statement.names)
+        m_foreignKeys->dropConstraint(object->objectId, name.first());
 }
 
 void Engine::truncate(const Statement& statement) {
@@ -714,6 +761,7 @@ void Engine::truncate(const Statement& statement) {
                                       "you do not have permissions.")
                            .arg(shown.join(u'.')),
                        16, 1, false};
+    m_foreignKeys->checkTruncate(object->objectId, shown.join(u'.'));
     sqliteExec(m_db, QStringLiteral("delete from %1").arg(quoteName(object->sqliteName)));
     if (auto state = m_catalogue->identity(object->objectId)) {
         state->current = state->seed;

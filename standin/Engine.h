@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Catalogue.h"
+#include "ForeignKeys.h"
 #include "Session.h"
 #include "SqlError.h"
 #include "SqlType.h"
@@ -73,6 +74,8 @@ private:
     void createTable(const Statement& statement);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
+    void removeObject(const ObjectInfo& object);
+    void alterTable(const Statement& statement);
     void truncate(const Statement& statement);
     void checkIdent(const Statement& statement, QList<Outcome>& out);
     int schemaFor(const QStringList& name) const;
@@ -81,6 +84,7 @@ private:
     EngineOptions m_options;
     sqlite3* m_db = nullptr;
     std::unique_ptr<Catalogue> m_catalogue;
+    std::unique_ptr<ForeignKeys> m_foreignKeys;
     Session* m_current = nullptr;
     quint64 m_rowVersion = 2000;
     QString m_startError;

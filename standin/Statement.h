@@ -29,6 +29,15 @@ struct ColumnDefinition {
     bool unique = false;
 };
 
+// A FOREIGN KEY constraint as written. Without referenced columns it names
+// the referenced table's primary key.
+struct ForeignKeyDefinition {
+    QString name; // empty: the server makes one up
+    QStringList columns;
+    QStringList referencedTable;
+    QStringList referencedColumns;
+};
+
 // One translated T-SQL statement, ready for the engine.
 struct Statement {
     enum class Kind {
@@ -36,11 +45,14 @@ struct Statement {
         Modify,      // sql changes rows: verb says insert, update or delete
         Print,       // sql is a select of one value
         SetOption,   // option, value, name
-        CreateTable, // name, columns, keys
+        CreateTable, // name, columns, keys, foreignKeys
         CreateType,  // name, columns[0] holds the base type
         CreateSchema,
         CreateModule, // name, moduleType, definition, ...
         Drop,         // dropType, names
+        // ALTER TABLE name: adds foreignKeys (noCheck) or drops the constraints names.
+        AddForeignKeys,
+        DropConstraints,
         Truncate,
         CheckIdent,
         Use,
@@ -61,6 +73,8 @@ struct Statement {
     QList<ColumnDefinition> columns;
     QStringList primaryKey;
     QString constraintName;
+    QList<ForeignKeyDefinition> foreignKeys;
+    bool noCheck = false; // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
     // CREATE/ALTER of a procedure, view, trigger or function.
     QString moduleType; // P, V, TR, FN, IF, TF
     bool isAlter = false;

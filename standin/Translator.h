@@ -72,6 +72,9 @@ private:
     Statement parseCreateType();
     Statement parseModule(bool isAlter, const Token& verb);
     Statement parseDrop();
+    Statement parseAlterTable();
+    QStringList parseKeyColumns();
+    ForeignKeyDefinition parseReferences(const QString& name, const QStringList& columns);
     Statement unsupportedRest(const QString& what);
 
     // Queries.

@@ -247,9 +247,11 @@ Statement Translator::parseDelete() {
     statement.kind = Statement::Kind::Modify;
     statement.verb = QStringLiteral("delete");
     statement.name = name;
-    if (m_context.catalogue)
-        statement.sql = QStringLiteral("delete from %1 as %2%3")
-                            .arg(resolveTable(name), quoteName(name.last()), where);
+    if (!m_context.catalogue)
+        return statement;
+    statement.sql = QStringLiteral("delete from %1 as %2%3")
+                        .arg(resolveTable(name), quoteName(name.last()), where);
+    statement.objectId = m_context.catalogue->find(name)->objectId;
     return statement;
 }
 
@@ -370,6 +372,8 @@ Statement Translator::parseCreate(bool isAlter) {
     if (what.isWord("proc") || what.isWord("procedure") || what.isWord("view") ||
         what.isWord("trigger") || what.isWord("function"))
         return parseModule(isAlter, verb);
+    if (isAlter && what.isWord("table"))
+        return parseAlterTable();
     if (isAlter)
         return unsupportedRest(QStringLiteral("ALTER ") + what.text.toUpper());
     if (what.isWord("table"))
@@ -389,8 +393,9 @@ Statement Translator::parseCreate(bool isAlter) {
 }
 
 // Rule: CREATE TABLE with SQL Server types, NULL/NOT NULL, IDENTITY(seed,
-// increment), DEFAULT, computed columns (name AS expression), PRIMARY KEY and
-// UNIQUE; FOREIGN KEY and CHECK are read and not enforced.
+// increment), DEFAULT, computed columns (name AS expression), PRIMARY KEY,
+// UNIQUE and FOREIGN KEY (column or table constraint); CHECK is read and not
+// enforced.
 Statement Translator::parseCreateTable() {
     expectWord("table");
     Statement statement;
@@ -408,17 +413,6 @@ Statement Translator::parseCreateTable() {
                 --depth;
             take();
         }
-    };
-    auto parseKeyColumns = [&] {
-        QStringList columns;
-        expectSymbol("(");
-        do {
-            columns.append(parseNamePart());
-            if (!takeWord("asc"))
-                takeWord("desc");
-        } while (takeSymbol(","));
-        expectSymbol(")");
-        return columns;
     };
     auto skipIndexOptions = [&] {
         if (!takeWord("clustered"))
@@ -438,17 +432,8 @@ Statement Translator::parseCreateTable() {
             parseKeyColumns();
         } else if (takeWord("foreign")) {
             expectWord("key");
-            parseKeyColumns();
-            expectWord("references");
-            parseName();
-            if (peek().isSymbol("("))
-                parseKeyColumns();
-            while (takeWord("on")) {
-                take();
-                take();
-                if (peek().isWord("action") || peek().isWord("null") || peek().isWord("default"))
-                    take();
-            }
+            const QStringList columns = parseKeyColumns();
+            statement.foreignKeys.append(parseReferences(constraintName, columns));
         } else if (takeWord("check")) {
             skipParenthesised();
         } else {
@@ -477,6 +462,7 @@ Statement Translator::parseCreateTable() {
         column.arg2 = declared.arg2;
         if (const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2))
             m_columnTypes.insert(column.name.toLower(), *type);
+        QString constraintName; // names the column constraint that follows
         for (;;) {
             if (takeWord("identity")) {
                 column.identity = true;
@@ -499,13 +485,14 @@ Statement Translator::parseCreateTable() {
             } else if (takeWord("null")) {
                 column.nullable = true;
             } else if (takeWord("constraint")) {
-                parseNamePart();
+                constraintName = parseNamePart();
             } else if (takeWord("primary")) {
                 expectWord("key");
                 skipIndexOptions();
                 column.primaryKey = true;
                 column.nullable = false;
                 statement.primaryKey = QStringList{column.name};
+                statement.constraintName = std::exchange(constraintName, {});
             } else if (takeWord("unique")) {
                 skipIndexOptions();
                 column.unique = true;
@@ -514,10 +501,11 @@ Statement Translator::parseCreateTable() {
             } else if (takeWord("collate")) {
                 parseNamePart();
             } else if (takeWord("rowguidcol")) {
-            } else if (takeWord("references")) {
-                parseName();
-                if (peek().isSymbol("("))
-                    parseKeyColumns();
+            } else if (peek().isWord("references") || peek().isWord("foreign")) {
+                if (takeWord("foreign"))
+                    expectWord("key");
+                statement.foreignKeys.append(
+                    parseReferences(std::exchange(constraintName, {}), {column.name}));
             } else if (takeWord("check")) {
                 skipParenthesised();
             } else {

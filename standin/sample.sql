@@ -57,7 +57,7 @@ GO
 
 create table dbo.Orders (
     OrderId int identity(1000,1) not null primary key,
-    CustomerCode nchar(5) not null,
+    CustomerCode nchar(5) not null constraint FK_Orders_Customers references dbo.Customers (CustomerCode),
     [Order Date] datetime not null,
     ShippedDate smalldatetime null,
     Freight money null,
@@ -78,7 +78,9 @@ create table dbo.[Order Details] (
     Quantity smallint not null,
     Discount real not null default (0),
     LineTotal as (UnitPrice * Quantity),
-    constraint PK_Order_Details primary key (OrderId, ProductId)
+    constraint PK_Order_Details primary key (OrderId, ProductId),
+    constraint FK_Order_Details_Orders foreign key (OrderId) references dbo.Orders (OrderId),
+    foreign key (ProductId) references dbo.Products
 )
 GO
 
@@ -87,6 +89,36 @@ insert into dbo.[Order Details] (OrderId, ProductId, UnitPrice, Quantity, Discou
 insert into dbo.[Order Details] (OrderId, ProductId, UnitPrice, Quantity, Discount) values (1001, 2, 3.99, 40, 0)
 insert into dbo.[Order Details] (OrderId, ProductId, UnitPrice, Quantity, Discount) values (1002, 8, 89.99, 1, 0.1)
 insert into dbo.[Order Details] (OrderId, ProductId, UnitPrice, Quantity, Discount) values (1003, 6, 4.33, 24, 0)
+GO
+
+-- Each department has a manager, each employee a department: the two tables
+-- refer to each other, so departments are loaded first without managers.
+create table dbo.Departments (
+    DepartmentId int not null primary key,
+    DepartmentName nvarchar(30) not null,
+    ManagerId int null
+)
+GO
+
+create table dbo.Employees (
+    EmployeeId int not null primary key,
+    FullName nvarchar(40) not null,
+    DepartmentId int not null constraint FK_Employees_Departments references dbo.Departments (DepartmentId)
+)
+GO
+
+alter table dbo.Departments add constraint FK_Departments_Manager foreign key (ManagerId) references dbo.Employees (EmployeeId)
+GO
+
+insert into dbo.Departments values (10, N'Counter', null)
+insert into dbo.Departments values (20, N'Warehouse', null)
+insert into dbo.Departments values (30, N'Accounts', null)
+insert into dbo.Employees values (1, N'Ingrid Sæther', 10)
+insert into dbo.Employees values (2, N'Kofi Mensah', 10)
+insert into dbo.Employees values (3, N'Rosa Delgado', 20)
+insert into dbo.Employees values (4, N'Wen Jiahui', 30)
+update dbo.Departments set ManagerId = 1 where DepartmentId = 10
+update dbo.Departments set ManagerId = 3 where DepartmentId = 20
 GO
 
 create table dbo.TypeSamples (
