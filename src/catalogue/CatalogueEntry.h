@@ -10,9 +10,6 @@ namespace quarvex {
 // exactly). Any other code raises "Unexpected fall to Case Else".
 ObjectKind kindOfTypeCode(const QString& typeCode);
 
-// The six-character entry prefix: "Table:", "Proc: ", "Trig: ", "View: ", "Func: ".
-QString entryPrefix(ObjectKind kind);
-
 // One list line: prefix, TAB, name, " (", owner, ") ", five TABs, id. Names
 // are written as stored, never bracketed or escaped.
 QString entryText(ObjectKind kind, const QString& name, const QString& owner, qint32 id);

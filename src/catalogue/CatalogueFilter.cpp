@@ -1,6 +1,7 @@
 #include "catalogue/CatalogueFilter.h"
 
 #include "base/ProcedureError.h"
+#include "model/ObjectKinds.h"
 
 namespace quarvex {
 
@@ -57,18 +58,12 @@ std::optional<QString> filterFault(const QString& condition) {
 }
 
 void checkCatalogueFilters(const CatalogueFilters& filters) {
-    const struct {
-        const char* name;
-        const QString& condition;
-    } named[] = {{"table", filters.tables},
-                 {"proc", filters.procs},
-                 {"trigger", filters.triggers},
-                 {"view", filters.views},
-                 {"function", filters.functions}};
-    for (const auto& filter : named)
-        if (const auto fault = filterFault(filter.condition))
+    for (const ObjectKindFacts& kind : objectKinds()) {
+        const QString& condition = filters.*kind.filter;
+        if (const auto fault = filterFault(condition))
             raise(QStringLiteral("The %1 filter \"%2\" is not a single condition: %3")
-                      .arg(QLatin1String(filter.name), filter.condition, *fault));
+                      .arg(kind.commandWord, condition, *fault));
+    }
 }
 
 } // namespace quarvex

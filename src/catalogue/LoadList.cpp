@@ -1,14 +1,14 @@
 #include "catalogue/LoadList.h"
 
-#include "model/Toolkit.h"
-#include "model/RunState.h"
+#include "base/Blanks.h"
+#include "base/ProcedureError.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/CatalogueFilter.h"
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
-#include "base/Blanks.h"
-#include "base/ProcedureError.h"
+#include "model/RunState.h"
+#include "model/Toolkit.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #include "catalogue/SelectionOrder.h"
 
-#include "model/Toolkit.h"
-#include "model/RunState.h"
 #include "base/ProcedureError.h"
+#include "model/RunState.h"
+#include "model/Toolkit.h"
 
 namespace quarvex {
 

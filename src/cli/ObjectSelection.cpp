@@ -1,11 +1,12 @@
 #include "cli/ObjectSelection.h"
 
 #include "base/ProcedureError.h"
+#include "model/ObjectKinds.h"
 
 namespace quarvex::cli {
 
 QString listingKindWord(ObjectKind kind) {
-    return kindWord(kind).toLower();
+    return factsOf(kind).commandWord;
 }
 
 namespace {
@@ -23,7 +24,9 @@ bool matches(const ObjectRef& object, const QString& kind, const QString& ownerA
 } // namespace
 
 QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names) {
-    static const QStringList kinds = {"table", "proc", "trigger", "view", "function", "id"};
+    QStringList kinds = {QStringLiteral("id")};
+    for (const ObjectKindFacts& facts : objectKinds())
+        kinds.append(facts.commandWord);
     QList<ObjectRef> objects;
     for (const QString& argument : names) {
         const qsizetype colon = argument.indexOf(u':');

@@ -28,8 +28,4 @@ struct ListEntry {
     friend bool operator==(const ListEntry&, const ListEntry&) = default;
 };
 
-// The kind words used in messages and passed to the object scripter:
-// "Table", "Proc", "Trigger", "View", "Function".
-QString kindWord(ObjectKind kind);
-
 } // namespace quarvex

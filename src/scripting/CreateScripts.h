@@ -2,15 +2,31 @@
 
 #include "scripting/ViewerLauncher.h"
 
+#include <QString>
+#include <QtGlobal>
+#include <array>
+
 namespace quarvex {
 
 struct ScriptContext;
+
+// What one finished run did, by kind in the order of the script files.
+struct RunSummary {
+    std::array<qint32, 5> scripted{};
+    std::array<bool, 5> used{}; // the file received an object or a skip note
+    qint32 skipped = 0;
+
+    // "3 tables/1 procs/0 triggers/0 views/0 functions scripted", then
+    // " - N skipped" when any were.
+    QString text() const;
+};
 
 // One script run: recreates the five script files with their header notes,
 // scripts every ticked entry of the object list from top to bottom over one
 // connection, unticks what was scripted, writes the footers and, when asked,
 // the grouped deletes, and starts the viewer on every file that was used.
-// Raises "CreateScripts: " + description when the run itself fails.
-void CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer = startViewer);
+// Raises "CreateScripts: " + description when the run itself fails; a lost
+// connection or a file that cannot be written ends it at that entry.
+RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer = startViewer);
 
 } // namespace quarvex

@@ -49,27 +49,7 @@ qsizetype wholeWordMarker(const QString& upper, const QString& marker, qsizetype
 
 } // namespace
 
-ObjectKindScript objectKindScript(ObjectKind kind) {
-    switch (kind) {
-    case ObjectKind::Proc:
-        return {QStringLiteral("Proc"), QStringLiteral("Procs.sql"), QStringLiteral("PROC"),
-                QStringLiteral("AS")};
-    case ObjectKind::Trigger:
-        return {QStringLiteral("Trigger"), QStringLiteral("Trigs.sql"), QStringLiteral("TRIGGER"),
-                QStringLiteral("FOR")};
-    case ObjectKind::View:
-        return {QStringLiteral("View"), QStringLiteral("Views.sql"), QStringLiteral("VIEW"),
-                QStringLiteral("AS")};
-    case ObjectKind::Function:
-        return {QStringLiteral("Function"), QStringLiteral("Funcs.sql"), QStringLiteral("FUNCTION"),
-                QStringLiteral("AS")};
-    case ObjectKind::Table:
-        break;
-    }
-    raiseUnexpectedCase();
-}
-
-QString objectScript(const ObjectKindScript& kind, const QString& displayName,
+QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
                      const QString& definition, const ObjectScriptOptions& options) {
     const QString note = QLatin1String(options.alter ? "Altering " : "Creating ") +
                          QLatin1String(options.encrypt ? "(With Encryption) " : "") + displayName +
@@ -89,15 +69,15 @@ QString objectScript(const ObjectKindScript& kind, const QString& displayName,
         raise(couldNotLocate(QStringLiteral("CREATE statement")));
     const qsizetype afterCreate = lineFeed + 7;
     if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterCreate)))
-             .startsWith(kind.keyword))
+             .startsWith(kind.createWord))
         raise(
-            couldNotLocate(QLatin1String("CREATE ") + kind.keyword + QLatin1String(" statement")));
+            couldNotLocate(QLatin1String("CREATE ") + kind.createWord + QLatin1String(" statement")));
 
     if (options.alter)
         text = text.left(lineFeed) + QLatin1String("\nALTER") + text.mid(afterCreate);
 
     if (options.encrypt) {
-        const qsizetype at = wholeWordMarker(upperSameLength(text), kind.marker, lineFeed + 1);
+        const qsizetype at = wholeWordMarker(upperSameLength(text), kind.encryptionMarker, lineFeed + 1);
         if (at < 0)
             raise(couldNotLocate(QStringLiteral("place to insert WITH ENCRYPTION")));
         text = text.left(at) + QLatin1String("\r\nWITH ENCRYPTION\r\n") + text.mid(at);

@@ -1,9 +1,9 @@
 #include "scripting/ScriptObject.h"
 
+#include "base/ProcedureError.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
 #include "scripting/ObjectScript.h"
-#include "base/ProcedureError.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 
@@ -40,8 +40,11 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
     std::optional<RecordSet> records;
 
     const auto failure = failureOf([&] {
-        const ObjectKindScript kindScript = objectKindScript(kind);
-        fileName = context.outputFile(kindScript.fileName);
+        // Tables have no source text; their rows are ScriptTable's.
+        if (kind == ObjectKind::Table)
+            raiseUnexpectedCase();
+        const ObjectKindFacts& facts = factsOf(kind);
+        fileName = context.outputFile(facts.fileName);
         query = definitionQuery(IsSQL2005Plus(connection), objectId, kind);
 
         // Older servers hand the text out in pieces of at most 4000
@@ -56,8 +59,7 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
         records->close();
 
         const ObjectScriptOptions options{context.settings.alter(), context.settings.encrypt()};
-        context.files().AppendFile(fileName,
-                                   objectScript(kindScript, objectName, definition, options));
+        context.files().AppendFile(fileName, objectScript(facts, objectName, definition, options));
     });
     if (!failure)
         return true;
@@ -67,7 +69,7 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
         raise(AppendErrorContext(QLatin1String("ScriptObject: ") + failure->description, query),
               failure->kind);
     context.fields.LastError =
-        AppendErrorContext(kindWord(kind) + QLatin1Char(' ') + objectName +
+        AppendErrorContext(factsOf(kind).kindWord + QLatin1Char(' ') + objectName +
                                QLatin1String(" skipped: ") + failure->description,
                            query);
     ReportSkip(context.toolkit, context.files(), context.fields.LastError, fileName);

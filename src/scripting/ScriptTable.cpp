@@ -1,11 +1,12 @@
 #include "scripting/ScriptTable.h"
 
-#include "db/RecordSet.h"
-#include "db/ServerConnection.h"
 #include "base/Blanks.h"
 #include "base/LeadingNumber.h"
-#include "scripting/BoxPrint.h"
 #include "base/ProcedureError.h"
+#include "db/RecordSet.h"
+#include "db/ServerConnection.h"
+#include "model/ObjectKinds.h"
+#include "scripting/BoxPrint.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/TableScript.h"
@@ -51,8 +52,8 @@ FieldPositions fieldPositions(const RecordSet& records, const TableColumns& colu
 
 bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
                  const QString& owner, OdbcConnection& connection) {
-    const QString tableFile = context.outputFile(QStringLiteral("Tables.sql"));
-    const QString scratchFile = context.outputFile(QStringLiteral("Temp.sql"));
+    const QString tableFile = context.outputFile(factsOf(ObjectKind::Table).fileName);
+    const QString scratchFile = context.outputFile(scratchFileName);
     const QString loadMessage =
         QLatin1String("Loading %n rows to ") + objectName + QLatin1String("...");
     const QString tableName = owner + QLatin1Char('.') + objectName;

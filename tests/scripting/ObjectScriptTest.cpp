@@ -38,7 +38,7 @@ private slots:
         QFETCH(bool, alter);
         QFETCH(bool, encrypt);
         QFETCH(QString, expected);
-        const QString script = objectScript(objectKindScript(ObjectKind::Proc), "p",
+        const QString script = objectScript(factsOf(ObjectKind::Proc), "p",
                                             "CREATE PROCEDURE p AS select 1", {alter, encrypt});
         QCOMPARE(script, expectedFile(expected));
     }
@@ -102,14 +102,14 @@ private slots:
         QFETCH(QString, result);
         QString outcome;
         const auto failure = failureOf([&] {
-            outcome = body(objectScript(objectKindScript(ObjectKind(kind)), "x", definition,
+            outcome = body(objectScript(factsOf(ObjectKind(kind)), "x", definition,
                                         {alter, encrypt}));
         });
         QCOMPARE(failure ? failure->description : outcome, result);
     }
 
     void noteNamesTheObject() {
-        const QString script = objectScript(objectKindScript(ObjectKind::View), "[my view]",
+        const QString script = objectScript(factsOf(ObjectKind::View), "[my view]",
                                             "CREATE VIEW [my view] AS select 1", {true, false});
         QVERIFY(script.contains("print 'Altering [my view]...'\r\n"));
     }
@@ -138,13 +138,6 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, query);
         QCOMPARE(definitionQuery(sql2005Plus, 117, ObjectKind(kind)), query);
-    }
-
-    void tableHasNoObjectScript() {
-        QCOMPARE(failureOf([] { objectKindScript(ObjectKind::Table); })
-                     .value_or(Failure{"<none>"})
-                     .description,
-                 QStringLiteral("Unexpected fall to Case Else"));
     }
 };
 
