@@ -34,14 +34,20 @@ struct Result {
 
 const QString password = QStringLiteral("s3cret;pw");
 
-Result runCli(const QStringList& arguments, const QString& folder) {
+// A program that has not ended after waitMs is stopped and counts as hung
+// (exit code -1).
+Result runCli(const QStringList& arguments, const QString& folder, int waitMs = 60000) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUARVEX_PASSWORD", password);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
-    process.waitForFinished(60000);
+    if (!process.waitForFinished(waitMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, {}, QString::fromUtf8(process.readAllStandardError())};
+    }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
@@ -191,6 +197,21 @@ private slots:
         QVERIFY(out.bytes("Tables.sql")
                     .contains("insert into dbo.Orders (OrderId,Item) values (1,'tea')"));
         QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
+    }
+
+    // A server that takes the connection and never answers: the 5-second
+    // login time-out holds, and the driver does not try again with a TDS 5.0
+    // login (type 0x02), which would wait for ever with the password in clear.
+    void stalledLoginFailsWithinTheLoginTimeOut() {
+        test::StandIn stalled({.sample = false, .stallLogin = true});
+        const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
+                                      stalled.serverText(), "--user", "x", "--list"},
+                                     m_data.folder(), 15000);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.startsWith("LoadList: OpenConnection: ") &&
+                     result.error.contains("Timeout expired"),
+                 qPrintable(result.error));
+        QCOMPARE(stalled.openingPacketTypes(), QList<int>{0x12});
     }
 
     void unreachableServerFailsTheRun() {
