@@ -18,6 +18,7 @@ void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& 
     QString query;
     std::optional<OdbcConnection> conn;
     std::optional<RecordSet> records;
+    bool listCleared = false;
 
     const auto failure = failureOf([&] {
         toolkit.setBusy(true);
@@ -28,6 +29,7 @@ void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& 
 
         ObjectList& list = toolkit.objectList();
         list.clear();
+        listCleared = true;
         qint32 count = 0;
         for (; !records->atEnd(); records->moveNext()) {
             const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
@@ -50,6 +52,9 @@ void LoadList(Toolkit& toolkit, WindowFields& fields, const ConnectionSettings& 
         AppendErrorContext(QLatin1String("LoadList: ") + failure->description, query);
     records.reset();
     conn.reset();
+    // A list cut short would look whole once the message is gone.
+    if (listCleared)
+        toolkit.objectList().clear();
     toolkit.setBusy(false);
     toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
 }
