@@ -214,6 +214,38 @@ private slots:
         QCOMPARE(stalled.openingPacketTypes(), QList<int>{0x12});
     }
 
+    // Losing the server in the middle of a table fails the run with one
+    // message, not a skip for it and every object after it.
+    void lostServerFailsTheRun_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("driverText");
+        QTest::newRow("server falls silent") << true << "Timeout expired";
+        QTest::newRow("server closes the connection") << false << "Unexpected EOF";
+    }
+
+    void lostServerFailsTheRun() {
+        QFETCH(bool, silent);
+        QFETCH(QString, driverText);
+        // More orders than the five objects of the listing, which must pass.
+        m_data.write("rows.sql",
+                     QByteArray("insert into Orders (Item) values ('coffee')\n").repeated(8));
+        test::StandInOptions options{
+            .sample = false, .loadFiles = {m_data.path("database.sql"), m_data.path("rows.sql")}};
+        (silent ? options.stallAfterRows : options.dropAfterRows) = 6;
+        test::StandIn failing(options);
+        test::TempFolder out;
+        const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
+                                      failing.serverText(), "--user", "x", "--timeout", "1",
+                                      "--out", out.folder(), "table:dbo.Orders", "proc:dbo.spOne"},
+                                     m_data.folder(), 15000);
+        QCOMPARE(result.exitCode, 1);
+        const QStringList lines = result.error.split("\n", Qt::SkipEmptyParts);
+        QVERIFY2(lines.filter("CreateScripts: ScriptTable: ").size() == 1 &&
+                     lines.filter(driverText).size() == 1 && lines.filter("skipped").isEmpty(),
+                 qPrintable(result.error));
+        QVERIFY(!out.bytes("Tables.sql").contains("Orders"));
+    }
+
     void unreachableServerFailsTheRun() {
         test::TempFolder out;
         const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
