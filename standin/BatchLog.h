@@ -7,17 +7,24 @@
 namespace quarvex::standin {
 
 // Records every SQL batch received, so that tests can see exactly what a
-// client sent. Each record is a line "@@batch <spid> <bytes>", then the
-// batch in UTF-8, then a line break.
+// client sent, and the type of the first packet of every connection, so that
+// they can see how a client tried to log in. Each record is a line
+// "@@<kind> <spid> <bytes>", then the text in UTF-8, then a line break.
 class BatchLog {
 public:
     explicit BatchLog(const QString& path);
     bool isOpen() const { return m_file.isOpen(); }
-    void record(int spid, const QString& batch);
+    void record(int spid, const QString& batch) { write("batch", spid, batch); }
+    void recordOpening(int spid, int packetType) {
+        write("opening", spid, QString::number(packetType));
+    }
 
-    static QStringList read(const QString& path);
+    // The texts of one kind of record, in the order received.
+    static QStringList read(const QString& path, const QByteArray& kind = "batch");
 
 private:
+    void write(const char* kind, int spid, const QString& text);
+
     QFile m_file;
 };
 

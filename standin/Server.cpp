@@ -4,10 +4,12 @@
 
 namespace quarvex::standin {
 
-Server::Server(Engine* engine, const LoginPolicy& policy, const QString& logPath, QObject* parent)
+Server::Server(Engine* engine, const LoginPolicy& policy, const Faults& faults,
+               const QString& logPath, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
     , m_policy(policy)
+    , m_faults(faults)
     , m_log(logPath) {
     connect(&m_ipv4, &QTcpServer::newConnection, this, [this] { accept(&m_ipv4); });
     connect(&m_ipv6, &QTcpServer::newConnection, this, [this] { accept(&m_ipv6); });
@@ -24,7 +26,7 @@ int Server::listen(int port) {
 
 void Server::accept(QTcpServer* server) {
     while (QTcpSocket* socket = server->nextPendingConnection())
-        new TdsConnection(socket, m_engine, m_policy, &m_log, m_nextSpid++, this);
+        new TdsConnection(socket, m_engine, m_policy, m_faults, &m_log, m_nextSpid++, this);
 }
 
 } // namespace quarvex::standin

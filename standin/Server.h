@@ -15,7 +15,7 @@ namespace quarvex::standin {
 class Server : public QObject {
     Q_OBJECT
 public:
-    Server(Engine* engine, const LoginPolicy& policy, const QString& logPath,
+    Server(Engine* engine, const LoginPolicy& policy, const Faults& faults, const QString& logPath,
            QObject* parent = nullptr);
 
     // Listens on the port (0: a free one); returns the port or -1.
@@ -26,6 +26,7 @@ private:
 
     Engine* m_engine;
     LoginPolicy m_policy;
+    Faults m_faults;
     BatchLog m_log;
     QTcpServer m_ipv4;
     QTcpServer m_ipv6;

@@ -23,12 +23,14 @@ quint32 negotiatedVersion(quint32 client, int majorVersion) {
 } // namespace
 
 TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPolicy& policy,
-                             BatchLog* log, int spid, QObject* parent)
+                             const Faults& faults, BatchLog* log, int spid, QObject* parent)
     : QObject(parent)
     , m_socket(socket)
     , m_engine(engine)
     , m_policy(policy)
-    , m_log(log) {
+    , m_faults(faults)
+    , m_log(log)
+    , m_silent(faults.stallLogin) {
     m_session.spid = spid;
     socket->setParent(this);
     connect(socket, &QTcpSocket::readyRead, this, &TdsConnection::onReadyRead);
@@ -37,6 +39,15 @@ TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPoli
 
 void TdsConnection::onReadyRead() {
     m_buffer.append(m_socket->readAll());
+    if (!m_openingRecorded && !m_buffer.isEmpty()) {
+        m_openingRecorded = true;
+        if (m_log)
+            m_log->recordOpening(m_session.spid, quint8(m_buffer[0]));
+    }
+    if (m_silent) {
+        m_buffer.clear();
+        return;
+    }
     while (m_buffer.size() >= 8) {
         const int length = quint8(m_buffer[2]) << 8 | quint8(m_buffer[3]);
         if (length < 8) {
@@ -54,7 +65,7 @@ void TdsConnection::onReadyRead() {
         const QByteArray message = m_message;
         m_message.clear();
         handleMessage(type, message);
-        if (m_socket->state() != QAbstractSocket::ConnectedState)
+        if (m_silent || m_socket->state() != QAbstractSocket::ConnectedState)
             return;
     }
 }
@@ -178,8 +189,12 @@ void TdsConnection::handleBatch(const QByteArray& payload) {
     if (m_log)
         m_log->record(m_session.spid, batch);
     const QList<Outcome> outcomes = m_engine->executeBatch(m_session, batch);
-    bool anyError = false;
-    QByteArray bytes = outcomeTokens(outcomes, false, &anyError);
+    Reply reply = outcomeTokens(outcomes, false);
+    if (reply.cut) {
+        failMidResult(reply.bytes);
+        return;
+    }
+    QByteArray& bytes = reply.bytes;
     // The last DONE of the batch is the final one; a batch whose last
     // statement sent no DONE (SET, PRINT) gets one of its own.
     const bool endsInDone =
@@ -191,24 +206,36 @@ void TdsConnection::handleBatch(const QByteArray& payload) {
             char(quint8(bytes[bytes.size() - doneSize + 1]) & ~DoneMore);
     } else {
         TdsWriter final;
-        tokens.done(final, anyError ? DoneError : DoneFinal, 0, 0);
+        tokens.done(final, reply.anyError ? DoneError : DoneFinal, 0, 0);
         bytes.append(final.data());
     }
     send(TdsReply, bytes);
 }
 
-QByteArray TdsConnection::outcomeTokens(const QList<Outcome>& outcomes, bool inProcedure,
-                                        bool* anyError) {
+int TdsConnection::rowLimit() const {
+    return m_faults.dropAfterRows >= 0 ? m_faults.dropAfterRows : m_faults.stallAfterRows;
+}
+
+TdsConnection::Reply TdsConnection::outcomeTokens(const QList<Outcome>& outcomes,
+                                                  bool inProcedure) {
     TdsTokens tokens(m_tdsVersion);
     TdsWriter w;
+    Reply reply;
     const QString server = m_engine->options().serverName;
     const int doneToken = inProcedure ? 0xFF : 0xFD;
+    const int limit = rowLimit();
     for (const Outcome& o : outcomes) {
         switch (o.kind) {
         case Outcome::Kind::Rows:
             tokens.columnMetadata(w, o.columns);
-            for (const QVariantList& row : o.rows)
-                tokens.row(w, o.columns, row);
+            for (qsizetype i = 0; i < o.rows.size(); ++i) {
+                if (i == limit) {
+                    reply.bytes = w.data();
+                    reply.cut = true;
+                    return reply;
+                }
+                tokens.row(w, o.columns, o.rows[i]);
+            }
             tokens.done(w, DoneMore | DoneCount, o.command, o.count, doneToken);
             break;
         case Outcome::Kind::Done:
@@ -219,13 +246,22 @@ QByteArray TdsConnection::outcomeTokens(const QList<Outcome>& outcomes, bool inP
             if (!o.newLanguage.isEmpty())
                 tokens.envChange(w, 2, o.newLanguage, QString());
             if (o.isError) {
-                *anyError = true;
+                reply.anyError = true;
                 tokens.done(w, DoneMore | DoneError, 0, 0, doneToken);
             }
             break;
         }
     }
-    return w.data();
+    reply.bytes = w.data();
+    return reply;
+}
+
+void TdsConnection::failMidResult(const QByteArray& partialReply) {
+    send(TdsReply, partialReply, false);
+    if (m_faults.dropAfterRows >= 0)
+        m_socket->disconnectFromHost(); // after what is queued has gone out
+    else
+        m_silent = true;
 }
 
 // Remote procedure calls, as ODBC drivers send them for prepared
@@ -350,35 +386,38 @@ void TdsConnection::handleRpc(const QByteArray& payload) {
     } else {
         problem = QStringLiteral("remote procedure calls other than those of prepared statements");
     }
-    bool anyError = false;
-    QByteArray bytes;
+    Reply reply;
     if (!problem.isEmpty()) {
         Outcome o;
         o.kind = Outcome::Kind::Message;
         o.isError = true;
         o.message = unsupported(problem);
-        bytes = outcomeTokens({o}, true, &anyError);
+        reply = outcomeTokens({o}, true);
     } else if (!sql.isEmpty()) {
         if (m_log)
             m_log->record(m_session.spid, sql);
-        bytes = outcomeTokens(m_engine->executeBatch(m_session, sql), true, &anyError);
+        reply = outcomeTokens(m_engine->executeBatch(m_session, sql), true);
+    }
+    if (reply.cut) {
+        failMidResult(reply.bytes);
+        return;
     }
     TdsWriter w;
-    w.bytes(bytes);
-    tokens.returnStatus(w, anyError ? 1 : 0);
+    w.bytes(reply.bytes);
+    tokens.returnStatus(w, reply.anyError ? 1 : 0);
     if (returnsHandle)
         tokens.returnIntValue(w, 0, handle);
-    tokens.done(w, anyError ? DoneError : DoneFinal, 0, 0, 0xFE);
+    tokens.done(w, reply.anyError ? DoneError : DoneFinal, 0, 0, 0xFE);
     send(TdsReply, w.data());
 }
 
-void TdsConnection::send(int type, const QByteArray& payload) {
+void TdsConnection::send(int type, const QByteArray& payload, bool endsMessage) {
     const int room = m_packetSize - 8;
     qsizetype at = 0;
     int packetId = 1;
     do {
         const qsizetype size = qMin<qsizetype>(room, payload.size() - at);
-        const bool last = at + size >= payload.size();
+        const bool last = endsMessage && at + size >= payload.size();
         QByteArray header(8, '\0');
         header[0] = char(type);
         header[1] = char(last ? 0x01 : 0x00);

@@ -23,16 +23,33 @@ struct LoginPolicy {
     QString password;
 };
 
+// Faults a test orders to see how a client copes with a server that hangs or
+// goes away at a given point, without timing luck. None by default.
+struct Faults {
+    bool stallLogin = false; // read whatever arrives, never answer
+    // A result with more rows than this sends only that many, then the
+    // server goes silent with the connection open (stall) or closes it (drop).
+    int stallAfterRows = -1;
+    int dropAfterRows = -1;
+};
+
 // One client: reassembles its packets into messages, answers PRELOGIN and
 // LOGIN7, runs its SQL batches and sends the tokens back in packets of the
 // negotiated size.
 class TdsConnection : public QObject {
     Q_OBJECT
 public:
-    TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPolicy& policy, BatchLog* log,
-                  int spid, QObject* parent = nullptr);
+    TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPolicy& policy,
+                  const Faults& faults, BatchLog* log, int spid, QObject* parent = nullptr);
 
 private:
+    // The tokens of a reply; cut when a fault ends it after some rows.
+    struct Reply {
+        QByteArray bytes;
+        bool anyError = false;
+        bool cut = false;
+    };
+
     void onReadyRead();
     void handleMessage(int type, const QByteArray& payload);
     void handleLogin(const QByteArray& payload);
@@ -40,14 +57,21 @@ private:
     void handleRpc(const QByteArray& payload);
     // Writes the tokens of a batch's outcomes; inside a procedure call the
     // statements end with DONEINPROC and the call with DONEPROC.
-    QByteArray outcomeTokens(const QList<Outcome>& outcomes, bool inProcedure, bool* anyError);
-    void send(int type, const QByteArray& payload);
+    Reply outcomeTokens(const QList<Outcome>& outcomes, bool inProcedure);
+    int rowLimit() const;
+    // Sends a cut reply as packets that never end the message, then stalls
+    // or drops the connection as ordered.
+    void failMidResult(const QByteArray& partialReply);
+    void send(int type, const QByteArray& payload, bool endsMessage = true);
     void refuseLogin(int number, const QString& text, int severity, bool thenLoginFailed);
 
     QTcpSocket* m_socket;
     Engine* m_engine;
     LoginPolicy m_policy;
+    Faults m_faults;
     BatchLog* m_log;
+    bool m_silent = false; // a stalled server reads on and answers nothing
+    bool m_openingRecorded = false;
     QByteArray m_buffer;
     QByteArray m_message;
     int m_packetSize = 4096;

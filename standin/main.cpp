@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 using namespace quarvex::standin;
@@ -22,6 +23,28 @@ int signalPipe[2];
 void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// The faults ordered on the command line; nothing when they make no sense.
+std::optional<Faults> faultsFrom(const QCommandLineParser& parser) {
+    const QString stall = QStringLiteral("stall-after-rows");
+    const QString drop = QStringLiteral("drop-after-rows");
+    bool valid = !(parser.isSet(stall) && parser.isSet(drop));
+    const auto rows = [&](const QString& option) {
+        if (!parser.isSet(option))
+            return -1;
+        bool ok = false;
+        const int count = parser.value(option).toInt(&ok);
+        valid = valid && ok && count >= 0;
+        return count;
+    };
+    Faults faults;
+    faults.stallLogin = parser.isSet(QStringLiteral("stall-login"));
+    faults.stallAfterRows = rows(stall);
+    faults.dropAfterRows = rows(drop);
+    if (!valid)
+        return std::nullopt;
+    return faults;
 }
 
 } // namespace
@@ -54,7 +77,19 @@ int main(int argc, char* argv[]) {
                                       QStringLiteral("PW"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Record every SQL batch."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({port, sample, load, database, version, login, password, log});
+    const QCommandLineOption stallLogin(
+        QStringLiteral("stall-login"),
+        QStringLiteral("Fault: accept connections and never answer them."));
+    const QCommandLineOption stallAfterRows(
+        QStringLiteral("stall-after-rows"),
+        QStringLiteral("Fault: send N rows of a longer result, then fall silent."),
+        QStringLiteral("N"));
+    const QCommandLineOption dropAfterRows(
+        QStringLiteral("drop-after-rows"),
+        QStringLiteral("Fault: send N rows of a longer result, then close the connection."),
+        QStringLiteral("N"));
+    parser.addOptions({port, sample, load, database, version, login, password, log, stallLogin,
+                       stallAfterRows, dropAfterRows});
     parser.process(app);
 
     if (!parser.isSet(port)) {
@@ -108,7 +143,13 @@ int main(int argc, char* argv[]) {
         policy.login = parser.value(login);
         policy.password = parser.value(password);
     }
-    Server server(&engine, policy, parser.value(log));
+    const std::optional<Faults> faults = faultsFrom(parser);
+    if (!faults) {
+        std::fprintf(stderr, "quarvex-standin: give one of --stall-after-rows and "
+                             "--drop-after-rows, with a row count of 0 or more\n");
+        return 2;
+    }
+    Server server(&engine, policy, *faults, parser.value(log));
     const int chosen = server.listen(parser.value(port).toInt());
     if (chosen < 0) {
         std::fprintf(stderr, "quarvex-standin: cannot listen on port %s\n",

@@ -19,6 +19,7 @@ void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
     QString query;
     std::optional<OdbcConnection> conn;
     std::optional<RecordSet> records;
+    bool listCleared = false;
 
     const auto failure = failureOf([&] {
         // Before anything is sent: a filter that is more than a condition
@@ -32,6 +33,7 @@ void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
 
         ObjectList& list = toolkit.objectList();
         list.clear();
+        listCleared = true;
         qint32 count = 0;
         for (; !records->atEnd(); records->moveNext()) {
             const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
@@ -54,6 +56,9 @@ void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
         AppendErrorContext(QLatin1String("LoadList: ") + failure->description, query);
     records.reset();
     conn.reset();
+    // A list cut short would look whole once the message is gone.
+    if (listCleared)
+        toolkit.objectList().clear();
     toolkit.setBusy(false);
     toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
 }

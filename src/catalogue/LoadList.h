@@ -11,7 +11,8 @@ struct RunState;
 // Fills the object list from the catalogue: one connection, one query, one
 // entry per row in the server's order, progress on the status line. Reports
 // its own failures; the list is cleared only once the server has accepted
-// the query, so a bad filter keeps the previous list.
+// the query, so a bad filter keeps the previous list, and a load that fails
+// after that leaves it empty.
 void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
               const CatalogueFilters& filters);
 

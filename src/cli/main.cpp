@@ -51,6 +51,14 @@ QString readPassword(bool fromStandardInput) {
     return qEnvironmentVariable("QUARVEX_PASSWORD");
 }
 
+int timeoutSeconds(const QString& text) {
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    if (!ok || seconds < 0)
+        usage(QLatin1String("--timeout takes a number of seconds, 0 for none: ") + text);
+    return seconds;
+}
+
 Settings settingsFrom(const QCommandLineParser& parser) {
     Settings settings;
     settings.outputPath = QDir::currentPath();
@@ -78,6 +86,8 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     take("trigger-filter", settings.filters.triggers);
     take("view-filter", settings.filters.views);
     take("function-filter", settings.filters.functions);
+    if (parser.isSet("timeout"))
+        settings.connection.queryTimeoutSeconds = timeoutSeconds(parser.value("timeout"));
     settings.outputPath = trimmedOutputPath(settings.outputPath);
     if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
         usage(failure->description);
@@ -104,6 +114,7 @@ void defineOptions(QCommandLineParser& parser) {
         {"user", "SQL Server login; empty for integrated login.", "user"},
         {"password-stdin", "Read the password from standard input."},
         {"out", "Output folder (default: the current folder).", "folder"},
+        {"timeout", "Seconds to wait for a silent server (default 600, 0: for ever).", "seconds"},
         {"alter", "Script ALTER rather than CREATE."},
         {"create", "Script CREATE as stored."},
         {"group", "Grouped deletes in reverse order instead of truncation."},

@@ -66,17 +66,20 @@ QString OdbcConnection::driver() {
     return chooseSqlServerDriver(installedDrivers(environment.get()));
 }
 
-void OdbcConnection::open(const ConnectionSettings& settings, int timeoutSeconds) {
+void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSeconds) {
     const QString driverName = chooseSqlServerDriver(installedDrivers(m_environment.get()));
     if (driverName.isEmpty())
         raise(QStringLiteral("No ODBC driver for SQL Server is installed (looked for: ") +
               preferredSqlServerDrivers().join(QLatin1String(", ")) + QLatin1Char(')'));
 
     const SQLHANDLE dbc = m_connection.get();
-    const auto timeout = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds));
-    checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, timeout, 0), SQL_HANDLE_DBC, dbc);
-    checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, timeout, 0), SQL_HANDLE_DBC,
-              dbc);
+    const auto seconds = [](int count) {
+        return reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(qMax(count, 0)));
+    };
+    checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, seconds(loginTimeoutSeconds), 0),
+              SQL_HANDLE_DBC, dbc);
+    checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, seconds(loginTimeoutSeconds), 0),
+              SQL_HANDLE_DBC, dbc);
 
     const QString text = odbcConnectionString(driverName, settings);
     SQLSMALLINT outLength = 0;
@@ -85,9 +88,12 @@ void OdbcConnection::open(const ConnectionSettings& settings, int timeoutSeconds
               SQL_HANDLE_DBC, dbc);
     m_open = true;
 
-    // The connect time-out must not cut long queries short; it was only for
-    // the login.
-    SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, nullptr, 0);
+    // After the login a silent server is waited for as long as the query
+    // time-out says: every statement sets it for itself, and the connection
+    // time-out, which Microsoft's drivers apply to requests other than
+    // statements, follows it.
+    m_queryTimeoutSeconds = qMax(settings.queryTimeoutSeconds, 0);
+    SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, seconds(m_queryTimeoutSeconds), 0);
 
     // FreeTDS, unlike Microsoft's drivers, leaves the server's TEXTSIZE limit
     // (4096 bytes by default) in force, which would cut text, ntext and image

@@ -19,7 +19,9 @@ public:
     OdbcConnection(const OdbcConnection&) = delete;
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
-    void open(const ConnectionSettings& settings, int timeoutSeconds = 5);
+    // Logs in within loginTimeoutSeconds; the statements then wait for the
+    // server as long as the settings say.
+    void open(const ConnectionSettings& settings, int loginTimeoutSeconds = 5);
     bool isOpen() const { return m_open; }
     void close();
 
@@ -30,6 +32,7 @@ public:
     void execute(const QString& batch);
 
     SQLHANDLE handle() const { return m_connection.get(); }
+    int queryTimeoutSeconds() const { return m_queryTimeoutSeconds; }
 
     // The installed driver this program connects with.
     static QString driver();
@@ -45,6 +48,7 @@ private:
     EnvironmentHandle m_environment;
     ConnectionHandle m_connection;
     bool m_open = false;
+    int m_queryTimeoutSeconds = 0;
     QList<OdbcStatement*> m_statements;
 };
 

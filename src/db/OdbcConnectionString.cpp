@@ -12,6 +12,21 @@ bool isFreeTds(const QString& driver) {
     return driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive);
 }
 
+// The server text as host and port (empty when none is given), each without
+// the blanks typed around it.
+struct ServerAddress {
+    QString host;
+    QString port;
+};
+
+ServerAddress serverAddress(const QString& server) {
+    static const QRegularExpression hostAndPort(QStringLiteral(R"(^\s*(.*?)\s*,\s*(\d+)\s*$)"));
+    const auto match = hostAndPort.match(server);
+    if (match.hasMatch())
+        return {match.captured(1), match.captured(2)};
+    return {server.trimmed(), {}};
+}
+
 } // namespace
 
 QStringList preferredSqlServerDrivers() {
@@ -51,14 +66,14 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
 
     // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read
     // the "host,port" form directly, as SQL Server's own tools do.
-    static const QRegularExpression hostAndPort(QStringLiteral(R"(^(.*),\s*(\d+)\s*$)"));
-    const auto match = hostAndPort.match(settings.server);
-    if (isFreeTds(driver) && match.hasMatch()) {
-        text += odbcPair(QStringLiteral("Server"), match.captured(1));
-        text += odbcPair(QStringLiteral("Port"), match.captured(2));
-    } else {
-        text += odbcPair(QStringLiteral("Server"), settings.server);
-    }
+    const ServerAddress address = serverAddress(settings.server);
+    if (address.port.isEmpty())
+        text += odbcPair(QStringLiteral("Server"), address.host);
+    else if (isFreeTds(driver))
+        text += odbcPair(QStringLiteral("Server"), address.host) +
+                odbcPair(QStringLiteral("Port"), address.port);
+    else
+        text += odbcPair(QStringLiteral("Server"), address.host + QLatin1Char(',') + address.port);
     text += odbcPair(QStringLiteral("Database"), settings.database);
 
     if (settings.integratedSecurity()) {
@@ -67,8 +82,13 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
         text += odbcPair(QStringLiteral("UID"), settings.userId);
         text += odbcPair(QStringLiteral("PWD"), settings.password);
     }
-    if (isFreeTds(driver))
+    if (isFreeTds(driver)) {
+        // Without a version FreeTDS follows a login that timed out with a TDS
+        // 5.0 login, which waits for ever and sends the password in clear.
+        // Older servers answer a 7.4 login with their own 7.x version.
+        text += QLatin1String("TDS_Version=7.4;");
         text += QLatin1String("ClientCharset=UTF-8;");
+    }
     return text;
 }
 

@@ -23,6 +23,17 @@ struct Diagnostics {
     bool connectionLost = false;
 };
 
+// FreeTDS reports a server that closed the connection as "Unexpected EOF from
+// the server" under the warning state 01000, the same as a server's notice;
+// only the driver's own view of the connection tells the two apart.
+bool isDead(SQLHANDLE connection) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return connection != SQL_NULL_HANDLE &&
+           SQL_SUCCEEDED(
+               SQLGetConnectAttrW(connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
 Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     Diagnostics diagnostics;
     QStringList errors;
@@ -60,12 +71,12 @@ QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     return readDiagnostics(handleType, handle).text;
 }
 
-void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
+void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, SQLHANDLE connection) {
     if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
         return;
     const Diagnostics diagnostics = readDiagnostics(handleType, handle);
-    raise(diagnostics.text,
-          diagnostics.connectionLost ? FailureKind::ConnectionLost : FailureKind::Ordinary);
+    const bool lost = diagnostics.connectionLost || isDead(connection);
+    raise(diagnostics.text, lost ? FailureKind::ConnectionLost : FailureKind::Ordinary);
 }
 
 } // namespace quarvex

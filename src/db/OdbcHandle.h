@@ -38,7 +38,10 @@ using ConnectionHandle = OdbcHandle<SQL_HANDLE_DBC>;
 using StatementHandle = OdbcHandle<SQL_HANDLE_STMT>;
 
 // Raises the handle's diagnostic records as one description when rc failed.
-void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
+// The failure ends the run (ConnectionLost) when the records say the link
+// failed or timed out, or when the connection, if given, says it is dead.
+void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
+               SQLHANDLE connection = SQL_NULL_HANDLE);
 
 // Every diagnostic record of the handle, in order, one per line.
 QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);

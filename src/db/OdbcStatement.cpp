@@ -25,6 +25,12 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection)
               connection.handle());
     m_statement = StatementHandle(handle);
     connection.attach(this);
+    // FreeTDS applies this to every wait for the server, the rows of a
+    // result included, not only to the first answer; when it lapses the
+    // driver sends a cancel and waits as long again for its answer.
+    const auto timeout =
+        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection.queryTimeoutSeconds()));
+    check(SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT, timeout, 0));
 }
 
 OdbcStatement::~OdbcStatement() {
@@ -41,7 +47,7 @@ void OdbcStatement::release() {
 void OdbcStatement::check(SQLRETURN rc) const {
     if (!m_statement)
         raise(QStringLiteral("The statement's connection is closed"));
-    checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get());
+    checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle());
 }
 
 void OdbcStatement::execute(const QString& sql) {

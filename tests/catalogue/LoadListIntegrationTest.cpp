@@ -69,6 +69,15 @@ class LoadListIntegrationTest : public QObject {
         return m_folder.path("objects.sql");
     }
 
+    // Hundreds of objects, each with an id of its own.
+    QString manyProceduresFile() {
+        QString script;
+        for (int i = 0; i < 400; ++i)
+            script += QString("create procedure sp%1 as select %1\nGO\n").arg(i, 3, 10, QChar('0'));
+        m_folder.write("many.sql", script.toUtf8());
+        return m_folder.path("many.sql");
+    }
+
 private slots:
     void listsEachGeneration_data() {
         QTest::addColumn<QString>("version");
@@ -162,13 +171,8 @@ private slots:
         QCOMPARE(toolkit.busyHistory.last(), false);
     }
 
-    // Hundreds of objects, each with an id of its own.
     void manyObjectsAreAllListed() {
-        QString script;
-        for (int i = 0; i < 400; ++i)
-            script += QString("create procedure sp%1 as select %1\nGO\n").arg(i, 3, 10, QChar('0'));
-        m_folder.write("many.sql", script.toUtf8());
-        test::StandIn server({.sample = false, .loadFiles = {m_folder.path("many.sql")}});
+        test::StandIn server({.sample = false, .loadFiles = {manyProceduresFile()}});
         test::RecordingToolkit toolkit;
         RunState fields;
         LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
@@ -178,6 +182,20 @@ private slots:
             ids.insert(toolkit.list.entry(i).object.id);
         QCOMPARE(ids.size(), 400);
         QVERIFY(*std::min_element(ids.begin(), ids.end()) > 0);
+    }
+
+    // A listing cut short must not pass for the whole catalogue.
+    void connectionLostHalfwayLeavesTheListEmpty() {
+        test::StandIn server(
+            {.sample = false, .loadFiles = {manyProceduresFile()}, .dropAfterRows = 150});
+        test::RecordingToolkit toolkit;
+        RunState fields;
+        LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
+        QCOMPARE(toolkit.messages.size(), 1);
+        QVERIFY2(toolkit.messages.first().text.startsWith("LoadList: "),
+                 qPrintable(toolkit.messages.first().text));
+        QCOMPARE(toolkit.list.count(), 0);
+        QCOMPARE(toolkit.status(), QStringLiteral("150 - sp149"));
     }
 
     void noRowsAtAll() {

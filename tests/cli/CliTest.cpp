@@ -35,9 +35,10 @@ struct Result {
 
 const QString password = QStringLiteral("s3cret;pw");
 
-// childSetup runs in the child before the program starts.
+// childSetup runs in the child before the program starts. A program that
+// has not ended after waitMs is stopped and counts as hung (exit code -1).
 Result runCli(const QStringList& arguments, const QString& folder,
-              const std::function<void()>& childSetup = {}) {
+              const std::function<void()>& childSetup = {}, int waitMs = 60000) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
@@ -46,7 +47,11 @@ Result runCli(const QStringList& arguments, const QString& folder,
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
-    process.waitForFinished(60000);
+    if (!process.waitForFinished(waitMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, {}, QString::fromUtf8(process.readAllStandardError())};
+    }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
@@ -271,6 +276,53 @@ private slots:
         QCOMPARE((result.out + result.error).contains("Password: "), atTerminal);
         QVERIFY2(!result.out.contains(password) && !result.error.contains(password),
                  qPrintable(result.out));
+    }
+
+    // A server that takes the connection and never answers: the 5-second
+    // login time-out holds, and the driver does not try again with a TDS 5.0
+    // login (type 0x02), which would wait for ever with the password in clear.
+    void stalledLoginFailsWithinTheLoginTimeOut() {
+        test::StandIn stalled({.sample = false, .stallLogin = true});
+        const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
+                                      stalled.serverText(), "--user", "x", "--list"},
+                                     m_data.folder(), {}, 15000);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.startsWith("LoadList: OpenConnection: ") &&
+                     result.error.contains("Timeout expired"),
+                 qPrintable(result.error));
+        QCOMPARE(stalled.openingPacketTypes(), QList<int>{0x12});
+    }
+
+    // Losing the server in the middle of a table fails the run with one
+    // message, not a skip for it and every object after it.
+    void lostServerFailsTheRun_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("driverText");
+        QTest::newRow("server falls silent") << true << "Timeout expired";
+        QTest::newRow("server closes the connection") << false << "Unexpected EOF";
+    }
+
+    void lostServerFailsTheRun() {
+        QFETCH(bool, silent);
+        QFETCH(QString, driverText);
+        // More orders than the five objects of the listing, which must pass.
+        m_data.write("rows.sql",
+                     QByteArray("insert into Orders (Item) values ('coffee')\n").repeated(8));
+        test::StandInOptions options{
+            .sample = false, .loadFiles = {m_data.path("database.sql"), m_data.path("rows.sql")}};
+        (silent ? options.stallAfterRows : options.dropAfterRows) = 6;
+        test::StandIn failing(options);
+        test::TempFolder out;
+        const Result result = runCli({"--config", m_data.path("empty.cfg"), "--server",
+                                      failing.serverText(), "--user", "x", "--timeout", "1",
+                                      "--out", out.folder(), "table:dbo.Orders", "proc:dbo.spOne"},
+                                     m_data.folder(), {}, 15000);
+        QCOMPARE(result.exitCode, 1);
+        const QStringList lines = result.error.split("\n", Qt::SkipEmptyParts);
+        QVERIFY2(lines.filter("CreateScripts: ScriptTable: ").size() == 1 &&
+                     lines.filter(driverText).size() == 1 && lines.filter("skipped").isEmpty(),
+                 qPrintable(result.error));
+        QVERIFY(!out.bytes("Tables.sql").contains("Orders"));
     }
 
     void unreachableServerFailsTheRun() {

@@ -43,26 +43,36 @@ private slots:
         QTest::newRow("freetds takes the port apart")
             << "FreeTDS" << ConnectionSettings{"127.0.0.1,14330", "Northwind", "sa", "pw"}
             << "Driver=FreeTDS;Server=127.0.0.1;Port=14330;Database=Northwind;UID=sa;PWD=pw;"
-               "ClientCharset=UTF-8;";
+               "TDS_Version=7.4;ClientCharset=UTF-8;";
         QTest::newRow("microsoft keeps host,port")
             << "ODBC Driver 18 for SQL Server" << ConnectionSettings{"db1,1433", "x", "u", "p"}
             << "Driver={ODBC Driver 18 for SQL Server};Server=db1,1433;Database=x;UID=u;PWD=p;";
+        QTest::newRow("blanks around host and port are dropped")
+            << "FreeTDS" << ConnectionSettings{" 127.0.0.1 , 1433 ", "x", "u", "p"}
+            << "Driver=FreeTDS;Server=127.0.0.1;Port=1433;Database=x;UID=u;PWD=p;"
+               "TDS_Version=7.4;ClientCharset=UTF-8;";
+        QTest::newRow("microsoft gets host,port without the blanks")
+            << "ODBC Driver 18 for SQL Server" << ConnectionSettings{"db1 ,1433", "x", "u", "p"}
+            << "Driver={ODBC Driver 18 for SQL Server};Server=db1,1433;Database=x;UID=u;PWD=p;";
         QTest::newRow("instance passes through")
             << "FreeTDS" << ConnectionSettings{"host\\SQLEXPRESS", "x", "u", "p"}
-            << "Driver=FreeTDS;Server=host\\SQLEXPRESS;Database=x;UID=u;PWD=p;ClientCharset=UTF-8;";
+            << "Driver=FreeTDS;Server=host\\SQLEXPRESS;Database=x;UID=u;PWD=p;TDS_Version=7.4;"
+               "ClientCharset=UTF-8;";
         QTest::newRow("syntax characters are braced; FreeTDS doubles nothing")
             << "FreeTDS" << ConnectionSettings{"h", "a=b", "x;UID=sa", "p;w}{d}"}
             << "Driver=FreeTDS;Server=h;Database={a=b};UID={x;UID=sa};PWD={p;w}{d}};"
-               "ClientCharset=UTF-8;";
+               "TDS_Version=7.4;ClientCharset=UTF-8;";
         QTest::newRow("microsoft doubles closing braces")
             << "ODBC Driver 17 for SQL Server" << ConnectionSettings{"h", "d", "u", "p;w}d"}
             << "Driver={ODBC Driver 17 for SQL Server};Server=h;Database=d;UID=u;PWD={p;w}}d};";
         QTest::newRow("blanks are kept inside braces")
             << "FreeTDS" << ConnectionSettings{"h", "my db", " sa", "pw "}
-            << "Driver=FreeTDS;Server=h;Database={my db};UID={ sa};PWD={pw };ClientCharset=UTF-8;";
+            << "Driver=FreeTDS;Server=h;Database={my db};UID={ sa};PWD={pw };"
+               "TDS_Version=7.4;ClientCharset=UTF-8;";
         QTest::newRow("integrated login")
             << "FreeTDS" << ConnectionSettings{"h", "d", "", "ignored"}
-            << "Driver=FreeTDS;Server=h;Database=d;Trusted_Connection=Yes;ClientCharset=UTF-8;";
+            << "Driver=FreeTDS;Server=h;Database=d;Trusted_Connection=Yes;TDS_Version=7.4;"
+               "ClientCharset=UTF-8;";
     }
 
     void odbcString() {

@@ -405,6 +405,42 @@ private slots:
         QVERIFY(run.file("Funcs.sql").startsWith("------"));
     }
 
+    // A server that falls silent or goes away in the middle of a table ends
+    // the run there with one message: no skip of that table or any after it,
+    // and no piece of its block in the file.
+    void lostConnectionEndsTheRun_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("driverText");
+        QTest::newRow("server falls silent") << true << "Timeout expired";
+        QTest::newRow("server closes the connection") << false << "Unexpected EOF";
+    }
+
+    void lostConnectionEndsTheRun() {
+        QFETCH(bool, silent);
+        QFETCH(QString, driverText);
+        QString rows;
+        for (int n = 0; n < 60; ++n)
+            rows += QString("insert into Many (n) values (%1)\n").arg(n);
+        m_data.write("rows.sql", rows.toUtf8());
+        test::StandInOptions options{.sample = false,
+                                     .loadFiles = {m_databaseFile, m_data.path("rows.sql")}};
+        (silent ? options.stallAfterRows : options.dropAfterRows) = 50;
+        test::StandIn standIn(options);
+        test::ScriptRun run(standIn);
+        run.settings.connection.queryTimeoutSeconds = 1;
+        run.tick({"p", "A", "Many", "Orders"});
+
+        const QString failure = run.create().value_or("<ok>");
+        QVERIFY2(failure.startsWith("CreateScripts: ScriptTable: ") && failure.contains(driverText),
+                 qPrintable(failure));
+        QVERIFY(run.failure->endsRun());
+        QCOMPARE(run.toolkit.messageTexts(), QStringList{});
+        QCOMPARE(run.ticked(), (QStringList{"Many", "Orders"}));
+        const QString tables = run.file("Tables.sql");
+        QVERIFY(tables.contains("print 'Loading 0 rows to A...'"));
+        QVERIFY2(!tables.contains("Many"), qPrintable(tables));
+    }
+
     void olderServerScriptsFromSystemTables() {
         const auto standIn = server("8.00.2039");
         test::ScriptRun run(*standIn);

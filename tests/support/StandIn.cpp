@@ -24,6 +24,13 @@ StandIn::StandIn(const StandInOptions& options) {
                   << options.password;
     for (const QString& file : options.loadFiles)
         arguments << QStringLiteral("--load") << file;
+    if (options.stallLogin)
+        arguments << QStringLiteral("--stall-login");
+    if (options.stallAfterRows >= 0)
+        arguments << QStringLiteral("--stall-after-rows")
+                  << QString::number(options.stallAfterRows);
+    if (options.dropAfterRows >= 0)
+        arguments << QStringLiteral("--drop-after-rows") << QString::number(options.dropAfterRows);
 #ifdef Q_OS_LINUX
     // A test that crashes must not leave its server running.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -63,6 +70,14 @@ QString StandIn::serverText() const {
 
 QStringList StandIn::receivedBatches() const {
     return standin::BatchLog::read(m_folder.filePath(QStringLiteral("batches.log")));
+}
+
+QList<int> StandIn::openingPacketTypes() const {
+    QList<int> types;
+    for (const QString& type :
+         standin::BatchLog::read(m_folder.filePath(QStringLiteral("batches.log")), "opening"))
+        types << type.toInt();
+    return types;
 }
 
 } // namespace quarvex::test

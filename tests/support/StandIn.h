@@ -13,7 +13,10 @@ struct StandInOptions {
     QString database = "Northwind"; // --database
     QString login = {};             // --login/--password when login not empty
     QString password = {};
-    QStringList loadFiles = {};     // --load
+    QStringList loadFiles = {}; // --load
+    bool stallLogin = false;    // --stall-login
+    int stallAfterRows = -1;    // --stall-after-rows when 0 or more
+    int dropAfterRows = -1;     // --drop-after-rows when 0 or more
 };
 
 // A quarvex-standin on a free loopback port for one test; stopped with
@@ -29,6 +32,9 @@ public:
     int port() const { return m_port; }
     QString serverText() const; // "127.0.0.1,PORT", what a user types as server
     QStringList receivedBatches() const;
+    // The type of the first packet of every connection, in order: 0x12 for
+    // a TDS 7 client's PRELOGIN, 0x02 for a TDS 4.2/5.0 login.
+    QList<int> openingPacketTypes() const;
     QString errorOutput() const { return m_errors; }
 
 private:
