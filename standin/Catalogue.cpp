@@ -56,7 +56,8 @@ create view "sys.columns" as select c.object_id, c.name, c.column_id, t.system_t
     from qx_columns c join qx_types t on t.user_type_id = c.user_type_id;
 create view "sys.types" as select name, system_type_id, user_type_id, schema_id,
     null as principal_id, max_length, precision, scale, null as collation_name, is_nullable,
-    is_user_defined, 0 as is_assembly_type from qx_types;
+    is_user_defined, case when system_type_id = 240 then 1 else 0 end as is_assembly_type
+    from qx_types;
 )";
 
 // The system tables of SQL Server 7 and 2000 (still there as compatibility
@@ -138,10 +139,12 @@ QString Catalogue::create() {
     const SystemTypeRow* rows = systemTypes(&count);
     for (int i = 0; i < count; ++i) {
         const SqlType& t = rows[i].type;
+        if (!t.existsIn(m_majorVersion))
+            continue;
         sqliteExec(m_db,
                    QStringLiteral("insert into qx_types values (?, ?, ?, 4, ?, ?, ?, 1, 0, ?)"),
                    {t.userTypeId(), QString::fromLatin1(rows[i].name), t.systemTypeId(),
-                    t.maxLength(), t.precision, t.scale, t.declaration()});
+                    t.maxLength(), t.catalogPrecision(), t.catalogScale(), t.declaration()});
     }
     // The system tables a database lists among its objects, with the small
     // ids and the owner the real server gives them.
@@ -270,8 +273,10 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
         column.type =
             SqlType::fromSqliteDeclaration(statement.value(6).toString()).value_or(SqlType{});
         const int maxLength = statement.value(7).toInt();
-        if (column.type.isExactNumber() && column.type.base != BaseType::Money &&
-            column.type.base != BaseType::SmallMoney) {
+        if (column.type.isTemporal()) {
+            column.type = SqlType::temporal(column.type.base, statement.value(9).toInt());
+        } else if (column.type.isExactNumber() && column.type.base != BaseType::Money &&
+                   column.type.base != BaseType::SmallMoney) {
             column.type.precision = statement.value(8).toInt();
             column.type.scale = statement.value(9).toInt();
         } else if (column.type.length != 0 && column.type.base != BaseType::SysName) {
@@ -304,8 +309,9 @@ void Catalogue::setSqliteName(int objectId, const QString& sqliteName) {
 
 void Catalogue::addColumn(int objectId, const ColumnInfo& c) {
     sqliteExec(m_db, QStringLiteral("insert into qx_columns values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               {objectId, c.columnId, c.name, c.userTypeId, c.type.maxLength(), c.type.precision,
-                c.type.scale, c.nullable, c.identity, c.computed});
+               {objectId, c.columnId, c.name, c.userTypeId, c.type.maxLength(),
+                c.type.catalogPrecision(), c.type.catalogScale(), c.nullable, c.identity,
+                c.computed});
 }
 
 void Catalogue::setModule(int objectId, int number, const std::optional<QString>& definition,
@@ -336,7 +342,9 @@ QList<int> Catalogue::objectsWithParent(int objectId) const {
 
 std::optional<Catalogue::ResolvedType> Catalogue::resolveType(const QString& name, int arg1,
                                                               int arg2) const {
-    if (const auto type = SqlType::fromName(name, arg1, arg2))
+    // A type newer than the server is unknown to it, as an alias of that name is not.
+    if (const auto type = SqlType::fromName(name, arg1, arg2);
+        type && type->existsIn(m_majorVersion))
         return ResolvedType{*type, type->userTypeId()};
     SqliteStatement statement(m_db, QStringLiteral("select user_type_id, declaration from qx_types "
                                                    "where name = ? and is_user_defined = 1"));
@@ -355,8 +363,8 @@ int Catalogue::createAliasType(const QString& name, int schemaId, const SqlType&
                                                                "from qx_types"))
                                  .toInt());
     sqliteExec(m_db, QStringLiteral("insert into qx_types values (?, ?, ?, ?, ?, ?, ?, ?, 1, ?)"),
-               {id, name, base.systemTypeId(), schemaId, base.maxLength(), base.precision,
-                base.scale, nullable, base.declaration()});
+               {id, name, base.systemTypeId(), schemaId, base.maxLength(), base.catalogPrecision(),
+                base.catalogScale(), nullable, base.declaration()});
     return id;
 }
 

@@ -15,21 +15,6 @@ const qint64 baseJulianDay = QDate(1900, 1, 1).toJulianDay();
 const char* const monthNames[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                   "jul", "aug", "sep", "oct", "nov", "dec"};
 
-int monthFromName(const QString& word) {
-    const QString lower = word.toLower();
-    for (int i = 0; i < 12; ++i)
-        if (lower.startsWith(QLatin1String(monthNames[i])))
-            return i + 1;
-    return 0;
-}
-
-int fullYear(const QString& digits) {
-    const int year = digits.toInt();
-    if (digits.size() > 2)
-        return year;
-    return year < 50 ? 2000 + year : 1900 + year;
-}
-
 struct TimeOfDay {
     qint64 ticks = 0;
     bool ok = true;
@@ -76,6 +61,21 @@ TimeOfDay parseTime(QString text) {
 }
 
 } // namespace
+
+int monthFromName(const QString& word) {
+    const QString lower = word.toLower();
+    for (int i = 0; i < 12; ++i)
+        if (lower.startsWith(QLatin1String(monthNames[i])))
+            return i + 1;
+    return 0;
+}
+
+int fullYear(const QString& digits) {
+    const int year = digits.toInt();
+    if (digits.size() > 2)
+        return year;
+    return year < 50 ? 2000 + year : 1900 + year;
+}
 
 std::optional<DateTimeTicks> parseDateTime(const QString& input, const QString& dateFormat,
                                            bool small, DateTimeError* error) {

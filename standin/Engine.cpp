@@ -146,10 +146,9 @@ int Engine::majorVersion() const {
 }
 
 QString Engine::versionText() const {
-    const int major = majorVersion();
-    const QString product = major >= 9   ? QStringLiteral("2005")
-                            : major == 8 ? QStringLiteral("2000")
-                                         : QStringLiteral("7.00");
+    static const char* const products[] = {"7.00", "2000", "2005", "2008", "2012",
+                                           "2014", "2016", "2017", "2019", "2022"};
+    const QString product = QLatin1String(products[qBound(7, majorVersion(), 16) - 7]);
     return QStringLiteral("Microsoft SQL Server %1 - %2 (Quarvex stand-in)\n")
         .arg(product, m_options.version);
 }
@@ -565,7 +564,8 @@ void Engine::createTable(const Statement& statement) {
                 identity = &d;
             }
             definition += column.type.sqliteDeclaration();
-            if (column.type.isText())
+            // Dates and times take the collation too: it orders them by value.
+            if (column.type.isText() || column.type.isTemporal())
                 definition += QStringLiteral(" collate tsql");
             if (!d.nullable && column.type.base != BaseType::Timestamp)
                 definition += QStringLiteral(" not null");

@@ -9,12 +9,23 @@ static void initSampleResource() {
 
 namespace quarvex::standin {
 
-QString sampleDatabaseScript() {
+namespace {
+
+QString resourceText(const QString& path) {
     initSampleResource();
-    QFile file(QStringLiteral(":/standin/sample.sql"));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         qFatal("the sample database script is missing from the build");
     return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+QString sampleDatabaseScript(int majorVersion) {
+    QString script = resourceText(QStringLiteral(":/standin/sample.sql"));
+    if (majorVersion >= 10)
+        script += resourceText(QStringLiteral(":/standin/sample2008.sql"));
+    return script;
 }
 
 } // namespace quarvex::standin

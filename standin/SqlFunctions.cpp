@@ -4,6 +4,7 @@
 #include "DateTimeText.h"
 #include "Engine.h"
 #include "ExactDecimal.h"
+#include "TemporalText.h"
 #include "Translator.h"
 #include "ValueConversion.h"
 
@@ -99,6 +100,26 @@ template <typename Body> void guarded(sqlite3_context* context, Body body) {
     }
 }
 
+// Whether text has the shape of a stored date or time ('yyyy-mm-dd...' or
+// 'hh:mm:ss...'): a cheap test before reading it.
+bool looksTemporal(const char* text, int length) {
+    return (length >= 10 && text[4] == '-' && text[7] == '-') ||
+           (length >= 8 && text[2] == ':' && text[5] == ':');
+}
+
+// Stored values of date, time, datetime2 and datetimeoffset compare by what
+// they mean: a datetimeoffset by its instant, and the same moment at two
+// scales ('10:00:00' and '10:00:00.000') is equal.
+std::optional<int> compareAsTemporal(const char* a, int lengthA, const char* b, int lengthB) {
+    if (!looksTemporal(a, lengthA) || !looksTemporal(b, lengthB))
+        return std::nullopt;
+    const auto storedA = fromStoredTemporal(QString::fromLatin1(a, lengthA));
+    const auto storedB = fromStoredTemporal(QString::fromLatin1(b, lengthB));
+    if (!storedA || !storedB)
+        return std::nullopt;
+    return compareTemporal(*storedA, *storedB);
+}
+
 int compareCollated(void*, int lengthA, const void* a, int lengthB, const void* b) {
     auto trimmed = [](const char* text, int length) {
         while (length > 0 && text[length - 1] == ' ')
@@ -109,6 +130,8 @@ int compareCollated(void*, int lengthA, const void* a, int lengthB, const void* 
     const char* textB = static_cast<const char*>(b);
     lengthA = trimmed(textA, lengthA);
     lengthB = trimmed(textB, lengthB);
+    if (const auto temporal = compareAsTemporal(textA, lengthA, textB, lengthB))
+        return *temporal;
     bool ascii = true;
     for (int i = 0; i < lengthA && ascii; ++i)
         ascii = static_cast<unsigned char>(textA[i]) < 128;
@@ -306,7 +329,7 @@ void storeFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 
 void convertFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
     guarded(context, [&] {
-        const int style = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
+        const int style = argc > 2 ? sqlite3_value_int(argv[2]) : noStyle;
         result(context, convertValue(typeOf(arg(argv[0]).toString()), arg(argv[1]),
                                      dateFormatOf(context), style));
     });

@@ -39,6 +39,13 @@ constexpr TypeInfo typeInfos[] = {
     {BaseType::UniqueIdentifier, "uniqueidentifier", 36},
     {BaseType::Timestamp, "timestamp", 189},
     {BaseType::Xml, "xml", 241},
+    {BaseType::Date, "date", 40},
+    {BaseType::Time, "time", 41},
+    {BaseType::DateTime2, "datetime2", 42},
+    {BaseType::DateTimeOffset, "datetimeoffset", 43},
+    {BaseType::HierarchyId, "hierarchyid", 240},
+    {BaseType::Geometry, "geometry", 240},
+    {BaseType::Geography, "geography", 240},
 };
 
 const TypeInfo& infoOf(BaseType base) {
@@ -56,6 +63,11 @@ SqlType fixed(BaseType base, int length = 0) {
     return SqlType{base, length, 0, 0};
 }
 
+// Bytes of the time part on disk and on the wire for n fraction digits.
+int timeBytes(int scale) {
+    return scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+}
+
 } // namespace
 
 QString SqlType::typeName() const {
@@ -67,7 +79,47 @@ int SqlType::systemTypeId() const {
 }
 
 int SqlType::userTypeId() const {
-    return base == BaseType::SysName ? 256 : systemTypeId();
+    switch (base) {
+    case BaseType::SysName:
+        return 256;
+    case BaseType::HierarchyId:
+        return 128;
+    case BaseType::Geometry:
+        return 129;
+    case BaseType::Geography:
+        return 130;
+    default:
+        return systemTypeId();
+    }
+}
+
+bool SqlType::isTemporal() const {
+    return base == BaseType::Date || base == BaseType::Time || base == BaseType::DateTime2 ||
+           base == BaseType::DateTimeOffset;
+}
+
+bool SqlType::isClrType() const {
+    return base == BaseType::HierarchyId || base == BaseType::Geometry ||
+           base == BaseType::Geography;
+}
+
+bool SqlType::existsIn(int majorVersion) const {
+    return majorVersion >= 10 || !(isTemporal() || isClrType());
+}
+
+SqlType SqlType::temporal(BaseType base, int scale) {
+    // The precision is the length of the type's longest literal.
+    const int fraction = scale == 0 ? 0 : scale + 1;
+    switch (base) {
+    case BaseType::Time:
+        return SqlType{base, 0, 8 + fraction, scale};
+    case BaseType::DateTime2:
+        return SqlType{base, 0, 19 + fraction, scale};
+    case BaseType::DateTimeOffset:
+        return SqlType{base, 0, 26 + fraction, scale};
+    default:
+        return SqlType{BaseType::Date, 0, 10, 0};
+    }
 }
 
 QString SqlType::declaration() const {
@@ -84,6 +136,10 @@ QString SqlType::declaration() const {
     case BaseType::VarBinary:
         return length == -1 ? name + QStringLiteral("(max)")
                             : QStringLiteral("%1(%2)").arg(name).arg(length);
+    case BaseType::Time:
+    case BaseType::DateTime2:
+    case BaseType::DateTimeOffset:
+        return QStringLiteral("%1(%2)").arg(name).arg(scale);
     default:
         return name;
     }
@@ -136,8 +192,61 @@ int SqlType::maxLength() const {
         return 8;
     case BaseType::Xml:
         return -1;
+    case BaseType::Date:
+        return 3;
+    case BaseType::Time:
+        return timeBytes(scale);
+    case BaseType::DateTime2:
+        return timeBytes(scale) + 3;
+    case BaseType::DateTimeOffset:
+        return timeBytes(scale) + 5;
+    case BaseType::HierarchyId:
+        return 892;
+    case BaseType::Geometry:
+    case BaseType::Geography:
+        return -1;
     }
     return 0;
+}
+
+int SqlType::catalogPrecision() const {
+    switch (base) {
+    case BaseType::TinyInt:
+        return 3;
+    case BaseType::SmallInt:
+        return 5;
+    case BaseType::Int:
+        return 10;
+    case BaseType::BigInt:
+    case BaseType::Money:
+        return 19;
+    case BaseType::Bit:
+        return 1;
+    case BaseType::Real:
+        return 24;
+    case BaseType::Float:
+        return 53;
+    case BaseType::SmallMoney:
+        return 10;
+    case BaseType::DateTime:
+        return 23;
+    case BaseType::SmallDateTime:
+        return 16;
+    default:
+        return isExactNumber() || isTemporal() ? precision : 0;
+    }
+}
+
+int SqlType::catalogScale() const {
+    switch (base) {
+    case BaseType::Money:
+    case BaseType::SmallMoney:
+        return 4;
+    case BaseType::DateTime:
+        return 3;
+    default:
+        return isExactNumber() || isTemporal() ? scale : 0;
+    }
 }
 
 bool SqlType::isText() const {
@@ -256,6 +365,16 @@ std::optional<SqlType> SqlType::fromName(const QString& rawName, int arg1, int a
         case BaseType::Decimal:
         case BaseType::Numeric:
             break;
+        case BaseType::Time:
+        case BaseType::DateTime2:
+        case BaseType::DateTimeOffset: {
+            const int scale = arg1 == -2 ? 7 : arg1;
+            if (scale < 0 || scale > 7)
+                return std::nullopt;
+            return temporal(info.base, scale);
+        }
+        case BaseType::Date:
+            return temporal(info.base, 0);
         default:
             return fixed(info.base);
         }
@@ -291,6 +410,13 @@ const SystemTypeRow* systemTypes(int* count) {
         {"nchar", fixed(BaseType::NChar, 4000)},
         {"xml", fixed(BaseType::Xml)},
         {"sysname", fixed(BaseType::SysName)},
+        {"date", SqlType::temporal(BaseType::Date, 0)},
+        {"time", SqlType::temporal(BaseType::Time, 7)},
+        {"datetime2", SqlType::temporal(BaseType::DateTime2, 7)},
+        {"datetimeoffset", SqlType::temporal(BaseType::DateTimeOffset, 7)},
+        {"hierarchyid", fixed(BaseType::HierarchyId)},
+        {"geometry", fixed(BaseType::Geometry)},
+        {"geography", fixed(BaseType::Geography)},
     };
     *count = int(std::size(rows));
     return rows;

@@ -34,10 +34,20 @@ enum class BaseType {
     UniqueIdentifier,
     Timestamp,
     Xml,
+    // SQL Server 2008 and later.
+    Date,
+    Time,
+    DateTime2,
+    DateTimeOffset,
+    HierarchyId,
+    Geometry,
+    Geography,
 };
 
 // A declared type: its base, length (characters for text, bytes for
-// binaries, -1 for max) and precision/scale for exact numbers.
+// binaries, -1 for max) and precision/scale for exact numbers. time,
+// datetime2 and datetimeoffset keep their fraction digits (0 to 7) as scale
+// and the precision SQL Server derives from it.
 struct SqlType {
     BaseType base = BaseType::Int;
     int length = 0;
@@ -53,6 +63,10 @@ struct SqlType {
     int userTypeId() const;
     // Bytes the catalogue reports as max_length (-1 for max types).
     int maxLength() const;
+    // Precision and scale as the catalogue reports them (int: 10 and 0,
+    // datetime: 23 and 3, decimal and the date and time types: their own).
+    int catalogPrecision() const;
+    int catalogScale() const;
 
     bool isMax() const { return length == -1; }
     bool isText() const;    // any character type
@@ -63,6 +77,12 @@ struct SqlType {
     bool isDateTime() const {
         return base == BaseType::DateTime || base == BaseType::SmallDateTime;
     }
+    // date, time, datetime2 and datetimeoffset: ISO literals and text forms.
+    bool isTemporal() const;
+    // hierarchyid, geometry and geography, held as their bytes.
+    bool isClrType() const;
+    // Whether a server of this major version has the type (those of 2008 need 10).
+    bool existsIn(int majorVersion) const;
 
     // The column type SQLite is given. It begins with the declaration so that
     // sqlite3_column_decltype leads back to the SQL Server type; exact numbers
@@ -74,6 +94,8 @@ struct SqlType {
     // "max", -2 means not given.
     static std::optional<SqlType> fromName(const QString& name, int arg1 = -2, int arg2 = -2,
                                            bool inCast = false);
+    // time, datetime2 or datetimeoffset with n fraction digits; date.
+    static SqlType temporal(BaseType base, int scale);
 
     friend bool operator==(const SqlType&, const SqlType&) = default;
 };

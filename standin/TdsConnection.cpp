@@ -11,13 +11,15 @@ namespace quarvex::standin {
 namespace {
 
 // The TDS version the server answers with: the client's, but no newer than
-// the one the reported server version spoke (2000: 7.1, 2005: 7.2).
+// the one the reported server version spoke (2000: 7.1, 2005: 7.2, 2008:
+// 7.3, 2012 and later: 7.4).
 quint32 negotiatedVersion(quint32 client, int majorVersion) {
-    const quint32 cap = majorVersion >= 10  ? 0x74000004u
-                        : majorVersion == 9 ? 0x72090002u
-                                            : 0x71000001u;
+    const quint32 cap = majorVersion >= 11   ? 0x74000004u
+                        : majorVersion == 10 ? 0x730B0003u
+                        : majorVersion == 9  ? 0x72090002u
+                                             : 0x71000001u;
     const quint32 wanted = client < 0x71000001u ? 0x71000001u : client;
-    return (wanted >> 24) > (cap >> 24) ? cap : wanted;
+    return qMin(wanted, cap);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "CodePage1252.h"
 #include "DateTimeText.h"
 #include "ExactDecimal.h"
+#include "TemporalText.h"
 #include "ValueConversion.h"
 
 #include <QUuid>
@@ -31,6 +32,10 @@ enum WireType {
     BigChar = 0xAF,
     NVarChar = 0xE7,
     NChar = 0xEF,
+    DateN = 0x28,
+    TimeN = 0x29,
+    DateTime2N = 0x2A,
+    DateTimeOffsetN = 0x2B,
 };
 
 int decimalBytes(int precision) {
@@ -38,9 +43,23 @@ int decimalBytes(int precision) {
 }
 
 // max types have no wire form before TDS 7.2 and the stand-in sends them as
-// the old LOB types in every version.
-int wireTypeOf(const SqlType& t) {
+// the old LOB types in every version; so it sends the CLR types as the
+// binaries they are held as.
+int wireTypeOf(const SqlType& t, bool dateTypes) {
     switch (t.base) {
+    case BaseType::Date:
+        return dateTypes ? DateN : NVarChar;
+    case BaseType::Time:
+        return dateTypes ? TimeN : NVarChar;
+    case BaseType::DateTime2:
+        return dateTypes ? DateTime2N : NVarChar;
+    case BaseType::DateTimeOffset:
+        return dateTypes ? DateTimeOffsetN : NVarChar;
+    case BaseType::HierarchyId:
+        return BigVarBinary;
+    case BaseType::Geometry:
+    case BaseType::Geography:
+        return ImageType;
     case BaseType::Int:
     case BaseType::SmallInt:
     case BaseType::TinyInt:
@@ -112,15 +131,44 @@ QByteArray guidBytes(const QString& text) {
            rfc.mid(8);
 }
 
+// A date or time value: the stored text read as the column's type.
+std::optional<TemporalValue> temporalOf(const SqlType& t, const QVariant& v) {
+    if (!t.isTemporal() || v.isNull() || !v.isValid())
+        return std::nullopt;
+    return parseTemporal(v.toString(), t, QStringLiteral("ymd"));
+}
+
+// TDS 7.3's date and time types: the time of day in units of the scale, then
+// the days since 0001-01-01; a datetimeoffset in UTC with its offset last.
+void writeTemporal(TdsWriter& w, const SqlType& t, const TemporalValue& local) {
+    const bool offset = t.base == BaseType::DateTimeOffset;
+    const TemporalValue value = offset ? inUtc(local) : local;
+    const int timeSize =
+        t.base == BaseType::Date ? 0 : SqlType::temporal(BaseType::Time, t.scale).maxLength();
+    const int dateSize = t.base == BaseType::Time ? 0 : 3;
+    w.u8(timeSize + dateSize + (offset ? 2 : 0));
+    qint64 units = value.time;
+    for (int k = t.scale; k < 7; ++k)
+        units /= 10;
+    for (int k = 0; k < timeSize; ++k)
+        w.u8(int((units >> (8 * k)) & 0xFF));
+    for (int k = 0; k < dateSize; ++k)
+        w.u8(int((value.days >> (8 * k)) & 0xFF));
+    if (offset)
+        w.u16(value.offset);
+}
+
 QByteArray textBytes(const SqlType& t, const QVariant& v) {
     QString text;
-    if (v.typeId() == QMetaType::Double)
+    if (const auto temporal = temporalOf(t, v))
+        text = temporalText(*temporal, t);
+    else if (v.typeId() == QMetaType::Double)
         text = shortestDouble(v.toDouble());
     else if (v.typeId() == QMetaType::QByteArray && !t.isUnicode())
         return v.toByteArray();
     else
         text = v.toString();
-    if (t.isUnicode())
+    if (t.isUnicode() || t.isTemporal()) // a date or time goes as nvarchar
         return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     return toCodePage1252(text);
 }
@@ -225,9 +273,16 @@ void TdsTokens::columnMetadata(TdsWriter& w, const QList<ResultColumn>& columns)
         else
             w.u16(userType);
         w.u16(0x0001 | 0x0008); // nullable, read/write unknown
-        const int wire = wireTypeOf(t);
+        const int wire = wireTypeOf(t, hasDateTypes());
         w.u8(wire);
         switch (wire) {
+        case DateN:
+            break;
+        case TimeN:
+        case DateTime2N:
+        case DateTimeOffsetN:
+            w.u8(t.scale);
+            break;
         case IntN:
         case FloatN:
         case MoneyN:
@@ -253,12 +308,17 @@ void TdsTokens::columnMetadata(TdsWriter& w, const QList<ResultColumn>& columns)
             break;
         case NChar:
         case NVarChar:
-            w.u16(t.base == BaseType::SysName ? 256 : 2 * t.length);
+            // A date or time as text is as long as its longest literal.
+            w.u16(t.base == BaseType::SysName ? 256
+                  : t.isTemporal()            ? 2 * t.precision
+                                              : 2 * t.length);
             w.bytes(defaultCollation());
             break;
         case BigBinary:
         case BigVarBinary:
-            w.u16(t.base == BaseType::Timestamp ? 8 : t.length);
+            w.u16(t.base == BaseType::Timestamp     ? 8
+                  : t.base == BaseType::HierarchyId ? t.maxLength()
+                                                    : t.length);
             break;
         case TextType:
         case NTextType:
@@ -285,8 +345,17 @@ void TdsTokens::row(TdsWriter& w, const QList<ResultColumn>& columns,
         const SqlType& t = columns[i].type;
         const QVariant& v = values[i];
         const bool null = v.isNull() || !v.isValid();
-        const int wire = wireTypeOf(t);
+        const int wire = wireTypeOf(t, hasDateTypes());
         switch (wire) {
+        case DateN:
+        case TimeN:
+        case DateTime2N:
+        case DateTimeOffsetN:
+            if (const auto temporal = temporalOf(t, v))
+                writeTemporal(w, t, *temporal);
+            else
+                w.u8(0);
+            break;
         case IntN:
         case BitN: {
             if (null) {

@@ -13,6 +13,9 @@ public:
     explicit TdsTokens(quint32 tdsVersion)
         : m_version(tdsVersion) {}
     bool isTds72() const { return (m_version >> 24) >= 0x72; }
+    // TDS 7.3 brought date, time, datetime2 and datetimeoffset; older clients
+    // get them as nvarchar text.
+    bool hasDateTypes() const { return m_version >= 0x730A0003u; }
 
     void loginAck(TdsWriter& w, const QString& version) const;
     void envChange(TdsWriter& w, int type, const QString& newValue, const QString& oldValue) const;

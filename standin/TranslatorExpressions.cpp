@@ -34,7 +34,8 @@ int addOperandFlags(const TypeHint& type) {
                     : 0);
     if (type->isBinary())
         return AddBinary | (type->isMax() || type->base == BaseType::Image ? AddMax : 0);
-    if (type->isDateTime() || type->base == BaseType::UniqueIdentifier)
+    if (type->isDateTime() || type->isTemporal() || type->isClrType() ||
+        type->base == BaseType::UniqueIdentifier)
         return AddUnknown;
     return AddNumber;
 }
@@ -435,7 +436,9 @@ Translator::Expr Translator::parseFunction(const QString& name) {
             declared = parseTypeSpec();
         }
         expectSymbol(")");
-        const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2, true);
+        auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2, true);
+        if (type && m_context.catalogue && !type->existsIn(m_context.catalogue->majorVersion()))
+            type.reset();
         if (!type)
             throw SqlError{
                 243, QStringLiteral("Type %1 is not a defined system type.").arg(declared.name), 16,

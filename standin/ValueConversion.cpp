@@ -3,6 +3,7 @@
 #include "CodePage1252.h"
 #include "DateTimeText.h"
 #include "ExactDecimal.h"
+#include "TemporalText.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -176,12 +177,22 @@ SqlError truncated() {
                     false};
 }
 
+// A stored date or time value reads as CONVERT writes it with the style;
+// storing one into a text column keeps its stored form, which is what SQL
+// Server writes for the types of 2008 and what the stand-in keeps for datetime.
+QString styledText(const QVariant& value, bool unicode, int style) {
+    if (value.typeId() != QMetaType::QString || style == -1)
+        return asText(value, unicode);
+    const QString text = value.toString();
+    if (fromStoredDateTime(text))
+        return dateTimeText(text, style);
+    if (const auto stored = fromStoredTemporal(text))
+        return temporalText(stored->value, stored->type, style == noStyle ? 121 : style);
+    return text;
+}
+
 QVariant toText(const SqlType& type, const QVariant& value, bool cut, int style) {
-    QString text;
-    if (value.typeId() == QMetaType::QString && fromStoredDateTime(value.toString()) && style >= 0)
-        text = dateTimeText(value.toString(), style);
-    else
-        text = asText(value, type.isUnicode());
+    QString text = styledText(value, type.isUnicode(), style);
     if (!type.isUnicode())
         text = narrowedTo1252(text);
     int limit = -1;
@@ -242,6 +253,14 @@ QVariant toBinary(const SqlType& type, const QVariant& value, bool cut) {
     return bytes;
 }
 
+// A datetimeoffset becomes a datetime at its local time.
+QString withoutOffset(const QString& text) {
+    const auto stored = fromStoredTemporal(text);
+    if (!stored || stored->type.base != BaseType::DateTimeOffset)
+        return text;
+    return text.left(text.size() - 7);
+}
+
 QVariant toDateTime(const SqlType& type, const QVariant& value, const QString& dateFormat) {
     const bool small = type.base == BaseType::SmallDateTime;
     std::optional<DateTimeTicks> ticks;
@@ -253,7 +272,7 @@ QVariant toDateTime(const SqlType& type, const QVariant& value, const QString& d
             ticks = roundToMinute(*ticks);
     } else if (value.typeId() == QMetaType::QString) {
         DateTimeError error = DateTimeError::None;
-        ticks = parseDateTime(value.toString(), dateFormat, small, &error);
+        ticks = parseDateTime(withoutOffset(value.toString()), dateFormat, small, &error);
         if (!ticks && error == DateTimeError::OutOfRange)
             throw SqlError{242,
                            QStringLiteral("The conversion of a char data type to a %1 data type "
@@ -270,6 +289,37 @@ QVariant toDateTime(const SqlType& type, const QVariant& value, const QString& d
         throw conversionFailed(value, type);
     }
     return storedDateTime(*ticks);
+}
+
+QVariant toTemporal(const SqlType& type, const QVariant& value, const QString& dateFormat) {
+    if (value.typeId() != QMetaType::QString)
+        throw SqlError{529,
+                       QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
+                           .arg(sourceTypeName(value), type.typeName()),
+                       16, 2, true};
+    DateTimeError error = DateTimeError::None;
+    const auto parsed = parseTemporal(value.toString(), type, dateFormat, &error);
+    if (!parsed && error == DateTimeError::OutOfRange)
+        throw SqlError{242,
+                       QStringLiteral("The conversion of a varchar data type to a %1 data type "
+                                      "resulted in an out-of-range value.")
+                           .arg(type.typeName()),
+                       16, 3, true};
+    if (!parsed)
+        throw SqlError{241,
+                       QStringLiteral("Conversion failed when converting date and/or time from "
+                                      "character string."),
+                       16, 1, true};
+    return temporalText(*parsed, type);
+}
+
+// hierarchyid, geometry and geography are kept as the bytes of their binary
+// form; reading their text forms ('/1/2/', well-known text) is not built.
+QVariant toClrType(const SqlType& type, const QVariant& value) {
+    if (value.typeId() != QMetaType::QByteArray)
+        throw unsupported(QStringLiteral("converting %1 to %2 (only varbinary converts)")
+                              .arg(sourceTypeName(value), type.typeName()));
+    return value;
 }
 
 QVariant toGuid(const QVariant& value) {
@@ -344,6 +394,15 @@ QVariant convert(const SqlType& type, const QVariant& value, const QString& date
         return toDateTime(type, value, dateFormat);
     case BaseType::UniqueIdentifier:
         return toGuid(value);
+    case BaseType::Date:
+    case BaseType::Time:
+    case BaseType::DateTime2:
+    case BaseType::DateTimeOffset:
+        return toTemporal(type, value, dateFormat);
+    case BaseType::HierarchyId:
+    case BaseType::Geometry:
+    case BaseType::Geography:
+        return toClrType(type, value);
     }
     return value;
 }

@@ -7,6 +7,9 @@
 
 namespace quarvex::standin {
 
+// CONVERT without a style: datetime reads as style 0, the types of 2008 as 121.
+constexpr int noStyle = -2;
+
 // Converts a value to the form the stand-in stores for a SQL Server type, as
 // SQL Server converts it on INSERT (store: strings too long are an error) or
 // in CONVERT/CAST (convert: strings are cut). Throws SqlError. Values in and
@@ -15,9 +18,12 @@ namespace quarvex::standin {
 // - decimal, numeric, money: a double when it holds the digits exactly (at
 //   most 15 significant), else the exact digits as text
 // - datetime: 'yyyy-mm-ddThh:mi:ss.mmm' text; char(n) and binary(n) padded
+// - date, time, datetime2, datetimeoffset: their text in style 121, with as
+//   many fraction digits as the scale ('yyyy-mm-dd hh:mm:ss.fff +hh:mm')
+// - hierarchyid, geometry, geography: their bytes
 QVariant storeValue(const SqlType& type, const QVariant& value, const QString& dateFormat);
 QVariant convertValue(const SqlType& type, const QVariant& value, const QString& dateFormat,
-                      int style = 0);
+                      int style = noStyle);
 
 // The exact digits of a stored exact number with the type's scale.
 QString exactText(const QVariant& stored, int scale);

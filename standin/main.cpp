@@ -111,7 +111,7 @@ int main(int argc, char* argv[]) {
     Session setup;
     setup.login = QStringLiteral("sa");
     if (parser.isSet(sample)) {
-        const QString error = engine.runScript(setup, sampleDatabaseScript());
+        const QString error = engine.runScript(setup, sampleDatabaseScript(engine.majorVersion()));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quarvex-standin: sample database: %s\n", qPrintable(error));
             return 1;

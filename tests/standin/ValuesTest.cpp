@@ -6,6 +6,7 @@
 #include "ExactDecimal.h"
 #include "Lexer.h"
 #include "SqlFunctions.h"
+#include "TemporalText.h"
 #include "ValueConversion.h"
 
 #include <QTest>
@@ -19,6 +20,10 @@ private slots:
     void dateTimeLiterals();
     void unreadableDateTimes_data();
     void unreadableDateTimes();
+    void temporalLiterals_data();
+    void temporalLiterals();
+    void temporalStyles_data();
+    void temporalStyles();
     void exactNumbers_data();
     void exactNumbers();
     void stringLiterals_data();
@@ -112,6 +117,97 @@ void ValuesTest::unreadableDateTimes() {
     DateTimeError error = DateTimeError::None;
     QVERIFY(!parseDateTime(text, QStringLiteral("mdy"), small, &error));
     QCOMPARE(int(error), why);
+}
+
+void ValuesTest::temporalLiterals_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored"); // read under dmy; empty: an error
+    QTest::addColumn<int>("why");
+    const int ok = int(DateTimeError::None);
+    const int unreadable = int(DateTimeError::Unreadable);
+    const int outOfRange = int(DateTimeError::OutOfRange);
+    QTest::newRow("year first with dashes ignores dmy") << "date"
+                                                        << "2024-01-02"
+                                                        << "2024-01-02" << ok;
+    QTest::newRow("slashes follow dmy") << "date"
+                                        << "02/01/2024"
+                                        << "2024-01-02" << ok;
+    QTest::newRow("T form") << "datetime2(3)"
+                            << "2024-01-02T03:04:05.5"
+                            << "2024-01-02 03:04:05.500" << ok;
+    QTest::newRow("time only is on 1900-01-01") << "datetime2(0)"
+                                                << "10:00"
+                                                << "1900-01-01 10:00:00" << ok;
+    QTest::newRow("fraction rounds half up") << "time(3)"
+                                             << "12:34:54.1235"
+                                             << "12:34:54.124" << ok;
+    QTest::newRow("time wraps at midnight") << "time(0)"
+                                            << "23:59:59.5"
+                                            << "00:00:00" << ok;
+    QTest::newRow("rounding carries into the next day") << "datetime2(2)"
+                                                        << "2024-12-31 23:59:59.999"
+                                                        << "2025-01-01 00:00:00.00" << ok;
+    QTest::newRow("Z is +00:00") << "datetimeoffset(3)"
+                                 << "2024-01-02T03:04:05Z"
+                                 << "2024-01-02 03:04:05.000 +00:00" << ok;
+    QTest::newRow("datetime2 drops an offset") << "datetime2(0)"
+                                               << "2024-01-02 03:04:05 -14:00"
+                                               << "2024-01-02 03:04:05" << ok;
+    QTest::newRow("month 13") << "date"
+                              << "2024-13-01"
+                              << "" << unreadable;
+    QTest::newRow("eight fraction digits") << "time(7)"
+                                           << "10:00:00.12345678"
+                                           << "" << unreadable;
+    QTest::newRow("offset beyond 14 hours") << "datetimeoffset(0)"
+                                            << "2024-01-02 03:04 +14:01"
+                                            << "" << unreadable;
+    QTest::newRow("rounding past 9999-12-31") << "datetime2(0)"
+                                              << "9999-12-31 23:59:59.5"
+                                              << "" << outOfRange;
+    QTest::newRow("instant before 0001-01-01") << "datetimeoffset(0)"
+                                               << "0001-01-01 00:00 +00:01"
+                                               << "" << outOfRange;
+}
+
+void ValuesTest::temporalLiterals() {
+    QFETCH(QString, type);
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QFETCH(int, why);
+    const SqlType declared = *SqlType::fromSqliteDeclaration(type);
+    DateTimeError error = DateTimeError::None;
+    const auto value = parseTemporal(text, declared, QStringLiteral("dmy"), &error);
+    QCOMPARE(int(error), why);
+    QCOMPARE(value ? temporalText(*value, declared) : QString(), stored);
+}
+
+void ValuesTest::temporalStyles_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("text");
+    const QString moment = QStringLiteral("2024-01-02 03:04:05.1234567");
+    const QString offset = QStringLiteral("2024-01-02 03:04:05.1234567 +05:45");
+    QTest::newRow("no style is 121") << moment << noStyle << moment;
+    QTest::newRow("120 drops the fraction") << moment << 120 << "2024-01-02 03:04:05";
+    QTest::newRow("126") << moment << 126 << "2024-01-02T03:04:05.1234567";
+    QTest::newRow("126 leaves out a zero fraction")
+        << "2024-01-02 03:04:05.000" << 126 << "2024-01-02T03:04:05";
+    QTest::newRow("style 0") << moment << 0 << "Jan  2 2024  3:04AM";
+    QTest::newRow("datetimeoffset 126") << offset << 126 << "2024-01-02T03:04:05.1234567+05:45";
+    QTest::newRow("datetimeoffset 127 in UTC, the day before")
+        << offset << 127 << "2024-01-01T21:19:05.1234567Z";
+    QTest::newRow("date 103") << "0001-01-01" << 103 << "01/01/0001";
+}
+
+void ValuesTest::temporalStyles() {
+    QFETCH(QString, stored);
+    QFETCH(int, style);
+    QFETCH(QString, text);
+    QCOMPARE(convertValue(*SqlType::fromSqliteDeclaration("varchar(40)"), stored,
+                          QStringLiteral("dmy"), style),
+             QVariant(text));
 }
 
 void ValuesTest::exactNumbers_data() {

@@ -1,0 +1,207 @@
+// The date, time and CLR types of SQL Server 2008 through real clients:
+// FreeTDS's ODBC driver with a TDS version of our own choosing (7.2: text,
+// 7.4: the typed wire forms) and its tsql.
+
+#include "db/OdbcHandle.h"
+#include "base/ProcedureError.h"
+#include "support/StandIn.h"
+#include "support/TempFolder.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace quarvex;
+using namespace quarvex::test;
+
+class DateTypesClientsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void tdsVersionNegotiated_data();
+    void tdsVersionNegotiated();
+    void rangeEndsThroughOdbc_data();
+    void rangeEndsThroughOdbc();
+
+private:
+    TempFolder m_data;
+};
+
+namespace {
+
+const char* const columnTypes[] = {
+    "date",         "time(0)",      "time(3)",           "time(7)",     "datetime2(0)",
+    "datetime2(3)", "datetime2(7)", "datetimeoffset(7)", "hierarchyid", "geography"};
+constexpr int columnCount = int(std::size(columnTypes));
+
+// Each row's values, in the server's text for a date or time and in hex for bytes.
+const QStringList rows[] = {
+    {"0001-01-01", "00:00:00", "00:00:00.000", "00:00:00.0000000", "0001-01-01 00:00:00",
+     "0001-01-01 00:00:00.000", "0001-01-01 00:00:00.0000000", "2024-01-02 03:04:05.1234567 +14:00",
+     "58", "E6100000010CD734EF3845DF4A400C93A9825149D5BF"},
+    {"9999-12-31", "23:59:59", "23:59:59.999", "23:59:59.9999999", "9999-12-31 23:59:59",
+     "9999-12-31 23:59:59.999", "9999-12-31 23:59:59.9999999", "2024-01-02 03:04:05.1234567 -14:00",
+     "5AC0", ""},
+    {"", "", "", "08:15:00.0000001", "", "2009-03-05 08:15:00.050", "",
+     "2009-03-05 08:15:00.5000000 +05:45", "", ""},
+};
+
+bool isBytes(int column) {
+    return column >= 8;
+}
+
+QString literal(int column, const QString& value) {
+    if (value.isEmpty())
+        return QStringLiteral("null");
+    if (isBytes(column))
+        return QStringLiteral("convert(%1, 0x%2)").arg(QLatin1String(columnTypes[column]), value);
+    return u'\'' + value + u'\'';
+}
+
+// The rows inserted under british, whose day-first DATEFORMAT these literals ignore.
+QByteArray databaseScript() {
+    QStringList definitions;
+    for (int c = 0; c < columnCount; ++c)
+        definitions << QStringLiteral("C%1 %2 null").arg(c).arg(QLatin1String(columnTypes[c]));
+    QString script = QStringLiteral("set language british\ncreate table dbo.Ends (Id int, %1)\n")
+                         .arg(definitions.join(u','));
+    for (int r = 0; r < int(std::size(rows)); ++r) {
+        QStringList values{QString::number(r)};
+        for (int c = 0; c < columnCount; ++c)
+            values << literal(c, rows[r][c]);
+        script += QStringLiteral("insert into dbo.Ends values (%1)\n").arg(values.join(u','));
+    }
+    return script.toUtf8();
+}
+
+// One value as the driver writes it: a date or time as text, bytes in hex.
+QString valueOf(SQLHSTMT statement, int column) {
+    QByteArray buffer(8000, '\0');
+    SQLLEN indicator = 0;
+    checkOdbc(SQLGetData(statement, SQLUSMALLINT(column + 2),
+                         isBytes(column) ? SQL_C_BINARY : SQL_C_CHAR, buffer.data(), buffer.size(),
+                         &indicator),
+              SQL_HANDLE_STMT, statement);
+    if (indicator == SQL_NULL_DATA)
+        return {};
+    const QByteArray value = buffer.left(indicator);
+    if (isBytes(column))
+        return QString::fromLatin1(value.toHex().toUpper());
+    // FreeTDS writes the year of a typed value without leading zeros.
+    static const QRegularExpression yearOne(QStringLiteral("^1-"));
+    return QString::fromUtf8(value).replace(yearOne, QStringLiteral("0001-"));
+}
+
+// Every row of dbo.Ends, the CLR values read back through varbinary as the
+// program will read them.
+QList<QStringList> readEnds(SQLHANDLE connection) {
+    SQLHANDLE handle = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, connection, &handle);
+    const StatementHandle statement(handle);
+    QByteArray query = "select Id, C0, C1, C2, C3, C4, C5, C6, C7, convert(varbinary(max), C8), "
+                       "convert(varbinary(max), C9) from dbo.Ends order by Id";
+    checkOdbc(SQLExecDirect(handle, reinterpret_cast<SQLCHAR*>(query.data()), SQL_NTS),
+              SQL_HANDLE_STMT, handle);
+    QList<QStringList> read;
+    while (SQL_SUCCEEDED(SQLFetch(handle))) {
+        QStringList row;
+        for (int c = 0; c < columnCount; ++c)
+            row << valueOf(handle, c);
+        read << row;
+    }
+    return read;
+}
+
+QList<QStringList> readThroughOdbc(const StandIn& server, const QString& tdsVersion) {
+    SQLHANDLE handle = nullptr;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle);
+    const EnvironmentHandle environment(handle);
+    SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, environment.get(), &handle);
+    const ConnectionHandle connection(handle);
+    QByteArray text = QStringLiteral("Driver=FreeTDS;Server=127.0.0.1;Port=%1;Database=Northwind;"
+                                     "UID=sa;PWD=pw;ClientCharset=UTF-8;TDS_Version=%2;")
+                          .arg(server.port())
+                          .arg(tdsVersion)
+                          .toUtf8();
+    checkOdbc(SQLDriverConnect(handle, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+              SQL_HANDLE_DBC, handle);
+    const QList<QStringList> read = readEnds(handle);
+    SQLDisconnect(handle);
+    return read;
+}
+
+// tsql's standard output and error after a batch, at a TDS version of our choosing.
+QString runTsql(const StandIn& server, const QString& tdsVersion, const QString& batch) {
+    QProcess tsql;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TDSVER", tdsVersion);
+    tsql.setProcessEnvironment(environment);
+    tsql.start("tsql", {"-H", "127.0.0.1", "-p", QString::number(server.port()), "-U", "sa", "-P",
+                        "pw", "-D", "Northwind", "-o", "v"});
+    tsql.write((batch + "\ngo\nexit\n").toUtf8());
+    tsql.closeWriteChannel();
+    tsql.waitForFinished(60000);
+    return QString::fromUtf8(tsql.readAllStandardOutput() + tsql.readAllStandardError());
+}
+
+} // namespace
+
+void DateTypesClientsTest::initTestCase() {
+    m_data.write("ends.sql", databaseScript());
+}
+
+void DateTypesClientsTest::tdsVersionNegotiated_data() {
+    QTest::addColumn<QString>("serverVersion");
+    QTest::addColumn<QString>("clientVersion");
+    QTest::addColumn<QString>("used");
+    QTest::addColumn<QString>("shown");
+    // tsql writes a date or time of the typed wire forms in its own way, to the minute.
+    const QString typed = "Dec 31 9999 12:00AM\tJan  1 1900 11:59PM\tDec 31 9999 11:59PM\t"
+                          "Jan  2 2024 03:04AM";
+    QTest::newRow("2008 answers a 7.4 client with 7.3") << "10.00.1600"
+                                                        << "7.4"
+                                                        << "7.3" << typed;
+    QTest::newRow("2022 answers a 7.4 client with 7.4") << "16.00.1000"
+                                                        << "7.4"
+                                                        << "7.4" << typed;
+    QTest::newRow("2022 answers a 7.2 client with 7.2, in text")
+        << "16.00.1000"
+        << "7.2"
+        << "7.2"
+        << "9999-12-31\t23:59:59.9999999\t9999-12-31 23:59:59.9999999\t"
+           "2024-01-02 03:04:05.1234567 -14:00";
+}
+
+void DateTypesClientsTest::tdsVersionNegotiated() {
+    QFETCH(QString, serverVersion);
+    QFETCH(QString, clientVersion);
+    QFETCH(QString, used);
+    QFETCH(QString, shown);
+    StandIn server(
+        {.sample = false, .version = serverVersion, .loadFiles = {m_data.path("ends.sql")}});
+    const QString output =
+        runTsql(server, clientVersion, "select C0, C3, C6, C7 from dbo.Ends where Id = 1");
+    QVERIFY2(output.contains("using TDS version " + used), qPrintable(output));
+    QVERIFY2(output.contains(shown), qPrintable(output));
+}
+
+void DateTypesClientsTest::rangeEndsThroughOdbc_data() {
+    QTest::addColumn<QString>("tdsVersion");
+    QTest::newRow("TDS 7.2: nvarchar text") << "7.2";
+    QTest::newRow("TDS 7.4: date and time wire types") << "7.4";
+}
+
+void DateTypesClientsTest::rangeEndsThroughOdbc() {
+    QFETCH(QString, tdsVersion);
+    StandIn server(
+        {.sample = false, .version = "16.00.1000", .loadFiles = {m_data.path("ends.sql")}});
+    QList<QStringList> read;
+    const auto failure = failureOf([&] { read = readThroughOdbc(server, tdsVersion); });
+    QVERIFY2(!failure, qPrintable(failure ? failure->description : QString()));
+    QCOMPARE(read, QList<QStringList>(std::begin(rows), std::end(rows)));
+}
+
+QTEST_GUILESS_MAIN(DateTypesClientsTest)
+#include "DateTypesClientsTest.moc"
