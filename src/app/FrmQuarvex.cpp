@@ -1,12 +1,13 @@
 #include "app/FrmQuarvex.h"
 
-#include "model/OutputPath.h"
-#include "io/SettingsFile.h"
 #include "app/TextBox.h"
+#include "base/ProcedureError.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
+#include "io/SettingsFile.h"
+#include "model/OutputPath.h"
+#include "model/ReportingForm.h"
 #include "scripting/CreateScripts.h"
-#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 
 #include <QAbstractButton>
@@ -116,7 +117,7 @@ void FrmQuarvex::connectHandlers() {
 }
 
 void FrmQuarvex::Form_Load() {
-    const auto failure = failureOf([&] {
+    reportingAs(*m_toolkit, m_fields, QStringLiteral("Form_Load"), [&] {
         m_cmdTab->button(0)->setEnabled(true);
         m_cmdTab->button(1)->setEnabled(false);
         adjustSize();
@@ -124,10 +125,6 @@ void FrmQuarvex::Form_Load() {
         m_txtPath->setText(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
         readSettings();
     });
-    if (failure) {
-        m_fields.LastError = QLatin1String("Form_Load: ") + failure->description;
-        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
-    }
 }
 
 void FrmQuarvex::placeTowardsLowerRight() {
@@ -147,15 +144,11 @@ void FrmQuarvex::closeEvent(QCloseEvent* event) {
 }
 
 void FrmQuarvex::Form_Unload() {
-    const auto failure = failureOf([&] { writeSettings(); });
-    if (failure) {
-        m_fields.LastError = QLatin1String("Form_Unload: ") + failure->description;
-        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
-    }
+    reportingAs(*m_toolkit, m_fields, QStringLiteral("Form_Unload"), [&] { writeSettings(); });
 }
 
 void FrmQuarvex::cmdTab_Click(int index) {
-    const auto failure = failureOf([&] {
+    reportingAs(*m_toolkit, m_fields, QStringLiteral("cmdTab_Click"), [&] {
         if (index != 0 && index != 1)
             raiseUnexpectedCase();
         // The flag is cleared first: a failed load (it reports itself) is
@@ -172,14 +165,10 @@ void FrmQuarvex::cmdTab_Click(int index) {
         m_lblTabName->setText(QStringLiteral("Processing Configuration").split(u' ').at(index));
         m_cmdTab->button(std::abs(index - 1))->setFocus();
     });
-    if (failure) {
-        m_fields.LastError = QLatin1String("cmdTab_Click: ") + failure->description;
-        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
-    }
 }
 
 void FrmQuarvex::cmdAction_Click(int index) {
-    const auto failure = failureOf([&] {
+    reportingAs(*m_toolkit, m_fields, QStringLiteral("cmdAction_Click"), [&] {
         m_txtPath->setText(trimmedOutputPath(m_txtPath->text()));
         repaint();
         switch (index) {
@@ -205,10 +194,6 @@ void FrmQuarvex::cmdAction_Click(int index) {
             raiseUnexpectedCase();
         }
     });
-    if (failure) {
-        m_fields.LastError = QLatin1String("cmdAction_Click: ") + failure->description;
-        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
-    }
 }
 
 void FrmQuarvex::Help() {
@@ -219,17 +204,13 @@ void FrmQuarvex::Help() {
 }
 
 void FrmQuarvex::SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason) {
-    const auto failure = failureOf([&] {
+    reportingAs(*m_toolkit, m_fields, QStringLiteral("SelectTextOnTab"), [&] {
         // A click keeps the caret where the user put it; arriving by the
         // keyboard, typing replaces the whole text.
         if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
             return;
         box.setSelection(0, int(box.text().size()));
     });
-    if (failure) {
-        m_fields.LastError = QLatin1String("SelectTextOnTab: ") + failure->description;
-        m_toolkit->showMessage(m_fields.LastError, MessageIcon::Exclamation);
-    }
 }
 
 Settings FrmQuarvex::settings() const {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "model/Settings.h"
-#include "model/RunState.h"
 #include "app/QtToolkit.h"
 #include "catalogue/CatalogueQuery.h"
 #include "model/ConnectionSettings.h"
+#include "model/RunState.h"
+#include "model/Settings.h"
 #include "scripting/ViewerLauncher.h"
 
 #include <QWidget>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/Toolkit.h"
 #include "app/InputDiscarder.h"
 #include "app/ListWidgetObjectList.h"
+#include "model/Toolkit.h"
 
 #include <functional>
 #include <memory>

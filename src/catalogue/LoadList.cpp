@@ -7,6 +7,7 @@
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
+#include "model/ReportingForm.h"
 #include "model/RunState.h"
 #include "model/Toolkit.h"
 
@@ -14,9 +15,8 @@
 
 namespace quarvex {
 
-void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
+bool LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
               const CatalogueFilters& filters) {
-    QString query;
     std::optional<OdbcConnection> conn;
     std::optional<RecordSet> records;
     bool listCleared = false;
@@ -28,8 +28,7 @@ void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
         toolkit.setBusy(true);
         conn.emplace();
         OpenConnection(*conn, connection);
-        query = catalogueQuery(IsSQL2005Plus(*conn), filters);
-        records.emplace(*conn, query);
+        records.emplace(*conn, catalogueQuery(IsSQL2005Plus(*conn), filters));
 
         ObjectList& list = toolkit.objectList();
         list.clear();
@@ -50,17 +49,18 @@ void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
         toolkit.setBusy(false);
     });
     if (!failure)
-        return;
+        return true;
 
-    fields.LastError =
-        AppendErrorContext(QLatin1String("LoadList: ") + failure->description, query);
     records.reset();
     conn.reset();
     // A list cut short would look whole once the message is gone.
     if (listCleared)
         toolkit.objectList().clear();
     toolkit.setBusy(false);
-    toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
+    reportFailure(
+        toolkit, fields,
+        AppendErrorContext(QLatin1String("LoadList: ") + failure->description, failure->statement));
+    return false;
 }
 
 } // namespace quarvex

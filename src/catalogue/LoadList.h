@@ -12,8 +12,8 @@ struct RunState;
 // entry per row in the server's order, progress on the status line. Reports
 // its own failures; the list is cleared only once the server has accepted
 // the query, so a bad filter keeps the previous list, and a load that fails
-// after that leaves it empty.
-void LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
+// after that leaves it empty. True when the list was loaded.
+bool LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
               const CatalogueFilters& filters);
 
 } // namespace quarvex

@@ -1,6 +1,7 @@
 #include "catalogue/SelectionOrder.h"
 
 #include "base/ProcedureError.h"
+#include "model/ReportingForm.h"
 #include "model/RunState.h"
 #include "model/Toolkit.h"
 
@@ -22,7 +23,7 @@ template <typename Body> void withItemCheckSuppressed(RunState& fields, Body&& b
     const auto failure = failureOf(body);
     fields.SuppressItemCheck = false;
     if (failure)
-        raise(failure->description);
+        raise(*failure);
 }
 
 // Where the entry at item belongs: after the other ticked entries of its
@@ -44,7 +45,7 @@ int insertionIndex(const ObjectList& list, int item, const QString& prefix) {
 void lstNames_ItemCheck(Toolkit& toolkit, RunState& fields, int item) {
     if (fields.SuppressItemCheck)
         return;
-    const auto failure = failureOf([&] {
+    reportingAs(toolkit, fields, QStringLiteral("lstNames_ItemCheck"), [&] {
         ObjectList& list = toolkit.objectList();
         const int top = list.topIndex();
         const ListEntry entry = list.entry(item);
@@ -59,10 +60,6 @@ void lstNames_ItemCheck(Toolkit& toolkit, RunState& fields, int item) {
             list.setTopIndex(top);
         });
     });
-    if (failure) {
-        fields.LastError = QLatin1String("lstNames_ItemCheck: ") + failure->description;
-        toolkit.showMessage(fields.LastError, MessageIcon::Exclamation);
-    }
 }
 
 void SelectType(Toolkit& toolkit, RunState& fields) {

@@ -7,9 +7,7 @@ namespace quarvex::cli {
 CliToolkit::CliToolkit()
     : m_error(stderr) {}
 
-void CliToolkit::showMessage(const QString& text, MessageIcon icon, const QString&) {
-    if (icon == MessageIcon::Exclamation)
-        ++exclamations;
+void CliToolkit::showMessage(const QString& text, MessageIcon, const QString&) {
     printLine(text);
 }
 

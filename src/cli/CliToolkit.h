@@ -17,7 +17,6 @@ public:
     // Progress lines are printed only while this is set; the last status is
     // always kept.
     bool echoStatus = true;
-    int exclamations = 0;
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title) override;
     void setBusy(bool) override {}

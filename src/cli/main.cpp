@@ -1,16 +1,16 @@
 // quarvex-cli: the script run without a window, for shells and pipelines.
 
-#include "model/OutputPath.h"
-#include "io/SettingsFile.h"
-#include "model/RunState.h"
+#include "base/ProcedureError.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "cli/CliToolkit.h"
 #include "cli/ObjectSelection.h"
-#include "io/TextFile.h"
 #include "cli/PasswordInput.h"
+#include "io/SettingsFile.h"
+#include "io/TextFile.h"
+#include "model/OutputPath.h"
+#include "model/RunState.h"
 #include "scripting/CreateScripts.h"
-#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 
 #include <QCommandLineParser>
@@ -156,9 +156,9 @@ int run(QCoreApplication& app) {
     toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
 
     toolkit.echoStatus = false;
-    LoadList(toolkit, fields, settings.connection, settings.filters);
+    const bool listed = LoadList(toolkit, fields, settings.connection, settings.filters);
     toolkit.echoStatus = true;
-    if (toolkit.exclamations > 0)
+    if (!listed)
         return RunFailed;
 
     if (parser.isSet("list")) {
@@ -184,12 +184,13 @@ int run(QCoreApplication& app) {
     }
 
     ScriptContext context{toolkit, fields, settings};
-    if (const auto failure =
-            failureOf([&] { CreateScripts(context, [](const QString&, const QString&) {}); })) {
+    RunSummary summary;
+    if (const auto failure = failureOf(
+            [&] { summary = CreateScripts(context, [](const QString&, const QString&) {}); })) {
         toolkit.printLine(failure->description);
         return RunFailed;
     }
-    return toolkit.exclamations > 0 ? Skipped : Success;
+    return summary.skipped > 0 ? Skipped : Success;
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "db/OdbcConnection.h"
 
+#include "base/ProcedureError.h"
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcStatement.h"
-#include "base/ProcedureError.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ConnectionSettings.h"
 #include "db/OdbcHandle.h"
+#include "model/ConnectionSettings.h"
 
 #include <QList>
 #include <QString>

@@ -21,6 +21,9 @@ bool isConnectionLoss(const QString& sqlState) {
 struct Diagnostics {
     QString text;
     bool connectionLost = false;
+    // Of the first record that is not a warning.
+    QString sqlState;
+    qint32 nativeError = 0;
 };
 
 // FreeTDS reports a server that closed the connection as "Unexpected EOF from
@@ -55,6 +58,10 @@ Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
         // Drivers repeat a record now and then; once is enough.
         QStringList& list = sqlState.startsWith(QLatin1String("01")) ? notes : errors;
+        if (&list == &errors && errors.isEmpty()) {
+            diagnostics.sqlState = sqlState;
+            diagnostics.nativeError = nativeError;
+        }
         diagnostics.connectionLost = diagnostics.connectionLost || isConnectionLoss(sqlState);
         if (!list.contains(text))
             list.append(text);
@@ -71,12 +78,14 @@ QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     return readDiagnostics(handleType, handle).text;
 }
 
-void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, SQLHANDLE connection) {
+void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, SQLHANDLE connection,
+               const QString& statement) {
     if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
         return;
     const Diagnostics diagnostics = readDiagnostics(handleType, handle);
     const bool lost = diagnostics.connectionLost || isDead(connection);
-    raise(diagnostics.text, lost ? FailureKind::ConnectionLost : FailureKind::Ordinary);
+    raise(Failure{diagnostics.text, lost ? FailureKind::ConnectionLost : FailureKind::Refused,
+                  diagnostics.sqlState, diagnostics.nativeError, statement});
 }
 
 } // namespace quarvex

@@ -1,8 +1,8 @@
 #include "db/OdbcStatement.h"
 
+#include "base/ProcedureError.h"
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
-#include "base/ProcedureError.h"
 
 #include <QDateTime>
 
@@ -47,10 +47,11 @@ void OdbcStatement::release() {
 void OdbcStatement::check(SQLRETURN rc) const {
     if (!m_statement)
         raise(QStringLiteral("The statement's connection is closed"));
-    checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle());
+    checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle(), m_sql);
 }
 
 void OdbcStatement::execute(const QString& sql) {
+    m_sql = sql;
     check(SQLExecDirectW(m_statement.get(),
                          const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())),
                          SQLINTEGER(sql.size())));

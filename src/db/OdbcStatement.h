@@ -58,6 +58,8 @@ private:
     // One buffer for every piece read, so that no value pays for clearing
     // a fresh one.
     QByteArray m_piece;
+    // What the statement last ran, carried by its failures.
+    QString m_sql;
     OdbcConnection* m_connection = nullptr;
     StatementHandle m_statement;
     QList<Column> m_columns;

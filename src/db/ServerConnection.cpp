@@ -1,8 +1,8 @@
 #include "db/ServerConnection.h"
 
-#include "db/OdbcConnection.h"
 #include "base/LeadingNumber.h"
 #include "base/ProcedureError.h"
+#include "db/OdbcConnection.h"
 
 namespace quarvex {
 

@@ -2,8 +2,8 @@
 
 #include "base/Blanks.h"
 #include "base/LeadingNumber.h"
-#include "io/TextFile.h"
 #include "base/ProcedureError.h"
+#include "io/TextFile.h"
 
 #include <QDir>
 #include <QFileInfo>

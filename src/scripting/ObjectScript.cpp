@@ -1,8 +1,8 @@
 #include "scripting/ObjectScript.h"
 
 #include "base/Blanks.h"
-#include "scripting/BoxPrint.h"
 #include "base/ProcedureError.h"
+#include "scripting/BoxPrint.h"
 
 namespace quarvex {
 
@@ -70,14 +70,15 @@ QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
     const qsizetype afterCreate = lineFeed + 7;
     if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterCreate)))
              .startsWith(kind.createWord))
-        raise(
-            couldNotLocate(QLatin1String("CREATE ") + kind.createWord + QLatin1String(" statement")));
+        raise(couldNotLocate(QLatin1String("CREATE ") + kind.createWord +
+                             QLatin1String(" statement")));
 
     if (options.alter)
         text = text.left(lineFeed) + QLatin1String("\nALTER") + text.mid(afterCreate);
 
     if (options.encrypt) {
-        const qsizetype at = wholeWordMarker(upperSameLength(text), kind.encryptionMarker, lineFeed + 1);
+        const qsizetype at =
+            wholeWordMarker(upperSameLength(text), kind.encryptionMarker, lineFeed + 1);
         if (at < 0)
             raise(couldNotLocate(QStringLiteral("place to insert WITH ENCRYPTION")));
         text = text.left(at) + QLatin1String("\r\nWITH ENCRYPTION\r\n") + text.mid(at);

@@ -1,9 +1,11 @@
 #include "scripting/ReportSkip.h"
 
-#include "model/Toolkit.h"
-#include "io/TextFile.h"
-#include "scripting/BoxPrint.h"
 #include "base/ProcedureError.h"
+#include "db/ServerConnection.h"
+#include "io/TextFile.h"
+#include "model/Toolkit.h"
+#include "scripting/BoxPrint.h"
+#include "scripting/ScriptContext.h"
 
 namespace quarvex {
 
@@ -16,7 +18,19 @@ void ReportSkip(Toolkit& toolkit, const TextFiles& files, const QString& message
     // A script file that can no longer be written fails every object after
     // this one as well: the run ends instead.
     if (failure && failure->endsRun())
-        raise(failure->description, failure->kind);
+        raise(*failure);
+}
+
+void skipOrEndRun(ScriptContext& context, const QString& procedure, const QString& skipMessage,
+                  const Failure& failure, const QString& fileName) {
+    if (failure.endsRun()) {
+        Failure ended = prefixed(failure, procedure);
+        ended.description = AppendErrorContext(ended.description, failure.statement);
+        raise(ended);
+    }
+    context.fields.LastError =
+        AppendErrorContext(skipMessage + failure.description, failure.statement);
+    ReportSkip(context.toolkit, context.files(), context.fields.LastError, fileName);
 }
 
 } // namespace quarvex

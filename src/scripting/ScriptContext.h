@@ -1,9 +1,9 @@
 #pragma once
 
+#include "io/TextFile.h"
+#include "model/RunState.h"
 #include "model/Settings.h"
 #include "model/Toolkit.h"
-#include "model/RunState.h"
-#include "io/TextFile.h"
 
 #include <QDir>
 

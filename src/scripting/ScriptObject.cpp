@@ -35,7 +35,6 @@ QString definitionQuery(bool sql2005Plus, qint32 objectId, ObjectKind kind) {
 
 bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
                   OdbcConnection& connection, ObjectKind kind) {
-    QString query;
     QString fileName;
     std::optional<RecordSet> records;
 
@@ -45,7 +44,7 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
             raiseUnexpectedCase();
         const ObjectKindFacts& facts = factsOf(kind);
         fileName = context.outputFile(facts.fileName);
-        query = definitionQuery(IsSQL2005Plus(connection), objectId, kind);
+        const QString query = definitionQuery(IsSQL2005Plus(connection), objectId, kind);
 
         // Older servers hand the text out in pieces of at most 4000
         // characters, split wherever the text falls; joined they are whole.
@@ -65,14 +64,10 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
         return true;
 
     records.reset();
-    if (failure->endsRun())
-        raise(AppendErrorContext(QLatin1String("ScriptObject: ") + failure->description, query),
-              failure->kind);
-    context.fields.LastError =
-        AppendErrorContext(factsOf(kind).kindWord + QLatin1Char(' ') + objectName +
-                               QLatin1String(" skipped: ") + failure->description,
-                           query);
-    ReportSkip(context.toolkit, context.files(), context.fields.LastError, fileName);
+    skipOrEndRun(context, QStringLiteral("ScriptObject"),
+                 factsOf(kind).kindWord + QLatin1Char(' ') + objectName +
+                     QLatin1String(" skipped: "),
+                 *failure, fileName);
     return false;
 }
 

@@ -11,8 +11,6 @@
 #include "scripting/ScriptContext.h"
 #include "scripting/TableScript.h"
 
-#include <optional>
-
 namespace quarvex {
 
 namespace {
@@ -48,102 +46,124 @@ FieldPositions fieldPositions(const RecordSet& records, const TableColumns& colu
     return positions;
 }
 
+TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
+    TableColumns columns;
+    for (RecordSet records(connection, columnQuery(sql2005Plus, objectId)); !records.atEnd();
+         records.moveNext())
+        columns.add(trimmedBlanks(textOf(records.value(0))),
+                    trimmedBlanks(textOf(records.value(1))),
+                    leadingNumber(textOf(records.value(2))) != 0,
+                    leadingNumber(textOf(records.value(4))) != 0);
+    return columns;
+}
+
+// One table's script as it is written: the statements before the rows, the
+// rows in batches through the scratch file, the statements after them, then
+// the whole into the table file behind the counted note.
+class TableWriter {
+public:
+    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner)
+        : m_files(context.files())
+        , m_tableFile(context.outputFile(factsOf(ObjectKind::Table).fileName))
+        , m_scratchFile(context.outputFile(scratchFileName))
+        , m_tableName(owner + QLatin1Char('.') + objectName)
+        , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
+        , m_group(context.settings.group()) {}
+
+    const QString& tableFile() const { return m_tableFile; }
+
+    void begin(const TableColumns& columns) {
+        // Created anew each time: a link planted under the scratch file's
+        // name must not lead the table's rows into another file.
+        m_files.WriteNewFile(m_scratchFile, QString());
+        m_identity = !columns.identityColumn.isEmpty();
+        m_buffer = BoxPrint(m_loadMessage);
+        if (!m_group)
+            m_buffer += truncation(m_tableName);
+        if (m_identity)
+            m_buffer += identityInsert(m_tableName, true);
+    }
+
+    void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
+        RecordSet records(connection, rowQuery(m_tableName, columns));
+        const FieldPositions positions = fieldPositions(records, columns);
+        const QString insertHead = QLatin1String("insert into ") + m_tableName +
+                                   QLatin1String(" (") + columns.selectList +
+                                   QLatin1String(") values (");
+        for (; !records.atEnd(); records.moveNext()) {
+            m_buffer += insertHead;
+            for (int i = 0; i < columns.columns.size(); ++i) {
+                if (i > 0)
+                    m_buffer += QLatin1Char(',');
+                const QVariant value = records.value(positions.value[i]);
+                const QVariant milliseconds = positions.milliseconds[i] < 0
+                                                  ? QVariant()
+                                                  : records.value(positions.milliseconds[i]);
+                m_buffer +=
+                    valueLiteral(columns.columns[i].ColumnClass, value, milliseconds, sql2005Plus);
+            }
+            m_buffer += QLatin1String(")\r\n");
+            ++m_rowCount;
+            if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() > batchCharacters) {
+                m_buffer += batchEnd();
+                flush();
+            }
+        }
+    }
+
+    // The statements after the rows, then the scratch file behind the
+    // counted note in place of the "%n" note that opens it.
+    void finish() {
+        if (!m_buffer.isEmpty() && m_rowCount > 0)
+            m_buffer += batchEnd();
+        if (m_identity) {
+            m_buffer += identityInsert(m_tableName, false);
+            if (m_group)
+                m_buffer += reseed(m_tableName);
+        }
+        if (!m_buffer.isEmpty())
+            flush();
+        const QString countedMessage =
+            QString(m_loadMessage).replace(QLatin1String("%n"), QString::number(m_rowCount));
+        m_files.AppendFileWithCopy(m_tableFile, BoxPrint(countedMessage), m_scratchFile,
+                                   BoxPrint(m_loadMessage));
+    }
+
+private:
+    void flush() {
+        m_files.AppendFile(m_scratchFile, m_buffer);
+        m_buffer.clear();
+    }
+
+    const TextFiles m_files;
+    const QString m_tableFile;
+    const QString m_scratchFile;
+    const QString m_tableName;
+    const QString m_loadMessage;
+    const bool m_group;
+    bool m_identity = false;
+    QString m_buffer;
+    qint32 m_rowCount = 0;
+};
+
 } // namespace
 
 bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
                  const QString& owner, OdbcConnection& connection) {
-    const QString tableFile = context.outputFile(factsOf(ObjectKind::Table).fileName);
-    const QString scratchFile = context.outputFile(scratchFileName);
-    const QString loadMessage =
-        QLatin1String("Loading %n rows to ") + objectName + QLatin1String("...");
-    const QString tableName = owner + QLatin1Char('.') + objectName;
-    const TextFiles files = context.files();
-    const bool group = context.settings.group();
-    QString query;
-    std::optional<RecordSet> records;
-
+    TableWriter writer(context, objectName, owner);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
-        query = columnQuery(sql2005Plus, objectId);
-        // Created anew each time: a link planted under the scratch file's name
-        // must not lead the table's rows into another file.
-        files.WriteNewFile(scratchFile, QString());
-
-        TableColumns columns;
-        records.emplace(connection, query);
-        for (; !records->atEnd(); records->moveNext()) {
-            columns.add(trimmedBlanks(textOf(records->value(0))),
-                        trimmedBlanks(textOf(records->value(1))),
-                        leadingNumber(textOf(records->value(2))) != 0,
-                        leadingNumber(textOf(records->value(4))) != 0);
-        }
-        records.reset();
-
-        QString buffer = BoxPrint(loadMessage);
-        if (!group)
-            buffer += truncation(tableName);
-        const bool identity = !columns.identityColumn.isEmpty();
-        if (identity)
-            buffer += identityInsert(tableName, true);
-
-        query = rowQuery(tableName, columns);
-        records.emplace(connection, query);
-        const FieldPositions positions = fieldPositions(*records, columns);
-        const QString insertHead = QLatin1String("insert into ") + tableName + QLatin1String(" (") +
-                                   columns.selectList + QLatin1String(") values (");
-        qint32 rowCount = 0;
-        for (; !records->atEnd(); records->moveNext()) {
-            buffer += insertHead;
-            for (int i = 0; i < columns.columns.size(); ++i) {
-                if (i > 0)
-                    buffer += QLatin1Char(',');
-                const QVariant value = records->value(positions.value[i]);
-                const QVariant milliseconds = positions.milliseconds[i] < 0
-                                                  ? QVariant()
-                                                  : records->value(positions.milliseconds[i]);
-                buffer +=
-                    valueLiteral(columns.columns[i].ColumnClass, value, milliseconds, sql2005Plus);
-            }
-            buffer += QLatin1String(")\r\n");
-            ++rowCount;
-            if (rowCount % rowsPerBatch == 0 || buffer.size() > batchCharacters) {
-                buffer += batchEnd();
-                files.AppendFile(scratchFile, buffer);
-                buffer.clear();
-            }
-        }
-        records.reset();
-
-        if (!buffer.isEmpty() && rowCount > 0)
-            buffer += batchEnd();
-        if (identity) {
-            buffer += identityInsert(tableName, false);
-            if (group)
-                buffer += reseed(tableName);
-        }
-        if (!buffer.isEmpty())
-            files.AppendFile(scratchFile, buffer);
-
-        // The note with "%n" opens the scratch file; the table's script is
-        // that file with the counted note in its place.
-        const QString countedMessage =
-            QString(loadMessage).replace(QLatin1String("%n"), QString::number(rowCount));
-        files.AppendFileWithCopy(tableFile, BoxPrint(countedMessage), scratchFile,
-                                 BoxPrint(loadMessage));
+        const TableColumns columns = readColumns(connection, sql2005Plus, objectId);
+        writer.begin(columns);
+        writer.writeRows(connection, columns, sql2005Plus);
+        writer.finish();
     });
     if (!failure)
         return true;
 
-    records.reset();
-    // A lost connection or a script file that cannot be written would fail
-    // every table after this one too: the run ends here instead.
-    if (failure->endsRun())
-        raise(AppendErrorContext(QLatin1String("ScriptTable: ") + failure->description, query),
-              failure->kind);
-    context.fields.LastError = AppendErrorContext(
-        QLatin1String("Table ") + objectName + QLatin1String(" skipped: ") + failure->description,
-        query);
-    ReportSkip(context.toolkit, files, context.fields.LastError, tableFile);
+    skipOrEndRun(context, QStringLiteral("ScriptTable"),
+                 QLatin1String("Table ") + objectName + QLatin1String(" skipped: "), *failure,
+                 writer.tableFile());
     return false;
 }
 

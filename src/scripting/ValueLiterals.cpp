@@ -1,7 +1,7 @@
 #include "scripting/ValueLiterals.h"
 
-#include "db/ExactNumber.h"
 #include "base/ProcedureError.h"
+#include "db/ExactNumber.h"
 
 #include <QStringList>
 #include <algorithm>
