@@ -53,14 +53,6 @@ QPushButton* groupButton(QButtonGroup* group, const char* name, int index, const
     return button;
 }
 
-QString defaultViewer() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("notepad.exe");
-#else
-    return QStringLiteral("xdg-open");
-#endif
-}
-
 } // namespace
 
 void FrmQuarvex::buildControls() {
@@ -105,21 +97,21 @@ void FrmQuarvex::buildControls() {
 
 QWidget* FrmQuarvex::buildConfigPage() {
     auto* page = named(new QWidget, "fraConfig");
+    // The defaults live with the settings, shared with the command line.
+    const Settings defaults;
 
     auto* fraSQL = named(new QGroupBox(QStringLiteral("SQL Info"), page), "fraSQL");
     m_txtUserID = textBox("txtUserID", {}, fraSQL);
     m_txtPassword = textBox("txtPassword", {}, fraSQL);
     m_txtPassword->setEchoMode(QLineEdit::Password);
     m_txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
-    m_txtServer = textBox("txtServer", QStringLiteral("localhost"), fraSQL);
-    m_txtDatabase = textBox("txtDatabase", QStringLiteral("Northwind"), fraSQL);
-    m_txtProcFilt = textBox("txtProcFilt", QStringLiteral("name like 'sp%'"), fraSQL);
-    m_txtTrigFilt =
-        textBox("txtTrigFilt", QStringLiteral("owner in ('dbo','specialUserID')"), fraSQL);
-    m_txtTblFilt = textBox(
-        "txtTblFilt", QStringLiteral("name not like 'pbcat%' and name not like 'dtprop%'"), fraSQL);
-    m_txtViewFilt = textBox("txtViewFilt", QStringLiteral("name not like 'sys%'"), fraSQL);
-    m_txtFuncFilt = textBox("txtFuncFilt", QStringLiteral("name like 'fn%'"), fraSQL);
+    m_txtServer = textBox("txtServer", defaults.connection.server, fraSQL);
+    m_txtDatabase = textBox("txtDatabase", defaults.connection.database, fraSQL);
+    m_txtProcFilt = textBox("txtProcFilt", defaults.filters.procs, fraSQL);
+    m_txtTrigFilt = textBox("txtTrigFilt", defaults.filters.triggers, fraSQL);
+    m_txtTblFilt = textBox("txtTblFilt", defaults.filters.tables, fraSQL);
+    m_txtViewFilt = textBox("txtViewFilt", defaults.filters.views, fraSQL);
+    m_txtFuncFilt = textBox("txtFuncFilt", defaults.filters.functions, fraSQL);
 
     auto* sql = new QGridLayout(fraSQL);
     sql->addWidget(label("lblUserID", QStringLiteral("User ID:"), fraSQL), 0, 0);
@@ -147,7 +139,7 @@ QWidget* FrmQuarvex::buildConfigPage() {
     sql->setColumnStretch(3, 1);
 
     auto* fraFile = named(new QGroupBox(QStringLiteral("File Info"), page), "fraFile");
-    m_txtViewer = textBox("txtViewer", defaultViewer(), fraFile);
+    m_txtViewer = textBox("txtViewer", defaults.viewer, fraFile);
     m_txtPath = textBox("txtPath", {}, fraFile);
     QLabel* fileInfo = label("lblFileInfo",
                              QStringLiteral("Five SQL script files are written here (overwriting) "
@@ -165,17 +157,17 @@ QWidget* FrmQuarvex::buildConfigPage() {
     m_chkAlter =
         checkBox("chkAlter",
                  QStringLiteral("Script Alter Procedure/Trigger/View/Function rather than Create."),
-                 true, page);
+                 defaults.alter(), page);
     m_chkGroup = checkBox("chkGroup",
                           QStringLiteral("Script Deletes grouped together rather than Truncates."),
-                          true, page);
+                          defaults.group(), page);
     m_chkEncrypt = checkBox(
         "chkEncrypt",
         QStringLiteral("Insert With Encryption into Procedure/Trigger/View/Function scripts."),
-        false, page);
+        defaults.encrypt(), page);
     m_chkUnicode = checkBox("chkUnicode",
                             QStringLiteral("Write out script files as Unicode rather than ANSI."),
-                            false, page);
+                            defaults.unicode(), page);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);

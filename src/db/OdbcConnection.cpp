@@ -61,11 +61,6 @@ void OdbcConnection::releaseStatements() {
     m_statements.clear();
 }
 
-QString OdbcConnection::driver() {
-    const EnvironmentHandle environment = newEnvironment();
-    return chooseSqlServerDriver(installedDrivers(environment.get()));
-}
-
 void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSeconds) {
     const QString driverName = chooseSqlServerDriver(installedDrivers(m_environment.get()));
     if (driverName.isEmpty())

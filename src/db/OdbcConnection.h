@@ -22,7 +22,6 @@ public:
     // Logs in within loginTimeoutSeconds; the statements then wait for the
     // server as long as the settings say.
     void open(const ConnectionSettings& settings, int loginTimeoutSeconds = 5);
-    bool isOpen() const { return m_open; }
     void close();
 
     // The server's version as ODBC reports it, e.g. "09.00.1399".
@@ -34,8 +33,6 @@ public:
     SQLHANDLE handle() const { return m_connection.get(); }
     int queryTimeoutSeconds() const { return m_queryTimeoutSeconds; }
 
-    // The installed driver this program connects with.
-    static QString driver();
 
 private:
     friend class OdbcStatement;

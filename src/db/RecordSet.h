@@ -17,7 +17,6 @@ class RecordSet {
 public:
     RecordSet(OdbcConnection& connection, const QString& sql);
 
-    bool isOpen() const { return m_open; }
     // True after the last row (or at once when the query returned none).
     bool atEnd() const { return m_atEnd; }
     void moveNext();

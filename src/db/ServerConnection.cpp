@@ -6,16 +6,6 @@
 
 namespace quarvex {
 
-QString providerConnectionString(const ConnectionSettings& settings) {
-    QString text = QLatin1String("Provider=SQLOLEDB;") + QLatin1String("Data Source=") +
-                   settings.server + QLatin1Char(';') + QLatin1String("Initial Catalog=") +
-                   settings.database + QLatin1Char(';');
-    if (settings.integratedSecurity())
-        return text + QLatin1String("Integrated Security=SSPI;");
-    return text + QLatin1String("User ID=") + settings.userId + QLatin1Char(';') +
-           QLatin1String("Password=") + settings.password + QLatin1Char(';');
-}
-
 void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings) {
     reraisingAs(QStringLiteral("OpenConnection"), [&] { connection.open(settings, 5); });
 }

@@ -8,11 +8,6 @@ namespace quarvex {
 
 class OdbcConnection;
 
-// The connection string the settings stand for, in the provider's classic
-// form ("Provider=SQLOLEDB;Data Source=...;..."). It names the connection in
-// messages and tests; the connection itself is opened from the four texts.
-QString providerConnectionString(const ConnectionSettings& settings);
-
 // Opens the connection with a 5-second connect time-out.
 // Raises "OpenConnection: " + the driver's description.
 void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings);

@@ -227,8 +227,4 @@ QString sqlIdentifier(const QString& name) {
            QLatin1Char(']');
 }
 
-QString sqlTwoPartName(const QString& owner, const QString& name) {
-    return sqlIdentifier(owner) + QLatin1Char('.') + sqlIdentifier(name);
-}
-
 } // namespace quarvex

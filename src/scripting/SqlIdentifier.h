@@ -13,7 +13,4 @@ bool isRegularIdentifier(const QString& name);
 // [Key], [x.y], [a]]b].
 QString sqlIdentifier(const QString& name);
 
-// owner.name, each part judged by itself.
-QString sqlTwoPartName(const QString& owner, const QString& name);
-
 } // namespace quarvex

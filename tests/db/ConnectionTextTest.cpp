@@ -12,30 +12,6 @@ class ConnectionTextTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void providerString_data() {
-        QTest::addColumn<ConnectionSettings>("settings");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no user is integrated security")
-            << ConnectionSettings{"srv", "Northwind", "", "secret"}
-            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=Northwind;Integrated "
-               "Security=SSPI;";
-        QTest::newRow("blank user is integrated security too")
-            << ConnectionSettings{"srv", "db", "   ", "x"}
-            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=db;Integrated Security=SSPI;";
-        QTest::newRow("user with empty password")
-            << ConnectionSettings{"srv", "db", "sa", ""}
-            << "Provider=SQLOLEDB;Data Source=srv;Initial Catalog=db;User ID=sa;Password=;";
-        QTest::newRow("values as typed, blanks kept")
-            << ConnectionSettings{"srv ", "db", " sa ", "a;b"}
-            << "Provider=SQLOLEDB;Data Source=srv ;Initial Catalog=db;User ID= sa ;Password=a;b;";
-    }
-
-    void providerString() {
-        QFETCH(ConnectionSettings, settings);
-        QFETCH(QString, text);
-        QCOMPARE(providerConnectionString(settings), text);
-    }
-
     void odbcString_data() {
         QTest::addColumn<QString>("driver");
         QTest::addColumn<ConnectionSettings>("settings");
