@@ -2,7 +2,7 @@
 // queries over the sample database.
 
 #include "EngineHarness.h"
-#include "SampleDatabase.h"
+#include "standin/SampleDatabase.h"
 
 using namespace quarvex::standin;
 using quarvex::test::EngineHarness;

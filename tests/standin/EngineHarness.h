@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Engine.h"
+#include "standin/Engine.h"
 
 #include <QTest>
 

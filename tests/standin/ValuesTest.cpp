@@ -1,13 +1,13 @@
 // The stand-in's value rules: how literals are read and stored the way SQL
 // Server reads and stores them.
 
-#include "CodePage1252.h"
-#include "DateTimeText.h"
-#include "ExactDecimal.h"
-#include "Lexer.h"
-#include "SqlFunctions.h"
-#include "TemporalText.h"
-#include "ValueConversion.h"
+#include "standin/CodePage1252.h"
+#include "standin/DateTimeText.h"
+#include "standin/ExactDecimal.h"
+#include "standin/Lexer.h"
+#include "standin/SqlFunctions.h"
+#include "standin/TemporalText.h"
+#include "standin/ValueConversion.h"
 
 #include <QTest>
 

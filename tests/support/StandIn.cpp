@@ -1,6 +1,6 @@
 #include "support/StandIn.h"
 
-#include "BatchLog.h"
+#include "standin/BatchLog.h"
 
 #include <QRegularExpression>
 #include <csignal>
