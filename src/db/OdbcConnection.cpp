@@ -2,6 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "db/OdbcConnectionString.h"
+#include "db/OdbcDiagnostics.h"
 #include "db/OdbcStatement.h"
 
 #include <QStringList>
@@ -28,11 +29,11 @@ QStringList installedDrivers(SQLHANDLE environment) {
     return drivers;
 }
 
-EnvironmentHandle newEnvironment() {
+OdbcHandle newEnvironment() {
     SQLHANDLE handle = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle)))
         raise(QStringLiteral("Cannot allocate an ODBC environment"));
-    EnvironmentHandle environment(handle);
+    OdbcHandle environment(OdbcHandle::Type::Environment, handle);
     checkOdbc(
         SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         SQL_HANDLE_ENV, handle);
@@ -46,7 +47,7 @@ OdbcConnection::OdbcConnection()
     SQLHANDLE handle = SQL_NULL_HANDLE;
     checkOdbc(SQLAllocHandle(SQL_HANDLE_DBC, m_environment.get(), &handle), SQL_HANDLE_ENV,
               m_environment.get());
-    m_connection = ConnectionHandle(handle);
+    m_connection = OdbcHandle(OdbcHandle::Type::Connection, handle);
 }
 
 OdbcConnection::~OdbcConnection() {

@@ -30,9 +30,8 @@ public:
     // Runs a batch and discards whatever it returns.
     void execute(const QString& batch);
 
-    SQLHANDLE handle() const { return m_connection.get(); }
+    void* handle() const { return m_connection.get(); }
     int queryTimeoutSeconds() const { return m_queryTimeoutSeconds; }
-
 
 private:
     friend class OdbcStatement;
@@ -42,8 +41,8 @@ private:
     // statements still alive give up their handles first.
     void releaseStatements();
 
-    EnvironmentHandle m_environment;
-    ConnectionHandle m_connection;
+    OdbcHandle m_environment;
+    OdbcHandle m_connection;
     bool m_open = false;
     int m_queryTimeoutSeconds = 0;
     QList<OdbcStatement*> m_statements;

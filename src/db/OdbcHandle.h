@@ -1,51 +1,38 @@
 #pragma once
 
-#include <QString>
-#include <sql.h>
-#include <sqlext.h>
 #include <utility>
 
 namespace quarvex {
 
-// Owns one ODBC handle of the given type and frees it quietly.
-template <SQLSMALLINT HandleType> class OdbcHandle {
+// Owns one ODBC handle and frees it quietly. The handle is opaque here, so
+// that the ODBC headers stay inside the database layer's .cpp files.
+class OdbcHandle {
 public:
+    // The ODBC handle types, with their SQL_HANDLE_* values.
+    enum class Type : short { Environment = 1, Connection = 2, Statement = 3 };
+
     OdbcHandle() = default;
-    explicit OdbcHandle(SQLHANDLE handle)
-        : m_handle(handle) {}
+    OdbcHandle(Type type, void* handle)
+        : m_type(type)
+        , m_handle(handle) {}
     OdbcHandle(OdbcHandle&& other) noexcept
-        : m_handle(std::exchange(other.m_handle, SQLHANDLE{})) {}
+        : m_type(other.m_type)
+        , m_handle(std::exchange(other.m_handle, nullptr)) {}
     OdbcHandle& operator=(OdbcHandle&& other) noexcept {
+        std::swap(m_type, other.m_type);
         std::swap(m_handle, other.m_handle);
         return *this;
     }
     OdbcHandle(const OdbcHandle&) = delete;
     OdbcHandle& operator=(const OdbcHandle&) = delete;
-    ~OdbcHandle() {
-        if (m_handle != nullptr)
-            SQLFreeHandle(HandleType, m_handle);
-    }
+    ~OdbcHandle();
 
-    SQLHANDLE get() const { return m_handle; }
+    void* get() const { return m_handle; }
     explicit operator bool() const { return m_handle != nullptr; }
 
 private:
-    SQLHANDLE m_handle = nullptr;
+    Type m_type = Type::Statement;
+    void* m_handle = nullptr;
 };
-
-using EnvironmentHandle = OdbcHandle<SQL_HANDLE_ENV>;
-using ConnectionHandle = OdbcHandle<SQL_HANDLE_DBC>;
-using StatementHandle = OdbcHandle<SQL_HANDLE_STMT>;
-
-// Raises the handle's diagnostic records as one description when rc failed,
-// with the first error's SQLSTATE and native number and the statement that
-// was run. The failure ends the run (ConnectionLost) when the records say the
-// link failed or timed out, or when the connection, if given, says it is
-// dead; otherwise the server or driver refused (Refused).
-void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
-               SQLHANDLE connection = SQL_NULL_HANDLE, const QString& statement = {});
-
-// Every diagnostic record of the handle, in order, one per line.
-QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
 } // namespace quarvex

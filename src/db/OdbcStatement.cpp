@@ -3,10 +3,15 @@
 #include "base/ProcedureError.h"
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
+#include "db/OdbcDiagnostics.h"
 
 #include <QDateTime>
+#include <type_traits>
 
 namespace quarvex {
+
+// The header keeps ODBC's types out; these are the ones it stands for.
+static_assert(std::is_same_v<SQLRETURN, short> && std::is_same_v<SQLSMALLINT, short>);
 
 namespace {
 
@@ -23,7 +28,7 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection)
     SQLHANDLE handle = SQL_NULL_HANDLE;
     checkOdbc(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle), SQL_HANDLE_DBC,
               connection.handle());
-    m_statement = StatementHandle(handle);
+    m_statement = OdbcHandle(OdbcHandle::Type::Statement, handle);
     connection.attach(this);
     // FreeTDS applies this to every wait for the server, the rows of a
     // result included, not only to the first answer; when it lapses the
@@ -39,12 +44,12 @@ OdbcStatement::~OdbcStatement() {
 }
 
 void OdbcStatement::release() {
-    m_statement = StatementHandle();
+    m_statement = OdbcHandle();
     m_columns.clear();
     m_connection = nullptr;
 }
 
-void OdbcStatement::check(SQLRETURN rc) const {
+void OdbcStatement::check(short rc) const {
     if (!m_statement)
         raise(QStringLiteral("The statement's connection is closed"));
     checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle(), m_sql);
@@ -103,14 +108,13 @@ bool OdbcStatement::fetch() {
     return true;
 }
 
-template <typename T>
-bool OdbcStatement::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target) {
+template <typename T> bool OdbcStatement::readFixed(int column, short cType, T& target) {
     SQLLEN indicator = 0;
     check(SQLGetData(m_statement.get(), column, cType, &target, sizeof target, &indicator));
     return indicator != SQL_NULL_DATA;
 }
 
-QVariant OdbcStatement::readWide(SQLUSMALLINT column) {
+QVariant OdbcStatement::readWide(int column) {
     QString text;
     if (m_piece.isEmpty())
         m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
@@ -136,7 +140,7 @@ QVariant OdbcStatement::readWide(SQLUSMALLINT column) {
     return text;
 }
 
-QVariant OdbcStatement::readBytes(SQLUSMALLINT column) {
+QVariant OdbcStatement::readBytes(int column) {
     QByteArray bytes;
     if (m_piece.isEmpty())
         m_piece = QByteArray(pieceBytes, Qt::Uninitialized);

@@ -45,15 +45,16 @@ public:
 private:
     struct Column {
         QString name;
-        SQLSMALLINT type = 0;
+        short type = 0; // the SQL data type ODBC describes
     };
 
     void describeColumns();
     bool skipToResultWithColumns();
-    QVariant readWide(SQLUSMALLINT column);
-    QVariant readBytes(SQLUSMALLINT column);
-    template <typename T> bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target);
-    void check(SQLRETURN rc) const;
+    QVariant readWide(int column);
+    QVariant readBytes(int column);
+    template <typename T> bool readFixed(int column, short cType, T& target);
+    // rc is an ODBC return code.
+    void check(short rc) const;
 
     // One buffer for every piece read, so that no value pays for clearing
     // a fresh one.
@@ -61,7 +62,7 @@ private:
     // What the statement last ran, carried by its failures.
     QString m_sql;
     OdbcConnection* m_connection = nullptr;
-    StatementHandle m_statement;
+    OdbcHandle m_statement;
     QList<Column> m_columns;
 };
 

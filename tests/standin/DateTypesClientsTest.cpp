@@ -2,8 +2,9 @@
 // FreeTDS's ODBC driver with a TDS version of our own choosing (7.2: text,
 // 7.4: the typed wire forms) and its tsql.
 
-#include "db/OdbcHandle.h"
 #include "base/ProcedureError.h"
+#include "db/OdbcDiagnostics.h"
+#include "db/OdbcHandle.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
@@ -97,7 +98,7 @@ QString valueOf(SQLHSTMT statement, int column) {
 QList<QStringList> readEnds(SQLHANDLE connection) {
     SQLHANDLE handle = nullptr;
     SQLAllocHandle(SQL_HANDLE_STMT, connection, &handle);
-    const StatementHandle statement(handle);
+    const OdbcHandle statement(OdbcHandle::Type::Statement, handle);
     QByteArray query = "select Id, C0, C1, C2, C3, C4, C5, C6, C7, convert(varbinary(max), C8), "
                        "convert(varbinary(max), C9) from dbo.Ends order by Id";
     checkOdbc(SQLExecDirect(handle, reinterpret_cast<SQLCHAR*>(query.data()), SQL_NTS),
@@ -115,10 +116,10 @@ QList<QStringList> readEnds(SQLHANDLE connection) {
 QList<QStringList> readThroughOdbc(const StandIn& server, const QString& tdsVersion) {
     SQLHANDLE handle = nullptr;
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle);
-    const EnvironmentHandle environment(handle);
+    const OdbcHandle environment(OdbcHandle::Type::Environment, handle);
     SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, environment.get(), &handle);
-    const ConnectionHandle connection(handle);
+    const OdbcHandle connection(OdbcHandle::Type::Connection, handle);
     QByteArray text = QStringLiteral("Driver=FreeTDS;Server=127.0.0.1;Port=%1;Database=Northwind;"
                                      "UID=sa;PWD=pw;ClientCharset=UTF-8;TDS_Version=%2;")
                           .arg(server.port())

@@ -1,10 +1,20 @@
-#include "db/OdbcHandle.h"
+#include "db/OdbcDiagnostics.h"
 
 #include "base/ProcedureError.h"
+#include "db/OdbcHandle.h"
 
 #include <QStringList>
 
 namespace quarvex {
+
+static_assert(int(OdbcHandle::Type::Environment) == SQL_HANDLE_ENV &&
+              int(OdbcHandle::Type::Connection) == SQL_HANDLE_DBC &&
+              int(OdbcHandle::Type::Statement) == SQL_HANDLE_STMT);
+
+OdbcHandle::~OdbcHandle() {
+    if (m_handle != nullptr)
+        SQLFreeHandle(SQLSMALLINT(m_type), m_handle);
+}
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16");
 
