@@ -166,10 +166,13 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
     });
     connection.reset();
     context.toolkit.setBusy(false);
+    // Only a run that holds the folder may remove the scratch file; a partial
+    // one serves nothing, and on a full disk it is in the way.
+    if (folderLock)
+        QFile::remove(context.outputFile(scratchFileName));
     if (failure)
-        raise(QLatin1String("CreateScripts: ") + failure->description, failure->kind);
+        raise(prefixed(*failure, QStringLiteral("CreateScripts")));
 
-    QFile::remove(context.outputFile(scratchFileName));
     run.startViewers(launchViewer);
     return run.summary();
 }
