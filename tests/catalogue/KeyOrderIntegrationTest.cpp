@@ -6,6 +6,7 @@
 #include "db/RecordSet.h"
 #include "support/ScriptRun.h"
 
+#include <QMap>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -13,74 +14,46 @@ using namespace quarvex;
 
 namespace {
 
-const char* const chain = R"(create table A (id int not null primary key)
-GO
-create table B (id int not null primary key, a int null references A (id))
-GO
-create table C (id int not null primary key, b int null references B (id))
-GO
-)";
+QString qualified(const QString& name) {
+    return name.contains('.') ? name : "dbo." + name;
+}
 
-const char* const diamond = R"(create table A (id int not null primary key)
-GO
-create table B (id int not null primary key, a int null references A (id))
-GO
-create table C (id int not null primary key, a int null references A (id))
-GO
-create table D (id int not null primary key, b int null references B (id),
-    c int null references C (id))
-GO
-)";
+QStringList qualifiedNames(const QString& names) {
+    QStringList result;
+    for (const QString& name : names.split(' ', Qt::SkipEmptyParts))
+        result << qualified(name);
+    return result;
+}
 
-const char* const twoChains = R"(create table Z (id int not null primary key)
-GO
-create table X1 (id int not null primary key)
-GO
-create table X2 (id int not null primary key, x int null references X1 (id))
-GO
-create table Y1 (id int not null primary key)
-GO
-create table Y2 (id int not null primary key, y int null references Y1 (id))
-GO
-)";
-
-const char* const selfReference = R"(create table S (id int not null primary key,
-    lead int null references S (id))
-GO
-create table P (id int not null primary key)
-GO
-create table C (id int not null primary key, p int null references P (id))
-GO
-)";
-
-const char* const twoCycle = R"(create table A (id int not null primary key, b int null)
-GO
-create table B (id int not null primary key, a int null references A (id))
-GO
-alter table A add constraint FK_A_B foreign key (b) references B (id)
-GO
-)";
-
-const char* const threeCycle = R"(create table A (id int not null primary key, c int null)
-GO
-create table B (id int not null primary key, a int null references A (id))
-GO
-create table C (id int not null primary key, b int null references B (id))
-GO
-alter table A add constraint FK_A_C foreign key (c) references C (id)
-GO
-)";
-
-const char* const otherOwner = R"(create schema sales
-GO
-create table dbo.Customers (id int not null primary key)
-GO
-create table dbo.Orders (id int not null primary key)
-GO
-create table sales.Orders (id int not null primary key,
-    customer int null references dbo.Customers (id))
-GO
-)";
+// The tables of "B>A C>B" (B references A, C references B) and of others,
+// dbo unless named, each with a column per key. The keys are added once
+// every table exists, so that a cycle needs no care.
+QString schemaOf(const QString& keys, const QString& others) {
+    QMap<QString, QStringList> columnsOf;
+    QStringList alters;
+    for (const QString& key : keys.split(' ', Qt::SkipEmptyParts)) {
+        const QString from = qualified(key.section('>', 0, 0));
+        const QString to = qualified(key.section('>', 1));
+        const QString column = QString("k%1").arg(alters.size());
+        columnsOf[from] << column + " int null";
+        columnsOf[to];
+        alters << "alter table " + from + " add foreign key (" + column + ") references " + to +
+                      " (id)";
+    }
+    for (const QString& table : qualifiedNames(others))
+        columnsOf[table];
+    QStringList batches;
+    for (const QString& table : columnsOf.keys()) {
+        const QString owner = table.section('.', 0, 0);
+        const QString schema = "create schema " + owner;
+        if (owner != "dbo" && !batches.contains(schema))
+            batches << schema;
+        batches << "create table " + table + " (" +
+                       (QStringList{"id int not null primary key"} + columnsOf[table]).join(", ") +
+                       ")";
+    }
+    return (batches + alters).join("\nGO\n") + "\nGO\n";
+}
 
 // The list's ticked entries as "owner.name", top down.
 QStringList tickedTables(const ObjectList& list) {
@@ -128,71 +101,66 @@ class KeyOrderIntegrationTest : public QObject {
 private slots:
     void ordersByTheServersKeys_data() {
         QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("schema");
-        QTest::addColumn<QStringList>("ticks");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("ticks");
         QTest::addColumn<bool>("grouped");
-        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("status");
-        const QString truncationOf = "%1 is referenced by a foreign key; truncate will be "
-                                     "refused: use grouped deletes";
+        const QString moved = "Key order: %1 entries moved";
+        const QString truncation = ". %1 is referenced by a foreign key; truncate will be "
+                                   "refused: use grouped deletes";
+        const QString cycle = "Key order: a cycle among %1 - check their order";
         const std::pair<const char*, const char*> generations[] = {{"2000", "8.00.2039"},
                                                                    {"2005", "9.00.1399"}};
         for (const auto& [generation, version] : generations) {
             const auto row = [&](const char* name) -> QTestData& {
                 return QTest::addRow("%s: %s", generation, name) << QString(version);
             };
-            row("chain ticked in reverse")
-                << chain << QStringList{"dbo.C", "dbo.B", "dbo.A"} << true
-                << QStringList{"dbo.A", "dbo.B", "dbo.C"} << "Key order: 2 entries moved";
-            row("diamond") << diamond << QStringList{"dbo.D", "dbo.C", "dbo.B", "dbo.A"} << true
-                           << QStringList{"dbo.A", "dbo.C", "dbo.B", "dbo.D"}
-                           << "Key order: 2 entries moved";
+            row("chain ticked in reverse") << "B>A C>B"
+                                           << "C B A" << true << "A B C" << moved.arg(2);
+            row("diamond") << "B>A C>A D>B D>C"
+                           << "D C B A" << true << "A C B D" << moved.arg(2);
             row("independent chains keep the user's order")
-                << twoChains << QStringList{"dbo.Z", "dbo.X2", "dbo.Y1", "dbo.X1", "dbo.Y2"} << true
-                << QStringList{"dbo.Z", "dbo.Y1", "dbo.X1", "dbo.X2", "dbo.Y2"}
-                << "Key order: 3 entries moved";
+                << "X2>X1 Y2>Y1"
+                << "Z X2 Y1 X1 Y2" << true << "Z Y1 X1 X2 Y2" << moved.arg(3);
             row("a reference to itself neither waits nor refuses truncation")
-                << selfReference << QStringList{"dbo.C", "dbo.S", "dbo.P"} << false
-                << QStringList{"dbo.S", "dbo.P", "dbo.C"}
-                << "Key order: 3 entries moved. " + truncationOf.arg("dbo.P");
-            row("two-table cycle") << twoCycle << QStringList{"dbo.B", "dbo.A"} << true
-                                   << QStringList{"dbo.B", "dbo.A"}
-                                   << "Key order: a cycle among dbo.B, dbo.A - check their order";
+                << "S>S C>P"
+                << "C S P" << false << "S P C" << moved.arg(3) + truncation.arg("dbo.P");
+            row("two-table cycle") << "A>B B>A"
+                                   << "B A" << true << "B A" << cycle.arg("dbo.B, dbo.A");
             row("three-table cycle")
-                << threeCycle << QStringList{"dbo.C", "dbo.A", "dbo.B"} << true
-                << QStringList{"dbo.C", "dbo.A", "dbo.B"}
-                << "Key order: a cycle among dbo.C, dbo.A, dbo.B - check their order";
-            row("references to unticked tables ignored")
-                << chain << QStringList{"dbo.C", "dbo.B"} << true << QStringList{"dbo.B", "dbo.C"}
-                << "Key order: 2 entries moved";
+                << "A>C B>A C>B"
+                << "C A B" << true << "C A B" << cycle.arg("dbo.C, dbo.A, dbo.B");
+            row("references to unticked tables ignored") << "B>A C>B"
+                                                         << "C B" << true << "B C" << moved.arg(2);
             row("table referenced under another owner")
-                << otherOwner << QStringList{"sales.Orders", "dbo.Orders", "dbo.Customers"} << false
-                << QStringList{"dbo.Orders", "dbo.Customers", "sales.Orders"}
-                << "Key order: 3 entries moved. " + truncationOf.arg("dbo.Customers");
+                << "sales.Orders>Customers"
+                << "sales.Orders Orders Customers" << false << "Orders Customers sales.Orders"
+                << moved.arg(3) + truncation.arg("dbo.Customers");
         }
     }
 
     void ordersByTheServersKeys() {
         QFETCH(QString, version);
-        QFETCH(QString, schema);
-        QFETCH(QStringList, ticks);
+        QFETCH(QString, keys);
+        QFETCH(QString, ticks);
         QFETCH(bool, grouped);
-        QFETCH(QStringList, order);
+        QFETCH(QString, order);
         QFETCH(QString, status);
         test::TempFolder folder;
-        folder.write("schema.sql", schema.toUtf8());
+        folder.write("schema.sql", schemaOf(keys, ticks).toUtf8());
         test::StandIn server(
             {.sample = false, .version = version, .loadFiles = {folder.path("schema.sql")}});
         test::ScriptRun run(server);
         run.settings.chkGroup = grouped ? Checked : Unchecked;
-        tick(run.toolkit.list, ticks);
-        QCOMPARE(tickedTables(run.toolkit.list), ticks);
+        tick(run.toolkit.list, qualifiedNames(ticks));
+        QCOMPARE(tickedTables(run.toolkit.list), qualifiedNames(ticks));
 
         QCOMPARE(failureOf([&] { KeyOrder(run.toolkit, run.fields, run.settings); })
                      .value_or(Failure{"<ordered>"})
                      .description,
                  QStringLiteral("<ordered>"));
-        QCOMPARE(tickedTables(run.toolkit.list), order);
+        QCOMPARE(tickedTables(run.toolkit.list), qualifiedNames(order));
         QCOMPARE(run.toolkit.status(), status);
         QVERIFY(server.receivedBatches().contains(foreignKeyQuery(version.startsWith('9'))));
         QCOMPARE(run.toolkit.busyHistory.mid(2), (QList<bool>{true, false}));
@@ -235,10 +203,10 @@ private slots:
         test::StandIn empty({.version = version});
         OdbcConnection emptyCopy;
         emptyCopy.open({empty.serverText(), "Northwind", "sa", "pw"});
-        runBatches(emptyCopy, "update dbo.Departments set ManagerId = null\r\nGO\r\n"
-                              "delete from dbo.Employees\r\nGO\r\n"
-                              "delete from dbo.[Order Details]\r\nGO\r\n"
-                              "delete from dbo.Orders\r\nGO\r\n");
+        for (const char* statement :
+             {"update dbo.Departments set ManagerId = null", "delete from dbo.Employees",
+              "delete from dbo.[Order Details]", "delete from dbo.Orders"})
+            emptyCopy.execute(statement);
         const ObjectList& list = run.toolkit.list;
         for (int i = 0; i < list.count(); ++i)
             if (list.entry(i).object.kind == ObjectKind::Table)
