@@ -80,7 +80,8 @@ create view syscolumns as select c.name, c.object_id as id, t.system_type_id as 
     c.scale as xscale, c.column_id as colid,
     (case when c.is_identity then 128 else 0 end) | (case when c.is_nullable then 8 else 0 end)
         as status,
-    c.precision as prec, c.scale, c.is_computed as iscomputed, c.is_nullable as isnullable
+    c.precision as prec, c.scale, (case when c.is_computed then 1 else 0 end) as iscomputed,
+    c.is_nullable as isnullable
     from qx_columns c join qx_types t on t.user_type_id = c.user_type_id;
 create view syscomments as with recursive piece(id, number, colid, start) as (
         select object_id, number, 1, 1 from qx_modules

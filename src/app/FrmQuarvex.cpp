@@ -2,6 +2,7 @@
 
 #include "app/TextBox.h"
 #include "base/ProcedureError.h"
+#include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "io/SettingsFile.h"
@@ -189,6 +190,9 @@ void FrmQuarvex::cmdAction_Click(int index) {
             break;
         case 6:
             DeselectAll(*m_toolkit, m_fields);
+            break;
+        case 7:
+            KeyOrder(*m_toolkit, m_fields, settings());
             break;
         default:
             raiseUnexpectedCase();

@@ -53,8 +53,8 @@ public:
 
     // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
     void cmdTab_Click(int index);
-    // Index 1 to 6: Create Scripts, Exit, Help, Select Type, Select All,
-    // Deselect All.
+    // Index 1 to 7: Create Scripts, Exit, Help, Select Type, Select All,
+    // Deselect All, Key Order.
     void cmdAction_Click(int index);
 
 protected:

@@ -190,14 +190,17 @@ QWidget* FrmQuarvex::buildProcessPage() {
     m_lblStatus = centredLabel(
         "lblStatus", QStringLiteral("Dumps MSSQL7/2000/2005 table/object data to 5 script files"),
         page);
+    // A long status (Key Order names tables) wraps instead of widening the window.
+    m_lblStatus->setWordWrap(true);
 
     m_cmdAction = named(new QButtonGroup(this), "cmdAction");
     m_cmdAction->setExclusive(false);
     const QString captions[] = {QStringLiteral("Create Scripts"), QStringLiteral("Exit"),
                                 QStringLiteral("Help"),           QStringLiteral("Select Type"),
-                                QStringLiteral("Select All"),     QStringLiteral("Deselect All")};
+                                QStringLiteral("Select All"),     QStringLiteral("Deselect All"),
+                                QStringLiteral("Key Order")};
     auto* buttons = new QVBoxLayout;
-    for (int index = 1; index <= 6; ++index) {
+    for (int index = 1; index <= 7; ++index) {
         // Help and the selection commands sit apart from the run commands.
         if (index == 3)
             buttons->addStretch(1);
@@ -220,7 +223,7 @@ QWidget* FrmQuarvex::buildProcessPage() {
 
 void FrmQuarvex::arrangeTabOrder() {
     QList<QWidget*> order{m_cmdTab->button(0), m_cmdTab->button(1), m_lstNames};
-    for (int index = 1; index <= 6; ++index)
+    for (int index = 1; index <= 7; ++index)
         order.append(m_cmdAction->button(index));
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_txtProcFilt
           << m_txtTrigFilt << m_txtTblFilt << m_txtViewFilt << m_txtFuncFilt << m_txtViewer

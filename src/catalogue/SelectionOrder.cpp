@@ -15,17 +15,6 @@ QString groupPrefix(const QString& entryText) {
     return entryText.left(7);
 }
 
-// Runs a change of check marks with the item-check handler held off. The
-// guard is lifted on every path, so a failure cannot leave later ticks
-// unordered.
-template <typename Body> void withItemCheckSuppressed(RunState& fields, Body&& body) {
-    fields.SuppressItemCheck = true;
-    const auto failure = failureOf(body);
-    fields.SuppressItemCheck = false;
-    if (failure)
-        raise(*failure);
-}
-
 // Where the entry at item belongs: after the other ticked entries of its
 // group, before the first entry that is unticked or lies past the group.
 int insertionIndex(const ObjectList& list, int item, const QString& prefix) {

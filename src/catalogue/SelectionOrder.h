@@ -1,9 +1,11 @@
 #pragma once
 
+#include "base/ProcedureError.h"
+#include "model/RunState.h"
+
 namespace quarvex {
 
 class Toolkit;
-struct RunState;
 
 // The object list keeps the ticking order itself: whenever a mark changes,
 // the entry moves within its kind's group so that the ticked entries stand
@@ -16,5 +18,16 @@ void lstNames_ItemCheck(Toolkit& toolkit, RunState& fields, int item);
 void SelectType(Toolkit& toolkit, RunState& fields);
 void SelectAll(Toolkit& toolkit, RunState& fields);
 void DeselectAll(Toolkit& toolkit, RunState& fields);
+
+// Runs a change of entries or check marks with the item-check handler held
+// off. The guard is lifted on every path, so a failure cannot leave later
+// ticks unordered.
+template <typename Body> void withItemCheckSuppressed(RunState& fields, Body&& body) {
+    fields.SuppressItemCheck = true;
+    const auto failure = failureOf(body);
+    fields.SuppressItemCheck = false;
+    if (failure)
+        raise(*failure);
+}
 
 } // namespace quarvex

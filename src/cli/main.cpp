@@ -1,6 +1,7 @@
 // quarvex-cli: the script run without a window, for shells and pipelines.
 
 #include "base/ProcedureError.h"
+#include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "cli/CliToolkit.h"
@@ -130,6 +131,8 @@ void defineOptions(QCommandLineParser& parser) {
         {"function-filter", "SQL condition for functions.", "sql"},
         {"list", "Print the objects the window would list and stop."},
         {"all", "Script every listed object, in list order."},
+        {"key-order", "Before the run, put the chosen tables in an order their foreign keys "
+                      "can load in."},
     };
     parser.addOptions(options);
     parser.addPositionalArgument("object", "KIND:OWNER.NAME or id:NUMBER, in load order.",
@@ -149,6 +152,8 @@ int run(QCoreApplication& app) {
         int(parser.isSet("list")) + int(parser.isSet("all")) + int(!objects.isEmpty());
     if (modes != 1)
         usage("Give exactly one of --list, --all or object names");
+    if (parser.isSet("list") && parser.isSet("key-order"))
+        usage("--key-order orders the objects to script, not the listing");
     const Settings settings = settingsFrom(parser);
 
     cli::CliToolkit toolkit;
@@ -181,6 +186,15 @@ int run(QCoreApplication& app) {
             usage(failure->description);
         for (const ObjectRef& object : chosen)
             toolkit.list.setChecked(cli::positionOf(toolkit.list, object), true);
+    }
+
+    // Its status line goes to standard error with the other progress.
+    const auto keyOrderFailure = parser.isSet("key-order")
+                                     ? failureOf([&] { KeyOrder(toolkit, fields, settings); })
+                                     : std::nullopt;
+    if (keyOrderFailure) {
+        toolkit.printLine(keyOrderFailure->description);
+        return RunFailed;
     }
 
     ScriptContext context{toolkit, fields, settings};

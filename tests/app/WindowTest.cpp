@@ -1,10 +1,13 @@
 // The window driven through its real widgets under the offscreen platform.
 // Loading the list and showing messages go through the window's services,
 // so no server and no modal box is needed; one case uses the real loader
-// against a closed port.
+// against a closed port, and one Key Order against a stand-in.
 #include "app/FrmQuarvex.h"
 #include "catalogue/CatalogueEntry.h"
+#include "catalogue/ForeignKeyQuery.h"
 #include "catalogue/LoadList.h"
+#include "support/StandIn.h"
+#include "support/TempFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -243,9 +246,9 @@ private slots:
         for (int index = 0; index < 2; ++index)
             QTest::addRow("cmdTab(%d)", index)
                 << QStringLiteral("cmdTab(%1)").arg(index) << QString::fromLatin1(tabs[index]);
-        const char* actions[] = {"Create Scripts", "Exit",       "Help",
-                                 "Select Type",    "Select All", "Deselect All"};
-        for (int index = 1; index <= 6; ++index)
+        const char* actions[] = {"Create Scripts", "Exit",         "Help",     "Select Type",
+                                 "Select All",     "Deselect All", "Key Order"};
+        for (int index = 1; index <= 7; ++index)
             QTest::addRow("cmdAction(%d)", index) << QStringLiteral("cmdAction(%1)").arg(index)
                                                   << QString::fromLatin1(actions[index - 1]);
     }
@@ -309,8 +312,9 @@ private slots:
                                     "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
                                     "chkGroup",    "chkEncrypt",  "chkUnicode", "Next Tab"};
         QTest::newRow("processing page")
-            << true << QStringList{"lstNames",    "Create Scripts", "Exit",         "Help",
-                                   "Select Type", "Select All",     "Deselect All", "Prev Tab"};
+            << true
+            << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
+                           "Select All", "Deselect All",   "Key Order", "Prev Tab"};
     }
 
     void tabVisitsControlsInOrder() {
@@ -429,6 +433,40 @@ private slots:
         QVERIFY(harness.control(QStringLiteral("fraConfig"))->isHidden());
         QCOMPARE(harness.control<QLabel>(QStringLiteral("lblTabName"))->text(),
                  QStringLiteral("Processing"));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    // The server drops the connection in the middle of the foreign keys (four
+    // rows, the listing only two): the message names the chain and the query,
+    // and the list keeps the order Key Order would have changed.
+    void keyOrderFailureLeavesTheList() {
+        test::TempFolder folder;
+        QByteArray schema =
+            "create table A (id int not null primary key)\nGO\n"
+            "create table B (id int not null primary key, a int references A)\nGO\n";
+        for (const char* other : {"X", "Y", "Z"})
+            schema += QByteArray("create table ") + other + " (a int references A)\nGO\n";
+        folder.write("keys.sql", schema);
+        test::StandIn server(
+            {.sample = false, .loadFiles = {folder.path("keys.sql")}, .dropAfterRows = 3});
+        Harness harness({}, LoadList);
+        harness.control<QLineEdit>(QStringLiteral("txtServer"))->setText(server.serverText());
+        harness.control<QLineEdit>(QStringLiteral("txtUserID"))->setText(QStringLiteral("sa"));
+        harness.control<QLineEdit>(QStringLiteral("txtTblFilt"))
+            ->setText(QStringLiteral("name in ('A','B')"));
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.objects().setChecked(rowOf(harness.objects(), "B"), true);
+        harness.objects().setChecked(rowOf(harness.objects(), "A"), true);
+        const QStringList before = listed(harness.objects());
+        QCOMPARE(before, (QStringList{"+B", "+A"}));
+
+        harness.button(QStringLiteral("cmdAction"), 7)->click();
+        QCOMPARE(harness.messages.size(), 1);
+        const QString message = harness.messages[0].text;
+        QVERIFY2(message.startsWith(u"cmdAction_Click: KeyOrder: ") &&
+                     message.endsWith("\r\n\r\n[" + foreignKeyQuery(true) + "]"),
+                 qPrintable(message));
+        QCOMPARE(listed(harness.objects()), before);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
@@ -568,7 +606,7 @@ private slots:
 
     void unknownCommandIsReported() {
         Harness harness;
-        harness.window->cmdAction_Click(7);
+        harness.window->cmdAction_Click(8);
         QCOMPARE(harness.messages.size(), 1);
         QCOMPARE(harness.messages[0].text,
                  QStringLiteral("cmdAction_Click: Unexpected fall to Case Else"));

@@ -13,11 +13,11 @@ using namespace quarvex;
 namespace {
 
 const char* const database =
-    R"(create table Orders (OrderId int identity(1,1) not null, Item varchar(20) null)
+    R"(create table Orders (OrderId int identity(1,1) not null primary key, Item varchar(20) null)
 GO
 insert into Orders (Item) values ('tea')
 GO
-create table [Order Details] (id int not null)
+create table [Order Details] (id int not null references Orders (OrderId))
 GO
 create table Bad (doc xml null)
 GO
@@ -138,15 +138,30 @@ private slots:
         QVERIFY(older.receivedBatches().join('\n').contains("from sysobjects where xtype in"));
     }
 
+    void windowAndCommandLineWriteTheSameFiles_data() {
+        QTest::addColumn<bool>("keyOrder");
+        QTest::newRow("ticking order") << false;
+        QTest::newRow("key order") << true;
+    }
+
     // The same settings and ticking order give the same five files, byte for
-    // byte but for the date and time in their header notes.
+    // byte but for the date and time in their header notes; so does Key Order
+    // in the window and --key-order, which load Orders before the table that
+    // references it.
     void windowAndCommandLineWriteTheSameFiles() {
+        QFETCH(bool, keyOrder);
         const QStringList order{"table:dbo.Order Details", "table:dbo.Orders", "table:dbo.Bad",
                                 "proc:dbo.spTwo", "proc:dbo.spOne"};
         test::TempFolder cliOut;
-        const Result result =
-            runCli(connection() + QStringList{"--out", cliOut.folder()} + order, m_data.folder());
+        QStringList arguments = connection() << "--out" << cliOut.folder();
+        if (keyOrder)
+            arguments << "--key-order";
+        const Result result = runCli(arguments + order, m_data.folder());
         QCOMPARE(result.exitCode, 3);
+        QCOMPARE(result.error.contains("Key order: 2 entries moved\n"), keyOrder);
+        const QByteArray tables = cliOut.bytes("Tables.sql");
+        QCOMPARE(tables.indexOf("rows to Orders.") < tables.indexOf("rows to [Order Details]."),
+                 keyOrder);
 
         test::TempFolder windowOut;
         m_data.write("window.cfg",
@@ -169,6 +184,8 @@ private slots:
                     list.setChecked(i, true);
             }
         }
+        if (keyOrder)
+            window.cmdAction_Click(7);
         window.cmdAction_Click(1);
 
         const auto withoutHeader = [](const QByteArray& bytes) {

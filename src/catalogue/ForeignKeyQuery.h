@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace quarvex {
+
+class OdbcConnection;
+
+// One foreign key seen from its tables: the referencing table's rows need
+// the referenced table's rows.
+struct TableReference {
+    qint32 referencing = 0;
+    qint32 referenced = 0;
+
+    friend bool operator==(const TableReference&, const TableReference&) = default;
+};
+
+// The one query for the references between tables, each pair once and a
+// table's reference to itself left out: sys.foreign_keys on SQL Server 2005
+// and later, sysreferences before. It only reads.
+QString foreignKeyQuery(bool sql2005Plus);
+
+// Runs the query; a failure carries its statement.
+QList<TableReference> readTableReferences(OdbcConnection& connection, bool sql2005Plus);
+
+} // namespace quarvex

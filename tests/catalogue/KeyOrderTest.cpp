@@ -1,0 +1,122 @@
+// The key order over a list in memory: what stays where it is, tables that
+// wait for a cycle, and the status line. The orders a server's keys give in
+// both catalogue generations are in KeyOrderIntegrationTest.
+#include "catalogue/KeyOrder.h"
+
+#include "catalogue/CatalogueEntry.h"
+#include "catalogue/SelectionOrder.h"
+#include "model/RunState.h"
+#include "support/RecordingToolkit.h"
+
+#include <QHash>
+#include <QTest>
+
+using namespace quarvex;
+
+namespace {
+
+// A list written as "P:p1 +T:C T:X V:v1" ("+" ticked; P proc, T table, V
+// view), wired to the item-check handler as the window's list is, and
+// references written as "C>B" (C references B). A name that is not listed
+// stands for a table the list does not show.
+struct Fixture {
+    test::RecordingToolkit toolkit;
+    RunState fields;
+    QHash<QString, qint32> ids;
+
+    explicit Fixture(const QString& layout) {
+        for (const QString& token : layout.split(' ')) {
+            const bool ticked = token.startsWith('+');
+            const QString kindAndName = token.mid(ticked ? 1 : 0);
+            const ObjectKind kind = kindAndName.startsWith("P:")   ? ObjectKind::Proc
+                                    : kindAndName.startsWith("T:") ? ObjectKind::Table
+                                                                   : ObjectKind::View;
+            const QString name = kindAndName.mid(2);
+            toolkit.list.append(catalogueEntry(kind, name, "dbo", idOf(name)));
+            toolkit.list.setChecked(toolkit.list.count() - 1, ticked);
+        }
+        toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
+    }
+
+    qint32 idOf(const QString& name) {
+        if (!ids.contains(name))
+            ids.insert(name, qint32(100 + ids.size()));
+        return ids.value(name);
+    }
+
+    QList<TableReference> references(const QString& text) {
+        QList<TableReference> result;
+        for (const QString& pair : text.split(' ', Qt::SkipEmptyParts))
+            result.append({idOf(pair.section('>', 0, 0)), idOf(pair.section('>', 1))});
+        return result;
+    }
+
+    QString order() const {
+        QStringList names;
+        for (int i = 0; i < toolkit.list.count(); ++i)
+            names << (toolkit.list.isChecked(i) ? "+" : "") + toolkit.list.entry(i).object.name;
+        return names.join(' ');
+    }
+};
+
+} // namespace
+
+class KeyOrderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ordersTheTickedTables_data() {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("references");
+        QTest::addColumn<bool>("grouped");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("unticked tables and other kinds keep their rows")
+            << "P:p1 +T:C T:X +T:B +T:A T:Y V:v1"
+            << "C>B B>A X>Y" << true << "p1 +A X +B +C Y v1"
+            << "Key order: 2 entries moved";
+        QTest::newRow("a table that waits for a cycle comes after it")
+            << "+T:C +T:A +T:B"
+            << "C>A A>B B>A" << true << "+A +C +B"
+            << "Key order: a cycle among dbo.A, dbo.B - check their order";
+        QTest::newRow("two cycles named apart")
+            << "+T:A +T:C +T:B +T:D"
+            << "A>B B>A C>D D>C" << true << "+A +C +B +D"
+            << "Key order: a cycle among dbo.A, dbo.B; a cycle among dbo.C, dbo.D - check their "
+               "order";
+        QTest::newRow("truncation: referenced by an unlisted table; unticked not named")
+            << "+T:A T:B"
+            << "Z>A A>B" << false << "+A B"
+            << "Key order: no entry moved. dbo.A is referenced by a foreign key; truncate will "
+               "be refused: use grouped deletes";
+        QTest::newRow("truncation: three named, the rest counted")
+            << "+T:E +T:D +T:C +T:B +T:A"
+            << "Z>A Z>B Z>C Z>D Z>E" << false << "+E +D +C +B +A"
+            << "Key order: no entry moved. dbo.E, dbo.D, dbo.C and 2 more are referenced by "
+               "foreign keys; truncate will be refused: use grouped deletes";
+        QTest::newRow("grouped deletes: no truncation warning") << "+T:B +T:A"
+                                                                << "B>A" << true << "+A +B"
+                                                                << "Key order: 2 entries moved";
+    }
+
+    void ordersTheTickedTables() {
+        QFETCH(QString, layout);
+        QFETCH(QString, references);
+        QFETCH(bool, grouped);
+        QFETCH(QString, order);
+        QFETCH(QString, status);
+        Fixture f(layout);
+        f.toolkit.list.setTopIndex(1);
+        f.toolkit.list.setCurrentIndex(f.toolkit.list.count() - 1);
+
+        orderByKeys(f.toolkit, f.fields, f.references(references), grouped);
+        QCOMPARE(f.order(), order);
+        QCOMPARE(f.toolkit.status(), status);
+        QCOMPARE(f.toolkit.list.topIndex(), 1);
+        QCOMPARE(f.toolkit.list.currentIndex(), f.toolkit.list.count() - 1);
+        QVERIFY(!f.fields.SuppressItemCheck);
+    }
+};
+
+QTEST_GUILESS_MAIN(KeyOrderTest)
+#include "KeyOrderTest.moc"
