@@ -105,6 +105,7 @@ private slots:
 
     // With the newer types: the class, and what the row query reads (a
     // column named "Col"), or the message when the type is still refused.
+    // The round trip covers the other types.
     void newerTypeColumns_data() {
         QTest::addColumn<QString>("declared");
         QTest::addColumn<QString>("base");
@@ -116,17 +117,9 @@ private slots:
         };
         using enum ColumnClass;
         const QString asText = "convert(varchar(40),Col,121) Col";
-        row("date as text", "date", "", Date, asText);
-        row("time as text", "time", "", Time, asText);
-        row("datetime2 as text", "datetime2", "", DateTime2, asText);
-        row("datetimeoffset as text", "datetimeoffset", "", DateTimeOffset, asText);
         row("xml as Unicode text", "xml", "", U, "convert(nvarchar(max),Col) Col");
-        row("hierarchyid as bytes", "hierarchyid", "", HierarchyId,
-            "convert(varbinary(max),Col) Col");
         row("geometry as bytes", "geometry", "", Geometry, "convert(varbinary(max),Col) Col");
-        row("geography as bytes", "geography", "", Geography, "convert(varbinary(max),Col) Col");
         row("sysname stays C", "sysname", "", C, "Col");
-        row("alias over varchar", "Code", "varchar", C, "Col");
         row("alias over datetime2", "Moment2", "datetime2", DateTime2, asText);
         row("sql_variant refused", "sql_variant", "", C,
             "Cannot generate script for data type sql_variant");
