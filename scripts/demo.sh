@@ -12,7 +12,10 @@ demo="$build/demo"
 output="$root/demo-output"
 mkdir -p "$demo" "$output"
 
-"$build/standin/quarvex-standin" --port 0 --sample >"$demo/standin.out" 2>"$demo/standin.err" &
+# Answering as a current server, the sample also has its tables in the types
+# of 2008, which the newer-types option scripts.
+"$build/standin/quarvex-standin" --port 0 --sample --version 16.00.4135 \
+    >"$demo/standin.out" 2>"$demo/standin.err" &
 standin=$!
 trap 'kill "$standin" 2>/dev/null; wait "$standin" 2>/dev/null || true' EXIT
 

@@ -230,6 +230,7 @@ Settings FrmQuarvex::settings() const {
     current.chkAlter = checkValue(m_chkAlter);
     current.chkGroup = checkValue(m_chkGroup);
     current.chkEncrypt = checkValue(m_chkEncrypt);
+    current.chkNewTypes = checkValue(m_chkNewTypes);
     return current;
 }
 
@@ -254,6 +255,7 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setCheckValue(m_chkAlter, settings.chkAlter);
     setCheckValue(m_chkGroup, settings.chkGroup);
     setCheckValue(m_chkEncrypt, settings.chkEncrypt);
+    setCheckValue(m_chkNewTypes, settings.chkNewTypes);
 }
 
 void FrmQuarvex::createScripts() {

@@ -106,6 +106,7 @@ private:
     QCheckBox* m_chkGroup = nullptr;
     QCheckBox* m_chkEncrypt = nullptr;
     QCheckBox* m_chkUnicode = nullptr;
+    QCheckBox* m_chkNewTypes = nullptr;
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;

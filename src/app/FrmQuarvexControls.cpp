@@ -168,6 +168,10 @@ QWidget* FrmQuarvex::buildConfigPage() {
     m_chkUnicode = checkBox("chkUnicode",
                             QStringLiteral("Write out script files as Unicode rather than ANSI."),
                             defaults.unicode(), page);
+    m_chkNewTypes = checkBox("chkNewTypes",
+                             QStringLiteral("Script newer data types (date and time, xml, alias "
+                                            "and spatial types) rather than skip the table."),
+                             defaults.newTypes(), page);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -177,7 +181,7 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode})
+    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;
@@ -227,7 +231,7 @@ void FrmQuarvex::arrangeTabOrder() {
         order.append(m_cmdAction->button(index));
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_txtProcFilt
           << m_txtTrigFilt << m_txtTblFilt << m_txtViewFilt << m_txtFuncFilt << m_txtViewer
-          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode;
+          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -96,6 +96,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     applySwitch(parser, "group", "truncate", settings.chkGroup);
     applySwitch(parser, "encrypt", "no-encrypt", settings.chkEncrypt);
     applySwitch(parser, "unicode", "ansi", settings.chkUnicode);
+    applySwitch(parser, "newer-types", "no-newer-types", settings.chkNewTypes);
     settings.connection.password = readPassword(parser.isSet("password-stdin"));
     return settings;
 }
@@ -124,6 +125,8 @@ void defineOptions(QCommandLineParser& parser) {
         {"no-encrypt", "Leave object scripts as stored."},
         {"unicode", "Write the scripts as UTF-16 with byte-order mark."},
         {"ansi", "Write the scripts in the system's 8-bit encoding."},
+        {"newer-types", "Script date and time types, xml, alias, hierarchy and spatial types."},
+        {"no-newer-types", "Skip tables with such types."},
         {"table-filter", "SQL condition for tables.", "sql"},
         {"proc-filter", "SQL condition for procedures.", "sql"},
         {"trigger-filter", "SQL condition for triggers.", "sql"},

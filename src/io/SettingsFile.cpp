@@ -22,7 +22,7 @@ struct SavedControl {
     int Settings::*checkState = nullptr;
 };
 
-// The saved controls in the window's design order.
+// The saved controls in the window's design order, then the later ones.
 const SavedControl savedControls[] = {
     {"chkUnicode", nullptr, nullptr, nullptr, &Settings::chkUnicode},
     {"chkAlter", nullptr, nullptr, nullptr, &Settings::chkAlter},
@@ -38,6 +38,8 @@ const SavedControl savedControls[] = {
     {"txtFuncFilt", nullptr, nullptr, &CatalogueFilters::functions},
     {"txtPath", &Settings::outputPath},
     {"txtViewer", &Settings::viewer},
+    // Added after the first fourteen; a file without it reads as clear.
+    {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
 };
 
 QString& textOf(Settings& settings, const SavedControl& control) {

@@ -24,11 +24,13 @@ struct Settings {
     int chkAlter = Checked;
     int chkGroup = Checked;
     int chkEncrypt = Unchecked;
+    int chkNewTypes = Unchecked;
 
     bool alter() const { return chkAlter == Checked; }
     bool group() const { return chkGroup == Checked; }
     bool encrypt() const { return chkEncrypt == Checked; }
     bool unicode() const { return chkUnicode == Checked; }
+    bool newTypes() const { return chkNewTypes == Checked; }
 
     static QString defaultViewer() {
 #ifdef Q_OS_WIN

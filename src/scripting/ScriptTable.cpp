@@ -46,12 +46,24 @@ FieldPositions fieldPositions(const RecordSet& records, const TableColumns& colu
     return positions;
 }
 
-TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
+// The type of the current row of the column query; the base type and the
+// scale are there only with the newer types.
+ColumnType columnType(const RecordSet& records, bool newerTypes) {
+    ColumnType type{trimmedBlanks(textOf(records.value(1))), {}, 0};
+    if (newerTypes) {
+        type.base = trimmedBlanks(textOf(records.value(5)));
+        type.scale = int(leadingNumber(textOf(records.value(6))));
+    }
+    return type;
+}
+
+TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 objectId,
+                         bool newerTypes) {
     TableColumns columns;
-    for (RecordSet records(connection, columnQuery(sql2005Plus, objectId)); !records.atEnd();
-         records.moveNext())
-        columns.add(trimmedBlanks(textOf(records.value(0))),
-                    trimmedBlanks(textOf(records.value(1))),
+    columns.newerTypes = newerTypes;
+    for (RecordSet records(connection, columnQuery(sql2005Plus, objectId, newerTypes));
+         !records.atEnd(); records.moveNext())
+        columns.add(trimmedBlanks(textOf(records.value(0))), columnType(records, newerTypes),
                     leadingNumber(textOf(records.value(2))) != 0,
                     leadingNumber(textOf(records.value(4))) != 0);
     return columns;
@@ -99,8 +111,9 @@ public:
                 const QVariant milliseconds = positions.milliseconds[i] < 0
                                                   ? QVariant()
                                                   : records.value(positions.milliseconds[i]);
-                m_buffer +=
-                    valueLiteral(columns.columns[i].ColumnClass, value, milliseconds, sql2005Plus);
+                const ColumnInfo& column = columns.columns[i];
+                m_buffer += valueLiteral(column.ColumnClass, value, milliseconds, sql2005Plus,
+                                         column.Scale);
             }
             m_buffer += QLatin1String(")\r\n");
             ++m_rowCount;
@@ -153,7 +166,8 @@ bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectN
     TableWriter writer(context, objectName, owner);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
-        const TableColumns columns = readColumns(connection, sql2005Plus, objectId);
+        const TableColumns columns =
+            readColumns(connection, sql2005Plus, objectId, context.settings.newTypes());
         writer.begin(columns);
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();

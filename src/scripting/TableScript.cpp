@@ -5,7 +5,32 @@
 
 namespace quarvex {
 
-QString columnQuery(bool sql2005Plus, qint32 objectId) {
+namespace {
+
+// An alias type's base is the type whose own id is the alias's system type
+// id; sysname and the other system types are no aliases.
+QString newerTypesColumnQuery(bool sql2005Plus) {
+    if (sql2005Plus)
+        return QStringLiteral(
+            "select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
+            "a.column_id colid,convert(tinyint,a.is_computed) computed,c.name base,a.scale "
+            "from sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
+            "left join sys.types c on b.is_user_defined=1 and c.user_type_id=b.system_type_id "
+            "where a.object_id=");
+    // Before 2005 the types users made are those numbered above sysname's 256.
+    return QStringLiteral("select a.name,b.name type,(a.status&128)/128 ident,a.colid,a.iscomputed,"
+                          "c.name base,a.xscale scale "
+                          "from syscolumns a join systypes b on a.xusertype=b.xusertype "
+                          "left join systypes c on b.xusertype>256 and c.xusertype=a.xtype "
+                          "where a.id=");
+}
+
+} // namespace
+
+QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes) {
+    if (newerTypes)
+        return newerTypesColumnQuery(sql2005Plus) + QString::number(objectId) +
+               QLatin1String(" order by 4 ");
     if (sql2005Plus)
         return QLatin1String("select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
                              "a.column_id colid,convert(tinyint,a.is_computed) computed "
@@ -18,24 +43,28 @@ QString columnQuery(bool sql2005Plus, qint32 objectId) {
            QString::number(objectId) + QLatin1String(" order by 4 ");
 }
 
-void TableColumns::add(const QString& name, const QString& typeName, bool identity, bool computed) {
+void TableColumns::add(const QString& name, const ColumnType& type, bool identity, bool computed) {
     // The server computes these itself and refuses values for them.
     if (computed)
         return;
-    const ColumnClass columnClass = classOfType(typeName);
+    const ColumnClass columnClass =
+        newerTypes ? classOfNewerType(type) : classOfType(type.declared);
     if (columnClass == ColumnClass::T)
         return;
 
     const bool isDate = columnClass == ColumnClass::D;
     const QString alias = isDate ? name + QLatin1String("__ms") : QString();
-    columns.append(ColumnInfo{name, columnClass, alias});
+    columns.append(ColumnInfo{name, columnClass, alias, type.scale});
 
     const QString sqlName = sqlIdentifier(name);
     if (identity)
         identityColumn = sqlName;
-    if (!selectList.isEmpty())
+    if (!selectList.isEmpty()) {
         selectList += QLatin1Char(',');
+        readList += QLatin1Char(',');
+    }
     selectList += sqlName;
+    readList += readExpression(type.scripted(), sqlName);
     if (isDate)
         millisecondExpressions +=
             QLatin1String(",datepart(ms,") + sqlName + QLatin1String(") ") + sqlIdentifier(alias);
@@ -63,7 +92,7 @@ QString reseed(const QString& tableName) {
 }
 
 QString rowQuery(const QString& tableName, const TableColumns& columns) {
-    QString query = QLatin1String("select ") + columns.selectList + columns.millisecondExpressions +
+    QString query = QLatin1String("select ") + columns.readList + columns.millisecondExpressions +
                     QLatin1String(" from ") + tableName;
     if (!columns.identityColumn.isEmpty())
         query += QLatin1String(" order by ") + columns.identityColumn;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scripting/ColumnClass.h"
 #include "scripting/ValueLiterals.h"
 
 #include <QList>
@@ -12,23 +13,34 @@ struct ColumnInfo {
     QString ColumnName; // as the catalogue gives it, trimmed, never bracketed
     quarvex::ColumnClass ColumnClass = quarvex::ColumnClass::C;
     QString MsAlias; // ColumnName + "__ms" for dates, empty otherwise
+    int Scale = 0;   // fraction digits of the newer date and time types
 };
 
 // The query for a table's columns in column order: name, declared type,
-// identity flag, position, computed flag.
-QString columnQuery(bool sql2005Plus, qint32 objectId);
+// identity flag, position, computed flag. With the newer types also an alias
+// type's base type (null for other types) and the column's scale.
+QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes = false);
 
 // The select list, the millisecond expressions of the date columns and the
 // identity column of a table, each name in its SQL form.
 struct TableColumns {
+    // Whether the newer data types are scripted rather than refused.
+    bool newerTypes = false;
+
     QList<ColumnInfo> columns;
     QString selectList;
+    // The select list of the row query: the select list, with the newer
+    // types read as text or bytes.
+    QString readList;
     QString millisecondExpressions;
     QString identityColumn;
 
     // Adds a column the catalogue listed (timestamp and computed columns are
     // left out). Raises for a type the scripter cannot write.
-    void add(const QString& name, const QString& typeName, bool identity, bool computed);
+    void add(const QString& name, const ColumnType& type, bool identity, bool computed);
+    void add(const QString& name, const QString& typeName, bool identity, bool computed) {
+        add(name, ColumnType{typeName, {}, 0}, identity, computed);
+    }
 };
 
 // The statements of a table script; tableName is owner.name in SQL form.

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 namespace quarvex {
@@ -151,6 +152,99 @@ bool isNull(const QVariant& value) {
     return !value.isValid() || value.isNull();
 }
 
+QLatin1String typeNameOf(ColumnClass columnClass) {
+    switch (columnClass) {
+    case ColumnClass::Date:
+        return QLatin1String("date");
+    case ColumnClass::Time:
+        return QLatin1String("time");
+    case ColumnClass::DateTime2:
+        return QLatin1String("datetime2");
+    case ColumnClass::DateTimeOffset:
+        return QLatin1String("datetimeoffset");
+    case ColumnClass::HierarchyId:
+        return QLatin1String("hierarchyid");
+    case ColumnClass::Geometry:
+        return QLatin1String("geometry");
+    case ColumnClass::Geography:
+        return QLatin1String("geography");
+    default:
+        break;
+    }
+    raiseUnexpectedCase();
+}
+
+// Takes the part of text that has the shape ("9" a digit, any other
+// character itself) off its front; false, leaving text, when it has not.
+bool takeShaped(QStringView& text, QLatin1String shape) {
+    if (text.size() < shape.size())
+        return false;
+    for (qsizetype i = 0; i < shape.size(); ++i) {
+        const QChar c = text[i];
+        const bool fits = shape[i] == u'9' ? (c >= u'0' && c <= u'9') : c == shape[i];
+        if (!fits)
+            return false;
+    }
+    text = text.mid(shape.size());
+    return true;
+}
+
+// The fraction of a second with exactly scale digits, behind its point;
+// nothing for scale 0. Digits beyond the scale may only be zeros.
+std::optional<QString> scaledFraction(QStringView& text, int scale) {
+    qsizetype digits = 0;
+    if (text.startsWith(u'.')) {
+        while (digits + 1 < text.size() && text[digits + 1] >= u'0' && text[digits + 1] <= u'9')
+            ++digits;
+        if (digits == 0)
+            return std::nullopt;
+    }
+    const QStringView given = digits > 0 ? text.mid(1, digits) : QStringView();
+    text = text.mid(digits > 0 ? digits + 1 : 0);
+    for (qsizetype i = scale; i < given.size(); ++i)
+        if (given[i] != u'0')
+            return std::nullopt;
+    if (scale <= 0)
+        return QString();
+    QString fraction = given.left(scale).toString();
+    return QLatin1Char('.') + fraction.leftJustified(scale, u'0');
+}
+
+// The literal's text without its apostrophes, or nothing when text is not
+// what style 121 gives for the class.
+std::optional<QString> temporalText(ColumnClass columnClass, QStringView text, int scale) {
+    const QStringView whole = text;
+    const bool date = columnClass != ColumnClass::Time;
+    const bool time = columnClass != ColumnClass::Date;
+    if (date && !takeShaped(text, QLatin1String("9999-99-99")))
+        return std::nullopt;
+    if (date && time && !takeShaped(text, QLatin1String(" ")))
+        return std::nullopt;
+    QString literal = whole.left(whole.size() - text.size()).toString();
+    if (time) {
+        const QStringView clock = text;
+        if (!takeShaped(text, QLatin1String("99:99:99")))
+            return std::nullopt;
+        const auto fraction = scaledFraction(text, scale);
+        if (!fraction)
+            return std::nullopt;
+        literal += clock.left(8);
+        literal += *fraction;
+    }
+    if (columnClass == ColumnClass::DateTimeOffset) {
+        const QStringView offset = text;
+        if (!takeShaped(text, QLatin1String(" +99:99")) &&
+            !takeShaped(text, QLatin1String(" -99:99")))
+            return std::nullopt;
+        // A zero offset is written +00:00 whatever sign it came with.
+        literal +=
+            offset.left(7) == QLatin1String(" -00:00") ? QStringView(u" +00:00") : offset.left(7);
+    }
+    if (!text.isEmpty())
+        return std::nullopt;
+    return literal;
+}
+
 } // namespace
 
 QString GetDate(const QDateTime& value, qint32 milliseconds) {
@@ -218,6 +312,19 @@ QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesA
     return pieces.join(QLatin1Char('+'));
 }
 
+QString temporalLiteral(ColumnClass columnClass, const QString& text, int scale) {
+    const auto literal = temporalText(columnClass, text, scale);
+    if (!literal)
+        raise(QStringLiteral("Cannot write the %1 value \"%2\" exactly as a literal")
+                  .arg(typeNameOf(columnClass), text));
+    return QLatin1Char('\'') + *literal + QLatin1Char('\'');
+}
+
+QString clrTypeLiteral(ColumnClass columnClass, const QByteArray& bytes) {
+    return QLatin1String("convert(") + typeNameOf(columnClass) + QLatin1Char(',') + GetHex(bytes) +
+           QLatin1Char(')');
+}
+
 QString numberLiteral(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Double:
@@ -245,7 +352,7 @@ QString numberLiteral(const QVariant& value) {
 }
 
 QString valueLiteral(ColumnClass columnClass, const QVariant& value, const QVariant& milliseconds,
-                     bool maxTypesAvailable) {
+                     bool maxTypesAvailable, int scale) {
     if (isNull(value))
         return QStringLiteral("null");
     switch (columnClass) {
@@ -260,6 +367,15 @@ QString valueLiteral(ColumnClass columnClass, const QVariant& value, const QVari
         return GetDate(value.toDateTime(), milliseconds.toInt());
     case ColumnClass::B:
         return GetHex(value.toByteArray());
+    case ColumnClass::Date:
+    case ColumnClass::Time:
+    case ColumnClass::DateTime2:
+    case ColumnClass::DateTimeOffset:
+        return temporalLiteral(columnClass, value.toString(), scale);
+    case ColumnClass::HierarchyId:
+    case ColumnClass::Geometry:
+    case ColumnClass::Geography:
+        return clrTypeLiteral(columnClass, value.toByteArray());
     case ColumnClass::T:
         break;
     }

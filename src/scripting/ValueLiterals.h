@@ -16,6 +16,14 @@ enum class ColumnClass {
     D, // date and time: 'yyyy-mm-dd hh:mi:ss.mmm'
     B, // bytes: 0x...
     T, // timestamp: never written
+    // The newer data types, read from the server as text or bytes.
+    Date,           // 'yyyy-mm-dd'
+    Time,           // 'hh:mi:ss' and, for a scale n > 0, "." and n digits
+    DateTime2,      // 'yyyy-mm-dd hh:mi:ss' and the fraction as for Time
+    DateTimeOffset, // as DateTime2, a blank and +hh:mm or -hh:mm
+    HierarchyId,    // convert(hierarchyid,0x...)
+    Geometry,       // convert(geometry,0x...)
+    Geography,      // convert(geography,0x...)
 };
 
 // 'yyyy-mm-dd hh:mi:ss.mmm' with the milliseconds the server reported
@@ -45,9 +53,22 @@ QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesA
 // fewest digits that read back to the same binary value.
 QString numberLiteral(const QVariant& value);
 
+// The literal of a date or time value of class Date, Time, DateTime2 or
+// DateTimeOffset from the server's text in style 121, with exactly scale
+// fraction digits: missing ones are added as zeros, surplus zeros dropped.
+// Text of another shape, or a surplus digit that is not zero, raises
+// rather than write a value that would load back different.
+QString temporalLiteral(ColumnClass columnClass, const QString& text, int scale);
+
+// convert(TYPE,0x...) for a value of class HierarchyId, Geometry or
+// Geography from its bytes.
+QString clrTypeLiteral(ColumnClass columnClass, const QByteArray& bytes);
+
 // The literal of one non-null value of the given class, or "null". For class
-// D, milliseconds is the value of the column's datepart(ms, ...) field.
+// D, milliseconds is the value of the column's datepart(ms, ...) field; for
+// the date and time classes of the newer types, scale is the column's.
 QString valueLiteral(ColumnClass columnClass, const QVariant& value,
-                     const QVariant& milliseconds = {}, bool maxTypesAvailable = true);
+                     const QVariant& milliseconds = {}, bool maxTypesAvailable = true,
+                     int scale = 0);
 
 } // namespace quarvex

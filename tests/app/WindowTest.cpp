@@ -235,6 +235,8 @@ private slots:
              QStringLiteral(
                  "Insert With Encryption into Procedure/Trigger/View/Function scripts.")},
             {"chkUnicode", QStringLiteral("Write out script files as Unicode rather than ANSI.")},
+            {"chkNewTypes", QStringLiteral("Script newer data types (date and time, xml, alias and "
+                                           "spatial types) rather than skip the table.")},
             {"lblProcessingInfo",
              QStringLiteral("After loading list, check off selections in desired order.")},
             {"lblStatus",
@@ -283,7 +285,8 @@ private slots:
         const QMap<QString, bool> options{{QStringLiteral("chkAlter"), true},
                                           {QStringLiteral("chkGroup"), true},
                                           {QStringLiteral("chkEncrypt"), false},
-                                          {QStringLiteral("chkUnicode"), false}};
+                                          {QStringLiteral("chkUnicode"), false},
+                                          {QStringLiteral("chkNewTypes"), false}};
         for (auto option = options.begin(); option != options.end(); ++option)
             QVERIFY2(harness.control<QCheckBox>(option.key())->isChecked() == option.value(),
                      qPrintable(option.key()));
@@ -310,7 +313,8 @@ private slots:
             << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
                                     "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
                                     "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
-                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "Next Tab"};
+                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
+                                    "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
@@ -370,8 +374,8 @@ private slots:
              {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtTblFilt", "txtProcFilt",
               "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
-        for (const char* other :
-             {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt", "chkUnicode"})
+        for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
+                                  "chkUnicode", "chkNewTypes"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -690,6 +694,7 @@ private slots:
             first.control<QLineEdit>("txtPath")->setText("/tmp/out");
             first.control<QCheckBox>("chkUnicode")->setChecked(true);
             first.control<QCheckBox>("chkGroup")->setChecked(false);
+            first.control<QCheckBox>("chkNewTypes")->setChecked(true);
             if (closeBy == 0) {
                 first.button(QStringLiteral("cmdTab"), 0)->click();
                 first.button(QStringLiteral("cmdAction"), 2)->click();
@@ -708,6 +713,7 @@ private slots:
         QCOMPARE(second.control<QLineEdit>("txtPath")->text(), QStringLiteral("/tmp/out"));
         QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
+        QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }

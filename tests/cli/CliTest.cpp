@@ -105,6 +105,7 @@ private slots:
         m_data.write(
             "empty.cfg",
             "txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFilt=\r\n");
+        m_data.write("newtypes.cfg", m_data.bytes("empty.cfg") + "chkNewTypes=1\r\n");
         m_server = std::make_unique<quarvex::test::StandIn>(
             quarvex::test::StandInOptions{.sample = false,
                                           .login = "loader",
@@ -205,6 +206,14 @@ private slots:
         QTest::newRow("by name") << QStringList{"table:dbo.Orders", "proc:dbo.spTwo"} << 0 << "";
         QTest::newRow("name with a blank") << QStringList{"table:dbo.Order Details"} << 0 << "";
         QTest::newRow("everything, one skipped") << QStringList{"--all"} << 3 << "";
+        QTest::newRow("xml scripted with --newer-types")
+            << QStringList{"--newer-types", "table:dbo.Bad"} << 0 << "";
+        QTest::newRow("xml scripted as the settings file says")
+            << QStringList{"--config", m_data.path("newtypes.cfg"), "table:dbo.Bad"} << 0 << "";
+        QTest::newRow("--no-newer-types overrides the settings file")
+            << QStringList{"--config", m_data.path("newtypes.cfg"), "--no-newer-types",
+                           "table:dbo.Bad"}
+            << 3 << "";
         QTest::newRow("unknown object")
             << QStringList{"table:dbo.Nothing"} << 2
             << "quarvex-cli: No listed object matches table:dbo.Nothing";

@@ -9,6 +9,18 @@ using namespace quarvex;
 
 namespace {
 
+QString fourteenLines() {
+    return "chkUnicode=0\r\nchkAlter=1\r\nchkGroup=1\r\nchkEncrypt=0\r\n"
+           "txtUserID=\r\ntxtServer=localhost\r\ntxtDatabase=Northwind\r\n"
+           "txtProcFilt=name like 'sp%'\r\n"
+           "txtTrigFilt=owner in ('dbo','specialUserID')\r\n"
+           "txtTblFilt=name not like 'pbcat%' and name not like 'dtprop%'\r\n"
+           "txtViewFilt=name not like 'sys%'\r\n"
+           "txtFuncFilt=name like 'fn%'\r\ntxtPath=/opt/quarvex\r\n"
+           "txtViewer=" +
+           Settings::defaultViewer() + "\r\n";
+}
+
 Settings defaults() {
     Settings settings;
     settings.outputPath = "/opt/quarvex";
@@ -21,17 +33,18 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void defaultFileHasFourteenLinesInDesignOrder() {
-        const QString expected = "chkUnicode=0\r\nchkAlter=1\r\nchkGroup=1\r\nchkEncrypt=0\r\n"
-                                 "txtUserID=\r\ntxtServer=localhost\r\ntxtDatabase=Northwind\r\n"
-                                 "txtProcFilt=name like 'sp%'\r\n"
-                                 "txtTrigFilt=owner in ('dbo','specialUserID')\r\n"
-                                 "txtTblFilt=name not like 'pbcat%' and name not like 'dtprop%'\r\n"
-                                 "txtViewFilt=name not like 'sys%'\r\n"
-                                 "txtFuncFilt=name like 'fn%'\r\ntxtPath=/opt/quarvex\r\n"
-                                 "txtViewer=" +
-                                 Settings::defaultViewer() + "\r\n";
-        QCOMPARE(settingsFileText(defaults()), expected);
+    // The fourteen lines of the design order, then the newer-types box.
+    void defaultFileHasFourteenLinesInDesignOrderThenNewTypes() {
+        QCOMPARE(settingsFileText(defaults()), fourteenLines() + "chkNewTypes=0\r\n");
+    }
+
+    // A file of an older version has no fifteenth line; it reads whole and
+    // leaves the box clear.
+    void olderFileWithoutTheNewTypesLine() {
+        Settings settings;
+        applySettingsFileText(fourteenLines(), settings);
+        QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
+        QCOMPARE(settings.chkNewTypes, int(Unchecked));
     }
 
     void passwordIsNeverWritten() {
@@ -48,11 +61,13 @@ private slots:
         saved.filters.tables = "name = 'a=b'";
         saved.chkUnicode = Checked;
         saved.chkGroup = Unchecked;
+        saved.chkNewTypes = Checked;
         WriteCfg(folder.path("quarvex.cfg"), saved);
 
         Settings read;
         ReadCfg(folder.path("quarvex.cfg"), read);
         QCOMPARE(settingsFileText(read), settingsFileText(saved));
+        QCOMPARE(read.chkNewTypes, int(Checked));
     }
 
     void reading_data() {

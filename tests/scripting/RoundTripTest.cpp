@@ -74,11 +74,110 @@ QString hostileTableScript() {
     return script + "GO\n";
 }
 
+// Alias types over the types users most often alias, with their limits.
+const char* const aliasTableScript = R"(create type Code from varchar(12)
+GO
+create type Qty from int
+GO
+create type Flag from bit
+GO
+create type Moment from datetime
+GO
+create type Amount from decimal(9,3)
+GO
+create table Aliased (id int identity(1,1) not null, c Code null, q Qty null, f Flag null,
+  m Moment null, a Amount null)
+GO
+insert into Aliased (c,q,f,m,a) values ('it''s',-2147483648,1,'9999-12-31 23:59:59.997',-999999.999)
+insert into Aliased (c,q,f,m,a) values ('',2147483647,0,'1753-01-01 00:00:00.000',0.001)
+insert into Aliased (c) values (null)
+GO
+)";
+
+// xml with non-Latin text, apostrophes, empty elements and a text node
+// holding a line that reads GO (made by the server, as in the load file a
+// GO line would end the batch).
+const char* const xmlTableScript =
+    R"(create table Documents (id int identity(1,1) not null, doc xml null)
+GO
+insert into Documents (doc) values (N'<r a="it''s"><empty/><t>Ωμέγα 日本語 l''entrepôt</t><g>one'+nchar(13)+nchar(10)+N'GO'+nchar(13)+nchar(10)+N'after</g></r>')
+insert into Documents (doc) values (N'<e/>')
+insert into Documents (doc) values (null)
+GO
+)";
+
+// The largest time of day at a scale: 23:59:59 and as many nines as the
+// scale has digits.
+QString lastTimeOfDay(int scale) {
+    return "23:59:59" + (scale > 0 ? "." + QString(scale, u'9') : QString());
+}
+
+// The date and time types of 2008 at both ends of their ranges, offsets of
+// +14:00, -14:00, +05:45 and +00:00, hierarchyid and geography, and NULLs.
+QString newerTableScript() {
+    QStringList columns{"d date null", "t0 time(0) null", "t3 time(3) null", "t7 time(7) null"};
+    for (int scale = 0; scale <= 7; ++scale)
+        columns << QStringLiteral("d%1 datetime2(%1) null").arg(scale);
+    columns << "o0 datetimeoffset(0) null"
+            << "o7 datetimeoffset(7) null"
+            << "h hierarchyid null"
+            << "g geography null";
+    QStringList lowest{"'0001-01-01'", "'00:00:00'", "'00:00:00'", "'00:00:00'"};
+    QStringList highest{"'9999-12-31'", "'" + lastTimeOfDay(0) + "'", "'" + lastTimeOfDay(3) + "'",
+                        "'" + lastTimeOfDay(7) + "'"};
+    for (int scale = 0; scale <= 7; ++scale) {
+        lowest << "'0001-01-01 00:00:00'";
+        highest << "'9999-12-31 " + lastTimeOfDay(scale) + "'";
+    }
+    lowest << "'0001-01-01 14:00:00 +14:00'"
+           << "'0001-01-01 14:00:00.0000000 +14:00'"
+           << "0x"
+           << "0xE6100000010CD734EF3845DF4A400C93A9825149D5BF";
+    highest << "'9999-12-31 09:59:59 -14:00'"
+            << "'9999-12-31 09:59:59.9999999 -14:00'"
+            << "0x5AC0"
+            << "0xE6100000010CAE47E17A14F6494009F9A067B3EA1140";
+    const QString insert =
+        "insert into Newer (" +
+        QStringList(columns).replaceInStrings(QRegularExpression(" .*"), "").join(',') +
+        ") values (";
+    return "create table Newer (id int identity(1,1) not null, " + columns.join(", ") + ")\nGO\n" +
+           insert + lowest.join(',') + ")\n" + insert + highest.join(',') +
+           ")\n"
+           "insert into Newer (t3,d7,o0,o7,h) values ('12:34:56.789','2009-03-02 16:45:12.1',"
+           "'2009-03-06 23:59:59 +05:45','2009-03-06 23:59:59.9999999 +05:45',0x58)\n"
+           "insert into Newer (o0,o7) values ('2009-03-02 10:00:00 +00:00',"
+           "'2009-03-02 10:00:00.1234567 +00:00')\n"
+           "insert into Newer (d) values (null)\nGO\n";
+}
+
+int majorVersion(const QString& version) {
+    return version.section('.', 0, 0).toInt();
+}
+
+// The tables of the run: the classic types (unless a server before 2005,
+// which cannot load their longest values, is to show the alias types),
+// then what the newer-types option adds on that server.
+QStringList tablesFor(const QString& version, bool newTypes) {
+    const int major = majorVersion(version);
+    QStringList tables;
+    if (major >= 9)
+        tables << "Everything"
+               << "Hostile";
+    if (newTypes)
+        tables << "Aliased";
+    if (newTypes && major >= 9)
+        tables << "Documents";
+    if (newTypes && major >= 10)
+        tables << "Newer";
+    return tables;
+}
+
 // Every column type the scripter writes, with values that have broken
 // scripts before: quotes, line breaks, a backslash before a line break, a
 // line reading GO, text beyond 8000 bytes, the limits of every number and
 // date type.
-QString databaseScript() {
+QString databaseScript(const QString& version = "9.00.1399") {
     const QString longText = QString(100000, u'x');
     // Built by the server: a load file cannot hold a line reading GO inside
     // a literal.
@@ -120,7 +219,28 @@ GO
     script.replace("@LONG@", longText);
     script.replace("@LONGBREAKS@", longWithBreaks);
     script.replace("@LONGUNICODE@", longUnicode);
-    return script + hostileTableScript();
+    script += hostileTableScript() + aliasTableScript;
+    if (majorVersion(version) >= 9)
+        script += xmlTableScript;
+    if (majorVersion(version) >= 10)
+        script += newerTableScript();
+    return script;
+}
+
+// The stored values of a table, the newer types as the server's own text
+// or bytes so that no driver rounds them.
+QString snapshotColumns(const QString& table) {
+    if (table == "Documents")
+        return "id,convert(nvarchar(max),doc) doc";
+    if (table != "Newer")
+        return "*";
+    QStringList columns{"id"};
+    for (const char* name :
+         {"d", "t0", "t3", "t7", "d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "o0", "o7"})
+        columns << QStringLiteral("convert(varchar(40),%1,121) %1").arg(name);
+    columns << "convert(varbinary(max),h) h"
+            << "convert(varbinary(max),g) g";
+    return columns.join(',');
 }
 
 QString comparable(const QVariant& value) {
@@ -135,7 +255,8 @@ QString comparable(const QVariant& value) {
 
 QList<QStringList> snapshot(OdbcConnection& connection, const QString& table) {
     QList<QStringList> rows;
-    RecordSet records(connection, "select * from " + table + " order by id");
+    RecordSet records(connection,
+                      "select " + snapshotColumns(table) + " from " + table + " order by id");
     for (; !records.atEnd(); records.moveNext()) {
         QStringList row;
         for (int i = 0; i < records.fieldCount(); ++i)
@@ -177,35 +298,48 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<int>("unicode");
         QTest::addColumn<int>("group");
-        QTest::newRow("ansi, truncation") << "9.00.1399" << 0 << 0;
-        QTest::newRow("unicode, grouped deletes") << "9.00.1399" << 1 << 1;
-        QTest::newRow("current server") << "16.00.4135" << 1 << 0;
+        QTest::addColumn<int>("newTypes");
+        QTest::newRow("2005, ansi, truncation") << "9.00.1399" << 0 << 0 << 0;
+        QTest::newRow("2005, unicode, grouped deletes") << "9.00.1399" << 1 << 1 << 0;
+        QTest::newRow("2000, newer types: alias types") << "8.00.2039" << 0 << 0 << 1;
+        QTest::newRow("2005, newer types: xml and alias types") << "9.00.1399" << 1 << 0 << 1;
+        QTest::newRow("2008, ansi, newer types") << "10.00.1600" << 0 << 1 << 1;
+        QTest::newRow("2008, unicode, newer types") << "10.00.1600" << 1 << 0 << 1;
+        QTest::newRow("2022, ansi, newer types") << "16.00.4135" << 0 << 0 << 1;
+        QTest::newRow("2022, unicode, newer types") << "16.00.4135" << 1 << 1 << 1;
     }
 
     void everyValueLoadsBackUnchanged() {
         QFETCH(QString, version);
         QFETCH(int, unicode);
         QFETCH(int, group);
+        QFETCH(int, newTypes);
         test::TempFolder folder;
-        folder.write("database.sql", databaseScript().toUtf8());
+        folder.write("database.sql", databaseScript(version).toUtf8());
         test::StandIn server(
             {.sample = false, .version = version, .loadFiles = {folder.path("database.sql")}});
 
         test::ScriptRun run(server);
         run.settings.chkUnicode = unicode;
         run.settings.chkGroup = group;
-        run.tick({"Everything", "Hostile"});
+        run.settings.chkNewTypes = newTypes;
+        const QStringList tables = tablesFor(version, newTypes);
+        run.tick(tables);
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QVERIFY2(run.toolkit.messages.isEmpty(), qPrintable(run.toolkit.messageTexts().join('\n')));
 
         OdbcConnection connection;
         connection.open(run.settings.connection);
-        const QStringList tables{"Everything", "Hostile"};
+        const QMap<QString, qsizetype> rowCounts{{"Everything", 5},
+                                                 {"Hostile", hostileTexts().size()},
+                                                 {"Aliased", 3},
+                                                 {"Documents", 3},
+                                                 {"Newer", 5}};
         QList<QList<QStringList>> before;
-        for (const QString& table : tables)
+        for (const QString& table : tables) {
             before << snapshot(connection, table);
-        QCOMPARE(before[0].size(), 5);
-        QCOMPARE(before[1].size(), hostileTexts().size());
+            QCOMPARE(before.last().size(), rowCounts.value(table));
+        }
 
         // Loaded by a login that reads dates day first.
         connection.execute("set language british");
@@ -220,6 +354,22 @@ private slots:
                 for (int column = 0; column < after[row].size(); ++column)
                     QCOMPARE(after[row][column], before[table][row][column]);
         }
+    }
+
+    // With the option clear the tables of the newer types are skipped as
+    // they always were, each naming the type that stops it.
+    void newerTypesSkippedWithoutTheOption() {
+        test::TempFolder folder;
+        folder.write("database.sql", databaseScript("10.00.1600").toUtf8());
+        test::StandIn server(
+            {.sample = false, .version = "10.00.1600", .loadFiles = {folder.path("database.sql")}});
+        test::ScriptRun run(server);
+        run.tick({"Aliased", "Documents", "Newer"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.toolkit.messageTexts(),
+                 QStringList({"Table Aliased skipped: Cannot generate script for data type Code",
+                              "Table Documents skipped: Cannot generate script for data type xml",
+                              "Table Newer skipped: Cannot generate script for data type date"}));
     }
 
     // The same texts through tsql itself, which quits, drops the batch so far

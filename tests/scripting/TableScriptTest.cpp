@@ -103,6 +103,51 @@ private slots:
                  QStringLiteral("Cannot generate script for data type DateTime"));
     }
 
+    // With the newer types: the class, and what the row query reads (a
+    // column named "Col"), or the message when the type is still refused.
+    // The round trip covers the other types.
+    void newerTypeColumns_data() {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<ColumnClass>("columnClass");
+        QTest::addColumn<QString>("read"); // or the message
+        const auto row = [](const char* name, const QString& declared, const QString& base,
+                            ColumnClass columnClass, const QString& read) {
+            QTest::newRow(name) << declared << base << columnClass << read;
+        };
+        using enum ColumnClass;
+        const QString asText = "convert(varchar(40),Col,121) Col";
+        row("xml as Unicode text", "xml", "", U, "convert(nvarchar(max),Col) Col");
+        row("geometry as bytes", "geometry", "", Geometry, "convert(varbinary(max),Col) Col");
+        row("sysname stays C", "sysname", "", C, "Col");
+        row("alias over datetime2", "Moment2", "datetime2", DateTime2, asText);
+        row("sql_variant refused", "sql_variant", "", C,
+            "Cannot generate script for data type sql_variant");
+        row("alias over a refused type named by the alias", "Anything", "sql_variant", C,
+            "Cannot generate script for data type Anything");
+        row("assembly type without a base", "Money2", "", C,
+            "Cannot generate script for data type Money2");
+    }
+
+    void newerTypeColumns() {
+        QFETCH(QString, declared);
+        QFETCH(QString, base);
+        QFETCH(ColumnClass, columnClass);
+        QFETCH(QString, read);
+        TableColumns columns;
+        columns.newerTypes = true;
+        const auto failure = failureOf([&] {
+            columns.add("Col", {declared, base, 7}, false, false);
+        });
+        if (failure) {
+            QCOMPARE(failure->description, read);
+            return;
+        }
+        QCOMPARE(columns.columns.first().ColumnClass, columnClass);
+        QCOMPARE(columns.readList, read);
+        QCOMPARE(columns.selectList, QStringLiteral("Col"));
+    }
+
     void statements() {
         QCOMPARE(truncation("dbo.Orders"),
                  QStringLiteral("truncate table dbo.Orders\r\nGO\r\n\r\n"));
