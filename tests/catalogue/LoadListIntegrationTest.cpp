@@ -14,10 +14,12 @@ Q_DECLARE_METATYPE(quarvex::CatalogueFilters)
 
 namespace {
 
-// A database of our own: every kind, names that need care, two schemas.
+// A database of our own: every kind, names that need care, two schemas, and
+// for each kind an object that its default filter leaves out.
 const char* const objects = R"(create table Customers (id int not null)
 create table [Cust Orders] (id int not null)
 create table Products (id int not null)
+create table pbcatTable (id int not null)
 GO
 create schema [sales team]
 GO
@@ -29,9 +31,15 @@ create procedure dbo.NotListed as select 2
 GO
 create view vwCustomers as select id from Customers
 GO
+create view sysView as select 1 one
+GO
 create trigger trCustomers on Customers for insert as select 3
 GO
+create trigger [sales team].trSales on [sales team].Customers for insert as select 4
+GO
 create function fnTwice (@x int) returns int as begin return @x * 2 end
+GO
+create function Twice (@x int) returns int as begin return @x * 2 end
 GO
 create function fnRows () returns table as return (select 1 one)
 GO
@@ -82,10 +90,11 @@ private slots:
         // kinds' objects in.
         const CatalogueFilters narrow{
             "name = 'Products' or name like '%Customers'", "name = 'NotListed'", {}, {}, {}};
-        const QStringList narrowed{"Func: \tfnTwice (dbo)",          "Proc: \tNotListed (dbo)",
-                                   "Trig: \ttrCustomers (dbo)",      "Table:\tCustomers (dbo)",
+        const QStringList narrowed{"Func: \tfnTwice (dbo)",          "Func: \tTwice (dbo)",
+                                   "Proc: \tNotListed (dbo)",        "Trig: \ttrCustomers (dbo)",
+                                   "Trig: \ttrSales (sales team)",   "Table:\tCustomers (dbo)",
                                    "Table:\tCustomers (sales team)", "Table:\tProducts (dbo)",
-                                   "View: \tvwCustomers (dbo)"};
+                                   "View: \tsysView (dbo)",          "View: \tvwCustomers (dbo)"};
         QTest::newRow("2000") << "8.00.2039" << narrow << narrowed;
         QTest::newRow("2005") << "9.00.1399" << narrow << narrowed;
         QTest::newRow("current") << "16.00.4135" << narrow << narrowed;
