@@ -146,6 +146,19 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder.path("target.sql")));
     }
 
+    // A scratch file that does not begin with the note it should, or a file
+    // without the head to replace, takes the plain way through memory.
+    void headsNotFoundTakeThePlainWay() {
+        test::TempFolder folder;
+        const TextFiles files;
+        files.WriteFile(folder.path("Temp.sql"), "other\r\nbody");
+        files.AppendFileWithCopy(folder.path("Tables.sql"), "note\r\n", folder.path("Temp.sql"),
+                                 "note %n\r\n");
+        files.ReplaceFileHead(folder.path("Tables.sql"), "missing", "x");
+        QCOMPARE(files.ReadFile(folder.path("Tables.sql")),
+                 QStringLiteral("note\r\nother\r\nbody"));
+    }
+
     void readFailures_data() {
         QTest::addColumn<QByteArray>("content"); // null: no file at all
         QTest::addColumn<QString>("description");
