@@ -194,16 +194,6 @@ private slots:
             ids.insert(toolkit.list.entry(i).object.id);
         QCOMPARE(ids.size(), count);
     }
-
-    void unreachableServerIsReported() {
-        test::RecordingToolkit toolkit;
-        RunState fields;
-        LoadList(toolkit, fields, {"127.0.0.1,1", "Northwind", "sa", "pw"}, {});
-        QCOMPARE(toolkit.messages.size(), 1);
-        QVERIFY2(toolkit.messages.first().text.startsWith("LoadList: OpenConnection: "),
-                 qPrintable(toolkit.messages.first().text));
-        QVERIFY(!toolkit.messages.first().text.contains("\r\n\r\n["));
-    }
 };
 
 QTEST_GUILESS_MAIN(LoadListIntegrationTest)

@@ -12,9 +12,8 @@ using namespace quarvex;
 
 namespace {
 
-ConnectionSettings settingsFor(const test::StandIn& server, const QString& user = "sa",
-                               const QString& password = "pw") {
-    return {server.serverText(), "Northwind", user, password};
+ConnectionSettings settingsFor(const test::StandIn& server) {
+    return {server.serverText(), "Northwind", "sa", "pw"};
 }
 
 QString failureOpening(const ConnectionSettings& settings) {

@@ -1,6 +1,6 @@
-// The types SQL Server 2008 brought, as the stand-in declares, lists, stores
-// and converts them (which versions know them: CatalogueTest; their wire
-// forms: DateTypesClientsTest).
+// The types SQL Server 2008 brought, as the stand-in's catalogue lists them
+// (which versions know them: CatalogueTest; their literals and styles:
+// ValuesTest; their wire forms: DateTypesClientsTest).
 
 #include "EngineHarness.h"
 
@@ -51,22 +51,6 @@ private slots:
                                    "M Amount 106 258 5 9 3",
                                    "W Moment 42 259 7 23 3"};
         QCOMPARE(h.lines(query), expected);
-    }
-
-    void convertedUnderBritish() {
-        EngineHarness h("16.00.1000");
-        h.run("set language british");
-        QCOMPARE(
-            h.error(
-                 "create table dbo.V (T time(3) null, O datetimeoffset null)\n"
-                 "insert into dbo.V values ('12:34:54.1235', '2024-01-02 03:04:05.1234567 +05:45')")
-                .number,
-            0);
-        // No style writes what style 121 writes, with the column's fraction digits.
-        QCOMPARE(h.rows("select cast(T as varchar(20)), convert(nvarchar(40), O, 121), "
-                        "convert(varchar(40), O, 127) from dbo.V"),
-                 (QList<QVariantList>{{"12:34:54.124", "2024-01-02 03:04:05.1234567 +05:45",
-                                       "2024-01-01T21:19:05.1234567Z"}}));
     }
 };
 

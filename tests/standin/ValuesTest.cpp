@@ -181,16 +181,13 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("prefix, other case") << "spListProducts"
-                                            << "SP%" << true;
-        QTest::newRow("underscore one character") << "fnA"
-                                                  << "fn_" << true;
-        QTest::newRow("set") << "b1"
-                             << "[abc]1" << true;
-        QTest::newRow("negated set") << "b1"
-                                     << "[^abc]1" << false;
-        QTest::newRow("trailing blanks of the value ignored") << "U "
-                                                              << "U" << true;
+        const auto row = [](const char* name, const char* value, const char* pattern, bool match) {
+            QTest::newRow(name) << value << pattern << match;
+        };
+        row("prefix, other case", "spListProducts", "SP%", true);
+        row("prefix missing", "GetOverdueOrders", "sp%", false);
+        row("underscore one character", "fnA", "fn_", true);
+        row("trailing blanks of the value ignored", "U ", "U", true);
     }
 
     void like() {
