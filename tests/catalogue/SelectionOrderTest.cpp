@@ -1,10 +1,12 @@
 #include "catalogue/SelectionOrder.h"
 
+#include "base/ProcedureError.h"
 #include "catalogue/CatalogueEntry.h"
 #include "model/RunState.h"
 #include "support/RecordingToolkit.h"
 
 #include <QTest>
+#include <utility>
 
 using namespace quarvex;
 
@@ -15,20 +17,25 @@ class SelectionOrderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A handler that fails reports and lifts its guard, so that later ticks
-    // are ordered again.
+    // A handler that fails part way reports and lifts its guard, so that
+    // later ticks are ordered again.
     void failedHandlerReportsAndReleasesGuard() {
         test::RecordingToolkit toolkit;
         RunState fields;
-        toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
-        toolkit.list.append(catalogueEntry(ObjectKind::Table, "A", "dbo", 1));
-        toolkit.list.append(catalogueEntry(ObjectKind::Table, "B", "dbo", 2));
-        lstNames_ItemCheck(toolkit, fields, 99);
-        QCOMPARE(toolkit.messages.size(), 1);
-        QVERIFY(toolkit.messages.first().text.startsWith("lstNames_ItemCheck: "));
-        QVERIFY(!fields.SuppressItemCheck);
+        bool failing = true;
+        toolkit.list.onItemCheck = [&](int item) {
+            // The list fails once, in the middle of the handler's own move.
+            if (fields.SuppressItemCheck && std::exchange(failing, false))
+                raise(QStringLiteral("the list failed"));
+            lstNames_ItemCheck(toolkit, fields, item);
+        };
+        for (const char* name : {"A", "B", "C"})
+            toolkit.list.append(catalogueEntry(ObjectKind::Table, name, "dbo", name[0]));
         toolkit.list.setChecked(1, true);
-        QCOMPARE(toolkit.list.entry(0).object.name, QStringLiteral("B"));
+        QCOMPARE(toolkit.messageTexts(), QStringList{"lstNames_ItemCheck: the list failed"});
+        QVERIFY(!fields.SuppressItemCheck);
+        toolkit.list.setChecked(toolkit.list.count() - 1, true);
+        QCOMPARE(toolkit.list.entry(1).object.name, QStringLiteral("C"));
     }
 };
 
