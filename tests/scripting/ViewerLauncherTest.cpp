@@ -1,6 +1,5 @@
 #include "scripting/ViewerLauncher.h"
 
-#include "base/ProcedureError.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -47,18 +46,6 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QStringList, words);
         QCOMPARE(quarvex::shellWords(command).value_or(QStringList{"<open quote>"}), words);
-    }
-
-    void viewerThatCannotStartIsIgnored_data() {
-        QTest::addColumn<QString>("viewer");
-        QTest::newRow("no such program") << "no-such-viewer-anywhere";
-        QTest::newRow("empty") << "";
-        QTest::newRow("unbalanced quote") << "\"viewer";
-    }
-
-    void viewerThatCannotStartIsIgnored() {
-        QFETCH(QString, viewer);
-        QVERIFY(!failureOf([&] { startViewer(viewer, "/tmp/Tables.sql"); }).has_value());
     }
 };
 

@@ -34,6 +34,18 @@ struct EngineHarness {
 
     QVariant scalar(const QString& batch) { return rows(batch).value(0).value(0); }
 
+    // Each row of the first result set, its values joined by blanks.
+    QStringList lines(const QString& batch) {
+        QStringList lines;
+        for (const QVariantList& row : rows(batch)) {
+            QStringList values;
+            for (const QVariant& value : row)
+                values << value.toString();
+            lines << values.join(u' ');
+        }
+        return lines;
+    }
+
     // The first error, or a SqlError with number 0.
     standin::SqlError error(const QString& batch) {
         for (const standin::Outcome& o : run(batch))

@@ -6,11 +6,6 @@ void RecordingToolkit::showMessage(const QString& text, MessageIcon icon, const 
     messages.append({text, icon, title});
 }
 
-void RecordingToolkit::setStatus(const QString& text) {
-    m_status = text;
-    statusHistory.append(text);
-}
-
 QStringList RecordingToolkit::messageTexts() const {
     QStringList texts;
     for (const Message& message : messages)

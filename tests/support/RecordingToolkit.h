@@ -17,14 +17,13 @@ public:
     };
 
     QList<Message> messages;
-    QStringList statusHistory;
     QList<bool> busyHistory;
     MemoryObjectList list;
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title) override;
     void setBusy(bool busy) override { busyHistory.append(busy); }
     QString status() const override { return m_status; }
-    void setStatus(const QString& text) override;
+    void setStatus(const QString& text) override { m_status = text; }
     ObjectList& objectList() override { return list; }
 
     QStringList messageTexts() const;

@@ -1,10 +1,10 @@
 #include "support/ScriptRun.h"
 
+#include "base/ProcedureError.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
-#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 
 namespace quarvex::test {

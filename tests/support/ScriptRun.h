@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/Settings.h"
-#include "model/RunState.h"
 #include "base/ProcedureError.h"
+#include "model/RunState.h"
+#include "model/Settings.h"
 #include "support/RecordingToolkit.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"

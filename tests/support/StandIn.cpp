@@ -12,25 +12,22 @@
 namespace quarvex::test {
 
 StandIn::StandIn(const StandInOptions& options) {
-    QStringList arguments{
-        QStringLiteral("--port"),     QStringLiteral("0"),
-        QStringLiteral("--log"),      m_folder.filePath(QStringLiteral("batches.log")),
-        QStringLiteral("--version"),  options.version,
-        QStringLiteral("--database"), options.database};
+    QStringList arguments{"--port",     "0",
+                          "--log",      m_folder.filePath("batches.log"),
+                          "--version",  options.version,
+                          "--database", options.database};
     if (options.sample)
-        arguments.append(QStringLiteral("--sample"));
+        arguments << "--sample";
     if (!options.login.isEmpty())
-        arguments << QStringLiteral("--login") << options.login << QStringLiteral("--password")
-                  << options.password;
+        arguments << "--login" << options.login << "--password" << options.password;
     for (const QString& file : options.loadFiles)
-        arguments << QStringLiteral("--load") << file;
+        arguments << "--load" << file;
     if (options.stallLogin)
-        arguments << QStringLiteral("--stall-login");
+        arguments << "--stall-login";
     if (options.stallAfterRows >= 0)
-        arguments << QStringLiteral("--stall-after-rows")
-                  << QString::number(options.stallAfterRows);
+        arguments << "--stall-after-rows" << QString::number(options.stallAfterRows);
     if (options.dropAfterRows >= 0)
-        arguments << QStringLiteral("--drop-after-rows") << QString::number(options.dropAfterRows);
+        arguments << "--drop-after-rows" << QString::number(options.dropAfterRows);
 #ifdef Q_OS_LINUX
     // A test that crashes must not leave its server running.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -47,8 +44,7 @@ StandIn::StandIn(const StandInOptions& options) {
             return;
         }
     }
-    m_errors = QString::fromUtf8(m_process.readAllStandardError());
-    qWarning("quarvex-standin did not start: %s", qPrintable(m_errors));
+    qWarning("quarvex-standin did not start: %s", m_process.readAllStandardError().constData());
 }
 
 StandIn::~StandIn() {

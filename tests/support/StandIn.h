@@ -35,13 +35,11 @@ public:
     // The type of the first packet of every connection, in order: 0x12 for
     // a TDS 7 client's PRELOGIN, 0x02 for a TDS 4.2/5.0 login.
     QList<int> openingPacketTypes() const;
-    QString errorOutput() const { return m_errors; }
 
 private:
     QTemporaryDir m_folder;
     QProcess m_process;
     int m_port = 0;
-    QString m_errors;
 };
 
 } // namespace quarvex::test
