@@ -353,10 +353,11 @@ void TdsConnection::startReply(std::unique_ptr<BatchRun> run,
     sendReply();
 }
 
-// Tokens are made only while little waits in the socket's buffer: a result
-// goes out as fast as the client reads it, the stand-in holds a few packets
-// of it at a time, and the event loop runs between them, so that an
-// attention and other connections are served while a long result streams.
+// Tokens are made only while little waits in the socket's buffer, and again
+// each time the socket has written some: a result goes out as fast as the
+// client reads it, the stand-in holds a few packets of it at a time, and the
+// event loop runs between them, so that an attention and other connections
+// are served while a long result streams.
 void TdsConnection::sendReply() {
     constexpr qint64 writeAhead = 64 * 1024;
     const qsizetype room = m_packetSize - 8;
