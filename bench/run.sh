@@ -209,7 +209,7 @@ list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,
 tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null |
     sed -n 's/^tick_ms //p')
 
-printf '%-32s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
+printf '%-34s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
 for entry in "${tables[@]}"; do
     IFS='|' read -r table rows query label <<<"$entry"
     bsql_wall=$(cut -d' ' -f1 "$work/runs/$table.bsqldb" | median)
@@ -220,7 +220,7 @@ for entry in "${tables[@]}"; do
         cpu=$(cut -d' ' -f2 "$work/runs/$table.$client" | median)
         awk -v h="$heading" -v c="$client" -v r="$rows" -v w="$wall" -v u="$cpu" \
             -v bw="$bsql_wall" -v bu="$bsql_cpu" 'BEGIN {
-            printf "%-32s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,
+            printf "%-34s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,
                 (bu > 0 ? u / bu : 0)
         }'
         heading=""
