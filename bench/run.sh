@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# Runs the benchmarks and prints one small table. By hand only; the tests
+# Runs the benchmarks and prints two small tables. By hand only; the tests
 # never time anything.
 #
-#   bash bench/run.sh [ROWS]     (default 200000 rows)
+#   bash bench/run.sh            tables of 200 000, 1 000 000, 100 000 and 20 000 rows
+#   QUICK=1 bash bench/run.sh    a tenth of the rows, for a quick look
+#
+# Four clients read each table from one stand-in, which streams its rows as
+# a real server does: quarvex-cli scripting the table, FreeTDS's bsqldb,
+# freebcp (character mode, to a file) and tsql (output thrown away). For
+# each: rows per second of wall-clock time and the client's own processor
+# time (user + system) per row, medians of three runs, and both as ratios to
+# bsqldb's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-rows=${1:-200000}
+scale=1
+[[ ${QUICK:-} == 1 ]] && scale=10
 bash "$root/scripts/build.sh" >/dev/null
 build="$root/build"
 work=$(mktemp -d)
@@ -16,13 +25,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts a stand-in on a free port with a load file and sets $port. Not in a
-# subshell, so that the clean-up knows every server it has to stop.
+# Starts a stand-in on a free port with a load file and sets $port and
+# $standin_pid. Not in a subshell, so that the clean-up knows every server it
+# has to stop.
 start_standin() {
     local load=$1 out="$work/standin-$RANDOM.out"
     "$build/standin/quarvex-standin" --port 0 --load "$load" >"$out" 2>&1 &
-    pids+=($!)
+    standin_pid=$!
+    pids+=("$standin_pid")
     for _ in $(seq 1 6000); do
+        kill -0 "$standin_pid" 2>/dev/null || break
         if grep -q '^listening' "$out"; then
             port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
             return
@@ -33,66 +45,200 @@ start_standin() {
     exit 1
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+group() { sed ':a;s/\B[0-9]\{3\}\>/ &/;ta' <<<"$1"; } # 1000000 -> 1 000 000
+median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+largest() { sort -g | tail -1; }
 
-python3 - "$rows" "$work/rows.sql" "$work/objects.sql" <<'PY'
-import random, sys
-rows, rows_file, objects_file = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-random.seed(7)
-with open(rows_file, "w") as f:
-    f.write("create table BenchRows (id int identity(1,1) not null, name nvarchar(50) null, "
-            "price money null, qty int null, ratio float null, created datetime null, "
-            "note varchar(200) null, flag bit null)\nGO\n")
-    for i in range(rows):
-        f.write("insert into BenchRows (name,price,qty,ratio,created,note,flag) values "
-                "(N'Item %d \u00e9',%d.%02d,%d,%r,'2008-%02d-%02d 12:34:56.%03d',"
-                "'note for row %d with a quote '' here',%d)\n"
-                % (i, random.randint(0, 99999), random.randint(0, 99), random.randint(-1000, 1000),
-                   random.random() * 1000, random.randint(1, 12), random.randint(1, 28),
-                   random.choice([0, 3, 7, 10, 997]), i, i % 2))
-        if i % 1000 == 999:
-            f.write("GO\n")
-    f.write("GO\n")
-with open(objects_file, "w") as f:
-    for i in range(20000):
-        f.write("create procedure spBench%05d as select %d\nGO\n" % (i, i))
-PY
+# The tables are generated inside the stand-in from a table of the ten
+# digits: a million INSERT statements would take minutes to load.
+numbers() {
+    echo "(select a.d * 100000 + b.d * 10000 + c.d * 1000 + e.d * 100 + f.d * 10 + g.d as i"
+    echo " from dbo.Digits a cross join dbo.Digits b cross join dbo.Digits c"
+    echo " cross join dbo.Digits e cross join dbo.Digits f cross join dbo.Digits g) x"
+    echo "where i < $1"
+}
 
-echo "loading $rows rows into the stand-in..." >&2
-start_standin "$work/rows.sql"
+mixed_table() {
+    local name=$1 rows=$2
+    cat <<SQL
+create table dbo.$name (id int identity(1,1) not null primary key, name nvarchar(50) null,
+    price money null, qty int null, ratio float null, created datetime null,
+    note varchar(200) null, flag bit null)
+GO
+insert into dbo.$name (name, price, qty, ratio, created, note, flag)
+select N'Item ' + convert(nvarchar(12), i) + N' é',
+    convert(money, (i * 7919) % 100000) + convert(money, i % 100) / 100,
+    (i * 31) % 2001 - 1000, convert(float, (i * 2654435761) % 1000003) / 1000.003,
+    dateadd(ms, (i % 5) * 3, dateadd(second, (i * 7) % 86400,
+        dateadd(day, i % 366, convert(datetime, '2008-01-01')))),
+    'note for row ' + convert(varchar(12), i) + ' with a quote '' here', i % 2
+from $(numbers "$rows")
+GO
+SQL
+}
+
+# 30 columns: the identity, 9 int, 5 nvarchar, 5 varchar, 4 decimal, 3 float,
+# 2 datetime and a bit.
+wide_columns=(id) wide_definitions=() wide_values=() wide_dates=()
+for k in 1 2 3 4 5 6 7 8 9; do
+    wide_columns+=("i0$k") wide_definitions+=("i0$k int null")
+    wide_values+=("(i * $((k * 7919))) % 100000")
+done
+for k in 1 2 3 4 5; do
+    wide_columns+=("n0$k") wide_definitions+=("n0$k nvarchar(40) null")
+    wide_values+=("N'wide ü ' + convert(nvarchar(12), i * $k)")
+done
+for k in 1 2 3 4 5; do
+    wide_columns+=("v0$k") wide_definitions+=("v0$k varchar(40) null")
+    wide_values+=("'column $k of row ' + convert(varchar(12), i)")
+done
+for k in 1 2 3 4; do
+    wide_columns+=("d0$k") wide_definitions+=("d0$k decimal(12,2) null")
+    wide_values+=("convert(decimal(12,2), (i * $((k * 31))) % 1000000) / 100")
+done
+for k in 1 2 3; do
+    wide_columns+=("f0$k") wide_definitions+=("f0$k float null")
+    wide_values+=("convert(float, (i * $((k * 131))) % 10007) / 7")
+done
+for k in 1 2; do
+    wide_columns+=("t0$k") wide_definitions+=("t0$k datetime null")
+    wide_values+=("dateadd(minute, (i * $k) % 500000, convert(datetime, '2000-01-01'))")
+    wide_dates+=("datepart(ms,t0$k) t0${k}__ms")
+done
+wide_columns+=(b01) wide_definitions+=("b01 bit null") wide_values+=("i % 2")
+
+wide_table() {
+    local IFS=, inserted=("${wide_columns[@]:1}")
+    cat <<SQL
+create table dbo.BenchWide (id int identity(1,1) not null primary key, ${wide_definitions[*]})
+GO
+insert into dbo.BenchWide (${inserted[*]})
+select ${wide_values[*]}
+from $(numbers "$1")
+GO
+SQL
+}
+
+texts_table() {
+    cat <<SQL
+create table dbo.BenchTexts (id int identity(1,1) not null primary key, body nvarchar(4000) null)
+GO
+insert into dbo.BenchTexts (body)
+select left(replicate(N'Quarvex streams long texts: ü € 中 ', 120), 500 + (i * 37) % 3501)
+from $(numbers "$1")
+GO
+SQL
+}
+
+# name, rows, row query (as quarvex-cli builds it), label
+mixed_select="id,name,price,qty,ratio,created,note,flag,datepart(ms,created) created__ms"
+tables=(
+    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types"
+    "BenchRowsBig|$((1000000 / scale))|select $mixed_select from dbo.BenchRowsBig order by id|mixed types"
+    "BenchWide|$((100000 / scale))|select $(IFS=,; echo "${wide_columns[*]},${wide_dates[*]}") from dbo.BenchWide order by id|30 columns"
+    "BenchTexts|$((20000 / scale))|select id,body from dbo.BenchTexts order by id|nvarchar(4000) texts"
+)
+
+{
+    echo "create table dbo.Digits (d int not null)"
+    echo "GO"
+    echo "insert into dbo.Digits (d) select 0 union all select 1 union all select 2 union all"
+    echo "    select 3 union all select 4 union all select 5 union all select 6 union all"
+    echo "    select 7 union all select 8 union all select 9"
+    echo "GO"
+    mixed_table BenchRows $((200000 / scale))
+    mixed_table BenchRowsBig $((1000000 / scale))
+    wide_table $((100000 / scale))
+    texts_table $((20000 / scale))
+} >"$work/tables.sql"
+
+awk 'BEGIN { for (i = 0; i < 20000; i++) printf "create procedure spBench%05d as select %d\nGO\n", i, i }' \
+    >"$work/objects.sql"
+
+echo "generating the tables in the stand-in..." >&2
+start_standin "$work/tables.sql"
+server=$standin_pid
+idle_kb=$(awk '/^VmRSS/ {print $2}' "/proc/$server/status")
 printf 'txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFilt=\r\n' >"$work/bench.cfg"
 printf '[bench]\n\thost = 127.0.0.1\n\tport = %s\n\ttds version = auto\n' "$port" >"$work/freetds.conf"
-printf 'select id,name,price,qty,ratio,created,note,flag,datepart(ms,created) created__ms from dbo.BenchRows order by id\ngo\n' >"$work/query.sql"
-mkdir -p "$work/out"
+mkdir -p "$work/out" "$work/runs"
 
-cli_times=() bsql_times=() cli_memory=()
-for _ in 1 2 3; do
-    /usr/bin/time -f "%e %M" -o "$work/time" "$build/src/quarvex-cli" --config "$work/bench.cfg" \
-        --server "127.0.0.1,$port" --user bench --out "$work/out" table:dbo.BenchRows 2>/dev/null
-    read -r seconds kilobytes <"$work/time"
-    cli_times+=("$seconds") cli_memory+=("$kilobytes")
-    FREETDSCONF="$work/freetds.conf" /usr/bin/time -f "%e" -o "$work/time" \
-        bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out" 2>/dev/null
-    bsql_times+=("$(cat "$work/time")")
+# Runs one client once with its standard input from a file and records
+# "wall-seconds cpu-seconds max-rss-kB" in $work/runs/KEY.
+run_client() {
+    local key=$1 input=$2
+    shift 2
+    local start=$EPOCHREALTIME
+    if ! /usr/bin/time -q -f "%U %S %M" -o "$work/time" "$@" <"$input" >/dev/null 2>"$work/stderr"; then
+        echo "bench: $key failed:" >&2
+        cat "$work/stderr" >&2
+        exit 1
+    fi
+    local end=$EPOCHREALTIME
+    read -r user system kilobytes <"$work/time"
+    awk -v s="$start" -v e="$end" -v u="$user" -v y="$system" -v k="$kilobytes" \
+        'BEGIN { printf "%.6f %.2f %d\n", e - s, u + y, k }' >>"$work/runs/$key"
+}
+
+clients=(quarvex-cli bsqldb freebcp tsql)
+for entry in "${tables[@]}"; do
+    IFS='|' read -r table rows query label <<<"$entry"
+    echo "reading $table ($rows rows)..." >&2
+    printf '%s\ngo\n' "$query" >"$work/query.sql"
+    # The stand-in's peak is measured per table: the kernel forgets the
+    # one before.
+    echo 5 >"/proc/$server/clear_refs" 2>/dev/null || true
+    for _ in 1 2 3; do
+        run_client "$table.quarvex-cli" /dev/null env QUARVEX_PASSWORD=bench \
+            "$build/src/quarvex-cli" --config "$work/bench.cfg" --server "127.0.0.1,$port" \
+            --user bench --out "$work/out" --truncate "table:dbo.$table"
+        run_client "$table.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
+            bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out"
+        run_client "$table.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
+            -S "127.0.0.1:$port" -U bench -P bench -D Northwind
+        run_client "$table.tsql" "$work/query.sql" tsql -H 127.0.0.1 -p "$port" -U bench -P bench \
+            -D Northwind
+    done
+    awk '/^VmHWM/ {print $2}' "/proc/$server/status" >"$work/runs/$table.standin-kb"
+    echo $(($(stat -c %s "$work/out/Tables.sql") / 1024)) >"$work/runs/$table.script-kb"
 done
-cli=$(printf '%s\n' "${cli_times[@]}" | median)
-bsql=$(printf '%s\n' "${bsql_times[@]}" | median)
-memory=$(printf '%s\n' "${cli_memory[@]}" | sort -n | tail -1)
-script_kb=$(( $(stat -c %s "$work/out/Tables.sql") / 1024 ))
 
 start_standin "$work/objects.sql"
-list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,$port" 2>/dev/null \
-    | sed -n 's/^list_s //p')
-tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null \
-    | sed -n 's/^tick_ms //p')
+list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,$port" 2>/dev/null |
+    sed -n 's/^list_s //p')
+tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null |
+    sed -n 's/^tick_ms //p')
 
-awk -v rows="$rows" -v cli="$cli" -v bsql="$bsql" -v mem="$memory" -v script="$script_kb" \
-    -v list="$list_s" -v tick="$tick_ms" 'BEGIN {
-    printf "%-44s %14s %14s\n", "measure", "result", "target"
-    printf "%-44s %14.0f\n", "table scripting, rows/s (quarvex-cli)", rows / cli
-    printf "%-44s %14.0f\n", "reading the same rows, rows/s (bsqldb)", rows / bsql
-    printf "%-44s %14.2f %14s\n", "ratio", bsql / cli, ">= 0.80"
-    printf "%-44s %11.1f MB %11.1f MB\n", "peak memory of the scripting run", mem / 1024, script / 1024 + 100
-    printf "%-44s %13.2fs %14s\n", "listing 20 000 objects in the window", list, "< 3 s"
-    printf "%-44s %11.2f ms %14s\n", "one tick on a list of 30 000 entries", tick, "< 50 ms"
-}'
+printf '%-34s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
+for entry in "${tables[@]}"; do
+    IFS='|' read -r table rows query label <<<"$entry"
+    bsql_wall=$(cut -d' ' -f1 "$work/runs/$table.bsqldb" | median)
+    bsql_cpu=$(cut -d' ' -f2 "$work/runs/$table.bsqldb" | median)
+    heading="$label, $(group "$rows") rows"
+    for client in "${clients[@]}"; do
+        wall=$(cut -d' ' -f1 "$work/runs/$table.$client" | median)
+        cpu=$(cut -d' ' -f2 "$work/runs/$table.$client" | median)
+        awk -v h="$heading" -v c="$client" -v r="$rows" -v w="$wall" -v u="$cpu" \
+            -v bw="$bsql_wall" -v bu="$bsql_cpu" 'BEGIN {
+            printf "%-34s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,
+                (bu > 0 ? u / bu : 0)
+        }'
+        heading=""
+    done
+done
+echo
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f MB", k / 1024 }'; }
+printf '%-44s %16s %16s\n' "peak memory (max RSS)" "$(group $((200000 / scale))) rows" \
+    "$(group $((1000000 / scale))) rows"
+printf '%-44s %16s %16s\n' "quarvex-cli" \
+    "$(mb "$(cut -d' ' -f3 "$work/runs/BenchRows.quarvex-cli" | largest)")" \
+    "$(mb "$(cut -d' ' -f3 "$work/runs/BenchRowsBig.quarvex-cli" | largest)")"
+printf '%-44s %16s %16s\n' "  its script, Tables.sql" "$(mb "$(cat "$work/runs/BenchRows.script-kb")")" \
+    "$(mb "$(cat "$work/runs/BenchRowsBig.script-kb")")"
+printf '%-44s %16s %16s\n' "stand-in, all tables loaded ($(mb "$idle_kb") idle)" \
+    "$(mb "$(cat "$work/runs/BenchRows.standin-kb")")" \
+    "$(mb "$(cat "$work/runs/BenchRowsBig.standin-kb")")"
+echo
+printf '%-44s %14s %14s\n' measure result target
+printf '%-44s %13.2fs %14s\n' "listing 20 000 objects in the window" "$list_s" "< 3 s"
+printf '%-44s %11.2f ms %14s\n' "one tick on a list of 30 000 entries" "$tick_ms" "< 50 ms"

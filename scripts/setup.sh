@@ -9,6 +9,7 @@ packages=(
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libsqlite3-dev
     xvfb xauth
+    time  # /usr/bin/time, for bench/run.sh
 )
 
 missing=()

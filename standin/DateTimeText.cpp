@@ -183,31 +183,51 @@ DateTimeTicks roundToMinute(const DateTimeTicks& value) {
     return rounded;
 }
 
+// Both run for every datetime value a result sends, so they build and read
+// the fixed form digit by digit.
 QString storedDateTime(const DateTimeTicks& value) {
     const QDate date = QDate::fromJulianDay(baseJulianDay + value.days);
     const qint64 seconds = value.ticks / 300;
-    const qint64 rest = value.ticks % 300;
-    const qint64 milliseconds = (rest * 20 + 3) / 6;
-    return QStringLiteral("%1-%2-%3T%4:%5:%6.%7")
-        .arg(date.year(), 4, 10, QLatin1Char('0'))
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.day(), 2, 10, QLatin1Char('0'))
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-        .arg(milliseconds, 3, 10, QLatin1Char('0'));
+    const qint64 milliseconds = (value.ticks % 300 * 20 + 3) / 6;
+    QString text(23, u'0');
+    const auto put = [&](int at, qint64 number, int digits) {
+        for (int k = at + digits - 1; k >= at; --k, number /= 10)
+            text[k] = QChar(u'0' + int(number % 10));
+    };
+    put(0, date.year(), 4);
+    text[4] = u'-';
+    put(5, date.month(), 2);
+    text[7] = u'-';
+    put(8, date.day(), 2);
+    text[10] = u'T';
+    put(11, seconds / 3600, 2);
+    text[13] = u':';
+    put(14, seconds / 60 % 60, 2);
+    text[16] = u':';
+    put(17, seconds % 60, 2);
+    text[19] = u'.';
+    put(20, milliseconds, 3);
+    return text;
 }
 
 std::optional<DateTimeTicks> fromStoredDateTime(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})\.(\d{3})$)"));
-    const auto m = pattern.match(text);
-    if (!m.hasMatch())
+    static const QString shape = QStringLiteral("0000-00-00T00:00:00.000");
+    if (text.size() != shape.size())
         return std::nullopt;
-    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    const qint64 seconds = (m.captured(4).toLongLong() * 60 + m.captured(5).toLongLong()) * 60 +
-                           m.captured(6).toLongLong();
-    const qint64 rest = (m.captured(7).toLongLong() * 6 + 10) / 20;
+    for (int k = 0; k < shape.size(); ++k)
+        if (shape[k] == u'0' ? text[k] < u'0' || text[k] > u'9' : text[k] != shape[k])
+            return std::nullopt;
+    const auto number = [&](int at, int digits) {
+        int n = 0;
+        for (int k = at; k < at + digits; ++k)
+            n = n * 10 + (text[k].unicode() - '0');
+        return n;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const qint64 seconds = (qint64(number(11, 2)) * 60 + number(14, 2)) * 60 + number(17, 2);
+    const qint64 rest = (number(20, 3) * 6 + 10) / 20;
+    if (!date.isValid())
+        return std::nullopt;
     return DateTimeTicks{date.toJulianDay() - baseJulianDay, seconds * 300 + rest};
 }
 

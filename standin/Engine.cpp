@@ -1,84 +1,14 @@
 #include "Engine.h"
 
-#include "Lexer.h"
+#include "BatchRun.h"
+#include "ResultCursor.h"
 #include "SqlFunctions.h"
 #include "Sqlite.h"
-#include "Translator.h"
 
 #include <QRegularExpression>
 #include <sqlite3.h>
 
 namespace quarvex::standin {
-
-namespace {
-
-// A column's type when the query did not tell it: from the values it holds.
-SqlType typeFromValues(const QList<QVariantList>& rows, int column) {
-    SqlType type{BaseType::Int, 0, 0, 0};
-    bool seen = false;
-    for (const QVariantList& row : rows) {
-        const QVariant& v = row[column];
-        switch (v.typeId()) {
-        case QMetaType::LongLong:
-            if (!seen || type.base == BaseType::Int)
-                type = SqlType{v.toLongLong() >= INT32_MIN && v.toLongLong() <= INT32_MAX &&
-                                       type.base != BaseType::BigInt
-                                   ? BaseType::Int
-                                   : BaseType::BigInt,
-                               0, 0, 0};
-            seen = true;
-            break;
-        case QMetaType::Double:
-            type = SqlType{BaseType::Float, 0, 0, 0}, seen = true;
-            break;
-        case QMetaType::QString:
-            if (type.base != BaseType::NText)
-                type = v.toString().size() > 4000 ? SqlType{BaseType::NText, 0, 0, 0}
-                                                  : SqlType{BaseType::NVarChar, 4000, 0, 0};
-            seen = true;
-            break;
-        case QMetaType::QByteArray:
-            if (type.base != BaseType::Image)
-                type = v.toByteArray().size() > 8000 ? SqlType{BaseType::Image, 0, 0, 0}
-                                                     : SqlType{BaseType::VarBinary, 8000, 0, 0};
-            seen = true;
-            break;
-        default:
-            break;
-        }
-    }
-    return type;
-}
-
-// An expression's type may be narrower than what it produced (a function
-// result typed after its first argument): the column grows to hold every
-// value, so that no value is longer than its column on the wire.
-void widenToFit(SqlType& type, const QList<QVariantList>& rows, int column) {
-    const bool text = type.base == BaseType::Char || type.base == BaseType::VarChar ||
-                      type.base == BaseType::NChar || type.base == BaseType::NVarChar;
-    const bool binary = type.base == BaseType::Binary || type.base == BaseType::VarBinary;
-    if ((!text && !binary) || type.isMax())
-        return;
-    int longest = 0;
-    for (const QVariantList& row : rows) {
-        const QVariant& v = row[column];
-        if (v.typeId() == QMetaType::QByteArray)
-            longest = qMax(longest, int(v.toByteArray().size()));
-        else if (!v.isNull())
-            longest = qMax(longest, int(v.toString().size()));
-    }
-    if (longest <= type.length)
-        return;
-    const int limit = type.isUnicode() ? 4000 : 8000;
-    if (longest <= limit) {
-        type.length = longest;
-        return;
-    }
-    type = SqlType{binary             ? BaseType::Image
-                   : type.isUnicode() ? BaseType::NText
-                                      : BaseType::Text,
-                   0, 0, 0};
-}
 
 SqlError sqliteErrorFrom(const QString& message) {
     if (message.startsWith(QLatin1String("tsql:"))) {
@@ -114,8 +44,6 @@ SqlError sqliteErrorFrom(const QString& message) {
     return SqlError{50000, QStringLiteral("The stand-in could not run this statement: ") + message,
                     16, 1, true};
 }
-
-} // namespace
 
 Engine::Engine(const EngineOptions& options)
     : m_options(options) {
@@ -162,54 +90,17 @@ QByteArray Engine::nextRowVersion() {
 }
 
 QList<Outcome> Engine::executeBatch(Session& session, const QString& batch) {
+    BatchRun run(*this, session, batch);
     QList<Outcome> out;
-    auto report = [&](const SqlError& error, int line) {
-        Outcome o;
-        o.kind = Outcome::Kind::Message;
-        o.isError = true;
-        o.message = error;
-        o.line = line;
-        out.append(o);
-    };
-    const LexResult lexed = lex(batch);
-    if (lexed.unclosedQuote) {
-        report(SqlError{105,
-                        QStringLiteral("Unclosed quotation mark after the character string '%1'.")
-                            .arg(lexed.unclosedText),
-                        15, 1, true},
-               1);
-        return out;
-    }
-    // The whole batch is checked before any of it runs, as SQL Server
-    // compiles a batch first: a syntax error anywhere runs nothing.
-    QList<int> starts;
-    try {
-        Translator checker(batch, lexed.tokens, {});
-        while (!checker.atEnd()) {
-            starts.append(checker.position());
-            checker.next();
+    while (std::optional<Outcome> o = run.next()) {
+        if (o->kind == Outcome::Kind::Rows) {
+            QVariantList row;
+            while (run.nextRow(row) == BatchRun::RowRead::Row)
+                o->rows.append(row);
+            o->count = o->rows.size();
         }
-    } catch (const SqlError& error) {
-        report(error, 1);
-        return out;
+        out.append(*o);
     }
-    m_current = &session;
-    for (int start : starts) {
-        Translator translator(batch, lexed.tokens,
-                              {m_catalogue.get(), session.identityInsertObject});
-        translator.seek(start);
-        int line = 1;
-        try {
-            const Statement statement = translator.next();
-            line = statement.line;
-            execute(session, statement, out);
-        } catch (const SqlError& error) {
-            report(error, line);
-            if (error.abortsBatch)
-                break;
-        }
-    }
-    m_current = nullptr;
     return out;
 }
 
@@ -254,9 +145,14 @@ void Engine::throwSqliteError(const QString& message, const Statement& statement
 }
 
 void Engine::execute(Session& session, const Statement& statement, QList<Outcome>& out) {
+    // Under SET FMTONLY ON a query only describes its result, and nothing
+    // but SET runs.
+    if (session.formatOnly && statement.kind != Statement::Kind::Query &&
+        statement.kind != Statement::Kind::SetOption)
+        return;
     switch (statement.kind) {
     case Statement::Kind::Query:
-        return runQuery(statement, out);
+        return runQuery(session, statement, out);
     case Statement::Kind::Modify:
         return runModify(session, statement, out);
     case Statement::Kind::Print: {
@@ -326,45 +222,14 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     }
 }
 
-void Engine::runQuery(const Statement& statement, QList<Outcome>& out) {
-    SqliteStatement query(m_db, statement.sql);
-    if (!query.ok())
-        throwSqliteError(query.error(), statement);
+void Engine::runQuery(Session& session, const Statement& statement, QList<Outcome>& out) {
     Outcome o;
     o.kind = Outcome::Kind::Rows;
-    const int columnCount = sqlite3_column_count(query.handle());
-    int rc = SQLITE_ROW;
-    while ((rc = query.step()) == SQLITE_ROW) {
-        QVariantList row;
-        row.reserve(columnCount);
-        for (int i = 0; i < columnCount; ++i)
-            row.append(query.value(i));
-        o.rows.append(row);
-    }
-    if (rc != SQLITE_DONE)
-        throwSqliteError(query.error(), statement);
-    // The declared type of a column the query names directly (through
-    // views and derived tables too), else what the select list says, else
-    // what the values are.
-    for (int i = 0; i < columnCount; ++i) {
-        ResultColumn column;
-        column.name = QString::fromUtf8(sqlite3_column_name(query.handle(), i));
-        const char* declared = sqlite3_column_decltype(query.handle(), i);
-        std::optional<SqlType> type;
-        if (declared)
-            type = SqlType::fromSqliteDeclaration(QString::fromUtf8(declared));
-        if (!type && i < statement.hints.size())
-            type = statement.hints[i];
-        column.type = type.value_or(typeFromValues(o.rows, i));
-        widenToFit(column.type, o.rows, i);
-        o.columns.append(column);
-    }
-    o.count = o.rows.size();
+    o.cursor = std::make_shared<ResultCursor>(*this, session, statement, session.formatOnly);
+    o.columns = o.cursor->columns();
     o.hasCount = true;
     o.command = 0xC1;
     o.line = statement.line;
-    if (m_current)
-        m_current->rowCount = o.count;
     out.append(o);
 }
 
@@ -493,10 +358,11 @@ void Engine::setOption(Session& session, const Statement& statement, QList<Outco
                                QStringLiteral("'%1' is not a recognized SET option.").arg(name), 15,
                                1, true};
             if ((name == QLatin1String("rowcount") && statement.value != QLatin1String("0")) ||
-                ((name == QLatin1String("fmtonly") || name == QLatin1String("noexec") ||
-                  name == QLatin1String("parseonly")) &&
+                ((name == QLatin1String("noexec") || name == QLatin1String("parseonly")) &&
                  statement.value == QLatin1String("on")))
                 throw unsupported(QStringLiteral("SET %1 %2").arg(name.toUpper(), statement.value));
+            if (name == QLatin1String("fmtonly"))
+                session.formatOnly = statement.value == QLatin1String("on");
             session.options.insert(name, statement.value);
         }
     }

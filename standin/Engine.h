@@ -16,6 +16,8 @@ struct sqlite3;
 
 namespace quarvex::standin {
 
+class ResultCursor;
+
 struct ResultColumn {
     QString name;
     SqlType type;
@@ -26,8 +28,11 @@ struct Outcome {
     enum class Kind { Rows, Done, Message };
     Kind kind = Kind::Done;
     QList<ResultColumn> columns; // Rows
-    QList<QVariantList> rows;    // Rows: SQLite values (qint64, double, QString, QByteArray)
-    qint64 count = 0;            // Rows, Done
+    // Rows: where the rows are read from, one at a time; executeBatch()
+    // reads them all into rows (SQLite values: qint64, double, QString, QByteArray).
+    std::shared_ptr<ResultCursor> cursor;
+    QList<QVariantList> rows;
+    qint64 count = 0; // Rows, Done
     bool hasCount = false;
     int command = 0xC1; // TDS's current-command code of the DONE token
     SqlError message;   // Message
@@ -42,8 +47,13 @@ struct EngineOptions {
     QString serverName = QStringLiteral("QUARVEX-STANDIN");
 };
 
+// SQL Server's error for a message of SQLite's (or of our own functions).
+SqlError sqliteErrorFrom(const QString& message);
+
 // One database: SQLite in memory, its catalogue, and the T-SQL it runs.
-// Single-threaded; each batch runs to its end before the next.
+// Single-threaded, but the batches of several connections may interleave: a
+// batch runs a statement at a time (BatchRun) and a query's rows are read as
+// its client takes them.
 class Engine {
 public:
     explicit Engine(const EngineOptions& options);
@@ -56,6 +66,7 @@ public:
     int majorVersion() const;
     QString versionText() const; // @@VERSION
 
+    // Runs a whole batch and reads every result into its outcome.
     QList<Outcome> executeBatch(Session& session, const QString& batch);
     // Runs a script of GO-separated batches; returns the first error's text.
     QString runScript(Session& session, const QString& script);
@@ -66,9 +77,29 @@ public:
     QByteArray nextRowVersion();
     sqlite3* db() const { return m_db; }
 
-private:
+    // Runs one statement. A query's outcome comes with its cursor, before
+    // any row is read.
     void execute(Session& session, const Statement& statement, QList<Outcome>& out);
-    void runQuery(const Statement& statement, QList<Outcome>& out);
+
+    // While one lives, the SQL functions see this session as the current one.
+    class ActiveSession {
+    public:
+        ActiveSession(Engine& engine, Session& session)
+            : m_engine(engine)
+            , m_previous(engine.m_current) {
+            engine.m_current = &session;
+        }
+        ~ActiveSession() { m_engine.m_current = m_previous; }
+        ActiveSession(const ActiveSession&) = delete;
+        ActiveSession& operator=(const ActiveSession&) = delete;
+
+    private:
+        Engine& m_engine;
+        Session* m_previous;
+    };
+
+private:
+    void runQuery(Session& session, const Statement& statement, QList<Outcome>& out);
     void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
     void createTable(const Statement& statement);

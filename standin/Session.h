@@ -18,6 +18,7 @@ struct Session {
     qint64 rowCount = 0;
     qint64 lastIdentity = -1; // -1: none yet (@@IDENTITY is NULL)
     qint64 textSize = 4096;
+    bool formatOnly = false;         // SET FMTONLY ON: queries describe their results, send no rows
     QHash<QString, QString> options; // SET options accepted without effect
 };
 

@@ -373,6 +373,14 @@ void rowVersionFunction(sqlite3_context* context, int, sqlite3_value**) {
 }
 
 std::optional<DateTimeTicks> ticksOf(sqlite3_context* context, const QVariant& value) {
+    // A datetime column's value (the usual argument) is read as it is stored.
+    constexpr qint64 firstDay = -53690; // 1753-01-01
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        const auto ticks = fromStoredDateTime(text);
+        if (ticks && ticks->days >= firstDay && storedDateTime(*ticks) == text)
+            return ticks;
+    }
     const QVariant stored =
         storeValue(SqlType{BaseType::DateTime, 0, 0, 0}, value, dateFormatOf(context));
     return stored.isNull() ? std::nullopt : fromStoredDateTime(stored.toString());
@@ -405,8 +413,11 @@ void datePartFunction(sqlite3_context* context, int, sqlite3_value** argv) {
         const auto t = ticksOf(context, arg(argv[1]));
         if (!t)
             return sqlite3_result_null(context);
-        const QDateTime dt = asDateTime(*t);
         const QString part = canonicalPart(arg(argv[0]).toString());
+        // As the stored text shows it: .000, .003, .007, ...
+        if (part == QLatin1String("millisecond"))
+            return sqlite3_result_int64(context, (t->ticks % 300 * 20 + 3) / 6);
+        const QDateTime dt = asDateTime(*t);
         qint64 value = 0;
         if (part == QLatin1String("year"))
             value = dt.date().year();
@@ -429,8 +440,6 @@ void datePartFunction(sqlite3_context* context, int, sqlite3_value** argv) {
             value = dt.time().minute();
         else if (part == QLatin1String("second"))
             value = dt.time().second();
-        else if (part == QLatin1String("millisecond"))
-            value = storedDateTime(*t).right(3).toInt();
         else
             throw SqlError{155,
                            QStringLiteral("'%1' is not a recognized datepart option.").arg(part),

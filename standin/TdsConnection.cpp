@@ -35,7 +35,11 @@ TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPoli
     , m_silent(faults.stallLogin) {
     m_session.spid = spid;
     socket->setParent(this);
+    // Packets go out as they are made, as SQL Server sends them, not held
+    // back until the client acknowledges the ones before.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &TdsConnection::onReadyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, &TdsConnection::sendReply);
     connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
 }
 
@@ -46,19 +50,25 @@ void TdsConnection::onReadyRead() {
         if (m_log)
             m_log->recordOpening(m_session.spid, quint8(m_buffer[0]));
     }
-    if (m_silent) {
-        m_buffer.clear();
+    readMessages();
+}
+
+// While a reply streams, only an attention is read: it cancels the reply.
+// Any other message waits until the reply has gone out.
+void TdsConnection::readMessages() {
+    if (m_reading)
         return;
-    }
-    while (m_buffer.size() >= 8) {
+    m_reading = true;
+    while (!m_silent && m_buffer.size() >= 8 &&
+           m_socket->state() == QAbstractSocket::ConnectedState) {
         const int length = quint8(m_buffer[2]) << 8 | quint8(m_buffer[3]);
         if (length < 8) {
             m_socket->abort();
-            return;
+            break;
         }
-        if (m_buffer.size() < length)
-            return;
         const int type = quint8(m_buffer[0]);
+        if (m_buffer.size() < length || (m_reply && type != TdsAttention))
+            break;
         const bool last = quint8(m_buffer[1]) & 0x01;
         m_message.append(m_buffer.mid(8, length - 8));
         m_buffer.remove(0, length);
@@ -66,10 +76,14 @@ void TdsConnection::onReadyRead() {
             continue;
         const QByteArray message = m_message;
         m_message.clear();
-        handleMessage(type, message);
-        if (m_silent || m_socket->state() != QAbstractSocket::ConnectedState)
-            return;
+        if (m_reply)
+            cancelReply();
+        else
+            handleMessage(type, message);
     }
+    if (m_silent)
+        m_buffer.clear();
+    m_reading = false;
 }
 
 void TdsConnection::handleMessage(int type, const QByteArray& payload) {
@@ -95,8 +109,8 @@ void TdsConnection::handleMessage(int type, const QByteArray& payload) {
         handleRpc(payload);
         return;
     case TdsAttention:
-        // Batches run to their end before the next message is read, so an
-        // attention only needs its acknowledgement.
+        // The reply had gone out whole before the attention came: it only
+        // needs its acknowledgement.
         tokens.done(w, DoneAttention, 0, 0);
         send(TdsReply, w.data());
         return;
@@ -190,80 +204,11 @@ void TdsConnection::handleBatch(const QByteArray& payload) {
         QString::fromUtf16(reinterpret_cast<const char16_t*>(data.constData()), data.size() / 2);
     if (m_log)
         m_log->record(m_session.spid, batch);
-    const QList<Outcome> outcomes = m_engine->executeBatch(m_session, batch);
-    Reply reply = outcomeTokens(outcomes, false);
-    if (reply.cut) {
-        failMidResult(reply.bytes);
-        return;
-    }
-    QByteArray& bytes = reply.bytes;
-    // The last DONE of the batch is the final one; a batch whose last
-    // statement sent no DONE (SET, PRINT) gets one of its own.
-    const bool endsInDone =
-        !outcomes.isEmpty() &&
-        (outcomes.last().kind != Outcome::Kind::Message || outcomes.last().isError);
-    if (endsInDone) {
-        const int doneSize = tokens.isTds72() ? 13 : 9;
-        bytes[bytes.size() - doneSize + 1] =
-            char(quint8(bytes[bytes.size() - doneSize + 1]) & ~DoneMore);
-    } else {
-        TdsWriter final;
-        tokens.done(final, reply.anyError ? DoneError : DoneFinal, 0, 0);
-        bytes.append(final.data());
-    }
-    send(TdsReply, bytes);
+    startReply(std::make_unique<BatchRun>(*m_engine, m_session, batch), std::nullopt);
 }
 
 int TdsConnection::rowLimit() const {
     return m_faults.dropAfterRows >= 0 ? m_faults.dropAfterRows : m_faults.stallAfterRows;
-}
-
-TdsConnection::Reply TdsConnection::outcomeTokens(const QList<Outcome>& outcomes,
-                                                  bool inProcedure) {
-    TdsTokens tokens(m_tdsVersion);
-    TdsWriter w;
-    Reply reply;
-    const QString server = m_engine->options().serverName;
-    const int doneToken = inProcedure ? 0xFF : 0xFD;
-    const int limit = rowLimit();
-    for (const Outcome& o : outcomes) {
-        switch (o.kind) {
-        case Outcome::Kind::Rows:
-            tokens.columnMetadata(w, o.columns);
-            for (qsizetype i = 0; i < o.rows.size(); ++i) {
-                if (i == limit) {
-                    reply.bytes = w.data();
-                    reply.cut = true;
-                    return reply;
-                }
-                tokens.row(w, o.columns, o.rows[i]);
-            }
-            tokens.done(w, DoneMore | DoneCount, o.command, o.count, doneToken);
-            break;
-        case Outcome::Kind::Done:
-            tokens.done(w, DoneMore | (o.hasCount ? DoneCount : 0), o.command, o.count, doneToken);
-            break;
-        case Outcome::Kind::Message:
-            tokens.message(w, o.message, o.isError, server, o.line);
-            if (!o.newLanguage.isEmpty())
-                tokens.envChange(w, 2, o.newLanguage, QString());
-            if (o.isError) {
-                reply.anyError = true;
-                tokens.done(w, DoneMore | DoneError, 0, 0, doneToken);
-            }
-            break;
-        }
-    }
-    reply.bytes = w.data();
-    return reply;
-}
-
-void TdsConnection::failMidResult(const QByteArray& partialReply) {
-    send(TdsReply, partialReply, false);
-    if (m_faults.dropAfterRows >= 0)
-        m_socket->disconnectFromHost(); // after what is queued has gone out
-    else
-        m_silent = true;
 }
 
 // Remote procedure calls, as ODBC drivers send them for prepared
@@ -388,50 +333,108 @@ void TdsConnection::handleRpc(const QByteArray& payload) {
     } else {
         problem = QStringLiteral("remote procedure calls other than those of prepared statements");
     }
-    Reply reply;
+    std::unique_ptr<BatchRun> run;
     if (!problem.isEmpty()) {
-        Outcome o;
-        o.kind = Outcome::Kind::Message;
-        o.isError = true;
-        o.message = unsupported(problem);
-        reply = outcomeTokens({o}, true);
+        run = std::make_unique<BatchRun>(*m_engine, m_session, unsupported(problem));
     } else if (!sql.isEmpty()) {
         if (m_log)
             m_log->record(m_session.spid, sql);
-        reply = outcomeTokens(m_engine->executeBatch(m_session, sql), true);
+        run = std::make_unique<BatchRun>(*m_engine, m_session, sql);
     }
-    if (reply.cut) {
-        failMidResult(reply.bytes);
-        return;
-    }
-    TdsWriter w;
-    w.bytes(reply.bytes);
-    tokens.returnStatus(w, reply.anyError ? 1 : 0);
-    if (returnsHandle)
-        tokens.returnIntValue(w, 0, handle);
-    tokens.done(w, reply.anyError ? DoneError : DoneFinal, 0, 0, 0xFE);
-    send(TdsReply, w.data());
+    startReply(std::move(run), ReplyStream::ProcedureCall{returnsHandle ? std::optional<int>(handle)
+                                                                        : std::nullopt});
 }
 
-void TdsConnection::send(int type, const QByteArray& payload, bool endsMessage) {
-    const int room = m_packetSize - 8;
+void TdsConnection::startReply(std::unique_ptr<BatchRun> run,
+                               std::optional<ReplyStream::ProcedureCall> call) {
+    m_reply = std::make_unique<ReplyStream>(m_tdsVersion, m_engine->options().serverName,
+                                            std::move(run), call, rowLimit());
+    m_packetNumber = 1;
+    sendReply();
+}
+
+// Tokens are made only while little waits in the socket's buffer, and again
+// each time the socket has written some: a result goes out as fast as the
+// client reads it, the stand-in holds a few packets of it at a time, and the
+// event loop runs between them, so that an attention and other connections
+// are served while a long result streams.
+void TdsConnection::sendReply() {
+    constexpr qint64 writeAhead = 64 * 1024;
+    const qsizetype room = m_packetSize - 8;
+    while (m_reply && m_socket->state() == QAbstractSocket::ConnectedState &&
+           m_socket->bytesToWrite() < writeAhead) {
+        m_reply->fill(m_unsent, room + 1);
+        if (m_reply->cut()) {
+            failMidResult();
+            return;
+        }
+        if (m_reply->finished()) {
+            m_reply.reset();
+            flushUnsent(Flush::RestEndingMessage);
+            readMessages(); // what came in meanwhile
+            return;
+        }
+        flushUnsent(Flush::WholePackets);
+    }
+}
+
+// The packets sent may end inside a token: what was made of the reply
+// completes it, then the acknowledgement ends the message. The client
+// discards everything before the acknowledgement.
+void TdsConnection::cancelReply() {
+    m_reply.reset();
+    TdsWriter w;
+    TdsTokens(m_tdsVersion).done(w, DoneAttention, 0, 0);
+    m_unsent.append(w.data());
+    flushUnsent(Flush::RestEndingMessage);
+}
+
+void TdsConnection::failMidResult() {
+    m_reply.reset();
+    flushUnsent(Flush::Rest);
+    if (m_faults.dropAfterRows >= 0)
+        m_socket->disconnectFromHost(); // after what is queued has gone out
+    else
+        m_silent = true;
+}
+
+// A part packet is sent only at the reply's end (Rest): before, it waits
+// for more tokens.
+void TdsConnection::flushUnsent(Flush flush) {
+    const qsizetype room = m_packetSize - 8;
     qsizetype at = 0;
-    int packetId = 1;
+    for (; m_unsent.size() - at > room; at += room)
+        writePacket(TdsReply, m_unsent.constData() + at, room, false);
+    const bool endsMessage = flush == Flush::RestEndingMessage;
+    if (flush != Flush::WholePackets && (at < m_unsent.size() || endsMessage)) {
+        writePacket(TdsReply, m_unsent.constData() + at, m_unsent.size() - at, endsMessage);
+        at = m_unsent.size();
+    }
+    m_unsent.remove(0, at);
+}
+
+void TdsConnection::send(int type, const QByteArray& payload) {
+    const qsizetype room = m_packetSize - 8;
+    m_packetNumber = 1;
+    qsizetype at = 0;
     do {
-        const qsizetype size = qMin<qsizetype>(room, payload.size() - at);
-        const bool last = endsMessage && at + size >= payload.size();
-        QByteArray header(8, '\0');
-        header[0] = char(type);
-        header[1] = char(last ? 0x01 : 0x00);
-        header[2] = char(((size + 8) >> 8) & 0xFF);
-        header[3] = char((size + 8) & 0xFF);
-        header[4] = char((m_session.spid >> 8) & 0xFF);
-        header[5] = char(m_session.spid & 0xFF);
-        header[6] = char(packetId++ & 0xFF);
-        m_socket->write(header);
-        m_socket->write(payload.constData() + at, size);
+        const qsizetype size = qMin(room, payload.size() - at);
+        writePacket(type, payload.constData() + at, size, at + size >= payload.size());
         at += size;
     } while (at < payload.size());
+}
+
+void TdsConnection::writePacket(int type, const char* data, qsizetype size, bool endsMessage) {
+    QByteArray packet(8, '\0');
+    packet[0] = char(type);
+    packet[1] = char(endsMessage ? 0x01 : 0x00);
+    packet[2] = char(((size + 8) >> 8) & 0xFF);
+    packet[3] = char((size + 8) & 0xFF);
+    packet[4] = char((m_session.spid >> 8) & 0xFF);
+    packet[5] = char(m_session.spid & 0xFF);
+    packet[6] = char(m_packetNumber++ & 0xFF);
+    packet.append(data, size);
+    m_socket->write(packet);
 }
 
 } // namespace quarvex::standin

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "ReplyStream.h"
 #include "Session.h"
 #include "TdsLogin.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <memory>
+#include <optional>
 
 class QTcpSocket;
-
-namespace quarvex::standin {
-struct Outcome;
-}
 
 namespace quarvex::standin {
 
@@ -34,8 +33,8 @@ struct Faults {
 };
 
 // One client: reassembles its packets into messages, answers PRELOGIN and
-// LOGIN7, runs its SQL batches and sends the tokens back in packets of the
-// negotiated size.
+// LOGIN7, runs its SQL batches and streams the tokens back in packets of the
+// negotiated size, as fast as the client takes them.
 class TdsConnection : public QObject {
     Q_OBJECT
 public:
@@ -43,26 +42,24 @@ public:
                   const Faults& faults, BatchLog* log, int spid, QObject* parent = nullptr);
 
 private:
-    // The tokens of a reply; cut when a fault ends it after some rows.
-    struct Reply {
-        QByteArray bytes;
-        bool anyError = false;
-        bool cut = false;
-    };
+    enum class Flush { WholePackets, Rest, RestEndingMessage };
 
     void onReadyRead();
+    void readMessages();
     void handleMessage(int type, const QByteArray& payload);
     void handleLogin(const QByteArray& payload);
     void handleBatch(const QByteArray& payload);
     void handleRpc(const QByteArray& payload);
-    // Writes the tokens of a batch's outcomes; inside a procedure call the
-    // statements end with DONEINPROC and the call with DONEPROC.
-    Reply outcomeTokens(const QList<Outcome>& outcomes, bool inProcedure);
     int rowLimit() const;
-    // Sends a cut reply as packets that never end the message, then stalls
-    // or drops the connection as ordered.
-    void failMidResult(const QByteArray& partialReply);
-    void send(int type, const QByteArray& payload, bool endsMessage = true);
+    void startReply(std::unique_ptr<BatchRun> run, std::optional<ReplyStream::ProcedureCall> call);
+    void sendReply();
+    void cancelReply();
+    // Sends what a cut reply made as packets that never end the message,
+    // then stalls or drops the connection as ordered.
+    void failMidResult();
+    void flushUnsent(Flush flush);
+    void send(int type, const QByteArray& payload);
+    void writePacket(int type, const char* data, qsizetype size, bool endsMessage);
     void refuseLogin(int number, const QString& text, int severity, bool thenLoginFailed);
 
     QTcpSocket* m_socket;
@@ -74,12 +71,16 @@ private:
     bool m_openingRecorded = false;
     QByteArray m_buffer;
     QByteArray m_message;
+    bool m_reading = false; // inside readMessages()
     int m_packetSize = 4096;
     quint32 m_tdsVersion = 0x71000001;
     bool m_loggedIn = false;
     Session m_session;
     QHash<int, QString> m_prepared; // statement handles of sp_prepare and sp_prepexec
     int m_nextHandle = 1;
+    std::unique_ptr<ReplyStream> m_reply; // the reply being sent, if any
+    QByteArray m_unsent;                  // its tokens not yet in a packet
+    int m_packetNumber = 1;
 };
 
 } // namespace quarvex::standin

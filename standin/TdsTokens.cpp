@@ -158,6 +158,22 @@ void writeTemporal(TdsWriter& w, const SqlType& t, const TemporalValue& local) {
         w.u16(value.offset);
 }
 
+// Money in ten-thousandths. A value held as a double that is the nearest
+// one to a number of four places (as every stored money value is) is that
+// number, which is what its shortest text would read as too.
+std::optional<qint64> moneyUnits(const QVariant& v) {
+    if (v.typeId() == QMetaType::Double) {
+        const double value = v.toDouble();
+        const double units = std::round(value * 10000);
+        if (std::abs(units) < 1e15 && units / 10000 == value)
+            return qint64(units);
+    }
+    const auto scaled = scaledDecimal(exactText(v, 4), 4);
+    if (!scaled)
+        return std::nullopt;
+    return scaled->negative ? -qint64(scaled->magnitude) : qint64(scaled->magnitude);
+}
+
 QByteArray textBytes(const SqlType& t, const QVariant& v) {
     QString text;
     if (const auto temporal = temporalOf(t, v))
@@ -414,13 +430,12 @@ void TdsTokens::row(TdsWriter& w, const QList<ResultColumn>& columns,
             break;
         }
         case MoneyN: {
-            const auto scaled = null ? std::nullopt : scaledDecimal(exactText(v, 4), 4);
-            if (!scaled) {
+            const auto units = null ? std::nullopt : moneyUnits(v);
+            if (!units) {
                 w.u8(0);
                 break;
             }
-            const qint64 n =
-                scaled->negative ? -qint64(scaled->magnitude) : qint64(scaled->magnitude);
+            const qint64 n = *units;
             if (t.base == BaseType::SmallMoney) {
                 w.u8(4);
                 w.u32(quint32(qint32(n)));
