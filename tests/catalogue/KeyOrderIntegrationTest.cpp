@@ -73,22 +73,13 @@ void tick(ObjectList& list, const QStringList& ownerAndNames, bool checked = tru
             }
 }
 
-// Runs a script batch by batch at its lines reading GO, as a line-based tool
-// does.
-void runBatches(OdbcConnection& connection, const QString& script) {
-    static const QRegularExpression batchEnd(QStringLiteral("\r\nGO\r\n"));
-    for (const QString& batch : script.split(batchEnd))
-        if (!batch.trimmed().isEmpty())
-            connection.execute(batch);
-}
-
 qint64 rowCount(OdbcConnection& connection, const QString& table) {
     RecordSet records(connection, "select count(*) from " + table);
     return records.value(0).toLongLong();
 }
 
 QString loaded(OdbcConnection& connection, const QString& script) {
-    return failureOf([&] { runBatches(connection, script); })
+    return failureOf([&] { test::runBatches(connection, script); })
         .value_or(Failure{"<loaded>"})
         .description;
 }

@@ -1,12 +1,12 @@
-#include "model/RunState.h"
+#include "base/ProcedureError.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "io/TextFile.h"
+#include "model/RunState.h"
 #include "scripting/CreateScripts.h"
-#include "base/ProcedureError.h"
 #include "scripting/ScriptContext.h"
 #include "support/RecordingToolkit.h"
 #include "support/ScriptRun.h"
@@ -267,15 +267,6 @@ QList<QStringList> snapshot(OdbcConnection& connection, const QString& table) {
     return rows;
 }
 
-// Runs a script the way a line-based tool does: batch by batch at lines
-// reading GO.
-void runScript(OdbcConnection& connection, const QString& script) {
-    static const QRegularExpression batchEnd(QStringLiteral("\r\nGO\r\n"));
-    for (const QString& batch : script.split(batchEnd))
-        if (!batch.trimmed().isEmpty())
-            connection.execute(batch);
-}
-
 // Feeds a script file to FreeTDS's tsql, as a user may load it; tsql's
 // output, for the failure message.
 QString runThroughTsql(const test::StandIn& server, const QString& scriptPath) {
@@ -343,7 +334,7 @@ private slots:
 
         // Loaded by a login that reads dates day first.
         connection.execute("set language british");
-        QCOMPARE(failureOf([&] { runScript(connection, run.file("Tables.sql")); })
+        QCOMPARE(failureOf([&] { test::runBatches(connection, run.file("Tables.sql")); })
                      .value_or(Failure{"<loaded>"})
                      .description,
                  QStringLiteral("<loaded>"));

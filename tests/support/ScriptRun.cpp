@@ -3,11 +3,21 @@
 #include "base/ProcedureError.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
+#include "db/OdbcConnection.h"
 #include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
 #include "scripting/ScriptContext.h"
 
+#include <QRegularExpression>
+
 namespace quarvex::test {
+
+void runBatches(OdbcConnection& connection, const QString& script) {
+    static const QRegularExpression batchEnd(QStringLiteral("\r\nGO\r\n"));
+    for (const QString& batch : script.split(batchEnd))
+        if (!batch.trimmed().isEmpty())
+            connection.execute(batch);
+}
 
 ScriptRun::ScriptRun(const StandIn& server) {
     settings.connection = {server.serverText(), "Northwind", "sa", "pw"};

@@ -10,7 +10,15 @@
 #include <QStringList>
 #include <optional>
 
+namespace quarvex {
+class OdbcConnection;
+}
+
 namespace quarvex::test {
+
+// Runs a script the way a line-based tool does: batch by batch at lines
+// reading GO.
+void runBatches(OdbcConnection& connection, const QString& script);
 
 // One script run as the window does it, against a stand-in: the whole
 // catalogue listed, objects ticked by name, the scripts written into a
