@@ -30,7 +30,8 @@ trap cleanup EXIT
 # has to stop.
 start_standin() {
     local load=$1 out="$work/standin-$RANDOM.out"
-    "$build/standin/quarvex-standin" --port 0 --load "$load" >"$out" 2>&1 &
+    # As SQL Server 2022, which has the newer date and time types.
+    "$build/standin/quarvex-standin" --port 0 --version 16.00.4135 --load "$load" >"$out" 2>&1 &
     standin_pid=$!
     pids+=("$standin_pid")
     for _ in $(seq 1 6000); do
@@ -130,13 +131,34 @@ GO
 SQL
 }
 
-# name, rows, row query (as quarvex-cli builds it), label
+# The newer date and time types, scripted with --newer-types: the server
+# hands them over as text, so that no fraction digit is lost on the way.
+dates_table() {
+    cat <<SQL
+create table dbo.BenchDates (id int identity(1,1) not null primary key, name nvarchar(50) null,
+    at datetime2(7) null, arrived datetimeoffset(7) null, day date null, slot time(3) null)
+GO
+insert into dbo.BenchDates (name, at, arrived, day, slot)
+select N'Shipment ' + convert(nvarchar(12), i),
+    dateadd(second, (i * 7) % 86400, dateadd(day, i % 366, convert(datetime2(7), '2008-01-01'))),
+    dateadd(minute, (i * 13) % 100000, convert(datetimeoffset(7), '2020-02-29 12:00:00 +05:45')),
+    dateadd(day, i % 3000, convert(date, '2001-01-01')),
+    dateadd(ms, (i * 37) % 86400000, convert(time(3), '00:00:00'))
+from $(numbers "$1")
+GO
+SQL
+}
+
+# name, rows, row query (as quarvex-cli builds it), label, quarvex-cli's options
 mixed_select="id,name,price,qty,ratio,created,note,flag,datepart(ms,created) created__ms"
+as_text() { echo "convert(varchar(40),$1,121) $1"; }
+dates_select="id,name,$(as_text at),$(as_text arrived),$(as_text day),$(as_text slot)"
 tables=(
     "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types"
     "BenchRowsBig|$((1000000 / scale))|select $mixed_select from dbo.BenchRowsBig order by id|mixed types"
     "BenchWide|$((100000 / scale))|select $(IFS=,; echo "${wide_columns[*]},${wide_dates[*]}") from dbo.BenchWide order by id|30 columns"
     "BenchTexts|$((20000 / scale))|select id,body from dbo.BenchTexts order by id|nvarchar(4000) texts"
+    "BenchDates|$((200000 / scale))|select $dates_select from dbo.BenchDates order by id|datetime2, datetimeoffset, date, time|--newer-types"
 )
 
 {
@@ -150,6 +172,7 @@ tables=(
     mixed_table BenchRowsBig $((1000000 / scale))
     wide_table $((100000 / scale))
     texts_table $((20000 / scale))
+    dates_table $((200000 / scale))
 } >"$work/tables.sql"
 
 awk 'BEGIN { for (i = 0; i < 20000; i++) printf "create procedure spBench%05d as select %d\nGO\n", i, i }' \
@@ -160,6 +183,8 @@ start_standin "$work/tables.sql"
 server=$standin_pid
 idle_kb=$(awk '/^VmRSS/ {print $2}' "/proc/$server/status")
 printf 'txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFilt=\r\n' >"$work/bench.cfg"
+# bsqldb prints no TDS 7.3 date or time type; the queries hand them over as
+# text anyway.
 printf '[bench]\n\thost = 127.0.0.1\n\tport = %s\n\ttds version = auto\n' "$port" >"$work/freetds.conf"
 mkdir -p "$work/out" "$work/runs"
 
@@ -182,7 +207,7 @@ run_client() {
 
 clients=(quarvex-cli bsqldb freebcp tsql)
 for entry in "${tables[@]}"; do
-    IFS='|' read -r table rows query label <<<"$entry"
+    IFS='|' read -r table rows query label options <<<"$entry"
     echo "reading $table ($rows rows)..." >&2
     printf '%s\ngo\n' "$query" >"$work/query.sql"
     # The stand-in's peak is measured per table: the kernel forgets the
@@ -191,7 +216,7 @@ for entry in "${tables[@]}"; do
     for _ in 1 2 3; do
         run_client "$table.quarvex-cli" /dev/null env QUARVEX_PASSWORD=bench \
             "$build/src/quarvex-cli" --config "$work/bench.cfg" --server "127.0.0.1,$port" \
-            --user bench --out "$work/out" --truncate "table:dbo.$table"
+            --user bench --out "$work/out" --truncate ${options:-} "table:dbo.$table"
         run_client "$table.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
             bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out"
         run_client "$table.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
@@ -209,9 +234,9 @@ list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,
 tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null |
     sed -n 's/^tick_ms //p')
 
-printf '%-34s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
+printf '%-40s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
 for entry in "${tables[@]}"; do
-    IFS='|' read -r table rows query label <<<"$entry"
+    IFS='|' read -r table rows query label options <<<"$entry"
     bsql_wall=$(cut -d' ' -f1 "$work/runs/$table.bsqldb" | median)
     bsql_cpu=$(cut -d' ' -f2 "$work/runs/$table.bsqldb" | median)
     heading="$label, $(group "$rows") rows"
@@ -220,7 +245,7 @@ for entry in "${tables[@]}"; do
         cpu=$(cut -d' ' -f2 "$work/runs/$table.$client" | median)
         awk -v h="$heading" -v c="$client" -v r="$rows" -v w="$wall" -v u="$cpu" \
             -v bw="$bsql_wall" -v bu="$bsql_cpu" 'BEGIN {
-            printf "%-34s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,
+            printf "%-40s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,
                 (bu > 0 ? u / bu : 0)
         }'
         heading=""
