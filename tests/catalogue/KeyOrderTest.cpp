@@ -1,6 +1,6 @@
-// The key order over a list in memory: what stays where it is, tables that
-// wait for a cycle, and the status line. The orders a server's keys give in
-// both catalogue generations are in KeyOrderIntegrationTest.
+// The key order over a list in memory: the order the keys give, what stays
+// where it is, tables that wait for a cycle, and the status line. What the
+// catalogue of each generation adds is in KeyOrderIntegrationTest.
 #include "catalogue/KeyOrder.h"
 
 #include "catalogue/CatalogueEntry.h"
@@ -75,6 +75,16 @@ private slots:
             << "P:p1 +T:C T:X +T:B +T:A T:Y V:v1"
             << "C>B B>A X>Y" << true << "p1 +A X +B +C Y v1"
             << "Key order: 2 entries moved";
+        QTest::newRow("chain ticked in reverse") << "+T:C +T:B +T:A"
+                                                 << "B>A C>B" << true << "+A +B +C"
+                                                 << "Key order: 2 entries moved";
+        QTest::newRow("diamond") << "+T:D +T:C +T:B +T:A"
+                                 << "B>A C>A D>B D>C" << true << "+A +C +B +D"
+                                 << "Key order: 2 entries moved";
+        QTest::newRow("independent chains keep the user's order")
+            << "+T:Z +T:X2 +T:Y1 +T:X1 +T:Y2"
+            << "X2>X1 Y2>Y1" << true << "+Z +Y1 +X1 +X2 +Y2"
+            << "Key order: 3 entries moved";
         QTest::newRow("a table that waits for a cycle comes after it")
             << "+T:C +T:A +T:B"
             << "C>A A>B B>A" << true << "+A +C +B"
@@ -94,9 +104,6 @@ private slots:
             << "Z>A Z>B Z>C Z>D Z>E" << false << "+E +D +C +B +A"
             << "Key order: no entry moved. dbo.E, dbo.D, dbo.C and 2 more are referenced by "
                "foreign keys; truncate will be refused: use grouped deletes";
-        QTest::newRow("grouped deletes: no truncation warning") << "+T:B +T:A"
-                                                                << "B>A" << true << "+A +B"
-                                                                << "Key order: 2 entries moved";
     }
 
     void ordersTheTickedTables() {

@@ -44,30 +44,6 @@ private slots:
         Settings settings;
         applySettingsFileText(fourteenLines(), settings);
         QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
-        QCOMPARE(settings.chkNewTypes, int(Unchecked));
-    }
-
-    void passwordIsNeverWritten() {
-        Settings settings = defaults();
-        settings.connection.password = "hunter2";
-        QVERIFY(!settingsFileText(settings).contains("hunter2"));
-    }
-
-    void roundTripThroughTheFile() {
-        test::TempFolder folder;
-        Settings saved = defaults();
-        saved.connection.server = "db1,1433";
-        saved.connection.userId = "sa";
-        saved.filters.tables = "name = 'a=b'";
-        saved.chkUnicode = Checked;
-        saved.chkGroup = Unchecked;
-        saved.chkNewTypes = Checked;
-        WriteCfg(folder.path("quarvex.cfg"), saved);
-
-        Settings read;
-        ReadCfg(folder.path("quarvex.cfg"), read);
-        QCOMPARE(settingsFileText(read), settingsFileText(saved));
-        QCOMPARE(read.chkNewTypes, int(Checked));
     }
 
     void reading_data() {
@@ -104,17 +80,6 @@ private slots:
         applySettingsFileText(file, settings);
         QCOMPARE(settings.connection.server, server);
         QCOMPARE(settings.chkAlter, alter);
-    }
-
-    void checkBoxOutOfRangeStopsTheReading() {
-        Settings settings;
-        const auto failure = failureOf([&] {
-            applySettingsFileText("chkUnicode=1\r\nchkAlter=7\r\ntxtServer=x\r\n", settings);
-        });
-        QCOMPARE(failure.value_or(Failure{"<none>"}).description,
-                 QStringLiteral("Invalid property value"));
-        QCOMPARE(settings.chkUnicode, 1);
-        QCOMPARE(settings.connection.server, QStringLiteral("localhost"));
     }
 
     void missingFileChangesNothing() {

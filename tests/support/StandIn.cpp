@@ -2,6 +2,7 @@
 
 #include "standin/BatchLog.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <csignal>
 
@@ -22,6 +23,10 @@ StandIn::StandIn(const StandInOptions& options) {
         arguments << "--login" << options.login << "--password" << options.password;
     for (const QString& file : options.loadFiles)
         arguments << "--load" << file;
+    QFile script(m_folder.filePath("script.sql"));
+    if (!options.script.isEmpty() && script.open(QIODevice::WriteOnly) &&
+        script.write(options.script.toUtf8()) >= 0 && script.flush())
+        arguments << "--load" << script.fileName();
     if (options.stallLogin)
         arguments << "--stall-login";
     if (options.stallAfterRows >= 0)

@@ -14,6 +14,7 @@ struct StandInOptions {
     QString login = {};             // --login/--password when login not empty
     QString password = {};
     QStringList loadFiles = {}; // --load
+    QString script = {};        // loaded after loadFiles, from a file of the stand-in's own
     bool stallLogin = false;    // --stall-login
     int stallAfterRows = -1;    // --stall-after-rows when 0 or more
     int dropAfterRows = -1;     // --drop-after-rows when 0 or more
