@@ -114,8 +114,8 @@ template <typename T> bool OdbcStatement::readFixed(int column, short cType, T& 
     return indicator != SQL_NULL_DATA;
 }
 
-QVariant OdbcStatement::readWide(int column) {
-    QString text;
+bool OdbcStatement::readWide(int column, QString& text) {
+    text.resize(0); // keeps the capacity for the next value
     if (m_piece.isEmpty())
         m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
     const SQLLEN bufferBytes = m_piece.size();
@@ -127,7 +127,7 @@ QVariant OdbcStatement::readWide(int column) {
             break;
         check(rc);
         if (indicator == SQL_NULL_DATA)
-            return {};
+            return false;
         // A cut piece fills the buffer but for the terminating zero.
         const SQLLEN available = bufferBytes - SQLLEN(sizeof(SQLWCHAR));
         const SQLLEN bytes =
@@ -137,11 +137,11 @@ QVariant OdbcStatement::readWide(int column) {
         if (rc == SQL_SUCCESS)
             break;
     }
-    return text;
+    return true;
 }
 
-QVariant OdbcStatement::readBytes(int column) {
-    QByteArray bytes;
+bool OdbcStatement::readBytes(int column, QByteArray& bytes) {
+    bytes.resize(0);
     if (m_piece.isEmpty())
         m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
     for (;;) {
@@ -152,62 +152,78 @@ QVariant OdbcStatement::readBytes(int column) {
             break;
         check(rc);
         if (indicator == SQL_NULL_DATA)
-            return {};
+            return false;
         const SQLLEN length =
             (indicator == SQL_NO_TOTAL || indicator > m_piece.size()) ? m_piece.size() : indicator;
         bytes.append(m_piece.constData(), length);
         if (rc == SQL_SUCCESS)
             break;
     }
-    return bytes;
+    return true;
 }
 
 QVariant OdbcStatement::value(int position) {
+    FieldValue field;
+    read(position, field);
+    return field.toVariant();
+}
+
+void OdbcStatement::read(int position, FieldValue& field) {
+    using Kind = FieldValue::Kind;
     const auto column = SQLUSMALLINT(position + 1);
+    const auto kindIf = [](bool present, Kind kind) { return present ? kind : Kind::Null; };
     switch (m_columns.at(position).type) {
     case SQL_BIT: {
         unsigned char bit = 0;
-        return readFixed(column, SQL_C_BIT, bit) ? QVariant(bit != 0) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_BIT, bit), Kind::Bool);
+        field.boolean = bit != 0;
+        return;
     }
     case SQL_TINYINT:
     case SQL_SMALLINT:
     case SQL_INTEGER:
     case SQL_BIGINT: {
         SQLBIGINT number = 0;
-        return readFixed(column, SQL_C_SBIGINT, number) ? QVariant(qint64(number)) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_SBIGINT, number), Kind::Integer);
+        field.integer = qint64(number);
+        return;
     }
     case SQL_REAL: {
         SQLREAL number = 0;
-        return readFixed(column, SQL_C_FLOAT, number) ? QVariant(float(number)) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_FLOAT, number), Kind::Float);
+        field.single = float(number);
+        return;
     }
     case SQL_FLOAT:
     case SQL_DOUBLE: {
         SQLDOUBLE number = 0;
-        return readFixed(column, SQL_C_DOUBLE, number) ? QVariant(double(number)) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_DOUBLE, number), Kind::Double);
+        field.real = double(number);
+        return;
     }
     case SQL_DECIMAL:
-    case SQL_NUMERIC: {
+    case SQL_NUMERIC:
         // As text, so that no digit passes through a double.
-        const QVariant text = readWide(column);
-        return text.isValid() ? QVariant::fromValue(ExactNumber{text.toString()}) : QVariant();
-    }
+        field.kind = kindIf(readWide(column, field.text), Kind::Exact);
+        return;
     case SQL_TYPE_TIMESTAMP:
     case SQL_TIMESTAMP: {
         SQL_TIMESTAMP_STRUCT stamp{};
-        if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, stamp))
-            return {};
-        const QDate date(stamp.year, stamp.month, stamp.day);
-        const QTime time(stamp.hour, stamp.minute, stamp.second, int(stamp.fraction / 1000000));
-        return QDateTime(date, time, Qt::UTC);
+        field.kind = kindIf(readFixed(column, SQL_C_TYPE_TIMESTAMP, stamp), Kind::Timestamp);
+        field.stamp = Timestamp{stamp.year,   stamp.month,  stamp.day,     stamp.hour,
+                                stamp.minute, stamp.second, stamp.fraction};
+        return;
     }
     case SQL_BINARY:
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY:
-        return readBytes(column);
+        field.kind = kindIf(readBytes(column, field.bytes), Kind::Bytes);
+        return;
     case sqlServerVariant:
     case sqlServerXml:
     default:
-        return readWide(column);
+        field.kind = kindIf(readWide(column, field.text), Kind::Text);
+        return;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/FieldValue.h"
 #include "db/OdbcHandle.h"
 
 #include <QList>
@@ -34,6 +35,10 @@ public:
     // NULL as an invalid QVariant. Columns must be read in ascending order.
     QVariant value(int position);
 
+    // The same value read into field, whose buffers are reused: what the
+    // rows of a large table are read through, without a QVariant per value.
+    void read(int position, FieldValue& field);
+
     // Reads and discards the rest of every result, raising the first error.
     void drainResults();
 
@@ -50,8 +55,9 @@ private:
 
     void describeColumns();
     bool skipToResultWithColumns();
-    QVariant readWide(int column);
-    QVariant readBytes(int column);
+    // Each false for NULL.
+    bool readWide(int column, QString& text);
+    bool readBytes(int column, QByteArray& bytes);
     template <typename T> bool readFixed(int column, short cType, T& target);
     // rc is an ODBC return code.
     void check(short rc) const;
