@@ -44,6 +44,7 @@ OdbcStatement::~OdbcStatement() {
 }
 
 void OdbcStatement::release() {
+    m_block.reset();
     m_statement = OdbcHandle();
     m_columns.clear();
     m_connection = nullptr;
@@ -55,13 +56,32 @@ void OdbcStatement::check(short rc) const {
     checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle(), m_sql);
 }
 
-void OdbcStatement::execute(const QString& sql) {
+void OdbcStatement::execute(const QString& sql, RowFetch rowFetch) {
+    unbind();
     m_sql = sql;
     check(SQLExecDirectW(m_statement.get(),
                          const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())),
                          SQLINTEGER(sql.size())));
-    if (skipToResultWithColumns())
+    if (skipToResultWithColumns()) {
         describeColumns();
+        if (rowFetch == RowFetch::InBlocks)
+            bindIfBounded();
+    }
+}
+
+void OdbcStatement::bindIfBounded() {
+    QList<ColumnShape> shapes;
+    for (const Column& column : std::as_const(m_columns))
+        shapes.append(column.shape);
+    if (RowBlock::fits(shapes))
+        m_block.emplace(m_statement.get(), shapes, [this](short rc) { check(rc); });
+}
+
+void OdbcStatement::unbind() {
+    if (!m_block)
+        return;
+    m_block.reset();
+    RowBlock::unbind(m_statement.get(), [this](short rc) { check(rc); });
 }
 
 // A batch may start with results that have no columns (row counts of
@@ -91,7 +111,8 @@ void OdbcStatement::describeColumns() {
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
         check(SQLDescribeColW(m_statement.get(), i, name, SQLSMALLINT(std::size(name)), &nameLength,
-                              &column.type, &size, &digits, &nullable));
+                              &column.shape.type, &size, &digits, &nullable));
+        column.shape.size = size;
         column.name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
                                          qMin<qsizetype>(nameLength, std::size(name) - 1));
         m_columns.append(column);
@@ -101,6 +122,8 @@ void OdbcStatement::describeColumns() {
 bool OdbcStatement::fetch() {
     if (m_columns.isEmpty())
         return false;
+    if (m_block)
+        return m_block->next(m_statement.get(), [this](short rc) { check(rc); });
     const SQLRETURN rc = SQLFetch(m_statement.get());
     if (rc == SQL_NO_DATA)
         return false;
@@ -171,8 +194,10 @@ QVariant OdbcStatement::value(int position) {
 void OdbcStatement::read(int position, FieldValue& field) {
     using Kind = FieldValue::Kind;
     const auto column = SQLUSMALLINT(position + 1);
+    if (m_block)
+        return m_block->read(position, field);
     const auto kindIf = [](bool present, Kind kind) { return present ? kind : Kind::Null; };
-    switch (m_columns.at(position).type) {
+    switch (m_columns.at(position).shape.type) {
     case SQL_BIT: {
         unsigned char bit = 0;
         field.kind = kindIf(readFixed(column, SQL_C_BIT, bit), Kind::Bool);
@@ -240,6 +265,7 @@ void OdbcStatement::close() {
     if (!m_statement)
         return;
     check(SQLFreeStmt(m_statement.get(), SQL_CLOSE));
+    unbind();
     m_columns.clear();
 }
 

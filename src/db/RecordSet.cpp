@@ -4,9 +4,9 @@
 
 namespace quarvex {
 
-RecordSet::RecordSet(OdbcConnection& connection, const QString& sql)
+RecordSet::RecordSet(OdbcConnection& connection, const QString& sql, RowFetch rowFetch)
     : m_statement(connection) {
-    m_statement.execute(sql);
+    m_statement.execute(sql, rowFetch);
     m_open = true;
     for (int i = 0; i < m_statement.columnCount(); ++i)
         m_positions.insert(m_statement.columnName(i), i);

@@ -15,7 +15,8 @@ class OdbcConnection;
 // the record set stands on its first row (or at its end when there is none).
 class RecordSet {
 public:
-    RecordSet(OdbcConnection& connection, const QString& sql);
+    RecordSet(OdbcConnection& connection, const QString& sql,
+              RowFetch rowFetch = RowFetch::OneByOne);
 
     // True after the last row (or at once when the query returned none).
     bool atEnd() const { return m_atEnd; }

@@ -100,7 +100,7 @@ public:
     }
 
     void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
-        RecordSet records(connection, rowQuery(m_tableName, columns));
+        RecordSet records(connection, rowQuery(m_tableName, columns), RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
         const QString insertHead = QLatin1String("insert into ") + m_tableName +
                                    QLatin1String(" (") + columns.selectList +
