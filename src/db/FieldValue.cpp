@@ -19,13 +19,13 @@ QVariant FieldValue::toVariant() const {
     case Kind::Double:
         return real;
     case Kind::Exact:
-        return QVariant::fromValue(ExactNumber{text});
+        return QVariant::fromValue(ExactNumber{characters().toString()});
     case Kind::Timestamp:
         return QDateTime(
             QDate(stamp.year, stamp.month, stamp.day),
             QTime(stamp.hour, stamp.minute, stamp.second, int(stamp.fraction / 1000000)), Qt::UTC);
     case Kind::Text:
-        return text;
+        return characters().toString();
     case Kind::Bytes:
         return bytes;
     }

@@ -29,10 +29,19 @@ struct FieldValue {
     float single = 0;
     double real = 0;
     quarvex::Timestamp stamp;
-    QString text; // Text, and the digits of Exact
+    QString text; // Text, and the digits of Exact, when read value by value
+    // The same when the row came in a block: the characters where the driver
+    // put them, valid until the next move, so that they are copied only once,
+    // into the script.
+    QStringView blockCharacters;
     QByteArray bytes;
 
     bool isNull() const { return kind == Kind::Null; }
+
+    // The characters of Text and Exact, wherever they are.
+    QStringView characters() const {
+        return blockCharacters.data() ? blockCharacters : QStringView(text);
+    }
 
     // The value as RecordSet::value gives it (see OdbcStatement::value).
     QVariant toVariant() const;

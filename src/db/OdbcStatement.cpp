@@ -196,6 +196,7 @@ void OdbcStatement::read(int position, FieldValue& field) {
     const auto column = SQLUSMALLINT(position + 1);
     if (m_block)
         return m_block->read(position, field);
+    field.blockCharacters = {};
     const auto kindIf = [](bool present, Kind kind) { return present ? kind : Kind::Null; };
     switch (m_columns.at(position).shape.type) {
     case SQL_BIT: {

@@ -151,8 +151,8 @@ void RowBlock::read(int column, FieldValue& field) const {
         field.bytes.append(value, indicator);
         return;
     default: // Text and Exact
-        field.text.resize(0);
-        field.text.append(reinterpret_cast<const QChar*>(value), indicator / 2);
+        field.blockCharacters =
+            QStringView(reinterpret_cast<const char16_t*>(value), qsizetype(indicator / 2));
         return;
     }
 }

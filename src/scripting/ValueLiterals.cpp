@@ -344,10 +344,10 @@ bool mayNeedCuts(QStringView text) {
     return false;
 }
 
-void appendTextLiteral(QString& out, const QString& text, ColumnClass columnClass,
+void appendTextLiteral(QString& out, QStringView text, ColumnClass columnClass,
                        bool maxTypesAvailable) {
     if (mayNeedCuts(text)) {
-        out += textLiteral(text, columnClass, maxTypesAvailable);
+        out += textLiteral(text.toString(), columnClass, maxTypesAvailable);
         return;
     }
     if (columnClass == ColumnClass::U)
@@ -398,7 +398,7 @@ bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue&
     case ColumnClass::U:
         if (value.kind != Kind::Text)
             return false;
-        appendTextLiteral(out, value.text, columnClass, maxTypesAvailable);
+        appendTextLiteral(out, value.characters(), columnClass, maxTypesAvailable);
         return true;
     case ColumnClass::N:
         if (value.kind == Kind::Integer)
@@ -408,7 +408,7 @@ bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue&
         else if (value.kind == Kind::Float)
             appendFloat(out, value.single);
         else if (value.kind == Kind::Exact)
-            appendExactNumber(out, value.text);
+            appendExactNumber(out, value.characters());
         else
             return false;
         return true;
