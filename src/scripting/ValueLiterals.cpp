@@ -388,6 +388,32 @@ void appendNumber(QString& out, const QVariant& value) {
     raise(QStringLiteral("Not a number: ") + QString::fromLatin1(value.typeName()));
 }
 
+bool appendTypedNumber(QString& out, const FieldValue& value) {
+    using Kind = FieldValue::Kind;
+    if (value.kind == Kind::Integer)
+        appendInteger(out, value.integer);
+    else if (value.kind == Kind::Double)
+        appendFloat(out, value.real);
+    else if (value.kind == Kind::Float)
+        appendFloat(out, value.single);
+    else if (value.kind == Kind::Exact)
+        appendExactNumber(out, value.characters());
+    else
+        return false;
+    return true;
+}
+
+bool appendTypedDate(QString& out, const FieldValue& value, const FieldValue* milliseconds) {
+    using Kind = FieldValue::Kind;
+    const bool noMilliseconds = !milliseconds || milliseconds->isNull();
+    // Anything a QDateTime would not hold as it is takes the QVariant way.
+    if (value.kind != Kind::Timestamp || !isPlainTimestamp(value.stamp) ||
+        !(noMilliseconds || milliseconds->kind == Kind::Integer))
+        return false;
+    appendDate(out, value.stamp, noMilliseconds ? 0 : qint32(milliseconds->integer));
+    return true;
+}
+
 // A value of a row read in its own type, for the classes whose values come
 // that way; false for any other pairing, which takes the QVariant way.
 bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
@@ -401,34 +427,18 @@ bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue&
         appendTextLiteral(out, value.characters(), columnClass, maxTypesAvailable);
         return true;
     case ColumnClass::N:
-        if (value.kind == Kind::Integer)
-            appendInteger(out, value.integer);
-        else if (value.kind == Kind::Double)
-            appendFloat(out, value.real);
-        else if (value.kind == Kind::Float)
-            appendFloat(out, value.single);
-        else if (value.kind == Kind::Exact)
-            appendExactNumber(out, value.characters());
-        else
-            return false;
-        return true;
+        return appendTypedNumber(out, value);
     case ColumnClass::L:
         if (value.kind != Kind::Bool)
             return false;
         out += value.boolean ? u'1' : u'0';
         return true;
     case ColumnClass::D:
-        // Anything a QDateTime would not hold as it is takes the QVariant way.
-        if (value.kind != Kind::Timestamp || !isPlainTimestamp(value.stamp) ||
-            (milliseconds && !milliseconds->isNull() && milliseconds->kind != Kind::Integer))
-            return false;
-        appendDate(out, value.stamp,
-                   milliseconds && !milliseconds->isNull() ? qint32(milliseconds->integer) : 0);
-        return true;
+        return appendTypedDate(out, value, milliseconds);
     case ColumnClass::B:
         if (value.kind != Kind::Bytes)
             return false;
-        appendHex(out, value.bytes);
+        reraisingAs(QStringLiteral("GetHex"), [&] { appendHex(out, value.bytes); });
         return true;
     default:
         return false;
