@@ -44,6 +44,7 @@ OdbcStatement::~OdbcStatement() {
 }
 
 void OdbcStatement::release() {
+    m_block.reset();
     m_statement = OdbcHandle();
     m_columns.clear();
     m_connection = nullptr;
@@ -55,13 +56,32 @@ void OdbcStatement::check(short rc) const {
     checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle(), m_sql);
 }
 
-void OdbcStatement::execute(const QString& sql) {
+void OdbcStatement::execute(const QString& sql, RowFetch rowFetch) {
+    unbind();
     m_sql = sql;
     check(SQLExecDirectW(m_statement.get(),
                          const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())),
                          SQLINTEGER(sql.size())));
-    if (skipToResultWithColumns())
+    if (skipToResultWithColumns()) {
         describeColumns();
+        if (rowFetch == RowFetch::InBlocks)
+            bindIfBounded();
+    }
+}
+
+void OdbcStatement::bindIfBounded() {
+    QList<ColumnShape> shapes;
+    for (const Column& column : std::as_const(m_columns))
+        shapes.append(column.shape);
+    if (RowBlock::fits(shapes))
+        m_block.emplace(m_statement.get(), shapes, [this](short rc) { check(rc); });
+}
+
+void OdbcStatement::unbind() {
+    if (!m_block)
+        return;
+    m_block.reset();
+    RowBlock::unbind(m_statement.get(), [this](short rc) { check(rc); });
 }
 
 // A batch may start with results that have no columns (row counts of
@@ -91,7 +111,8 @@ void OdbcStatement::describeColumns() {
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
         check(SQLDescribeColW(m_statement.get(), i, name, SQLSMALLINT(std::size(name)), &nameLength,
-                              &column.type, &size, &digits, &nullable));
+                              &column.shape.type, &size, &digits, &nullable));
+        column.shape.size = size;
         column.name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
                                          qMin<qsizetype>(nameLength, std::size(name) - 1));
         m_columns.append(column);
@@ -101,6 +122,8 @@ void OdbcStatement::describeColumns() {
 bool OdbcStatement::fetch() {
     if (m_columns.isEmpty())
         return false;
+    if (m_block)
+        return m_block->next(m_statement.get(), [this](short rc) { check(rc); });
     const SQLRETURN rc = SQLFetch(m_statement.get());
     if (rc == SQL_NO_DATA)
         return false;
@@ -114,8 +137,8 @@ template <typename T> bool OdbcStatement::readFixed(int column, short cType, T& 
     return indicator != SQL_NULL_DATA;
 }
 
-QVariant OdbcStatement::readWide(int column) {
-    QString text;
+bool OdbcStatement::readWide(int column, QString& text) {
+    text.resize(0); // keeps the capacity for the next value
     if (m_piece.isEmpty())
         m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
     const SQLLEN bufferBytes = m_piece.size();
@@ -127,7 +150,7 @@ QVariant OdbcStatement::readWide(int column) {
             break;
         check(rc);
         if (indicator == SQL_NULL_DATA)
-            return {};
+            return false;
         // A cut piece fills the buffer but for the terminating zero.
         const SQLLEN available = bufferBytes - SQLLEN(sizeof(SQLWCHAR));
         const SQLLEN bytes =
@@ -137,11 +160,11 @@ QVariant OdbcStatement::readWide(int column) {
         if (rc == SQL_SUCCESS)
             break;
     }
-    return text;
+    return true;
 }
 
-QVariant OdbcStatement::readBytes(int column) {
-    QByteArray bytes;
+bool OdbcStatement::readBytes(int column, QByteArray& bytes) {
+    bytes.resize(0);
     if (m_piece.isEmpty())
         m_piece = QByteArray(pieceBytes, Qt::Uninitialized);
     for (;;) {
@@ -152,62 +175,81 @@ QVariant OdbcStatement::readBytes(int column) {
             break;
         check(rc);
         if (indicator == SQL_NULL_DATA)
-            return {};
+            return false;
         const SQLLEN length =
             (indicator == SQL_NO_TOTAL || indicator > m_piece.size()) ? m_piece.size() : indicator;
         bytes.append(m_piece.constData(), length);
         if (rc == SQL_SUCCESS)
             break;
     }
-    return bytes;
+    return true;
 }
 
 QVariant OdbcStatement::value(int position) {
+    FieldValue field;
+    read(position, field);
+    return field.toVariant();
+}
+
+void OdbcStatement::read(int position, FieldValue& field) {
+    using Kind = FieldValue::Kind;
     const auto column = SQLUSMALLINT(position + 1);
-    switch (m_columns.at(position).type) {
+    if (m_block)
+        return m_block->read(position, field);
+    field.blockCharacters = {};
+    const auto kindIf = [](bool present, Kind kind) { return present ? kind : Kind::Null; };
+    switch (m_columns.at(position).shape.type) {
     case SQL_BIT: {
         unsigned char bit = 0;
-        return readFixed(column, SQL_C_BIT, bit) ? QVariant(bit != 0) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_BIT, bit), Kind::Bool);
+        field.boolean = bit != 0;
+        return;
     }
     case SQL_TINYINT:
     case SQL_SMALLINT:
     case SQL_INTEGER:
     case SQL_BIGINT: {
         SQLBIGINT number = 0;
-        return readFixed(column, SQL_C_SBIGINT, number) ? QVariant(qint64(number)) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_SBIGINT, number), Kind::Integer);
+        field.integer = qint64(number);
+        return;
     }
     case SQL_REAL: {
         SQLREAL number = 0;
-        return readFixed(column, SQL_C_FLOAT, number) ? QVariant(float(number)) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_FLOAT, number), Kind::Float);
+        field.single = float(number);
+        return;
     }
     case SQL_FLOAT:
     case SQL_DOUBLE: {
         SQLDOUBLE number = 0;
-        return readFixed(column, SQL_C_DOUBLE, number) ? QVariant(double(number)) : QVariant();
+        field.kind = kindIf(readFixed(column, SQL_C_DOUBLE, number), Kind::Double);
+        field.real = double(number);
+        return;
     }
     case SQL_DECIMAL:
-    case SQL_NUMERIC: {
+    case SQL_NUMERIC:
         // As text, so that no digit passes through a double.
-        const QVariant text = readWide(column);
-        return text.isValid() ? QVariant::fromValue(ExactNumber{text.toString()}) : QVariant();
-    }
+        field.kind = kindIf(readWide(column, field.text), Kind::Exact);
+        return;
     case SQL_TYPE_TIMESTAMP:
     case SQL_TIMESTAMP: {
         SQL_TIMESTAMP_STRUCT stamp{};
-        if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, stamp))
-            return {};
-        const QDate date(stamp.year, stamp.month, stamp.day);
-        const QTime time(stamp.hour, stamp.minute, stamp.second, int(stamp.fraction / 1000000));
-        return QDateTime(date, time, Qt::UTC);
+        field.kind = kindIf(readFixed(column, SQL_C_TYPE_TIMESTAMP, stamp), Kind::Timestamp);
+        field.stamp = Timestamp{stamp.year,   stamp.month,  stamp.day,     stamp.hour,
+                                stamp.minute, stamp.second, stamp.fraction};
+        return;
     }
     case SQL_BINARY:
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY:
-        return readBytes(column);
+        field.kind = kindIf(readBytes(column, field.bytes), Kind::Bytes);
+        return;
     case sqlServerVariant:
     case sqlServerXml:
     default:
-        return readWide(column);
+        field.kind = kindIf(readWide(column, field.text), Kind::Text);
+        return;
     }
 }
 
@@ -224,6 +266,7 @@ void OdbcStatement::close() {
     if (!m_statement)
         return;
     check(SQLFreeStmt(m_statement.get(), SQL_CLOSE));
+    unbind();
     m_columns.clear();
 }
 

@@ -1,14 +1,25 @@
 #pragma once
 
+#include "db/FieldValue.h"
 #include "db/OdbcHandle.h"
+#include "db/RowBlock.h"
 
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <optional>
 
 namespace quarvex {
 
 class OdbcConnection;
+
+// How a result's rows are fetched: one at a time, or in blocks where every
+// column has a bounded width (see RowBlock). A failure part way, such as a
+// lost connection, then surfaces at the block that holds its row, so the
+// rows just before it are not seen: fit for a large table's rows, where
+// such a failure drops the table anyway, not for a listing that reports how
+// far it got.
+enum class RowFetch { OneByOne, InBlocks };
 
 // One statement on an open connection: runs SQL text and reads the first
 // result that has columns, forward only, one whole row at a time.
@@ -19,7 +30,7 @@ public:
     OdbcStatement(const OdbcStatement&) = delete;
     OdbcStatement& operator=(const OdbcStatement&) = delete;
 
-    void execute(const QString& sql);
+    void execute(const QString& sql, RowFetch rowFetch = RowFetch::OneByOne);
 
     int columnCount() const { return int(m_columns.size()); }
     QString columnName(int position) const { return m_columns.at(position).name; }
@@ -34,6 +45,10 @@ public:
     // NULL as an invalid QVariant. Columns must be read in ascending order.
     QVariant value(int position);
 
+    // The same value read into field, whose buffers are reused: what the
+    // rows of a large table are read through, without a QVariant per value.
+    void read(int position, FieldValue& field);
+
     // Reads and discards the rest of every result, raising the first error.
     void drainResults();
 
@@ -45,13 +60,16 @@ public:
 private:
     struct Column {
         QString name;
-        short type = 0; // the SQL data type ODBC describes
+        ColumnShape shape;
     };
 
     void describeColumns();
+    void bindIfBounded();
+    void unbind();
     bool skipToResultWithColumns();
-    QVariant readWide(int column);
-    QVariant readBytes(int column);
+    // Each false for NULL.
+    bool readWide(int column, QString& text);
+    bool readBytes(int column, QByteArray& bytes);
     template <typename T> bool readFixed(int column, short cType, T& target);
     // rc is an ODBC return code.
     void check(short rc) const;
@@ -64,6 +82,9 @@ private:
     OdbcConnection* m_connection = nullptr;
     OdbcHandle m_statement;
     QList<Column> m_columns;
+    // The rows of a result whose columns all have bounded widths, fetched in
+    // blocks; empty when values are read one by one.
+    std::optional<RowBlock> m_block;
 };
 
 } // namespace quarvex

@@ -4,9 +4,9 @@
 
 namespace quarvex {
 
-RecordSet::RecordSet(OdbcConnection& connection, const QString& sql)
+RecordSet::RecordSet(OdbcConnection& connection, const QString& sql, RowFetch rowFetch)
     : m_statement(connection) {
-    m_statement.execute(sql);
+    m_statement.execute(sql, rowFetch);
     m_open = true;
     for (int i = 0; i < m_statement.columnCount(); ++i)
         m_positions.insert(m_statement.columnName(i), i);
@@ -14,12 +14,12 @@ RecordSet::RecordSet(OdbcConnection& connection, const QString& sql)
 }
 
 void RecordSet::readRow() {
-    m_row.clear();
-    m_row.reserve(m_statement.columnCount());
     // Drivers hand out columns in ascending order only, so the whole row is
-    // read at once and fields are then served from memory.
+    // read at once and fields are then served from memory. The fields stay
+    // from row to row, and with them their buffers.
+    m_row.resize(m_statement.columnCount());
     for (int i = 0; i < m_statement.columnCount(); ++i)
-        m_row.append(m_statement.value(i));
+        m_statement.read(i, m_row[i]);
 }
 
 void RecordSet::moveNext() {
@@ -42,13 +42,17 @@ int RecordSet::fieldPosition(const QString& name) const {
     return -1;
 }
 
-QVariant RecordSet::value(int position) const {
+const FieldValue& RecordSet::field(int position) const {
     if (m_atEnd)
         raise(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
     if (position < 0 || position >= m_row.size())
         raise(QStringLiteral("Item cannot be found in the collection corresponding to the "
                              "requested name or ordinal."));
     return m_row.at(position);
+}
+
+QVariant RecordSet::value(int position) const {
+    return field(position).toVariant();
 }
 
 QVariant RecordSet::value(const QString& name) const {

@@ -126,6 +126,22 @@ void appendWith(const QString& fileName, ScriptEncoding encoding, const QString&
         fileContext(fileName));
 }
 
+// Creates the file named by file anew, open for writing, with the bytes.
+void createNew(QFile& file, const QByteArray& bytes) {
+    reraisingAs(
+        QStringLiteral("WriteNewFile"),
+        [&] {
+            // Removing a link removes the link, not its target; creating
+            // exclusively then refuses anything that appeared in between.
+            QFile old(file.fileName());
+            const bool removed = old.remove();
+            if (!file.open(QIODevice::NewOnly | QIODevice::Unbuffered))
+                raise(removed ? file.errorString() : old.errorString(), FailureKind::FileWrite);
+            writeAll(file, bytes);
+        },
+        fileContext(file.fileName()));
+}
+
 } // namespace
 
 ScriptEncoding TextFiles::encodingOf(const QString& fileName) const {
@@ -163,19 +179,8 @@ void TextFiles::WriteFile(const QString& fileName, const QString& text) const {
 }
 
 void TextFiles::WriteNewFile(const QString& fileName, const QString& text) const {
-    reraisingAs(
-        QStringLiteral("WriteNewFile"),
-        [&] {
-            // Removing a link removes the link, not its target; creating
-            // exclusively then refuses anything that appeared in between.
-            QFile old(fileName);
-            const bool removed = old.remove();
-            QFile file(fileName);
-            if (!file.open(QIODevice::NewOnly | QIODevice::Unbuffered))
-                raise(removed ? file.errorString() : old.errorString(), FailureKind::FileWrite);
-            writeAll(file, fileBytes(text, encodingOf(fileName)));
-        },
-        fileContext(fileName));
+    QFile file(fileName);
+    createNew(file, fileBytes(text, encodingOf(fileName)));
 }
 
 void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
@@ -209,6 +214,33 @@ void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
         return;
     }
     replaceWith(fileName, encoding, newHead, &source);
+}
+
+NewFileAppender::NewFileAppender(const TextFiles& files, const QString& fileName)
+    : m_file(fileName)
+    , m_encoding(files.encodingOf(fileName)) {
+    const QByteArray bytes = fileBytes(QString(), m_encoding);
+    createNew(m_file, bytes);
+    m_length = bytes.size();
+}
+
+void NewFileAppender::append(const QString& text) {
+    reraisingAs(
+        QStringLiteral("AppendFile"),
+        [&] {
+            if (!m_file.isOpen())
+                raise(QStringLiteral("The file is closed"), FailureKind::FileWrite);
+            const QByteArray bytes =
+                m_length == 0 ? fileBytes(text, m_encoding) : encode(text, m_encoding);
+            try {
+                writeAll(m_file, bytes);
+            } catch (...) {
+                m_file.resize(m_length);
+                throw;
+            }
+            m_length += bytes.size();
+        },
+        fileContext(m_file.fileName()));
 }
 
 void failWritesPastFileSizeLimit() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 namespace quarvex {
@@ -58,6 +59,25 @@ public:
 
 private:
     ScriptEncoding m_scriptEncoding;
+};
+
+// A file created anew as WriteNewFile creates it, then kept open for the
+// appends that follow, so that a long series of them (a large table's
+// batches) pays for no opening, stat or seek each. Every append arrives whole
+// or not at all, as with AppendFile, and fails the same way.
+class NewFileAppender {
+public:
+    NewFileAppender(const TextFiles& files, const QString& fileName);
+
+    void append(const QString& text);
+
+    // Closes the file; it may then be read by its name.
+    void close() { m_file.close(); }
+
+private:
+    QFile m_file;
+    ScriptEncoding m_encoding;
+    qint64 m_length = 0;
 };
 
 // Makes a write past the process's file-size limit fail like any other

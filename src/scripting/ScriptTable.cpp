@@ -11,6 +11,8 @@
 #include "scripting/ScriptContext.h"
 #include "scripting/TableScript.h"
 
+#include <optional>
+
 namespace quarvex {
 
 namespace {
@@ -86,8 +88,9 @@ public:
 
     void begin(const TableColumns& columns) {
         // Created anew each time: a link planted under the scratch file's
-        // name must not lead the table's rows into another file.
-        m_files.WriteNewFile(m_scratchFile, QString());
+        // name must not lead the table's rows into another file. It stays
+        // open for the table's batches.
+        m_scratch.emplace(m_files, m_scratchFile);
         m_identity = !columns.identityColumn.isEmpty();
         m_buffer = BoxPrint(m_loadMessage);
         if (!m_group)
@@ -97,7 +100,7 @@ public:
     }
 
     void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
-        RecordSet records(connection, rowQuery(m_tableName, columns));
+        RecordSet records(connection, rowQuery(m_tableName, columns), RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
         const QString insertHead = QLatin1String("insert into ") + m_tableName +
                                    QLatin1String(" (") + columns.selectList +
@@ -107,13 +110,12 @@ public:
             for (int i = 0; i < columns.columns.size(); ++i) {
                 if (i > 0)
                     m_buffer += QLatin1Char(',');
-                const QVariant value = records.value(positions.value[i]);
-                const QVariant milliseconds = positions.milliseconds[i] < 0
-                                                  ? QVariant()
-                                                  : records.value(positions.milliseconds[i]);
+                const int msPosition = positions.milliseconds[i];
+                const FieldValue* milliseconds =
+                    msPosition < 0 ? nullptr : &records.field(msPosition);
                 const ColumnInfo& column = columns.columns[i];
-                m_buffer += valueLiteral(column.ColumnClass, value, milliseconds, sql2005Plus,
-                                         column.Scale);
+                appendValueLiteral(m_buffer, column.ColumnClass, records.field(positions.value[i]),
+                                   milliseconds, sql2005Plus, column.Scale);
             }
             m_buffer += QLatin1String(")\r\n");
             ++m_rowCount;
@@ -136,6 +138,7 @@ public:
         }
         if (!m_buffer.isEmpty())
             flush();
+        m_scratch->close();
         const QString countedMessage =
             QString(m_loadMessage).replace(QLatin1String("%n"), QString::number(m_rowCount));
         m_files.AppendFileWithCopy(m_tableFile, BoxPrint(countedMessage), m_scratchFile,
@@ -144,8 +147,8 @@ public:
 
 private:
     void flush() {
-        m_files.AppendFile(m_scratchFile, m_buffer);
-        m_buffer.clear();
+        m_scratch->append(m_buffer);
+        m_buffer.resize(0); // keeps the memory for the next batch
     }
 
     const TextFiles m_files;
@@ -155,6 +158,7 @@ private:
     const QString m_loadMessage;
     const bool m_group;
     bool m_identity = false;
+    std::optional<NewFileAppender> m_scratch;
     QString m_buffer;
     qint32 m_rowCount = 0;
 };

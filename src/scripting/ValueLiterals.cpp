@@ -19,51 +19,73 @@ namespace {
 // literal is read by the server as numeric and then converted; that
 // conversion is exact only while the digits fit a double's 53-bit mantissa
 // (up to 15 of them) and the scale is modest, so longer or far-out values are
-// written with an exponent, which the server reads as float directly.
-template <typename Float> QString floatLiteral(Float value) {
+// written with an exponent, which the server reads as float directly. Laid
+// out in a stack buffer: this runs for every float of every row.
+template <typename Float> void appendFloat(QString& out, Float value) {
     if (!std::isfinite(value))
         raise(QStringLiteral("Cannot write the floating-point value %1 as a literal")
                   .arg(double(value)));
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    const std::string scientific(buffer, result.ptr);
+    char scientific[64];
+    const char* const end = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                          std::chars_format::scientific)
+                                .ptr;
 
     // scientific is [-]d[.ddd]e(+|-)xx
-    const auto ePos = scientific.find('e');
-    std::string mantissa = scientific.substr(0, ePos);
-    const int exponent = std::stoi(scientific.substr(ePos + 1));
-    const bool negative = mantissa.front() == '-';
-    if (negative)
-        mantissa.erase(0, 1);
-    std::string digits;
-    for (char c : mantissa)
-        if (c != '.')
-            digits += c;
+    const char* ePos = std::find(static_cast<const char*>(scientific), end, 'e');
+    const char* expText = ePos + 1;
+    if (*expText == '+')
+        ++expText; // from_chars takes no plus sign
+    int exponent = 0;
+    std::from_chars(expText, end, exponent);
+    const bool negative = scientific[0] == '-';
+    char digits[32];
+    int count = 0;
+    for (const char* c = scientific + (negative ? 1 : 0); c != ePos; ++c)
+        if (*c != '.')
+            digits[count++] = *c;
 
-    const int count = int(digits.size());
-    std::string text;
+    char text[64];
+    char* p = text;
+    const auto put = [&p](const char* from, int n) { p = std::copy(from, from + n, p); };
+    const auto zeros = [&p](int n) { p = std::fill_n(p, n, '0'); };
+    if (negative)
+        *p++ = '-';
     if (count <= 15 && exponent >= -7 && exponent < 15) {
         const int point = exponent + 1; // digits before the decimal point
-        if (point <= 0)
-            text = "0." + std::string(size_t(-point), '0') + digits;
-        else if (point >= count)
-            text = digits + std::string(size_t(point - count), '0');
-        else
-            text = digits.substr(0, size_t(point)) + "." + digits.substr(size_t(point));
+        if (point <= 0) {
+            put("0.", 2);
+            zeros(-point);
+            put(digits, count);
+        } else if (point >= count) {
+            put(digits, count);
+            zeros(point - count);
+        } else {
+            put(digits, point);
+            *p++ = '.';
+            put(digits + point, count - point);
+        }
     } else {
-        text = digits.substr(0, 1);
-        if (count > 1)
-            text += "." + digits.substr(1);
-        text += "E" + std::to_string(exponent);
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            put(digits + 1, count - 1);
+        }
+        *p++ = 'E';
+        p = std::to_chars(p, text + sizeof text, exponent).ptr;
     }
-    return QString::fromLatin1((negative ? "-" : "") + text);
+    out.append(QLatin1StringView(text, p - text));
+}
+
+template <typename Integer> void appendInteger(QString& out, Integer value) {
+    char text[24];
+    const char* const end = std::to_chars(text, text + sizeof text, value).ptr;
+    out.append(QLatin1StringView(text, end - text));
 }
 
 // An exact number must already be a plain T-SQL numeric literal: an optional
 // minus, digits, at most one decimal point. Anything else would change the
 // statement's meaning, so it is refused rather than written.
-QString checkedExactNumber(const QString& text) {
+void appendExactNumber(QString& out, QStringView text) {
     int digits = 0;
     int points = 0;
     for (int i = 0; i < text.size(); ++i) {
@@ -73,11 +95,11 @@ QString checkedExactNumber(const QString& text) {
         else if (c == u'.')
             ++points;
         else if (!(c == u'-' && i == 0))
-            raise(QStringLiteral("Invalid number text: ") + text);
+            raise(QStringLiteral("Invalid number text: ") + text.toString());
     }
     if (digits == 0 || points > 1)
-        raise(QStringLiteral("Invalid number text: ") + text);
-    return text;
+        raise(QStringLiteral("Invalid number text: ") + text.toString());
+    out += text;
 }
 
 bool isBlank(QChar c) {
@@ -245,33 +267,238 @@ std::optional<QString> temporalText(ColumnClass columnClass, QStringView text, i
     return literal;
 }
 
+// Two digits, or four, from the front of a number known to fit them.
+char* putDigits(char* p, int value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        p[i] = char('0' + value % 10);
+    return p + width;
+}
+
+// 'yyyy-mm-dd hh:mi:ss.mmm' formatted by hand: QDateTime::toString goes
+// through the calendar and locale machinery and snprintf parses its format
+// for every value, which dominated the scripting of large tables. The
+// milliseconds are the last three digits of milliseconds + 1000 (7 gives 007).
+void appendDate(QString& out, const Timestamp& stamp, qint32 milliseconds) {
+    char text[64];
+    char* p = text;
+    *p++ = '\'';
+    if (stamp.year >= 0 && stamp.year <= 9999)
+        p = putDigits(p, stamp.year, 4);
+    else
+        p += std::snprintf(p, 16, "%04d", stamp.year);
+    const int parts[] = {stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second};
+    const char separators[] = {'-', '-', ' ', ':', ':'};
+    for (int i = 0; i < 5; ++i) {
+        *p++ = separators[i];
+        p = putDigits(p, parts[i], 2);
+    }
+    *p++ = '.';
+    char number[24];
+    const char* const end =
+        std::to_chars(number, number + sizeof number, qint64(milliseconds) + 1000).ptr;
+    p = std::copy(end - std::min<std::ptrdiff_t>(3, end - number), end, p);
+    *p++ = '\'';
+    out.append(QLatin1StringView(text, p - text));
+}
+
+bool isPlainTimestamp(const Timestamp& stamp) {
+    return stamp.year >= 1 && stamp.year <= 9999 &&
+           QDate::isValid(stamp.year, stamp.month, stamp.day) &&
+           QTime::isValid(stamp.hour, stamp.minute, stamp.second);
+}
+
+void appendHex(QString& out, const QByteArray& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + 2 + 2 * bytes.size());
+    QChar* p = out.data() + start;
+    *p++ = u'0';
+    *p++ = u'x';
+    for (const char byte : bytes) {
+        *p++ = QLatin1Char(digits[(uchar(byte) >> 4) & 0xF]);
+        *p++ = QLatin1Char(digits[uchar(byte) & 0xF]);
+    }
+}
+
+// The text between apostrophes, each apostrophe doubled, copied in runs.
+void appendQuoted(QString& out, QStringView text) {
+    out += u'\'';
+    qsizetype start = 0;
+    for (qsizetype quote = text.indexOf(u'\''); quote >= 0; quote = text.indexOf(u'\'', start)) {
+        out += text.mid(start, quote + 1 - start);
+        out += u'\'';
+        start = quote + 1;
+    }
+    out += text.mid(start);
+    out += u'\'';
+}
+
+// What a text holds that its literal must deal with: a character that some
+// cut needs (a line break, "$" or a NUL; see literalCuts), or an apostrophe.
+// Most values hold neither.
+struct TextMarks {
+    bool mayNeedCuts = false;
+    bool apostrophe = false;
+};
+
+// Each flag all ones once such a character was seen. Written without
+// branches so that the compiler can check many characters at once.
+inline void markCharacter(char16_t c, char16_t& cut, char16_t& quote) {
+    const auto all = [](bool flag) { return char16_t(-char16_t(flag)); };
+    cut |= all(c == u'\n') | all(c == u'$') | all(c == 0);
+    quote |= all(c == u'\'');
+}
+
+// One pass over the text, in blocks of fixed length without an early exit,
+// which the compiler turns into vector code: for long texts this scan was the
+// largest part of the client's own work.
+TextMarks marksOf(QStringView text) {
+    constexpr qsizetype block = 32;
+    const char16_t* const p = text.utf16();
+    const qsizetype n = text.size();
+    char16_t cut = 0;
+    char16_t quote = 0;
+    qsizetype i = 0;
+    for (; i + block <= n; i += block)
+        for (qsizetype j = 0; j < block; ++j)
+            markCharacter(p[i + j], cut, quote);
+    for (; i < n; ++i)
+        markCharacter(p[i], cut, quote);
+    return {cut != 0, quote != 0};
+}
+
+void appendTextLiteral(QString& out, QStringView text, ColumnClass columnClass,
+                       bool maxTypesAvailable) {
+    const TextMarks marks = marksOf(text);
+    if (marks.mayNeedCuts) {
+        out += textLiteral(text.toString(), columnClass, maxTypesAvailable);
+        return;
+    }
+    if (columnClass == ColumnClass::U)
+        out += u'N';
+    if (marks.apostrophe) {
+        appendQuoted(out, text);
+        return;
+    }
+    out += u'\'';
+    out += text;
+    out += u'\'';
+}
+
+Timestamp timestampOf(const QDateTime& value) {
+    const QDate date = value.date();
+    const QTime time = value.time();
+    return Timestamp{date.year(), date.month(),  date.day(),
+                     time.hour(), time.minute(), time.second()};
+}
+
+void appendNumber(QString& out, const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return appendFloat(out, value.toDouble());
+    case QMetaType::Float:
+        return appendFloat(out, value.toFloat());
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::SChar:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return appendInteger(out, value.toLongLong());
+    case QMetaType::UInt:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return appendInteger(out, value.toULongLong());
+    default:
+        break;
+    }
+    if (value.metaType() == QMetaType::fromType<ExactNumber>())
+        return appendExactNumber(out, value.value<ExactNumber>().text);
+    raise(QStringLiteral("Not a number: ") + QString::fromLatin1(value.typeName()));
+}
+
+bool appendTypedNumber(QString& out, const FieldValue& value) {
+    using Kind = FieldValue::Kind;
+    if (value.kind == Kind::Integer)
+        appendInteger(out, value.integer);
+    else if (value.kind == Kind::Double)
+        appendFloat(out, value.real);
+    else if (value.kind == Kind::Float)
+        appendFloat(out, value.single);
+    else if (value.kind == Kind::Exact)
+        appendExactNumber(out, value.characters());
+    else
+        return false;
+    return true;
+}
+
+bool appendTypedDate(QString& out, const FieldValue& value, const FieldValue* milliseconds) {
+    using Kind = FieldValue::Kind;
+    const bool noMilliseconds = !milliseconds || milliseconds->isNull();
+    // Anything a QDateTime would not hold as it is takes the QVariant way.
+    if (value.kind != Kind::Timestamp || !isPlainTimestamp(value.stamp) ||
+        !(noMilliseconds || milliseconds->kind == Kind::Integer))
+        return false;
+    appendDate(out, value.stamp, noMilliseconds ? 0 : qint32(milliseconds->integer));
+    return true;
+}
+
+// A value of a row read in its own type, for the classes whose values come
+// that way; false for any other pairing, which takes the QVariant way.
+bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable) {
+    using Kind = FieldValue::Kind;
+    switch (columnClass) {
+    case ColumnClass::C:
+    case ColumnClass::U:
+        if (value.kind != Kind::Text)
+            return false;
+        appendTextLiteral(out, value.characters(), columnClass, maxTypesAvailable);
+        return true;
+    case ColumnClass::N:
+        return appendTypedNumber(out, value);
+    case ColumnClass::L:
+        if (value.kind != Kind::Bool)
+            return false;
+        out += value.boolean ? u'1' : u'0';
+        return true;
+    case ColumnClass::D:
+        return appendTypedDate(out, value, milliseconds);
+    case ColumnClass::B:
+        if (value.kind != Kind::Bytes)
+            return false;
+        reraisingAs(QStringLiteral("GetHex"), [&] { appendHex(out, value.bytes); });
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 QString GetDate(const QDateTime& value, qint32 milliseconds) {
     return reraisingAs(QStringLiteral("GetDate"), [&] {
         if (!value.isValid())
             raise(QStringLiteral("Invalid date value"));
-        // Formatted by hand: QDateTime::toString goes through the calendar
-        // and locale machinery, which dominated the scripting of large tables.
-        const QDate date = value.date();
-        const QTime time = value.time();
-        const QString millisecondsText = QString::number(qint64(milliseconds) + 1000).right(3);
-        char text[40];
-        std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d.", date.year(),
-                      date.month(), date.day(), time.hour(), time.minute(), time.second());
-        return QLatin1String(text) + millisecondsText + QLatin1Char('\'');
+        QString literal;
+        appendDate(literal, timestampOf(value), milliseconds);
+        return literal;
     });
 }
 
 QString GetHex(const QByteArray& bytes) {
     return reraisingAs(QStringLiteral("GetHex"), [&] {
-        return QLatin1String("0x") + QString::fromLatin1(bytes.toHex().toUpper());
+        QString literal;
+        appendHex(literal, bytes);
+        return literal;
     });
 }
 
 QString quotedText(const QString& text) {
-    return QLatin1Char('\'') + QString(text).replace(u'\'', QLatin1String("''")) +
-           QLatin1Char('\'');
+    QString literal;
+    appendQuoted(literal, text);
+    return literal;
 }
 
 QString quotedUnicodeText(const QString& text) {
@@ -326,60 +553,67 @@ QString clrTypeLiteral(ColumnClass columnClass, const QByteArray& bytes) {
 }
 
 QString numberLiteral(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Double:
-        return floatLiteral(value.toDouble());
-    case QMetaType::Float:
-        return floatLiteral(value.toFloat());
-    case QMetaType::Int:
-    case QMetaType::Short:
-    case QMetaType::SChar:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-        return QString::number(value.toLongLong());
-    case QMetaType::UInt:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return QString::number(value.toULongLong());
-    default:
-        break;
-    }
-    if (value.metaType() == QMetaType::fromType<ExactNumber>())
-        return checkedExactNumber(value.value<ExactNumber>().text);
-    raise(QStringLiteral("Not a number: ") + QString::fromLatin1(value.typeName()));
+    QString literal;
+    appendNumber(literal, value);
+    return literal;
 }
 
 QString valueLiteral(ColumnClass columnClass, const QVariant& value, const QVariant& milliseconds,
                      bool maxTypesAvailable, int scale) {
-    if (isNull(value))
-        return QStringLiteral("null");
+    QString literal;
+    appendValueLiteral(literal, columnClass, value, milliseconds, maxTypesAvailable, scale);
+    return literal;
+}
+
+void appendValueLiteral(QString& out, ColumnClass columnClass, const QVariant& value,
+                        const QVariant& milliseconds, bool maxTypesAvailable, int scale) {
+    if (isNull(value)) {
+        out += QLatin1StringView("null");
+        return;
+    }
     switch (columnClass) {
     case ColumnClass::C:
     case ColumnClass::U:
-        return textLiteral(value.toString(), columnClass, maxTypesAvailable);
+        return appendTextLiteral(out, value.toString(), columnClass, maxTypesAvailable);
     case ColumnClass::N:
-        return numberLiteral(value);
+        return appendNumber(out, value);
     case ColumnClass::L:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        out += value.toBool() ? u'1' : u'0';
+        return;
     case ColumnClass::D:
-        return GetDate(value.toDateTime(), milliseconds.toInt());
+        out += GetDate(value.toDateTime(), milliseconds.toInt());
+        return;
     case ColumnClass::B:
-        return GetHex(value.toByteArray());
+        out += GetHex(value.toByteArray());
+        return;
     case ColumnClass::Date:
     case ColumnClass::Time:
     case ColumnClass::DateTime2:
     case ColumnClass::DateTimeOffset:
-        return temporalLiteral(columnClass, value.toString(), scale);
+        out += temporalLiteral(columnClass, value.toString(), scale);
+        return;
     case ColumnClass::HierarchyId:
     case ColumnClass::Geometry:
     case ColumnClass::Geography:
-        return clrTypeLiteral(columnClass, value.toByteArray());
+        out += clrTypeLiteral(columnClass, value.toByteArray());
+        return;
     case ColumnClass::T:
         break;
     }
     raiseUnexpectedCase();
+}
+
+void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale) {
+    if (value.isNull()) {
+        out += QLatin1StringView("null");
+        return;
+    }
+    if (appendTypedLiteral(out, columnClass, value, milliseconds, maxTypesAvailable))
+        return;
+    appendValueLiteral(out, columnClass, value.toVariant(),
+                       milliseconds ? milliseconds->toVariant() : QVariant(), maxTypesAvailable,
+                       scale);
 }
 
 } // namespace quarvex

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/FieldValue.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -70,5 +72,16 @@ QString clrTypeLiteral(ColumnClass columnClass, const QByteArray& bytes);
 QString valueLiteral(ColumnClass columnClass, const QVariant& value,
                      const QVariant& milliseconds = {}, bool maxTypesAvailable = true,
                      int scale = 0);
+
+// The same literal appended to out.
+void appendValueLiteral(QString& out, ColumnClass columnClass, const QVariant& value,
+                        const QVariant& milliseconds, bool maxTypesAvailable, int scale);
+
+// The same literal appended to out for a value read in its own type (see
+// RecordSet::field); milliseconds is null when the column has none. Text,
+// numbers, bits, dates and bytes are written without a QVariant, straight
+// into out: this is what every value of a table's rows passes through.
+void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale);
 
 } // namespace quarvex

@@ -73,6 +73,32 @@ QString hostileTableScript() {
     return script + "GO\n";
 }
 
+// Columns of bounded width only, whose rows are fetched in blocks: the hostile
+// texts, an empty one, a backslash before a line break, and the limits of the
+// numbers, dates and bytes.
+QString boundedTableScript() {
+    QString script = "create table Bounded (id int identity(1,1) not null,\n"
+                     "  c char(40) null, vc varchar(100) null, nc nchar(40) null,\n"
+                     "  nvc nvarchar(100) null, bi bigint null, r real null, f float null,\n"
+                     "  d decimal(38,10) null, m money null, b bit null, dt datetime null,\n"
+                     "  vb varbinary(8) null)\nGO\n";
+    QStringList texts = hostileTexts();
+    for (QString& text : texts)
+        text = builtByServer(text);
+    texts << "''" << builtByServer("C:\\dir\\\r\nnext");
+    for (const QString& value : std::as_const(texts))
+        script +=
+            "insert into Bounded (c,vc,nc,nvc) values (" + QStringList(4, value).join(',') + ")\n";
+    return script + R"(insert into Bounded (bi,r,f,d,m,b,dt,vb) values
+ (-9223372036854775808,-3.40282347E+38,2.2250738585072014E-308,
+  -9999999999999999999999999999.9999999999,-922337203685477.5808,1,'1753-01-01 00:00:00.000',0x)
+insert into Bounded (bi,r,f,d,m,b,dt,vb) values
+ (9223372036854775807,1.17549435E-38,1.7976931348623157E+308,
+  9999999999999999999999999999.9999999999,922337203685477.5807,0,'9999-12-31 23:59:59.997',0x00FF)
+GO
+)";
+}
+
 // Alias types over the types users most often alias, with their limits.
 const char* const aliasTableScript = R"(create type Code from varchar(12)
 GO
@@ -163,6 +189,7 @@ QStringList tablesFor(const QString& version, bool newTypes) {
     if (major >= 9)
         tables << "Everything"
                << "Hostile";
+    tables << "Bounded";
     if (newTypes)
         tables << "Aliased";
     if (newTypes && major >= 9)
@@ -218,7 +245,7 @@ GO
     script.replace("@LONG@", longText);
     script.replace("@LONGBREAKS@", longWithBreaks);
     script.replace("@LONGUNICODE@", longUnicode);
-    script += hostileTableScript() + aliasTableScript;
+    script += hostileTableScript() + boundedTableScript() + aliasTableScript;
     if (majorVersion(version) >= 9)
         script += xmlTableScript;
     if (majorVersion(version) >= 10)
@@ -318,6 +345,7 @@ private slots:
         connection.open(run.settings.connection);
         const QMap<QString, qsizetype> rowCounts{{"Everything", 5},
                                                  {"Hostile", hostileTexts().size()},
+                                                 {"Bounded", hostileTexts().size() + 4},
                                                  {"Aliased", 3},
                                                  {"Documents", 3},
                                                  {"Newer", 5}};

@@ -87,6 +87,12 @@ private slots:
             << ColumnClass::N << QVariant(-123.456) << none << "-123.456";
         QTest::newRow("whole float") << ColumnClass::N << QVariant(100000.0) << none << "100000";
         QTest::newRow("tiny float") << ColumnClass::N << QVariant(1.5e-300) << none << "1.5E-300";
+        QTest::newRow("zeros after the point")
+            << ColumnClass::N << QVariant(0.00012) << none << "0.00012";
+        QTest::newRow("large float with exponent")
+            << ColumnClass::N << QVariant(1e20) << none << "1E20";
+        QTest::newRow("negative float with exponent")
+            << ColumnClass::N << QVariant(-2.5e-8) << none << "-2.5E-8";
         QTest::newRow("real") << ColumnClass::N << QVariant(0.1f) << none << "0.1";
         QTest::newRow("midnight") << ColumnClass::D << QVariant(at(2008, 12, 10, 0, 0, 0, 0))
                                   << QVariant(0) << "'2008-12-10 00:00:00.000'";
