@@ -2,10 +2,10 @@
 # Runs the benchmarks and prints two small tables. By hand only; the tests
 # never time anything.
 #
-#   bash bench/run.sh            tables of 200 000, 1 000 000, 100 000 and 20 000 rows
+#   bash bench/run.sh            tables of 200 000, 1 000 000, 100 000, 20 000 and 200 000 rows
 #   QUICK=1 bash bench/run.sh    a tenth of the rows, for a quick look
 #
-# Four clients read each table from one stand-in, which streams its rows as
+# Four clients read each of the five tables from one stand-in, which streams its rows as
 # a real server does: quarvex-cli scripting the table, FreeTDS's bsqldb,
 # freebcp (character mode, to a file) and tsql (output thrown away). For
 # each: rows per second of wall-clock time and the client's own processor
