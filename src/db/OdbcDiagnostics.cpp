@@ -18,8 +18,6 @@ OdbcHandle::~OdbcHandle() {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16");
 
-namespace {
-
 // Class 08 is the connection's own failure (link lost, server gone); HYT00 and
 // HYT01 are the query and connection time-outs. A statement cannot succeed on
 // that connection any more.
@@ -27,6 +25,8 @@ bool isConnectionLoss(const QString& sqlState) {
     return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("HYT00") ||
            sqlState == QLatin1String("HYT01");
 }
+
+namespace {
 
 struct Diagnostics {
     QString text;

@@ -17,6 +17,11 @@ namespace quarvex {
 void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
                SQLHANDLE connection = SQL_NULL_HANDLE, const QString& statement = {});
 
+// True for the SQLSTATEs after which the connection cannot be used: class 08
+// and the time-outs HYT00 and HYT01. (FreeTDS reports some losses only
+// through the connection's dead flag; checkOdbc asks that too.)
+bool isConnectionLoss(const QString& sqlState);
+
 // Every diagnostic record of the handle, in order, one per line.
 QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 

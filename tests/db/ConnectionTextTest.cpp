@@ -1,5 +1,6 @@
 #include "base/ProcedureError.h"
 #include "db/OdbcConnectionString.h"
+#include "db/OdbcDiagnostics.h"
 #include "db/ServerConnection.h"
 
 #include <QTest>
@@ -77,6 +78,25 @@ private slots:
     }
 
     // The context of a server's message: tests/catalogue/LoadListIntegrationTest.
+    // Other drivers (Microsoft's) say so by SQLSTATE alone.
+    void connectionLossByState_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("communication link failure") << "08S01" << true;
+        QTest::newRow("connection does not exist") << "08003" << true;
+        QTest::newRow("query time-out") << "HYT00" << true;
+        QTest::newRow("connection time-out") << "HYT01" << true;
+        QTest::newRow("syntax error") << "42000" << false;
+        QTest::newRow("a warning") << "01000" << false;
+        QTest::newRow("general error") << "HY000" << false;
+    }
+
+    void connectionLossByState() {
+        QFETCH(QString, state);
+        QFETCH(bool, lost);
+        QCOMPARE(isConnectionLoss(state), lost);
+    }
+
     void errorContext_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("context");
