@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <system_error>
 
 namespace quarvex {
@@ -196,9 +195,9 @@ QLatin1String typeNameOf(ColumnClass columnClass) {
     raiseUnexpectedCase();
 }
 
-// Takes the part of text that has the shape ("9" a digit, any other
-// character itself) off its front; false, leaving text, when it has not.
-bool takeShaped(QStringView& text, QLatin1String shape) {
+// Copies the part of text that has the shape ("9" a digit, any other
+// character itself) off its front to p; false when it has not.
+bool copyShaped(QStringView& text, QChar*& p, QLatin1StringView shape) {
     if (text.size() < shape.size())
         return false;
     for (qsizetype i = 0; i < shape.size(); ++i) {
@@ -207,64 +206,81 @@ bool takeShaped(QStringView& text, QLatin1String shape) {
         if (!fits)
             return false;
     }
+    p = std::copy(text.begin(), text.begin() + shape.size(), p);
     text = text.mid(shape.size());
     return true;
 }
 
-// The fraction of a second with exactly scale digits, behind its point;
-// nothing for scale 0. Digits beyond the scale may only be zeros.
-std::optional<QString> scaledFraction(QStringView& text, int scale) {
+// Copies the fraction of a second off the front of text to p with exactly
+// scale digits behind its point; nothing for scale 0. Digits beyond the scale
+// may only be zeros.
+bool copyScaledFraction(QStringView& text, QChar*& p, int scale) {
     qsizetype digits = 0;
     if (text.startsWith(u'.')) {
         while (digits + 1 < text.size() && text[digits + 1] >= u'0' && text[digits + 1] <= u'9')
             ++digits;
         if (digits == 0)
-            return std::nullopt;
+            return false;
     }
     const QStringView given = digits > 0 ? text.mid(1, digits) : QStringView();
     text = text.mid(digits > 0 ? digits + 1 : 0);
-    for (qsizetype i = scale; i < given.size(); ++i)
-        if (given[i] != u'0')
-            return std::nullopt;
+    const qsizetype kept = std::clamp<qsizetype>(scale, 0, given.size());
+    if (std::any_of(given.begin() + kept, given.end(), [](QChar c) { return c != u'0'; }))
+        return false;
     if (scale <= 0)
-        return QString();
-    QString fraction = given.left(scale).toString();
-    return QLatin1Char('.') + fraction.leftJustified(scale, u'0');
+        return true;
+    *p++ = u'.';
+    p = std::copy(given.begin(), given.begin() + kept, p);
+    p = std::fill_n(p, scale - kept, QChar(u'0'));
+    return true;
 }
 
-// The literal's text without its apostrophes, or nothing when text is not
-// what style 121 gives for the class.
-std::optional<QString> temporalText(ColumnClass columnClass, QStringView text, int scale) {
-    const QStringView whole = text;
+// Copies the offset, " +hh:mm" or " -hh:mm", off the front of text to p. A
+// zero offset is written +00:00 whatever sign it came with.
+bool copyOffset(QStringView& text, QChar*& p) {
+    const bool zero = text.startsWith(QLatin1StringView(" -00:00"));
+    if (!copyShaped(text, p, QLatin1StringView(" +99:99")) &&
+        !copyShaped(text, p, QLatin1StringView(" -99:99")))
+        return false;
+    if (zero)
+        p[-6] = u'+'; // the sign, six characters back
+    return true;
+}
+
+// The literal's text without its apostrophes written from p on, or false when
+// text is not what style 121 gives for the class.
+bool copyTemporal(ColumnClass columnClass, QStringView text, int scale, QChar*& p) {
     const bool date = columnClass != ColumnClass::Time;
     const bool time = columnClass != ColumnClass::Date;
-    if (date && !takeShaped(text, QLatin1String("9999-99-99")))
-        return std::nullopt;
-    if (date && time && !takeShaped(text, QLatin1String(" ")))
-        return std::nullopt;
-    QString literal = whole.left(whole.size() - text.size()).toString();
-    if (time) {
-        const QStringView clock = text;
-        if (!takeShaped(text, QLatin1String("99:99:99")))
-            return std::nullopt;
-        const auto fraction = scaledFraction(text, scale);
-        if (!fraction)
-            return std::nullopt;
-        literal += clock.left(8);
-        literal += *fraction;
-    }
-    if (columnClass == ColumnClass::DateTimeOffset) {
-        const QStringView offset = text;
-        if (!takeShaped(text, QLatin1String(" +99:99")) &&
-            !takeShaped(text, QLatin1String(" -99:99")))
-            return std::nullopt;
-        // A zero offset is written +00:00 whatever sign it came with.
-        literal +=
-            offset.left(7) == QLatin1String(" -00:00") ? QStringView(u" +00:00") : offset.left(7);
-    }
-    if (!text.isEmpty())
-        return std::nullopt;
-    return literal;
+    if (date && !copyShaped(text, p, QLatin1StringView("9999-99-99")))
+        return false;
+    if (date && time && !copyShaped(text, p, QLatin1StringView(" ")))
+        return false;
+    if (time &&
+        !(copyShaped(text, p, QLatin1StringView("99:99:99")) && copyScaledFraction(text, p, scale)))
+        return false;
+    if (columnClass == ColumnClass::DateTimeOffset && !copyOffset(text, p))
+        return false;
+    return text.isEmpty();
+}
+
+// The literal of a date or time value appended to out, written in place from
+// the characters as they came: this runs for every such value of a table's
+// rows, where building a string for each piece cost more than the rest of the
+// row. Raises, leaving out as it was, when the text does not fit the class.
+void appendTemporal(QString& out, ColumnClass columnClass, QStringView text, int scale) {
+    const qsizetype start = out.size();
+    // Room for the text, a point and missing fraction digits, the apostrophes.
+    out.resize(start + text.size() + std::max(scale, 0) + 3);
+    QChar* const first = out.data() + start;
+    QChar* p = first;
+    *p++ = u'\'';
+    const bool fits = copyTemporal(columnClass, text, scale, p);
+    *p++ = u'\'';
+    out.resize(fits ? start + (p - first) : start);
+    if (!fits)
+        raise(QStringLiteral("Cannot write the %1 value \"%2\" exactly as a literal")
+                  .arg(typeNameOf(columnClass), text.toString()));
 }
 
 // Two digits, or four, from the front of a number known to fit them.
@@ -447,7 +463,7 @@ bool appendTypedDate(QString& out, const FieldValue& value, const FieldValue* mi
 // A value of a row read in its own type, for the classes whose values come
 // that way; false for any other pairing, which takes the QVariant way.
 bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
-                        const FieldValue* milliseconds, bool maxTypesAvailable) {
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale) {
     using Kind = FieldValue::Kind;
     switch (columnClass) {
     case ColumnClass::C:
@@ -469,6 +485,14 @@ bool appendTypedLiteral(QString& out, ColumnClass columnClass, const FieldValue&
         if (value.kind != Kind::Bytes)
             return false;
         reraisingAs(QStringLiteral("GetHex"), [&] { appendHex(out, value.bytes); });
+        return true;
+    case ColumnClass::Date:
+    case ColumnClass::Time:
+    case ColumnClass::DateTime2:
+    case ColumnClass::DateTimeOffset:
+        if (value.kind != Kind::Text)
+            return false;
+        appendTemporal(out, columnClass, value.characters(), scale);
         return true;
     default:
         return false;
@@ -540,11 +564,9 @@ QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesA
 }
 
 QString temporalLiteral(ColumnClass columnClass, const QString& text, int scale) {
-    const auto literal = temporalText(columnClass, text, scale);
-    if (!literal)
-        raise(QStringLiteral("Cannot write the %1 value \"%2\" exactly as a literal")
-                  .arg(typeNameOf(columnClass), text));
-    return QLatin1Char('\'') + *literal + QLatin1Char('\'');
+    QString literal;
+    appendTemporal(literal, columnClass, text, scale);
+    return literal;
 }
 
 QString clrTypeLiteral(ColumnClass columnClass, const QByteArray& bytes) {
@@ -590,8 +612,7 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const QVariant& v
     case ColumnClass::Time:
     case ColumnClass::DateTime2:
     case ColumnClass::DateTimeOffset:
-        out += temporalLiteral(columnClass, value.toString(), scale);
-        return;
+        return appendTemporal(out, columnClass, value.toString(), scale);
     case ColumnClass::HierarchyId:
     case ColumnClass::Geometry:
     case ColumnClass::Geography:
@@ -609,7 +630,7 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue&
         out += QLatin1StringView("null");
         return;
     }
-    if (appendTypedLiteral(out, columnClass, value, milliseconds, maxTypesAvailable))
+    if (appendTypedLiteral(out, columnClass, value, milliseconds, maxTypesAvailable, scale))
         return;
     appendValueLiteral(out, columnClass, value.toVariant(),
                        milliseconds ? milliseconds->toVariant() : QVariant(), maxTypesAvailable,

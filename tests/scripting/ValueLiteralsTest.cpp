@@ -138,6 +138,7 @@ private slots:
         row("first date", Date, "0001-01-01", 0, "'0001-01-01'");
         row("time(0) without a point", Time, "23:59:59", 0, "'23:59:59'");
         row("time(7) keeps every digit", Time, "23:59:59.9999999", 7, "'23:59:59.9999999'");
+        row("every fraction digit added", Time, "23:59:59", 7, "'23:59:59.0000000'");
         row("missing fraction digits added", DateTime2, "2009-03-02 16:45:12.1", 3,
             "'2009-03-02 16:45:12.100'");
         row("surplus zeros dropped", DateTime2, "2009-03-02 16:45:12.1230000", 3,
