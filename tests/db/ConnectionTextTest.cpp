@@ -25,6 +25,12 @@ private slots:
         QTest::newRow("microsoft keeps host,port, without the blanks")
             << "ODBC Driver 18 for SQL Server" << ConnectionSettings{"db1 ,1433", "x", "u", "p"}
             << "Driver={ODBC Driver 18 for SQL Server};Server=db1,1433;Database=x;UID=u;PWD=p;";
+        QTest::newRow("IPv6 address in brackets, with a port")
+            << "FreeTDS" << ConnectionSettings{"[::1],14330", "x", "u", "p"}
+            << "Driver=FreeTDS;Server=::1;Port=14330;Database=x;UID=u;PWD=p;" + freeTdsTail;
+        QTest::newRow("IPv6 address in brackets alone")
+            << "FreeTDS" << ConnectionSettings{" [::1] ", "x", "u", "p"}
+            << "Driver=FreeTDS;Server=::1;Database=x;UID=u;PWD=p;" + freeTdsTail;
         QTest::newRow("instance passes through")
             << "FreeTDS" << ConnectionSettings{"host\\SQLEXPRESS", "x", "u", "p"}
             << "Driver=FreeTDS;Server=host\\SQLEXPRESS;Database=x;UID=u;PWD=p;" + freeTdsTail;
