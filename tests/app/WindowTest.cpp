@@ -475,6 +475,34 @@ private slots:
         QCOMPARE(listed(harness.objects()), before);
     }
 
+    // The server goes away in the middle of the second table: the first was
+    // scripted and unticked, but no script changed, so the list gets back
+    // the ticks and the order it had and a second press redoes the run.
+    void failedRunGivesBackTheTicks() {
+        QString schema = "create table A (id int null)\ncreate table Many (n int null)\n";
+        for (int n = 1; n <= 60; ++n)
+            schema += QString("insert into Many values (%1)\n").arg(n);
+        test::StandIn server({.sample = false, .script = schema + "GO\n", .dropAfterRows = 50});
+        QTemporaryDir output;
+        Harness harness({}, LoadList);
+        harness.control<QLineEdit>(QStringLiteral("txtPath"))->setText(output.path());
+        harness.control<QLineEdit>(QStringLiteral("txtServer"))->setText(server.serverText());
+        harness.control<QLineEdit>(QStringLiteral("txtUserID"))->setText(QStringLiteral("sa"));
+        harness.control<QLineEdit>(QStringLiteral("txtTblFilt"))->clear();
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.objects().setChecked(rowOf(harness.objects(), "A"), true);
+        harness.objects().setChecked(rowOf(harness.objects(), "Many"), true);
+        const QStringList before = listed(harness.objects());
+        QCOMPARE(before, (QStringList{"+A", "+Many"}));
+
+        harness.button(QStringLiteral("cmdAction"), 1)->click();
+        QCOMPARE(harness.messages.size(), 1);
+        QVERIFY2(harness.messages[0].text.startsWith(u"cmdAction_Click: CreateScripts: "),
+                 qPrintable(harness.messages[0].text));
+        QCOMPARE(listed(harness.objects()), before);
+        QCOMPARE(QDir(output.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    }
+
     // A second press after a run that unticked everything it scripted, given
     // as real input once the run is over, keeps the scripts just written.
     void secondPressWritesNothing() {
