@@ -15,10 +15,6 @@ public:
     // "[" + folder + "]" while another run holds the folder.
     explicit OutputFolderLock(const QString& folder);
 
-    // False when no lock file could be made at all (a folder that is
-    // missing or cannot be written): nothing else can write there either.
-    bool isHeld() const { return m_lock.isLocked(); }
-
     OutputFolderLock(const OutputFolderLock&) = delete;
     OutputFolderLock& operator=(const OutputFolderLock&) = delete;
 

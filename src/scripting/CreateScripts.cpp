@@ -248,8 +248,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
     const auto failure = failureOf([&] {
         requireOutputFolder(context.settings.outputPath);
         folderLock.emplace(context.settings.outputPath);
-        if (folderLock->isHeld())
-            run.removeLeftovers();
+        run.removeLeftovers();
         run.requireReplaceableScripts();
         connection.emplace();
         context.toolkit.setBusy(true);
@@ -266,7 +265,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
     context.toolkit.setBusy(false);
     // Only a run that holds the folder may remove files there; what a failed
     // run wrote serves nothing, and on a full disk it is in the way.
-    if (folderLock && folderLock->isHeld()) {
+    if (folderLock) {
         QFile::remove(context.outputFile(scratchFileName));
         if (failure)
             run.discardStaged();
