@@ -24,7 +24,9 @@ struct RunSummary {
 // One script run: recreates the five script files with their header notes,
 // scripts every ticked entry of the object list from top to bottom over one
 // connection, unticks what was scripted, writes the footers and, when asked,
-// the grouped deletes, and starts the viewer on every file that was used.
+// the grouped deletes, and starts the viewer on every file that was used. A
+// viewer that cannot be started is reported in the reporting form as
+// "CreateScripts: " + its failure; the run still counts as done.
 // Raises "CreateScripts: " + description when the run itself fails; a lost
 // connection or a file that cannot be written ends it at that entry.
 RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer = startViewer);
