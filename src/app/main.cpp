@@ -14,8 +14,8 @@ namespace {
 bool asksForHelpOrVersion(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView argument(argv[i]);
-        if (argument == "--help" || argument == "-h" || argument == "--version" ||
-            argument == "-v")
+        if (argument == "--help" || argument == "-h" || argument == "--help-all" ||
+            argument == "--version" || argument == "-v")
             return true;
     }
     return false;
@@ -28,7 +28,7 @@ int answerWithoutWindow(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "Lists the tables, procedures, triggers, views and scalar functions of one SQL Server "
         "database and writes the ticked ones into five script files: the rows of the tables as "
-        "inserts, and the source text of the other objects.\n"
+        "inserts, and the source text of the other objects.\n\n"
         "The settings of the window, all but the password, are kept in quarvex.cfg in the "
         "user's configuration folder; quarvex-cli reads the same file."));
     parser.addHelpOption();

@@ -105,7 +105,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
 void defineOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Writes the rows of tables and the source of procedures, triggers, views and functions "
-        "of one SQL Server database into five script files.\n"
+        "of one SQL Server database into five script files.\n\n"
         "The password comes from QUARVEX_PASSWORD or, with --password-stdin, from the first "
         "line of standard input, asked for without echo at a terminal. An empty user means "
         "integrated login.");
