@@ -144,13 +144,14 @@ void defineOptions(QCommandLineParser& parser) {
                                  "[OBJECT...]");
 }
 
-const char* const exitStatuses = "\nExit status:\n"
-                                 "  0  every chosen object was scripted (or --list printed the list)\n"
-                                 "  1  the run failed: no connection, a refused query, a file that "
-                                 "cannot be written\n"
-                                 "  2  a usage error; nothing was written\n"
-                                 "  3  the run finished, and some objects were skipped with a note "
-                                 "in their script file\n";
+const char* const exitStatuses =
+    "\nExit status:\n"
+    "  0  every chosen object was scripted (or --list printed the list)\n"
+    "  1  the run failed: no connection, a refused query, a file that "
+    "cannot be written\n"
+    "  2  a usage error; nothing was written\n"
+    "  3  the run finished, and some objects were skipped with a note "
+    "in their script file\n";
 
 // A password typed on the command line is seen by every user of the machine
 // in the process list, so the option does not exist; its name gets a hint.
@@ -195,8 +196,9 @@ int run(QCoreApplication& app) {
     cli::CliToolkit toolkit;
     RunState fields;
     if (!parser.isSet("out") && !parser.isSet("list"))
-        toolkit.printLine(QLatin1String("No --out given; writing the scripts into the current folder ") +
-                          QDir::toNativeSeparators(settings.outputPath));
+        toolkit.printLine(
+            QLatin1String("No --out given; writing the scripts into the current folder ") +
+            QDir::toNativeSeparators(settings.outputPath));
     toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
 
     toolkit.echoStatus = false;

@@ -1,7 +1,6 @@
 #include "scripting/ViewerLauncher.h"
 
 #include "base/ProcedureError.h"
-
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -38,8 +37,10 @@ private slots:
             << "no-such-viewer --new"
             << "The viewer could not be started: no-such-viewer --new (";
         QTest::newRow("quote left open")
-            << "view 'x" << "The viewer could not be started: view 'x (a quote is left open)";
-        QTest::newRow("no viewer") << "  " << "";
+            << "view 'x"
+            << "The viewer could not be started: view 'x (a quote is left open)";
+        QTest::newRow("no viewer") << "  "
+                                   << "";
     }
 
     void viewerThatCannotStart() {
