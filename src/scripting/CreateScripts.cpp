@@ -8,6 +8,7 @@
 #include "io/OutputFolderLock.h"
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
+#include "model/ReportingForm.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
@@ -149,10 +150,20 @@ public:
             QFile::remove(stagedFileOf(kind));
     }
 
+    // The scripts are written by now, so a viewer that will not start is
+    // told once, without failing the run; the other files would fail alike.
     void startViewers(const ViewerLauncher& launchViewer) const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            if (m_summary.used[kind])
+        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
+            if (!m_summary.used[kind])
+                continue;
+            const auto failure =
                 failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(kind)); });
+            if (failure) {
+                reportFailure(m_context.toolkit, m_context.fields,
+                              prefixed(*failure, QStringLiteral("CreateScripts")).description);
+                return;
+            }
+        }
     }
 
     const RunSummary& summary() const { return m_summary; }
@@ -247,6 +258,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
 
     const auto failure = failureOf([&] {
         requireOutputFolder(context.settings.outputPath);
+        createDefaultOutputFolder(context.settings.outputPath);
         folderLock.emplace(context.settings.outputPath);
         run.removeLeftovers();
         run.requireReplaceableScripts();
