@@ -103,6 +103,7 @@ private:
     void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
     void createTable(const Statement& statement);
+    int versionHistory(const Statement& statement, int objectId);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
     void removeObject(const ObjectInfo& object);

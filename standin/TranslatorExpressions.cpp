@@ -419,6 +419,14 @@ Translator::Expr Translator::parseFunction(const QString& name) {
             syntaxError();
         return take().text.toLower();
     };
+    if (name == QLatin1String("ident_seed") || name == QLatin1String("ident_incr")) {
+        // Rule: IDENT_SEED and IDENT_INCR of a table named by a string.
+        const QList<Expr> list = args(1, 1);
+        return {QStringLiteral("tsql_ident_property(%1, '%2')")
+                    .arg(list[0].sql, name == QLatin1String("ident_seed") ? QStringLiteral("seed")
+                                                                          : QStringLiteral("incr")),
+                SqlType{BaseType::Numeric, 0, 38, 0}};
+    }
     if (name == QLatin1String("convert") || name == QLatin1String("cast")) {
         // Rule: CONVERT(type, value[, style]) and CAST(value AS type).
         TypeSpec declared;
