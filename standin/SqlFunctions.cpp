@@ -626,6 +626,15 @@ void identCurrentFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     sqlite3_result_int64(context, state->current);
 }
 
+// OBJECTPROPERTY for the properties of keys the stand-in keeps.
+void objectPropertyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    const auto value = engineOf(context)->foreignKeys().property(sqlite3_value_int(argv[0]),
+                                                                 arg(argv[1]).toString());
+    if (!value)
+        return sqlite3_result_null(context);
+    sqlite3_result_int(context, *value ? 1 : 0);
+}
+
 void lenFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     const QVariant v = arg(argv[0]);
     if (v.isNull())
@@ -790,6 +799,7 @@ void registerSqlFunctions(sqlite3* db, Engine* engine) {
         {"tsql_host_name", 0, hostNameFunction, false},
         {"tsql_serverproperty", 1, serverPropertyFunction, false},
         {"tsql_ident_current", 1, identCurrentFunction, false},
+        {"tsql_objectproperty", 2, objectPropertyFunction, false},
         {"tsql_len", 1, lenFunction, true},
         {"tsql_datalength", 1, dataLengthFunction, true},
         {"tsql_charindex", 2, charIndexFunction, true},

@@ -53,6 +53,9 @@ struct Statement {
         // ALTER TABLE name: adds foreignKeys (noCheck) or drops the constraints names.
         AddForeignKeys,
         DropConstraints,
+        // ALTER TABLE name [WITH CHECK] CHECK | NOCHECK CONSTRAINT names (empty: ALL):
+        // enableKeys, withCheck.
+        CheckConstraints,
         Truncate,
         CheckIdent,
         Use,
@@ -74,7 +77,9 @@ struct Statement {
     QStringList primaryKey;
     QString constraintName;
     QList<ForeignKeyDefinition> foreignKeys;
-    bool noCheck = false; // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
+    bool noCheck = false;    // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
+    bool withCheck = false;  // ALTER TABLE ... WITH CHECK, written out
+    bool enableKeys = false; // CHECK CONSTRAINT rather than NOCHECK CONSTRAINT
     // CREATE/ALTER of a procedure, view, trigger or function.
     QString moduleType; // P, V, TR, FN, IF, TF
     bool isAlter = false;
