@@ -7,6 +7,7 @@
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/DeferredKeys.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
@@ -59,6 +60,19 @@ public:
         m_files.AppendFile(fileOf(0), settingsBatch);
     }
 
+    // Keys that no load order satisfies go off before the first delete: in
+    // front of the grouped deletes, or else before the first table.
+    void deferKeys(OdbcConnection& connection) {
+        m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
+        if (!m_context.settings.group() && !m_keys.keys.isEmpty())
+            m_files.AppendFile(fileOf(0), m_keys.turnOff());
+    }
+
+    void checkKeysAgain() {
+        if (!m_keys.keys.isEmpty())
+            m_files.AppendFile(fileOf(0), m_keys.checkAgain());
+    }
+
     void scriptTickedEntries(OdbcConnection& connection) {
         ObjectList& list = m_context.toolkit.objectList();
         const int last = list.count() - 1;
@@ -89,7 +103,7 @@ public:
             BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
             m_deletes;
         m_files.ReplaceFileHead(fileOf(0), m_tablesHead,
-                                m_tablesHead + deletes + QLatin1String("\r\n"));
+                                m_tablesHead + m_keys.turnOff() + deletes + QLatin1String("\r\n"));
     }
 
     void startViewers(const ViewerLauncher& launchViewer) const {
@@ -109,7 +123,8 @@ private:
 
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted =
-            isTable ? ScriptTable(m_context, object.id, name, owner, connection)
+            isTable ? ScriptTable(m_context, object.id, name, owner, connection,
+                                  m_keys.deletedTables.contains(object.id))
                     : ScriptObject(m_context, object.id, name, connection, object.kind);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
@@ -130,6 +145,7 @@ private:
     qint32 m_entries = 0;
     QString m_tablesHead;
     QString m_deletes;
+    DeferredKeys m_keys;
 };
 
 } // namespace
@@ -158,8 +174,10 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         context.toolkit.setBusy(true);
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
+        run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
         connection->close();
+        run.checkKeysAgain();
         run.writeFooters();
         if (context.settings.group())
             run.putDeletesInFront();

@@ -76,13 +76,15 @@ TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 ob
 // the whole into the table file behind the counted note.
 class TableWriter {
 public:
-    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner)
+    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
+                bool inCycle)
         : m_files(context.files())
         , m_tableFile(context.outputFile(factsOf(ObjectKind::Table).fileName))
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_tableName(owner + QLatin1Char('.') + objectName)
         , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
-        , m_group(context.settings.group()) {}
+        , m_group(context.settings.group())
+        , m_inCycle(inCycle) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
@@ -94,7 +96,7 @@ public:
         m_identity = !columns.identityColumn.isEmpty();
         m_buffer = BoxPrint(m_loadMessage);
         if (!m_group)
-            m_buffer += truncation(m_tableName);
+            m_buffer += m_inCycle ? cycleDeletion(m_tableName) : truncation(m_tableName);
         if (m_identity)
             m_buffer += identityInsert(m_tableName, true);
     }
@@ -133,7 +135,8 @@ public:
             m_buffer += batchEnd();
         if (m_identity) {
             m_buffer += identityInsert(m_tableName, false);
-            if (m_group)
+            // Only a truncation resets the identity.
+            if (m_group || m_inCycle)
                 m_buffer += reseed(m_tableName);
         }
         if (!m_buffer.isEmpty())
@@ -157,6 +160,7 @@ private:
     const QString m_tableName;
     const QString m_loadMessage;
     const bool m_group;
+    const bool m_inCycle;
     bool m_identity = false;
     std::optional<NewFileAppender> m_scratch;
     QString m_buffer;
@@ -166,8 +170,8 @@ private:
 } // namespace
 
 bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection) {
-    TableWriter writer(context, objectName, owner);
+                 const QString& owner, OdbcConnection& connection, bool inCycle) {
+    TableWriter writer(context, objectName, owner, inCycle);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
         const TableColumns columns =
