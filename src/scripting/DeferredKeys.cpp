@@ -1,5 +1,6 @@
 #include "scripting/DeferredKeys.h"
 
+#include "base/ControlCharacters.h"
 #include "catalogue/ForeignKeyQuery.h"
 #include "db/ServerConnection.h"
 #include "scripting/BoxPrint.h"
@@ -14,6 +15,14 @@ bool hasTickedTable(const ObjectList& list) {
         if (list.isChecked(row) && list.entry(row).object.kind == ObjectKind::Table)
             return true;
     return false;
+}
+
+// A line break in a name would end the statement's line, and a batch runner
+// takes a following line reading GO as a batch end, brackets or not. Such a
+// table is skipped anyway; such a key is left on.
+bool hasSafeNames(const LoopKey& key) {
+    return !hasControlCharacter(key.name) && !hasControlCharacter(key.table.name) &&
+           !hasControlCharacter(key.table.owner);
 }
 
 QString tableOf(const LoopKey& key) {
@@ -31,11 +40,15 @@ DeferredKeys DeferredKeys::read(OdbcConnection& connection, const ObjectList& li
     DeferredKeys deferred;
     if (!hasTickedTable(list))
         return deferred;
-    deferred.keys =
-        planKeyOrder(list, readTableReferences(connection, IsSQL2005Plus(connection))).loopKeys;
-    for (const LoopKey& key : deferred.keys)
+    const KeyOrderPlan plan =
+        planKeyOrder(list, readTableReferences(connection, IsSQL2005Plus(connection)));
+    for (const LoopKey& key : plan.loopKeys) {
+        if (!hasSafeNames(key))
+            continue;
+        deferred.keys.append(key);
         if (key.referenced != key.table.id)
             deferred.deletedTables.insert(key.referenced);
+    }
     return deferred;
 }
 
