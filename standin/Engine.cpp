@@ -204,6 +204,7 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
         return drop(statement);
     case Statement::Kind::AddForeignKeys:
     case Statement::Kind::DropConstraints:
+    case Statement::Kind::CheckConstraints:
         return alterTable(statement);
     case Statement::Kind::Truncate:
         return truncate(statement);
@@ -690,6 +691,14 @@ void Engine::alterTable(const Statement& statement) {
                                       "you do not have permissions.")
                            .arg(shown.join(u'.')),
                        16, 1, false};
+    if (statement.kind == Statement::Kind::CheckConstraints) {
+        QStringList names;
+        for (const QStringList& name : statement.names)
+            names.append(name.first());
+        m_foreignKeys->setChecking(object->objectId, names, statement.enableKeys,
+                                   statement.withCheck);
+        return;
+    }
     for (const ForeignKeyDefinition& key : statement.foreignKeys)
         m_foreignKeys->add(object->objectId, key, !statement.noCheck);
     for (const QStringList& name : statement.names)

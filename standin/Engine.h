@@ -74,6 +74,7 @@ public:
     // For the SQL functions.
     Session* currentSession() const { return m_current; }
     Catalogue& catalogue() { return *m_catalogue; }
+    const ForeignKeys& foreignKeys() const { return *m_foreignKeys; }
     QByteArray nextRowVersion();
     sqlite3* db() const { return m_db; }
 

@@ -660,6 +660,15 @@ void periodNowFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     });
 }
 
+// OBJECTPROPERTY for the properties of keys the stand-in keeps.
+void objectPropertyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    const auto value = engineOf(context)->foreignKeys().property(sqlite3_value_int(argv[0]),
+                                                                 arg(argv[1]).toString());
+    if (!value)
+        return sqlite3_result_null(context);
+    sqlite3_result_int(context, *value ? 1 : 0);
+}
+
 void lenFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     const QVariant v = arg(argv[0]);
     if (v.isNull())
@@ -827,6 +836,7 @@ void registerSqlFunctions(sqlite3* db, Engine* engine) {
         {"tsql_ident_property", 2, identPropertyFunction, false},
         {"tsql_identity_property", 2, identityPropertyFunction, false},
         {"tsql_period_now", 1, periodNowFunction, false},
+        {"tsql_objectproperty", 2, objectPropertyFunction, false},
         {"tsql_len", 1, lenFunction, true},
         {"tsql_datalength", 1, dataLengthFunction, true},
         {"tsql_charindex", 2, charIndexFunction, true},

@@ -55,6 +55,9 @@ struct Statement {
         // ALTER TABLE name: adds foreignKeys (noCheck) or drops the constraints names.
         AddForeignKeys,
         DropConstraints,
+        // ALTER TABLE name [WITH CHECK] CHECK | NOCHECK CONSTRAINT names (empty: ALL):
+        // enableKeys, withCheck.
+        CheckConstraints,
         Truncate,
         CheckIdent,
         Use,
@@ -76,7 +79,9 @@ struct Statement {
     QStringList primaryKey;
     QString constraintName;
     QList<ForeignKeyDefinition> foreignKeys;
-    bool noCheck = false; // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
+    bool noCheck = false;    // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
+    bool withCheck = false;  // ALTER TABLE ... WITH CHECK, written out
+    bool enableKeys = false; // CHECK CONSTRAINT rather than NOCHECK CONSTRAINT
     // CREATE TABLE ... WITH (SYSTEM_VERSIONING = ON (HISTORY_TABLE = ...)),
     // (LEDGER = ON ...), AS NODE | AS EDGE.
     bool systemVersioning = false;

@@ -540,6 +540,7 @@ Translator::Expr Translator::parseFunction(const QString& name) {
         {"user_id", "tsql_schema_id", 0, 1, int(BaseType::Int)},
         {"object_id", "tsql_object_id", 1, 2, int(BaseType::Int)},
         {"object_name", "tsql_object_name", 1, 1, int(BaseType::SysName)},
+        {"objectproperty", "tsql_objectproperty", 2, 2, int(BaseType::Int)},
         {"db_name", "tsql_db_name", 0, 1, int(BaseType::NVarChar)},
         {"db_id", "tsql_db_id", 0, 1, int(BaseType::SmallInt)},
         {"suser_sname", "tsql_login_name", 0, 0, int(BaseType::NVarChar)},

@@ -118,14 +118,16 @@ TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 o
 // the whole into the table file behind the counted note.
 class TableWriter {
 public:
-    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner)
+    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
+                bool inCycle)
         : m_files(context.files())
         , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_objectName(objectName)
         , m_tableName(owner + QLatin1Char('.') + objectName)
         , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
-        , m_group(context.settings.group()) {}
+        , m_group(context.settings.group())
+        , m_inCycle(inCycle) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
@@ -140,9 +142,12 @@ public:
         m_identity = !columns.identityColumn.isEmpty();
         m_counter = counter;
         m_buffer = BoxPrint(m_loadMessage);
-        m_emptiedByDeletes = m_group || truncationRefused(facts);
-        if (!m_group && truncationRefused(facts))
+        const bool truncationRefusedHere = truncationRefused(facts);
+        m_emptiedByDeletes = m_group || truncationRefusedHere || m_inCycle;
+        if (!m_group && truncationRefusedHere)
             m_buffer += deletionInsteadOfTruncation(m_objectName, m_tableName, facts);
+        else if (!m_group && m_inCycle)
+            m_buffer += cycleDeletion(m_tableName);
         else if (!m_group)
             m_buffer += truncation(m_tableName);
         if (m_identity)
@@ -215,6 +220,7 @@ private:
     const QString m_tableName;
     const QString m_loadMessage;
     const bool m_group;
+    const bool m_inCycle;
     bool m_identity = false;
     bool m_emptiedByDeletes = false;
     std::optional<IdentityCounter> m_counter;
@@ -226,8 +232,8 @@ private:
 } // namespace
 
 bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection) {
-    TableWriter writer(context, objectName, owner);
+                 const QString& owner, OdbcConnection& connection, bool inCycle) {
+    TableWriter writer(context, objectName, owner, inCycle);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
         // From 2016 on; below, the facts and the generated columns are never asked for.

@@ -1,5 +1,6 @@
 #include "scripting/TableScript.h"
 
+#include "scripting/BoxPrint.h"
 #include "scripting/ColumnClass.h"
 #include "scripting/SqlIdentifier.h"
 
@@ -88,6 +89,12 @@ QString batchEnd() {
 
 QString truncation(const QString& tableName) {
     return QLatin1String("truncate table ") + tableName + QLatin1String("\r\n") + batchEnd();
+}
+
+QString cycleDeletion(const QString& tableName) {
+    return BoxPrint(tableName + QLatin1String(" is in a cycle of foreign keys: deleted, since "
+                                              "truncate would be refused")) +
+           QLatin1String("delete from ") + tableName + QLatin1String("\r\n") + batchEnd();
 }
 
 QString identityInsert(const QString& tableName, bool on) {

@@ -51,6 +51,9 @@ struct TableColumns {
 // empty line.
 QString batchEnd();
 QString truncation(const QString& tableName);
+// In place of the truncation for a table of a cycle of foreign keys: a note
+// and a delete.
+QString cycleDeletion(const QString& tableName);
 QString identityInsert(const QString& tableName, bool on);
 QString reseed(const QString& tableName);
 QString rowQuery(const QString& tableName, const TableColumns& columns);
