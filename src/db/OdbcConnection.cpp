@@ -2,7 +2,10 @@
 
 #include "base/ProcedureError.h"
 #include "db/OdbcConnectionString.h"
+#include "db/EncryptionFailure.h"
+#include "db/FreeTdsConfig.h"
 #include "db/OdbcDiagnostics.h"
+#include "db/PreloginProbe.h"
 #include "db/OdbcStatement.h"
 
 #include <QStringList>
@@ -38,6 +41,20 @@ OdbcHandle newEnvironment() {
         SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         SQL_HANDLE_ENV, handle);
     return environment;
+}
+
+// FreeTDS names no cause when TLS fails; a PRELOGIN of our own, which
+// carries no login, tells a server without TLS from a refused certificate.
+[[noreturn]] void raiseExplained(Failure failure, const QString& driver,
+                                 const ConnectionSettings& settings, int timeoutSeconds) {
+    const bool freeTds = driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive);
+    if (freeTds && settings.encryption != Encryption::Optional) {
+        const QString text = encryptionFailureText(
+            freeTds, settings, serverOffersTls(settings.server, timeoutSeconds));
+        if (!text.isEmpty())
+            failure.description = text;
+    }
+    raise(failure);
 }
 
 } // namespace
@@ -78,10 +95,18 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
               SQL_HANDLE_DBC, dbc);
 
     const QString text = odbcConnectionString(driverName, settings);
+    std::optional<PrivateFreeTdsScope> freeTdsConfig;
+    if (freeTdsSectionNeeded(driverName, settings))
+        freeTdsConfig.emplace(privateFreeTdsConfigFor(settings));
     SQLSMALLINT outLength = 0;
-    checkOdbc(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, nullptr,
-                                0, &outLength, SQL_DRIVER_NOPROMPT),
-              SQL_HANDLE_DBC, dbc);
+    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
+                                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    freeTdsConfig.reset();
+    try {
+        checkOdbc(rc, SQL_HANDLE_DBC, dbc);
+    } catch (const ProcedureError& error) {
+        raiseExplained(error.failure(), driverName, settings, loginTimeoutSeconds);
+    }
     m_open = true;
 
     // After the login a silent server is waited for as long as the query
