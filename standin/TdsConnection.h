@@ -94,8 +94,8 @@ private:
     QByteArray m_unsent;                  // its tokens not yet in a packet
     int m_packetNumber = 1;
     std::unique_ptr<TlsChannel> m_tls; // from the PRELOGIN answer on, if any
-    bool m_tlsForLoginOnly = false;   // ENCRYPT_OFF: only the login is inside
-    bool m_inTls = false;             // the bytes on the wire are TLS records
+    bool m_tlsForLoginOnly = false;    // ENCRYPT_OFF: only the login is inside
+    bool m_inTls = false;              // the bytes on the wire are TLS records
 };
 
 } // namespace quarvex::standin

@@ -44,8 +44,8 @@ QByteArray preloginReply(const QString& version, PreloginEncryption encryption) 
     w.u16be(build);
     w.u16(0);
     w.u8(encryption);
-    w.u8(0);    // instance name accepted
-    w.u8(0);    // no MARS
+    w.u8(0); // instance name accepted
+    w.u8(0); // no MARS
     return w.data();
 }
 

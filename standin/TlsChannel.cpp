@@ -5,8 +5,8 @@
 
 namespace quarvex::standin {
 
-std::shared_ptr<TlsContext> TlsContext::load(const QString& certificateFile,
-                                             const QString& keyFile, QString* error) {
+std::shared_ptr<TlsContext> TlsContext::load(const QString& certificateFile, const QString& keyFile,
+                                             QString* error) {
     SSL_CTX* context = SSL_CTX_new(TLS_server_method());
     if (context == nullptr) {
         *error = QStringLiteral("cannot create a TLS context");
@@ -18,8 +18,8 @@ std::shared_ptr<TlsContext> TlsContext::load(const QString& certificateFile,
     SSL_CTX_set_max_proto_version(context, TLS1_2_VERSION);
     if (SSL_CTX_use_certificate_chain_file(context, certificateFile.toLocal8Bit().constData()) !=
             1 ||
-        SSL_CTX_use_PrivateKey_file(context, keyFile.toLocal8Bit().constData(),
-                                    SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, keyFile.toLocal8Bit().constData(), SSL_FILETYPE_PEM) !=
+            1 ||
         SSL_CTX_check_private_key(context) != 1) {
         char text[256] = {};
         ERR_error_string_n(ERR_get_error(), text, sizeof text);

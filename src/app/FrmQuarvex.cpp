@@ -14,8 +14,8 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>

@@ -243,9 +243,9 @@ void FrmQuarvex::arrangeTabOrder() {
     for (int index = 1; index <= 7; ++index)
         order.append(m_cmdAction->button(index));
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
-          << m_chkTrustCert << m_txtCAFile << m_txtProcFilt
-          << m_txtTrigFilt << m_txtTblFilt << m_txtViewFilt << m_txtFuncFilt << m_txtViewer
-          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
+          << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
+          << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
+          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

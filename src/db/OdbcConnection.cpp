@@ -1,12 +1,12 @@
 #include "db/OdbcConnection.h"
 
 #include "base/ProcedureError.h"
-#include "db/OdbcConnectionString.h"
 #include "db/EncryptionFailure.h"
 #include "db/FreeTdsConfig.h"
+#include "db/OdbcConnectionString.h"
 #include "db/OdbcDiagnostics.h"
-#include "db/PreloginProbe.h"
 #include "db/OdbcStatement.h"
+#include "db/PreloginProbe.h"
 
 #include <QStringList>
 

@@ -141,8 +141,8 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
     // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read
     // the "host,port" form directly, as SQL Server's own tools do.
     const ServerAddress address = serverAddress(settings.server);
-    const QString encryption = isFreeTds(driver) ? freeTdsEncryption(settings)
-                                                 : microsoftEncryption(driver, settings);
+    const QString encryption =
+        isFreeTds(driver) ? freeTdsEncryption(settings) : microsoftEncryption(driver, settings);
     if (freeTdsSectionNeeded(driver, settings))
         text += odbcPair(QStringLiteral("Servername"), freeTdsSectionName());
     else if (address.port.isEmpty())

@@ -10,19 +10,19 @@ namespace {
 // A PRELOGIN packet with VERSION and ENCRYPTION (asking for TLS), as every
 // client opens with.
 QByteArray preloginRequest() {
-    const char payload[] = {
-        0x00, 0x00, 0x0B, 0x00, 0x06,       // VERSION at 11, 6 bytes
-        0x01, 0x00, 0x11, 0x00, 0x01,       // ENCRYPTION at 17, 1 byte
-        char(0xFF),                         // end of the options
-        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // version 0.0.0.0, sub-build 0
-        0x01,                               // ENCRYPT_ON
-    };
+    // VERSION at 11 (6 bytes), ENCRYPTION at 17 (1 byte), the end of the
+    // options, version 0.0.0.0 with sub-build 0, then ENCRYPT_ON.
+    const QByteArray payload = QByteArray::fromHex("00000B0006"
+                                                   "0100110001"
+                                                   "FF"
+                                                   "000000000000"
+                                                   "01");
     QByteArray packet(8, '\0');
     packet[0] = 0x12;
     packet[1] = 0x01; // the whole message
-    packet[3] = char(8 + sizeof payload);
+    packet[3] = char(8 + payload.size());
     packet[6] = 0x01;
-    return packet + QByteArray(payload, sizeof payload);
+    return packet + payload;
 }
 
 // The server's ENCRYPTION option, -1 when the answer has none.
@@ -51,8 +51,7 @@ std::optional<bool> serverOffersTls(const QString& serverText, int timeoutSecond
         return std::nullopt;
     socket.write(preloginRequest());
     QByteArray answer;
-    while (answer.size() < 8 ||
-           answer.size() < (quint8(answer[2]) << 8 | quint8(answer[3]))) {
+    while (answer.size() < 8 || answer.size() < (quint8(answer[2]) << 8 | quint8(answer[3]))) {
         if (!socket.waitForReadyRead(wait))
             return std::nullopt;
         answer += socket.readAll();

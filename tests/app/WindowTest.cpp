@@ -11,8 +11,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -208,12 +208,11 @@ private slots:
         QTest::addColumn<bool>("processingPage");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
-            << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
-                                    "cboEncryption", "chkTrustCert", "txtCAFile",
-                                    "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
-                                    "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
-                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
-                                    "Next Tab"};
+            << false << QStringList{"txtUserID",     "txtPassword",  "txtServer",   "txtDatabase",
+                                    "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
+                                    "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
+                                    "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
+                                    "chkEncrypt",    "chkUnicode",   "chkNewTypes", "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
@@ -522,7 +521,8 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
-        QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(), QStringLiteral("Strict"));
+        QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(),
+                 QStringLiteral("Strict"));
         QVERIFY(second.control<QCheckBox>("chkTrustCert")->isChecked());
         QCOMPARE(second.control<QLineEdit>("txtCAFile")->text(),
                  QStringLiteral("/etc/ssl/our ca.pem"));

@@ -5,6 +5,7 @@
 #include "db/OdbcDiagnostics.h"
 #include "db/ServerConnection.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -78,8 +79,8 @@ private slots:
         const QString ms17 = "ODBC Driver 17 for SQL Server";
         const QString freeTdsAddress = "Server=db1;Port=1433;";
         const QString section = "Servername=quarvex-connection;";
-        QTest::newRow("freetds optional") << freeTds << secured(Encryption::Optional)
-                                          << freeTdsAddress + "Encryption=request;";
+        QTest::newRow("freetds optional")
+            << freeTds << secured(Encryption::Optional) << freeTdsAddress + "Encryption=request;";
         QTest::newRow("freetds optional ignores the CA file")
             << freeTds << secured(Encryption::Optional, false, "/ca.pem")
             << freeTdsAddress + "Encryption=request;";
@@ -93,8 +94,8 @@ private slots:
             << freeTdsAddress + "Encryption=require;";
         QTest::newRow("driver 18 optional") << ms18 << secured(Encryption::Optional)
                                             << "Encrypt=Optional;TrustServerCertificate=Yes;";
-        QTest::newRow("driver 18 mandatory") << ms18 << secured(Encryption::Mandatory)
-                                             << "Encrypt=Mandatory;";
+        QTest::newRow("driver 18 mandatory")
+            << ms18 << secured(Encryption::Mandatory) << "Encrypt=Mandatory;";
         QTest::newRow("driver 18 mandatory trusting")
             << ms18 << secured(Encryption::Mandatory, true)
             << "Encrypt=Mandatory;TrustServerCertificate=Yes;";
@@ -105,10 +106,10 @@ private slots:
             << ms18 << secured(Encryption::Strict, false, "/etc/db1 cert.pem", "db1.example.com")
             << "Encrypt=Strict;HostNameInCertificate=db1.example.com;"
                "ServerCertificate={/etc/db1 cert.pem};";
-        QTest::newRow("driver 17 optional") << ms17 << secured(Encryption::Optional)
-                                            << "Encrypt=no;TrustServerCertificate=Yes;";
-        QTest::newRow("driver 17 mandatory") << ms17 << secured(Encryption::Mandatory)
-                                             << "Encrypt=yes;";
+        QTest::newRow("driver 17 optional")
+            << ms17 << secured(Encryption::Optional) << "Encrypt=no;TrustServerCertificate=Yes;";
+        QTest::newRow("driver 17 mandatory")
+            << ms17 << secured(Encryption::Mandatory) << "Encrypt=yes;";
         QTest::newRow("driver 17 mandatory trusting")
             << ms17 << secured(Encryption::Mandatory, true)
             << "Encrypt=yes;TrustServerCertificate=Yes;";
@@ -168,11 +169,13 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         const QString check = "check certificate hostname = yes";
         QTest::newRow("host and port, the system's authorities")
-            << " db1 , 1433 " << ""
-            << QStringList{"host = db1", "port = 1433", "ca file = system", check};
+            << " db1 , 1433 "
+            << "" << QStringList{"host = db1", "port = 1433", "ca file = system", check};
         QTest::newRow("an instance, a CA file")
-            << "db1\\SALES" << "/etc/ssl/our ca.pem"
-            << QStringList{"host = db1", "instance = SALES", "ca file = /etc/ssl/our ca.pem", check};
+            << "db1\\SALES"
+            << "/etc/ssl/our ca.pem"
+            << QStringList{"host = db1", "instance = SALES", "ca file = /etc/ssl/our ca.pem",
+                           check};
     }
 
     void freeTdsSection() {
@@ -220,6 +223,34 @@ private slots:
         QVERIFY(noSection.startsWith("[global]\n\ttds version = 7.4\n\ttext size = 64512\n[s]\n"));
     }
 
+    // FREETDSCONF is the process's: it names the private file only while
+    // the scope lives, then holds the user's value again, or nothing.
+    void privateConfigScopeRestoresTheVariable_data() {
+        QTest::addColumn<QByteArray>("before"); // empty: not set
+        QTest::newRow("the user's own file") << QByteArray("/home/u/my.conf");
+        QTest::newRow("not set") << QByteArray();
+    }
+
+    void privateConfigScopeRestoresTheVariable() {
+        QFETCH(QByteArray, before);
+        if (before.isEmpty())
+            qunsetenv("FREETDSCONF");
+        else
+            qputenv("FREETDSCONF", before);
+        QString path;
+        {
+            PrivateFreeTdsScope scope("[s]\n\thost = db1\n");
+            path = qEnvironmentVariable("FREETDSCONF");
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("[s]\n\thost = db1\n"));
+        }
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(qEnvironmentVariableIsSet("FREETDSCONF"), !before.isEmpty());
+        QCOMPARE(qgetenv("FREETDSCONF"), before);
+        qunsetenv("FREETDSCONF");
+    }
+
     void encryptionFailureMessages_data() {
         QTest::addColumn<bool>("freeTds");
         QTest::addColumn<ConnectionSettings>("settings");
@@ -243,8 +274,10 @@ private slots:
             << "The server's certificate was refused: it is not signed by the authority in "
                "/ca.pem, it has expired, or it is not issued for the host name db1. The login "
                "was not sent";
-        QTest::newRow("trusted: the driver's own words") << true << secured(Encryption::Mandatory, true) << 1 << "";
-        QTest::newRow("optional: the driver's own words") << true << secured(Encryption::Optional) << 0 << "";
+        QTest::newRow("trusted: the driver's own words")
+            << true << secured(Encryption::Mandatory, true) << 1 << "";
+        QTest::newRow("optional: the driver's own words")
+            << true << secured(Encryption::Optional) << 0 << "";
         QTest::newRow("not asked") << true << secured(Encryption::Mandatory) << -1 << "";
         QTest::newRow("Microsoft's drivers say it themselves")
             << false << secured(Encryption::Mandatory) << 0 << "";

@@ -40,7 +40,9 @@ class EncryptionIntegrationTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(m_certificates.error().isEmpty(), qPrintable(m_certificates.error())); }
+    void initTestCase() {
+        QVERIFY2(m_certificates.error().isEmpty(), qPrintable(m_certificates.error()));
+    }
 
     void connect_data() {
         QTest::addColumn<QString>("certificate");
@@ -52,39 +54,53 @@ private slots:
         QTest::addColumn<QString>("refusal");
         const auto tls = QStringList{"tls"};
         QTest::newRow("optional: a server without TLS gets the login in clear")
-            << "" << "off" << Encryption::Optional << false << false << QStringList{"clear"} << "";
+            << ""
+            << "off" << Encryption::Optional << false << false << QStringList{"clear"} << "";
         QTest::newRow("optional: TLS for the login only")
-            << "server" << "login" << Encryption::Optional << false << false << tls << "";
+            << "server"
+            << "login" << Encryption::Optional << false << false << tls << "";
         QTest::newRow("optional: a server that requires TLS")
-            << "server" << "required" << Encryption::Optional << false << false << tls << "";
+            << "server"
+            << "required" << Encryption::Optional << false << false << tls << "";
         QTest::newRow("optional: an unchecked certificate still carries the login")
-            << "self" << "login" << Encryption::Optional << false << true << tls << "";
+            << "self"
+            << "login" << Encryption::Optional << false << true << tls << "";
         QTest::newRow("mandatory with the authority's file")
-            << "server" << "login" << Encryption::Mandatory << false << true << tls << "";
+            << "server"
+            << "login" << Encryption::Mandatory << false << true << tls << "";
         QTest::newRow("mandatory against a server that requires TLS")
-            << "server" << "required" << Encryption::Mandatory << false << true << tls << "";
+            << "server"
+            << "required" << Encryption::Mandatory << false << true << tls << "";
         QTest::newRow("mandatory trusting a self-signed server")
-            << "self" << "login" << Encryption::Mandatory << true << false << tls << "";
+            << "self"
+            << "login" << Encryption::Mandatory << true << false << tls << "";
         QTest::newRow("mandatory: a server without TLS is refused")
-            << "" << "off" << Encryption::Mandatory << false << true << QStringList{}
+            << ""
+            << "off" << Encryption::Mandatory << false << true << QStringList{}
             << "does not support encryption, and encryption is Mandatory";
         QTest::newRow("mandatory: a server without TLS is refused even when trusted")
-            << "" << "off" << Encryption::Mandatory << true << false << QStringList{}
+            << ""
+            << "off" << Encryption::Mandatory << true << false << QStringList{}
             << "does not support encryption, and encryption is Mandatory";
         QTest::newRow("mandatory: an unknown authority")
-            << "self" << "login" << Encryption::Mandatory << false << true << QStringList{}
+            << "self"
+            << "login" << Encryption::Mandatory << false << true << QStringList{}
             << "certificate was refused";
         QTest::newRow("mandatory: the test authority is not the system's")
-            << "server" << "login" << Encryption::Mandatory << false << false << QStringList{}
+            << "server"
+            << "login" << Encryption::Mandatory << false << false << QStringList{}
             << "not signed by an authority the system trusts";
         QTest::newRow("mandatory: a certificate for another host")
-            << "wronghost" << "login" << Encryption::Mandatory << false << true << QStringList{}
+            << "wronghost"
+            << "login" << Encryption::Mandatory << false << true << QStringList{}
             << "certificate was refused";
         QTest::newRow("mandatory: an expired certificate")
-            << "expired" << "login" << Encryption::Mandatory << false << true << QStringList{}
+            << "expired"
+            << "login" << Encryption::Mandatory << false << true << QStringList{}
             << "certificate was refused";
         QTest::newRow("strict: FreeTDS cannot, nothing is sent")
-            << "server" << "required" << Encryption::Strict << true << false << QStringList{}
+            << "server"
+            << "required" << Encryption::Strict << true << false << QStringList{}
             << "FreeTDS ODBC driver cannot encrypt strictly";
     }
 

@@ -74,8 +74,8 @@ private slots:
 
     void anEncryptionChoiceOutOfRangeStopsTheReading() {
         Settings settings;
-        const auto failure =
-            failureOf([&] { applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings); });
+        const auto failure = failureOf(
+            [&] { applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings); });
         QVERIFY(failure.has_value());
         QCOMPARE(settings.connection.encryption, Encryption::Optional);
     }
