@@ -3,6 +3,7 @@
 #include "base/ProcedureError.h"
 #include "db/EncryptionFailure.h"
 #include "db/FreeTdsConfig.h"
+#include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcDiagnostics.h"
 #include "db/OdbcStatement.h"
@@ -94,10 +95,18 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
     checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, seconds(loginTimeoutSeconds), 0),
               SQL_HANDLE_DBC, dbc);
 
-    const QString text = odbcConnectionString(driverName, settings);
+    // FreeTDS asks the SQL Server Browser for a named instance's port
+    // itself, but for 16 seconds whatever the login time-out: asked here
+    // within the time-out, the port is handed over instead.
+    ConnectionSettings reached = settings;
+    if (driverName.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
+        if (const auto named = namedInstance(settings.server))
+            reached.server = named->host + QLatin1Char(',') +
+                             QString::number(lookUpInstancePort(*named, loginTimeoutSeconds));
+    const QString text = odbcConnectionString(driverName, reached);
     std::optional<PrivateFreeTdsScope> freeTdsConfig;
-    if (freeTdsSectionNeeded(driverName, settings))
-        freeTdsConfig.emplace(privateFreeTdsConfigFor(settings));
+    if (freeTdsSectionNeeded(driverName, reached))
+        freeTdsConfig.emplace(privateFreeTdsConfigFor(reached));
     SQLSMALLINT outLength = 0;
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
                                            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
@@ -105,7 +114,7 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
     try {
         checkOdbc(rc, SQL_HANDLE_DBC, dbc);
     } catch (const ProcedureError& error) {
-        raiseExplained(error.failure(), driverName, settings, loginTimeoutSeconds);
+        raiseExplained(error.failure(), driverName, reached, loginTimeoutSeconds);
     }
     m_open = true;
 

@@ -28,6 +28,14 @@ ServerAddress serverAddress(const QString& server) {
     return {server.trimmed(), {}};
 }
 
+// An IPv6 address in brackets, as users write it beside a port, without
+// them: FreeTDS takes the address bare and its port apart.
+QString withoutAddressBrackets(const QString& host) {
+    if (host.size() > 2 && host.startsWith(u'[') && host.endsWith(u']'))
+        return host.mid(1, host.size() - 2);
+    return host;
+}
+
 bool checksCertificate(const ConnectionSettings& settings) {
     return settings.encryption != Encryption::Optional && !settings.trustServerCertificate;
 }
@@ -49,7 +57,8 @@ QString freeTdsEncryption(const ConnectionSettings& settings) {
                               "ODBC Driver 18 for SQL Server"));
     if (settings.encryption == Encryption::Optional)
         return QStringLiteral("Encryption=request;");
-    const QString host = serverAddress(settings.server).host.section(QLatin1Char('\\'), 0, 0);
+    const QString host = withoutAddressBrackets(
+        serverAddress(settings.server).host.section(QLatin1Char('\\'), 0, 0));
     if (checksCertificate(settings) && !settings.hostNameInCertificate.isEmpty() &&
         settings.hostNameInCertificate.compare(host, Qt::CaseInsensitive) != 0)
         cannot(QStringLiteral("FreeTDS"),
@@ -143,13 +152,14 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
     const ServerAddress address = serverAddress(settings.server);
     const QString encryption =
         isFreeTds(driver) ? freeTdsEncryption(settings) : microsoftEncryption(driver, settings);
-    if (freeTdsSectionNeeded(driver, settings))
+    if (freeTdsSectionNeeded(driver, settings)) {
         text += odbcPair(QStringLiteral("Servername"), freeTdsSectionName());
-    else if (address.port.isEmpty())
+    } else if (isFreeTds(driver)) {
+        text += odbcPair(QStringLiteral("Server"), withoutAddressBrackets(address.host));
+        if (!address.port.isEmpty())
+            text += odbcPair(QStringLiteral("Port"), address.port);
+    } else if (address.port.isEmpty())
         text += odbcPair(QStringLiteral("Server"), address.host);
-    else if (isFreeTds(driver))
-        text += odbcPair(QStringLiteral("Server"), address.host) +
-                odbcPair(QStringLiteral("Port"), address.port);
     else
         text += odbcPair(QStringLiteral("Server"), address.host + QLatin1Char(',') + address.port);
     text += odbcPair(QStringLiteral("Database"), settings.database);
@@ -181,7 +191,7 @@ bool freeTdsSectionNeeded(const QString& driver, const ConnectionSettings& setti
 QStringList freeTdsSectionLines(const ConnectionSettings& settings) {
     const ServerAddress address = serverAddress(settings.server);
     const QString instance = address.host.section(QLatin1Char('\\'), 1);
-    const QString host = address.host.section(QLatin1Char('\\'), 0, 0);
+    const QString host = withoutAddressBrackets(address.host.section(QLatin1Char('\\'), 0, 0));
     checkFreeTdsValue(QStringLiteral("server"), address.host);
     checkFreeTdsValue(QStringLiteral("CA file"), settings.caFile);
     QStringList lines{QStringLiteral("host = ") + host};
