@@ -11,6 +11,7 @@ packages=(
     libssl-dev openssl  # the stand-in's TLS, and the tests' certificates
     xvfb xauth
     time  # /usr/bin/time, for bench/run.sh
+    help2man  # the manual pages, made from --help
 )
 
 missing=()

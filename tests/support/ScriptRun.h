@@ -29,6 +29,8 @@ struct ScriptRun {
     RecordingToolkit toolkit;
     RunState fields;
     Settings settings;
+    // The files a viewer was started on. A viewer named "missing" fails to
+    // start, as a program that is not installed does.
     QStringList viewed;
 
     // adjust changes the connection settings before the list is loaded.
