@@ -55,8 +55,10 @@ QString freeTdsEncryption(const ConnectionSettings& settings) {
         cannot(QStringLiteral("FreeTDS"),
                QStringLiteral("encrypt strictly (TDS 8); choose Mandatory, or use Microsoft's "
                               "ODBC Driver 18 for SQL Server"));
+    // FreeTDS's default is "request" already; without the keyword an
+    // "encryption" the user's freetds.conf sets still holds.
     if (settings.encryption == Encryption::Optional)
-        return QStringLiteral("Encryption=request;");
+        return {};
     const QString host = withoutAddressBrackets(
         serverAddress(settings.server).host.section(QLatin1Char('\\'), 0, 0));
     if (checksCertificate(settings) && !settings.hostNameInCertificate.isEmpty() &&

@@ -41,7 +41,7 @@ private slots:
         QTest::addColumn<QString>("driver");
         QTest::addColumn<ConnectionSettings>("settings");
         QTest::addColumn<QString>("text");
-        const QString freeTdsTail = "TDS_Version=7.4;ClientCharset=UTF-8;Encryption=request;";
+        const QString freeTdsTail = "TDS_Version=7.4;ClientCharset=UTF-8;";
         QTest::newRow("freetds takes the port apart, without the blanks around")
             << "FreeTDS" << ConnectionSettings{" 127.0.0.1 , 14330 ", "Northwind", "sa", "pw"}
             << "Driver=FreeTDS;Server=127.0.0.1;Port=14330;Database=Northwind;UID=sa;PWD=pw;" +
@@ -92,10 +92,9 @@ private slots:
         const QString freeTdsAddress = "Server=db1;Port=1433;";
         const QString section = "Servername=quarvex-connection;";
         QTest::newRow("freetds optional")
-            << freeTds << secured(Encryption::Optional) << freeTdsAddress + "Encryption=request;";
+            << freeTds << secured(Encryption::Optional) << freeTdsAddress;
         QTest::newRow("freetds optional ignores the CA file")
-            << freeTds << secured(Encryption::Optional, false, "/ca.pem")
-            << freeTdsAddress + "Encryption=request;";
+            << freeTds << secured(Encryption::Optional, false, "/ca.pem") << freeTdsAddress;
         QTest::newRow("freetds mandatory checks through its section")
             << freeTds << secured(Encryption::Mandatory) << section + "Encryption=require;";
         QTest::newRow("freetds mandatory, its own host name in the certificate")
