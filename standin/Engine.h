@@ -64,6 +64,7 @@ public:
     QString startError() const { return m_startError; }
     const EngineOptions& options() const { return m_options; }
     int majorVersion() const;
+    bool knowsCreateOrAlter() const; // from 13.0.4001, SQL Server 2016 SP1
     QString versionText() const; // @@VERSION
 
     // Runs a whole batch and reads every result into its outcome.
@@ -105,6 +106,7 @@ private:
     void createTable(const Statement& statement);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
+    void rename(const Statement& statement);
     void removeObject(const ObjectInfo& object);
     void alterTable(const Statement& statement);
     void truncate(const Statement& statement);

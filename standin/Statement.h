@@ -55,6 +55,7 @@ struct Statement {
         DropConstraints,
         Truncate,
         CheckIdent,
+        Rename, // sp_rename: names[0] to value
         Use,
         Unsupported, // what
     };
@@ -78,6 +79,7 @@ struct Statement {
     // CREATE/ALTER of a procedure, view, trigger or function.
     QString moduleType; // P, V, TR, FN, IF, TF
     bool isAlter = false;
+    bool createOrAlter = false;
     bool encrypted = false;
     int procedureNumber = 1;
     QStringList parentName;

@@ -18,6 +18,7 @@ public:
     struct Context {
         const Catalogue* catalogue = nullptr; // null: syntax only
         int identityInsertObject = 0;         // table with SET IDENTITY_INSERT ON
+        bool createOrAlter = false;           // CREATE OR ALTER is known (2016 SP1 on)
     };
 
     Translator(const QString& batch, const QList<Token>& tokens, Context context);
@@ -49,6 +50,7 @@ private:
     int lineOf(const Token& token) const;
 
     QStringList parseName();
+    Statement parseRename();
     QString parseNamePart();
     struct TypeSpec {
         QString name;

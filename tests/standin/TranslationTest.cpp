@@ -45,6 +45,13 @@ private slots:
             "'CREATE PROCEDURE' must be the first statement in a query batch.");
         row("unsupported statement is named", "exec sp_who", 50000,
             "The stand-in does not support EXEC.");
+        row("CREATE OR ALTER before 2016 SP1", "create or alter procedure p as select 1", 102,
+            "Incorrect syntax near the keyword 'or'.");
+        row("renaming what is not there", "exec sp_rename 'dbo.Nope', 'Other'", 15248,
+            "Either the parameter @objname is ambiguous or the claimed @objtype (OBJECT) is "
+            "wrong.");
+        row("renaming a column is not supported", "exec sp_rename 'T.Name', 'N', 'COLUMN'", 50000,
+            "The stand-in does not support sp_rename of a COLUMN.");
     }
 
     void errors() {
