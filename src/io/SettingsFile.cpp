@@ -38,8 +38,9 @@ const SavedControl savedControls[] = {
     {"txtFuncFilt", nullptr, nullptr, &CatalogueFilters::functions},
     {"txtPath", &Settings::outputPath},
     {"txtViewer", &Settings::viewer},
-    // Added after the first fourteen; a file without it reads as clear.
+    // Added after the first fourteen; a file without them reads as clear.
     {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
+    {"chkCreateOrAlter", nullptr, nullptr, nullptr, &Settings::chkCreateOrAlter},
 };
 
 QString& textOf(Settings& settings, const SavedControl& control) {

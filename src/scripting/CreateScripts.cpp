@@ -100,6 +100,15 @@ public:
 
     const RunSummary& summary() const { return m_summary; }
 
+    // Whether a procedure, trigger, view or function is ticked.
+    bool objectsTicked() const {
+        const ObjectList& list = m_context.toolkit.objectList();
+        for (int i = 0; i < list.count(); ++i)
+            if (list.isChecked(i) && list.entry(i).object.kind != ObjectKind::Table)
+                return true;
+        return false;
+    }
+
 private:
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
         const QString name = sqlIdentifier(object.name);
@@ -110,7 +119,7 @@ private:
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted =
             isTable ? ScriptTable(m_context, object.id, name, owner, connection)
-                    : ScriptObject(m_context, object.id, name, connection, object.kind);
+                    : ScriptObject(m_context, object, name, connection);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
         if (scripted) {
@@ -156,8 +165,16 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         folderLock.emplace(context.settings.outputPath);
         connection.emplace();
         context.toolkit.setBusy(true);
+        // A server without CREATE OR ALTER refuses the run before any file
+        // changes; tables alone need no check.
+        const bool checkCreateOrAlter = context.settings.createOrAlter() && run.objectsTicked();
+        if (checkCreateOrAlter) {
+            OpenConnection(*connection, context.settings.connection);
+            RequireCreateOrAlter(*connection);
+        }
         run.writeHeaders();
-        OpenConnection(*connection, context.settings.connection);
+        if (!checkCreateOrAlter)
+            OpenConnection(*connection, context.settings.connection);
         run.scriptTickedEntries(*connection);
         connection->close();
         run.writeFooters();

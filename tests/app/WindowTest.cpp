@@ -211,7 +211,7 @@ private slots:
                                     "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
                                     "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
                                     "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
-                                    "Next Tab"};
+                                    "chkCreateOrAlter", "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
@@ -258,7 +258,7 @@ private slots:
               "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
         for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
-                                  "chkUnicode", "chkNewTypes"})
+                                  "chkUnicode", "chkNewTypes", "chkCreateOrAlter"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -492,6 +492,7 @@ private slots:
             first.control<QCheckBox>("chkUnicode")->setChecked(true);
             first.control<QCheckBox>("chkGroup")->setChecked(false);
             first.control<QCheckBox>("chkNewTypes")->setChecked(true);
+            first.control<QCheckBox>("chkCreateOrAlter")->setChecked(true);
             if (closeBy == 0) {
                 first.button(QStringLiteral("cmdTab"), 0)->click();
                 first.button(QStringLiteral("cmdAction"), 2)->click();
@@ -513,6 +514,7 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
+        QVERIFY(second.control<QCheckBox>("chkCreateOrAlter")->isChecked());
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }

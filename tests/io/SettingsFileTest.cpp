@@ -33,17 +33,38 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The fourteen lines of the design order, then the newer-types box.
-    void defaultFileHasFourteenLinesInDesignOrderThenNewTypes() {
-        QCOMPARE(settingsFileText(defaults()), fourteenLines() + "chkNewTypes=0\r\n");
+    // The fourteen lines of the design order, then the later boxes.
+    void defaultFileHasFourteenLinesInDesignOrderThenTheLaterBoxes() {
+        QCOMPARE(settingsFileText(defaults()),
+                 fourteenLines() + "chkNewTypes=0\r\nchkCreateOrAlter=0\r\n");
     }
 
-    // A file of an older version has no fifteenth line; it reads whole and
-    // leaves the box clear.
-    void olderFileWithoutTheNewTypesLine() {
+    // Files of older versions lack the later lines; they read whole and
+    // leave those boxes clear.
+    void olderFilesLeaveTheLaterBoxesClear_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("newTypes");
+        QTest::newRow("fourteen lines") << fourteenLines() << 0;
+        QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n" << 1;
+    }
+
+    void olderFilesLeaveTheLaterBoxesClear() {
+        QFETCH(QString, file);
+        QFETCH(int, newTypes);
         Settings settings;
-        applySettingsFileText(fourteenLines(), settings);
-        QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
+        applySettingsFileText(file, settings);
+        QCOMPARE(settings.chkNewTypes, newTypes);
+        QCOMPARE(settings.chkCreateOrAlter, int(Unchecked));
+    }
+
+    void createOrAlterLineRoundTrips() {
+        Settings settings = defaults();
+        settings.chkCreateOrAlter = Checked;
+        const QString text = settingsFileText(settings);
+        QVERIFY(text.endsWith("chkCreateOrAlter=1\r\n"));
+        Settings read;
+        applySettingsFileText(text, read);
+        QVERIFY(read.createOrAlter());
     }
 
     void reading_data() {
