@@ -65,7 +65,7 @@ public:
     const EngineOptions& options() const { return m_options; }
     int majorVersion() const;
     bool knowsCreateOrAlter() const; // from 13.0.4001, SQL Server 2016 SP1
-    QString versionText() const; // @@VERSION
+    QString versionText() const;     // @@VERSION
 
     // Runs a whole batch and reads every result into its outcome.
     QList<Outcome> executeBatch(Session& session, const QString& batch);

@@ -614,6 +614,23 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
     }
     if (!takeWord("as"))
         syntaxError();
+    // The body runs to the end of the batch, so a second module's CREATE
+    // (a numbered procedure's next number, say) is not the first statement.
+    for (int at = m_pos; m_tokens[at].kind != Token::End; ++at) {
+        const Token& t = m_tokens[at];
+        const int last = int(m_tokens.size()) - 1;
+        const Token& next = m_tokens[qMin(at + 1, last)];
+        const Token& named = next.isWord("or") ? m_tokens[qMin(at + 3, last)] : next;
+        if ((t.isWord("create") || t.isWord("alter")) &&
+            (named.isWord("proc") || named.isWord("procedure") || named.isWord("view") ||
+             named.isWord("trigger") || named.isWord("function")))
+            throw SqlError{111,
+                           QStringLiteral("'%1 %2' must be the first statement in a query batch.")
+                               .arg(t.text.toUpper(), named.isWord("proc")
+                                                          ? QStringLiteral("PROCEDURE")
+                                                          : named.text.toUpper()),
+                           15, 1, true};
+    }
     if (statement.moduleType == QLatin1String("V")) {
         const int bodyStart = m_pos;
         try {
@@ -649,8 +666,8 @@ Statement Translator::parseRename() {
             syntaxError();
         arguments.append(take().text);
     } while (takeSymbol(","));
-    if (arguments.size() == 3 && arguments[2].compare(QLatin1String("object"),
-                                                      Qt::CaseInsensitive) != 0)
+    if (arguments.size() == 3 &&
+        arguments[2].compare(QLatin1String("object"), Qt::CaseInsensitive) != 0)
         return unsupportedRest(QStringLiteral("sp_rename of a ") + arguments[2].toUpper());
     if (arguments.size() < 2 || arguments.size() > 3)
         return unsupportedRest(QStringLiteral("sp_rename with these parameters"));
