@@ -186,8 +186,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
-                               m_chkCreateOrAlter})
+    for (QCheckBox* option :
+         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkCreateOrAlter})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;

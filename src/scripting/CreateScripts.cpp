@@ -117,9 +117,8 @@ private:
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
         const bool isTable = object.kind == ObjectKind::Table;
-        const bool scripted =
-            isTable ? ScriptTable(m_context, object.id, name, owner, connection)
-                    : ScriptObject(m_context, object, name, connection);
+        const bool scripted = isTable ? ScriptTable(m_context, object.id, name, owner, connection)
+                                      : ScriptObject(m_context, object, name, connection);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
         if (scripted) {

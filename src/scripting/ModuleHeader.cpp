@@ -87,8 +87,8 @@ private:
         if (m_at >= m_text.size() || !isFirstCharacter(m_text[m_at]))
             return std::nullopt;
         const qsizetype start = m_at;
-        while (m_at < m_text.size() && (isFirstCharacter(m_text[m_at]) ||
-                                        m_text[m_at].isDigit() || m_text[m_at] == u'$'))
+        while (m_at < m_text.size() &&
+               (isFirstCharacter(m_text[m_at]) || m_text[m_at].isDigit() || m_text[m_at] == u'$'))
             ++m_at;
         return m_text.mid(start, m_at - start);
     }
@@ -130,8 +130,7 @@ std::optional<ModuleHeaderName> moduleHeaderName(const QString& definition) {
     }
     // The kind's keyword; which one is the caller's check.
     if (!reader.takeWord(u"PROC") && !reader.takeWord(u"PROCEDURE") &&
-        !reader.takeWord(u"TRIGGER") && !reader.takeWord(u"VIEW") &&
-        !reader.takeWord(u"FUNCTION"))
+        !reader.takeWord(u"TRIGGER") && !reader.takeWord(u"VIEW") && !reader.takeWord(u"FUNCTION"))
         return std::nullopt;
     reader.skipBlanksAndComments();
 

@@ -207,10 +207,10 @@ private slots:
         QTest::addColumn<bool>("processingPage");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
-            << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
-                                    "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
-                                    "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
-                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
+            << false << QStringList{"txtUserID",        "txtPassword", "txtServer",  "txtDatabase",
+                                    "txtProcFilt",      "txtTrigFilt", "txtTblFilt", "txtViewFilt",
+                                    "txtFuncFilt",      "txtViewer",   "txtPath",    "chkAlter",
+                                    "chkGroup",         "chkEncrypt",  "chkUnicode", "chkNewTypes",
                                     "chkCreateOrAlter", "Next Tab"};
         QTest::newRow("processing page")
             << true

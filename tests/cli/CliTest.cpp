@@ -188,8 +188,9 @@ private slots:
                            "table:dbo.Bad"}
             << 3 << "";
         // The server answers as 2005, which knows no CREATE OR ALTER.
-        const QString refused = "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
-                                "Server 2016 SP1 (13.0.4001) or later; this server is version 09.00.1399";
+        const QString refused =
+            "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
+            "Server 2016 SP1 (13.0.4001) or later; this server is version 09.00.1399";
         QTest::newRow("--create-or-alter refused by the server")
             << QStringList{"--create-or-alter", "proc:dbo.spOne"} << 1 << refused;
         QTest::newRow("CREATE OR ALTER as the settings file says")

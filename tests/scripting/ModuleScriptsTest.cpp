@@ -153,15 +153,19 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("object");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("2014") << "12.00.2000" << "spPlain"
+        QTest::newRow("2014") << "12.00.2000"
+                              << "spPlain"
                               << "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
                                  "Server 2016 SP1 (13.0.4001) or later; this server is version "
                                  "12.00.2000";
         QTest::newRow("2016 before SP1")
-            << "13.00.4000" << "vPlain"
+            << "13.00.4000"
+            << "vPlain"
             << "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL Server 2016 SP1 "
                "(13.0.4001) or later; this server is version 13.00.4000";
-        QTest::newRow("2014, tables only") << "12.00.2000" << "T" << "";
+        QTest::newRow("2014, tables only") << "12.00.2000"
+                                           << "T"
+                                           << "";
     }
 
     void createOrAlterRefusedOnOlderServers() {

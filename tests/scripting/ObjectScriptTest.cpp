@@ -1,7 +1,7 @@
-#include "scripting/ModuleHeader.h"
 #include "scripting/ObjectScript.h"
 
 #include "base/ProcedureError.h"
+#include "scripting/ModuleHeader.h"
 
 #include <QFile>
 #include <QTest>
@@ -155,11 +155,12 @@ private slots:
         QFETCH(bool, encrypt);
         QFETCH(bool, createOrAlter);
         QFETCH(QString, note);
-        const QString script = objectScript(factsOf(ObjectKind::Proc), "p",
-                                            {"CREATE PROCEDURE p AS select 1"},
-                                            {alter, encrypt, createOrAlter});
-        QVERIFY2(script.startsWith(QString("-").repeated(6) + QString("*").repeated(note.size() + 2) +
-                                   "\r\nprint '" + note + "'\r\n"),
+        const QString script =
+            objectScript(factsOf(ObjectKind::Proc), "p", {"CREATE PROCEDURE p AS select 1"},
+                         {alter, encrypt, createOrAlter});
+        QVERIFY2(script.startsWith(QString("-").repeated(6) +
+                                   QString("*").repeated(note.size() + 2) + "\r\nprint '" + note +
+                                   "'\r\n"),
                  qPrintable(script));
     }
 
@@ -169,10 +170,9 @@ private slots:
         QTest::addColumn<bool>("alter");
         QTest::addColumn<bool>("encrypt");
         QTest::addColumn<QString>("result");
-        QTest::newRow("as stored")
-            << false << false
-            << "create procedure g;1 as select 1\r\nGO\r\n\r\n"
-               "create procedure g;2\r\nas select 2\r\nGO\r\n\r\n";
+        QTest::newRow("as stored") << false << false
+                                   << "create procedure g;1 as select 1\r\nGO\r\n\r\n"
+                                      "create procedure g;2\r\nas select 2\r\nGO\r\n\r\n";
         QTest::newRow("each number altered and encrypted")
             << true << true
             << "ALTER procedure g;1 \r\nWITH ENCRYPTION\r\nas select 1\r\nGO\r\n\r\n"
@@ -195,25 +195,34 @@ private slots:
     void headerNames_data() {
         QTest::addColumn<QString>("definition");
         QTest::addColumn<QString>("renamedFrom");
-        QTest::newRow("same name") << "CREATE PROC spNew AS select 1" << "";
-        QTest::newRow("other letter case, owner given")
-            << "create procedure DBO.SPNEW as select 1" << "";
-        QTest::newRow("brackets and quotes")
-            << "CREATE PROCEDURE [dbo].\"spNew\" AS select 1" << "";
+        QTest::newRow("same name") << "CREATE PROC spNew AS select 1"
+                                   << "";
+        QTest::newRow("other letter case, owner given") << "create procedure DBO.SPNEW as select 1"
+                                                        << "";
+        QTest::newRow("brackets and quotes") << "CREATE PROCEDURE [dbo].\"spNew\" AS select 1"
+                                             << "";
         QTest::newRow("numbered, comments and blanks around the dot")
-            << "-- note\r\n/* a /* nested */ one */\r\nCREATE PROC dbo /*x*/ .\r\n spNew;2 AS select 1"
+            << "-- note\r\n/* a /* nested */ one */\r\nCREATE PROC dbo /*x*/ .\r\n spNew;2 AS "
+               "select 1"
             << "";
-        QTest::newRow("stored CREATE OR ALTER") << "CREATE OR ALTER PROC spNew AS select 1" << "";
-        QTest::newRow("database, owner and name") << "CREATE PROC Shop.dbo.spNew AS x" << "";
-        QTest::newRow("renamed") << "CREATE PROC spOld AS select 1" << "spOld";
-        QTest::newRow("renamed, written as stored")
-            << "CREATE PROC [dbo].[sp Old]]s] AS select 1" << "[dbo].[sp Old]]s]";
-        QTest::newRow("other owner") << "CREATE PROC sales.spNew AS select 1" << "sales.spNew";
-        QTest::newRow("prefix of the name") << "CREATE PROC spNe AS select 1" << "spNe";
-        QTest::newRow("name continues past a digit and dollar")
-            << "CREATE PROC spNew2$ AS select 1" << "spNew2$";
-        QTest::newRow("no CREATE: left to the other checks") << "select 1" << "";
-        QTest::newRow("unclosed bracket: left to the server") << "CREATE PROC [spOld" << "";
+        QTest::newRow("stored CREATE OR ALTER") << "CREATE OR ALTER PROC spNew AS select 1"
+                                                << "";
+        QTest::newRow("database, owner and name") << "CREATE PROC Shop.dbo.spNew AS x"
+                                                  << "";
+        QTest::newRow("renamed") << "CREATE PROC spOld AS select 1"
+                                 << "spOld";
+        QTest::newRow("renamed, written as stored") << "CREATE PROC [dbo].[sp Old]]s] AS select 1"
+                                                    << "[dbo].[sp Old]]s]";
+        QTest::newRow("other owner") << "CREATE PROC sales.spNew AS select 1"
+                                     << "sales.spNew";
+        QTest::newRow("prefix of the name") << "CREATE PROC spNe AS select 1"
+                                            << "spNe";
+        QTest::newRow("name continues past a digit and dollar") << "CREATE PROC spNew2$ AS select 1"
+                                                                << "spNew2$";
+        QTest::newRow("no CREATE: left to the other checks") << "select 1"
+                                                             << "";
+        QTest::newRow("unclosed bracket: left to the server") << "CREATE PROC [spOld"
+                                                              << "";
     }
 
     void headerNames() {
