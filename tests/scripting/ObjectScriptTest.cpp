@@ -140,30 +140,6 @@ private slots:
         QCOMPARE(failure ? failure->description : outcome, result);
     }
 
-    void noteNamesWhatTheScriptDoes_data() {
-        QTest::addColumn<bool>("alter");
-        QTest::addColumn<bool>("encrypt");
-        QTest::addColumn<bool>("createOrAlter");
-        QTest::addColumn<QString>("note");
-        QTest::newRow("create or alter") << false << false << true << "Creating or altering p...";
-        QTest::newRow("wins over alter, with encryption")
-            << true << true << true << "Creating or altering (With Encryption) p...";
-    }
-
-    void noteNamesWhatTheScriptDoes() {
-        QFETCH(bool, alter);
-        QFETCH(bool, encrypt);
-        QFETCH(bool, createOrAlter);
-        QFETCH(QString, note);
-        const QString script =
-            objectScript(factsOf(ObjectKind::Proc), "p", {"CREATE PROCEDURE p AS select 1"},
-                         {alter, encrypt, createOrAlter});
-        QVERIFY2(script.startsWith(QString("-").repeated(6) +
-                                   QString("*").repeated(note.size() + 2) + "\r\nprint '" + note +
-                                   "'\r\n"),
-                 qPrintable(script));
-    }
-
     // Each number of a group is a batch of its own, edited on its own; the
     // server refuses a second CREATE in one batch.
     void numberedGroupOneBatchEach_data() {
@@ -238,16 +214,6 @@ private slots:
         QVERIFY(header);
         QCOMPARE(header->written, QStringLiteral("trOld"));
         QVERIFY(!namesListedObject(*header, "dbo", "Orders"));
-    }
-
-    void numberedGroupFailsWhole() {
-        const auto failure = failureOf([] {
-            objectScript(factsOf(ObjectKind::Proc), "g",
-                         {"create procedure g;1 as select 1", "select 2"}, {true, false});
-        });
-        QVERIFY(failure);
-        QCOMPARE(failure->description,
-                 QStringLiteral("Could not locate CREATE statement when generating script"));
     }
 };
 
