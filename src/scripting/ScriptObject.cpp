@@ -58,7 +58,7 @@ bool ScriptObject(ScriptContext& context, const ObjectRef& object, const QString
         if (kind == ObjectKind::Table)
             raiseUnexpectedCase();
         const ObjectKindFacts& facts = factsOf(kind);
-        fileName = context.outputFile(facts.fileName);
+        fileName = context.scriptFile(kind);
         const bool sql2005Plus = IsSQL2005Plus(connection);
         const QString query = definitionQuery(sql2005Plus, object.id, kind);
         const bool numbered = !sql2005Plus || kind == ObjectKind::Proc;
