@@ -18,6 +18,7 @@ public:
     struct Context {
         const Catalogue* catalogue = nullptr; // null: syntax only
         int identityInsertObject = 0;         // table with SET IDENTITY_INSERT ON
+        QString database;                     // for the names in messages
         bool createOrAlter = false;           // CREATE OR ALTER is known (2016 SP1 on)
     };
 
@@ -71,6 +72,8 @@ private:
     Statement parseUse();
     Statement parseCreate(bool isAlter);
     Statement parseCreateTable();
+    int parseGeneratedAlways();
+    void parseTableOptions(Statement& statement);
     Statement parseCreateType();
     Statement parseModule(bool isAlter, const Token& verb);
     Statement parseDrop();

@@ -43,6 +43,11 @@ void RequireCreateOrAlter(const OdbcConnection& connection) {
     });
 }
 
+int ServerVersion(const OdbcConnection& connection) {
+    return reraisingAs(QStringLiteral("ServerVersion"),
+                       [&] { return int(leadingNumber(connection.dbmsVersion())); });
+}
+
 QString AppendErrorContext(const QString& lastError, const QString& context) {
     if (context.isEmpty() || !lastError.contains(QLatin1String("SQL Server"), Qt::CaseSensitive))
         return lastError;
