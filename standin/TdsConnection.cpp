@@ -43,6 +43,11 @@ TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPoli
     connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
 }
 
+TdsConnection::~TdsConnection() {
+    m_reply.reset(); // its rows may read the session's tables
+    m_engine->endSession(m_session);
+}
+
 void TdsConnection::onReadyRead() {
     m_buffer.append(m_socket->readAll());
     if (!m_openingRecorded && !m_buffer.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "Translator.h"
 
+#include <utility>
+
 #include "Catalogue.h"
 #include "ExactDecimal.h"
 #include "Sqlite.h"
@@ -112,7 +114,7 @@ QStringList Translator::parseName() {
         }
         parts.append(parseNamePart());
     }
-    return parts;
+    return sessionName(parts, m_context.spid);
 }
 
 QString Translator::parseNamePart() {
@@ -200,10 +202,15 @@ Statement Translator::unsupportedRest(const QString& what) {
 
 Statement Translator::parseSelectStatement() {
     Statement statement;
+    m_intoTable.clear();
     const Query query = parseQuery();
     statement.kind = Statement::Kind::Query;
     statement.sql = query.sql;
     statement.hints = query.hints;
+    if (!m_intoTable.isEmpty()) {
+        statement.kind = Statement::Kind::SelectInto;
+        statement.name = std::exchange(m_intoTable, {});
+    }
     return statement;
 }
 
@@ -334,8 +341,11 @@ Translator::Query Translator::parseSelectCore(QString* limit) {
     } while (takeSymbol(","));
     if (star)
         query.hints.clear();
-    if (peek().isWord("into"))
-        throw unsupported(QStringLiteral("SELECT ... INTO"));
+    if (takeWord("into")) {
+        if (!m_intoTable.isEmpty())
+            syntaxError();
+        m_intoTable = parseName();
+    }
     query.sql = head + items.join(QStringLiteral(", "));
     if (takeWord("from"))
         query.sql += QStringLiteral(" from ") + parseFromClause();

@@ -172,6 +172,10 @@ QWidget* FrmQuarvex::buildConfigPage() {
                              QStringLiteral("Script newer data types (date and time, xml, alias "
                                             "and spatial types) rather than skip the table."),
                              defaults.newTypes(), page);
+    m_chkMerge = checkBox("chkMerge",
+                          QStringLiteral("Script rows as a merge on each table's key (update, "
+                                         "insert, delete) rather than delete and insert."),
+                          defaults.merge(), page);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -181,7 +185,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes})
+    for (QCheckBox* option :
+         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkMerge})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;
@@ -202,9 +207,9 @@ QWidget* FrmQuarvex::buildProcessPage() {
     const QString captions[] = {QStringLiteral("Create Scripts"), QStringLiteral("Exit"),
                                 QStringLiteral("Help"),           QStringLiteral("Select Type"),
                                 QStringLiteral("Select All"),     QStringLiteral("Deselect All"),
-                                QStringLiteral("Key Order")};
+                                QStringLiteral("Key Order"),      QStringLiteral("Row Filter")};
     auto* buttons = new QVBoxLayout;
-    for (int index = 1; index <= 7; ++index) {
+    for (int index = 1; index <= 8; ++index) {
         // Help and the selection commands sit apart from the run commands.
         if (index == 3)
             buttons->addStretch(1);
@@ -227,11 +232,12 @@ QWidget* FrmQuarvex::buildProcessPage() {
 
 void FrmQuarvex::arrangeTabOrder() {
     QList<QWidget*> order{m_cmdTab->button(0), m_cmdTab->button(1), m_lstNames};
-    for (int index = 1; index <= 7; ++index)
+    for (int index = 1; index <= 8; ++index)
         order.append(m_cmdAction->button(index));
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_txtProcFilt
           << m_txtTrigFilt << m_txtTblFilt << m_txtViewFilt << m_txtFuncFilt << m_txtViewer
-          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
+          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode << m_chkNewTypes
+          << m_chkMerge;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

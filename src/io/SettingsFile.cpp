@@ -40,6 +40,7 @@ const SavedControl savedControls[] = {
     {"txtViewer", &Settings::viewer},
     // Added after the first fourteen; a file without it reads as clear.
     {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
+    {"chkMerge", nullptr, nullptr, nullptr, &Settings::chkMerge},
 };
 
 QString& textOf(Settings& settings, const SavedControl& control) {

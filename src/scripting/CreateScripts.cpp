@@ -11,6 +11,7 @@
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableScript.h"
 
 #include <QDate>
 #include <QFile>
@@ -74,6 +75,17 @@ public:
         m_context.toolkit.setStatus(m_summary.text());
     }
 
+    // The staged tables change the target in one transaction, after every
+    // table is staged.
+    void applyMerges(bool sql2005Plus) {
+        if (m_context.merges.isEmpty())
+            return;
+        m_files.AppendFile(fileOf(0), BoxPrint(QStringLiteral("Applying the staged rows: updates "
+                                                              "and inserts, then deletes in "
+                                                              "reverse order...")) +
+                                          applyStep(m_context.merges, sql2005Plus));
+    }
+
     void writeFooters() {
         m_files.AppendFile(fileOf(0), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
         for (size_t kind = 0; kind < objectKinds().size(); ++kind)
@@ -109,7 +121,7 @@ private:
 
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted =
-            isTable ? ScriptTable(m_context, object.id, name, owner, connection)
+            isTable ? ScriptTable(m_context, object, name, owner, connection)
                     : ScriptObject(m_context, object.id, name, connection, object.kind);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
@@ -120,8 +132,9 @@ private:
             ++m_summary.skipped;
         }
         if (isTable)
-            m_deletes = QLatin1String(scripted ? "" : "--") + QLatin1String("delete from ") +
-                        owner + QLatin1Char('.') + name + QLatin1String("\r\nGO\r\n") + m_deletes;
+            m_deletes = QLatin1String(scripted ? "" : "--") +
+                        groupedDelete(owner + QLatin1Char('.') + name, object.rowFilter) +
+                        m_deletes;
     }
 
     ScriptContext& m_context;
@@ -158,10 +171,14 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         context.toolkit.setBusy(true);
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
+        context.merges.clear();
         run.scriptTickedEntries(*connection);
+        if (context.settings.merge())
+            run.applyMerges(IsSQL2005Plus(*connection));
         connection->close();
         run.writeFooters();
-        if (context.settings.group())
+        // A merge deletes what the source lacks itself.
+        if (context.settings.group() && !context.settings.merge())
             run.putDeletesInFront();
     });
     connection.reset();

@@ -9,6 +9,7 @@
 #include "scripting/BoxPrint.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
+#include "scripting/SqlIdentifier.h"
 #include "scripting/TableScript.h"
 
 #include <optional>
@@ -76,33 +77,46 @@ TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 ob
 // the whole into the table file behind the counted note.
 class TableWriter {
 public:
-    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner)
+    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
+                const QString& rowFilter)
         : m_files(context.files())
         , m_tableFile(context.outputFile(factsOf(ObjectKind::Table).fileName))
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_tableName(owner + QLatin1Char('.') + objectName)
-        , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
+        , m_rowFilter(rowFilter)
+        , m_merge(context.settings.merge())
+        , m_insertTable(m_merge ? stagingName(int(context.merges.size()) + 1) : m_tableName)
+        , m_loadMessage(QLatin1String(m_merge ? "Staging %n rows of " : "Loading %n rows to ") +
+                        objectName + QLatin1String("..."))
         , m_group(context.settings.group()) {}
 
     const QString& tableFile() const { return m_tableFile; }
+    const QString& tableName() const { return m_tableName; }
+    const QString& insertTable() const { return m_insertTable; }
+    qint32 rowCount() const { return m_rowCount; }
 
     void begin(const TableColumns& columns) {
         // Created anew each time: a link planted under the scratch file's
         // name must not lead the table's rows into another file. It stays
         // open for the table's batches.
         m_scratch.emplace(m_files, m_scratchFile);
-        m_identity = !columns.identityColumn.isEmpty();
+        // A merge stages the rows; the identity values go in only when applied.
+        m_identity = !m_merge && !columns.identityColumn.isEmpty();
         m_buffer = BoxPrint(m_loadMessage);
-        if (!m_group)
-            m_buffer += truncation(m_tableName);
+        if (m_merge)
+            m_buffer += stagingTable(MergeTable{m_tableName, m_insertTable, {}, {}, columns, 0});
+        else if (!m_group)
+            m_buffer += m_rowFilter.isEmpty() ? truncation(m_tableName)
+                                              : filteredDelete(m_tableName, m_rowFilter);
         if (m_identity)
             m_buffer += identityInsert(m_tableName, true);
     }
 
     void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
-        RecordSet records(connection, rowQuery(m_tableName, columns), RowFetch::InBlocks);
+        RecordSet records(connection, rowQuery(m_tableName, columns, m_rowFilter),
+                          RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
-        const QString insertHead = QLatin1String("insert into ") + m_tableName +
+        const QString insertHead = QLatin1String("insert into ") + m_insertTable +
                                    QLatin1String(" (") + columns.selectList +
                                    QLatin1String(") values (");
         for (; !records.atEnd(); records.moveNext()) {
@@ -155,6 +169,9 @@ private:
     const QString m_tableFile;
     const QString m_scratchFile;
     const QString m_tableName;
+    const QString m_rowFilter;
+    const bool m_merge;
+    const QString m_insertTable;
     const QString m_loadMessage;
     const bool m_group;
     bool m_identity = false;
@@ -163,18 +180,39 @@ private:
     qint32 m_rowCount = 0;
 };
 
+// The key a merge matches rows on; raises when the table has none.
+QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
+    QList<KeyColumn> rows;
+    for (RecordSet records(connection, keyQuery(sql2005Plus, objectId)); !records.atEnd();
+         records.moveNext())
+        rows.append(KeyColumn{trimmedBlanks(textOf(records.value(0))),
+                              qint32(leadingNumber(textOf(records.value(2))))});
+    QStringList key;
+    for (const QString& column : firstKey(rows))
+        key.append(sqlIdentifier(column));
+    if (key.isEmpty())
+        raise(QStringLiteral("has no primary key or unique key to merge on"));
+    return key;
+}
+
 } // namespace
 
-bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
+bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
                  const QString& owner, OdbcConnection& connection) {
-    TableWriter writer(context, objectName, owner);
+    TableWriter writer(context, objectName, owner, table.rowFilter);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
         const TableColumns columns =
-            readColumns(connection, sql2005Plus, objectId, context.settings.newTypes());
+            readColumns(connection, sql2005Plus, table.id, context.settings.newTypes());
+        QStringList key;
+        if (context.settings.merge())
+            key = readKey(connection, sql2005Plus, table.id);
         writer.begin(columns);
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
+        if (context.settings.merge())
+            context.merges.append(MergeTable{writer.tableName(), writer.insertTable(),
+                                             table.rowFilter, key, columns, writer.rowCount()});
     });
     if (!failure)
         return true;
