@@ -179,9 +179,22 @@ Statement Translator::next() {
         statement = parseCreate(isAlter);
     } else if (first.isWord("drop"))
         statement = parseDrop();
+    else if (first.isWord("if"))
+        statement = parseIf();
+    else if (first.isWord("begin"))
+        statement = parseBegin();
+    else if (first.isWord("end")) {
+        take();
+        statement.kind = Statement::Kind::BlockEnd;
+    } else if (first.isWord("commit") || first.isWord("rollback"))
+        statement = parseTransactionEnd();
+    else if (first.isWord("return")) {
+        take();
+        statement.kind = Statement::Kind::Return;
+    } else if (first.isWord("raiserror"))
+        statement = parseRaiserror();
     else if (first.kind == Token::Word &&
-             QStringList{"exec", "execute", "declare", "if", "while", "begin", "commit", "rollback",
-                         "grant", "raiserror", "with", "waitfor", "save"}
+             QStringList{"exec", "execute", "declare", "while", "grant", "with", "waitfor", "save"}
                  .contains(first.text.toLower()))
         statement = unsupportedRest(first.text.toUpper());
     else

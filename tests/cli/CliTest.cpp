@@ -186,6 +186,24 @@ private slots:
             << QStringList{"--config", m_data.path("newtypes.cfg"), "--no-newer-types",
                            "table:dbo.Bad"}
             << 3 << "";
+        QTest::newRow("--merge skips a table without a key")
+            << QStringList{"--merge", "table:dbo.Orders", "table:dbo.Order Details"} << 3 << "";
+        QTest::newRow("--no-merge scripts it")
+            << QStringList{"--no-merge", "table:dbo.Order Details"} << 0 << "";
+        QTest::newRow("a row filter")
+            << QStringList{"table:dbo.Orders WHERE Item = 'tea'"} << 0 << "";
+        QTest::newRow("--all with a row filter")
+            << QStringList{"--all", "table:dbo.Orders where Item = 'tea'"} << 3 << "";
+        QTest::newRow("--all with an unfiltered object")
+            << QStringList{"--all", "table:dbo.Orders"} << 2
+            << "quarvex-cli: Give exactly one of --list, --all or object names";
+        QTest::newRow("a row filter that is not one condition")
+            << QStringList{"table:dbo.Orders where 1=1) or (1=1"} << 2
+            << "quarvex-cli: The row filter of table:dbo.Orders \"1=1) or (1=1\" is not a single "
+               "condition";
+        QTest::newRow("a row filter on a procedure")
+            << QStringList{"proc:dbo.spOne where 1=1"} << 2
+            << "quarvex-cli: Only a table takes a row filter";
         QTest::newRow("unknown object")
             << QStringList{"table:dbo.Nothing"} << 2
             << "quarvex-cli: No listed object matches table:dbo.Nothing";
@@ -221,6 +239,19 @@ private slots:
         QVERIFY(!result.out.contains(password) && !result.error.contains(password));
         for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
             QVERIFY(!out.bytes(file).contains(password.toUtf8()));
+    }
+
+    // The filter narrows the rows read and, with grouped deletes, the delete.
+    void rowFilterNarrowsRowsAndDeletes() {
+        test::TempFolder out;
+        const Result result =
+            runCli(connection() + QStringList{"--out", out.folder(), "--group",
+                                              "table:dbo.Orders where Item <> 'tea'"},
+                   m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        const QByteArray tables = out.bytes("Tables.sql");
+        QVERIFY(tables.contains("delete from dbo.Orders where (Item <> 'tea')\r\nGO\r\n"));
+        QVERIFY(tables.contains("Loading 0 rows to Orders..."));
     }
 
     // The listing gives kind, owner, name and id; the id picks the object.

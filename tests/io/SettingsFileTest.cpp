@@ -33,17 +33,35 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The fourteen lines of the design order, then the newer-types box.
-    void defaultFileHasFourteenLinesInDesignOrderThenNewTypes() {
-        QCOMPARE(settingsFileText(defaults()), fourteenLines() + "chkNewTypes=0\r\n");
+    // The fourteen lines of the design order, then the later boxes.
+    void defaultFileHasFourteenLinesInDesignOrderThenTheLaterBoxes() {
+        QCOMPARE(settingsFileText(defaults()),
+                 fourteenLines() + "chkNewTypes=0\r\nchkMerge=0\r\n");
     }
 
-    // A file of an older version has no fifteenth line; it reads whole and
-    // leaves the box clear.
-    void olderFileWithoutTheNewTypesLine() {
+    // A file of an older version lacks the later lines; it reads whole and
+    // leaves their boxes clear.
+    void olderFileWithoutTheLaterLines_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("fourteen lines") << fourteenLines();
+        QTest::newRow("no merge line") << fourteenLines() + "chkNewTypes=0\r\n";
+    }
+
+    void olderFileWithoutTheLaterLines() {
+        QFETCH(QString, file);
         Settings settings;
-        applySettingsFileText(fourteenLines(), settings);
+        settings.chkMerge = Checked;
+        applySettingsFileText(file, settings);
+        settings.chkMerge = Unchecked; // what the window starts with
         QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
+    }
+
+    void mergeLineRoundTrips() {
+        Settings settings = defaults();
+        settings.chkMerge = Checked;
+        Settings read;
+        applySettingsFileText(settingsFileText(settings), read);
+        QCOMPARE(read.chkMerge, int(Checked));
     }
 
     void reading_data() {
