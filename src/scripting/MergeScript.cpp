@@ -108,15 +108,13 @@ QString checks(const MergeTable& table) {
                                             "failed)");
     const QString stagedName = table.stagingName;
     const QString key = table.key.join(u',');
-    return refusal(QLatin1String("object_id('tempdb..") + stagedName +
-                       QLatin1String("') is null"),
+    return refusal(QLatin1String("object_id('tempdb..") + stagedName + QLatin1String("') is null"),
                    notStaged) +
            refusal(QLatin1String("(select count(*) from ") + stagedName + QLatin1String(")<>") +
                        QString::number(table.rowCount),
                    notStaged) +
            refusal(QLatin1String("exists (select ") + key + QLatin1String(" from ") + stagedName +
-                       QLatin1String(" group by ") + key +
-                       QLatin1String(" having count(*)>1)"),
+                       QLatin1String(" group by ") + key + QLatin1String(" having count(*)>1)"),
                    QLatin1String("Nothing applied: rows of ") + table.tableName +
                        QLatin1String(" have keys that differ only in case or trailing blanks, "
                                      "which the target takes for one row"));
@@ -172,8 +170,7 @@ QString stagingTable(const MergeTable& table) {
     // only the target ever needs identity inserts; its columns keep the
     // target's types, nullability and collations.
     const QString select = QLatin1String("select ") + table.columns.selectList +
-                           QLatin1String(" from ") + table.tableName +
-                           QLatin1String(" where 1=0");
+                           QLatin1String(" from ") + table.tableName + QLatin1String(" where 1=0");
     return QLatin1String("if object_id('tempdb..") + table.stagingName +
            QLatin1String("') is not null drop table ") + table.stagingName +
            QLatin1String("\r\nselect ") + table.columns.selectList + QLatin1String(" into ") +
@@ -190,13 +187,12 @@ QString differenceCondition(const MergeTable& table, bool sql2005Plus) {
         const QString targetBytes = bytesOf(column, target, sql2005Plus);
         if (targetBytes.isEmpty())
             return {};
-        differences.append(QLatin1Char('(') + target + QLatin1String(" is null and ") + source +
-                           QLatin1String(" is not null or ") + target +
-                           QLatin1String(" is not null and ") + source +
-                           QLatin1String(" is null or datalength(") + target +
-                           QLatin1String(")<>datalength(") + source + QLatin1String(") or ") +
-                           targetBytes + QLatin1String("<>") +
-                           bytesOf(column, source, sql2005Plus) + QLatin1Char(')'));
+        differences.append(
+            QLatin1Char('(') + target + QLatin1String(" is null and ") + source +
+            QLatin1String(" is not null or ") + target + QLatin1String(" is not null and ") +
+            source + QLatin1String(" is null or datalength(") + target +
+            QLatin1String(")<>datalength(") + source + QLatin1String(") or ") + targetBytes +
+            QLatin1String("<>") + bytesOf(column, source, sql2005Plus) + QLatin1Char(')'));
     }
     return differences.join(QLatin1String(" or "));
 }

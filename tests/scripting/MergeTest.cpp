@@ -173,17 +173,17 @@ private slots:
         QTest::addColumn<bool>("dropAStagingBatch");
         QTest::addColumn<QString>("message");
         QTest::newRow("a deleted row still referenced, 2000")
-            << "8.00.2039" << QString() << "insert into Orders values (103,9)\nGO\n" << false
-            << "Orders";
+            << "8.00.2039" << QString() << "insert into Orders values (103,9)\nGO\n"
+            << false << "Orders";
         QTest::newRow("a deleted row still referenced, 2005")
-            << "9.00.1399" << QString() << "insert into Orders values (103,9)\nGO\n" << false
-            << "Orders";
+            << "9.00.1399" << QString() << "insert into Orders values (103,9)\nGO\n"
+            << false << "Orders";
         QTest::newRow("keys equal but for case")
-            << "9.00.1399" << "insert into Codes values ('B','b')\nGO\n" << QString() << false
-            << "rows of dbo.Codes have keys that differ only in case";
-        QTest::newRow("a staging batch lost")
-            << "8.00.2039" << QString() << QString() << true
-            << "the rows of dbo.Regions were not all staged";
+            << "9.00.1399"
+            << "insert into Codes values ('B','b')\nGO\n"
+            << QString() << false << "rows of dbo.Codes have keys that differ only in case";
+        QTest::newRow("a staging batch lost") << "8.00.2039" << QString() << QString() << true
+                                              << "the rows of dbo.Regions were not all staged";
     }
 
     void refusedApplyChangesNothing() {

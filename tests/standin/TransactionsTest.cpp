@@ -162,8 +162,8 @@ private slots:
         QFETCH(QString, query);
         EngineHarness db(version);
         db.run(setup);
-        QCOMPARE(db.lines(query), QStringList({"C 1 2050 Id", "P 1 2050 Id", "U 2 2 B", "U 2 2 A",
-                                               "U 3 2 N"}));
+        QCOMPARE(db.lines(query),
+                 QStringList({"C 1 2050 Id", "P 1 2050 Id", "U 2 2 B", "U 2 2 A", "U 3 2 N"}));
     }
 };
 
