@@ -18,7 +18,7 @@ QString entryText(ObjectKind kind, const QString& name, const QString& owner, qi
 }
 
 ListEntry catalogueEntry(ObjectKind kind, const QString& name, const QString& owner, qint32 id) {
-    return ListEntry{entryText(kind, name, owner, id), ObjectRef{kind, name, owner, id}};
+    return ListEntry{entryText(kind, name, owner, id), ObjectRef{kind, name, owner, id, {}}};
 }
 
 ListEntry objectEntry(const ObjectRef& object) {
