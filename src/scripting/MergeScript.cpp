@@ -199,10 +199,12 @@ QString differenceCondition(const MergeTable& table, bool sql2005Plus) {
 
 QString applyStep(const QList<MergeTable>& tables, bool sql2005Plus, const QString& keysOff,
                   const QString& keysOn) {
-    QString text = QLatin1String("set xact_abort on\r\n");
+    // The checks end the batch before anything changes; from the first
+    // change on, any error undoes them all.
+    QString text;
     for (const MergeTable& table : tables)
         text += checks(table);
-    text += QLatin1String("begin tran\r\n") + keysOff;
+    text += QLatin1String("set xact_abort on\r\nbegin tran\r\n") + keysOff;
     for (const MergeTable& table : tables)
         text += updateStatement(table, sql2005Plus) + insertStatement(table);
     for (auto table = tables.rbegin(); table != tables.rend(); ++table)
