@@ -10,6 +10,7 @@ packages=(
     libsqlite3-dev
     xvfb xauth
     time  # /usr/bin/time, for bench/run.sh
+    help2man  # the manual pages, made from --help
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "app/TextBox.h"
 #include "base/ProcedureError.h"
+#include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/RowFilter.h"
@@ -71,7 +72,8 @@ const QStringList& helpLines() {
         QStringLiteral("cannot be found for Alter or With Encryption placement.  Message"),
         QStringLiteral("boxes announce skips.  Blank out User ID for SSPI logon."),
         QString(),
-        QStringLiteral("Quarvex, made by the Quarvex developers for people who move data."),
+        QStringLiteral("Quarvex " QUARVEX_VERSION
+                       ", made by the Quarvex developers for people who move data."),
     };
     return lines;
 }
@@ -97,9 +99,7 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
             return ok ? std::optional<QString>(text) : std::nullopt;
         };
     if (m_services.settingsFile.isEmpty())
-        m_services.settingsFile =
-            settingsFilePath(QCoreApplication::applicationDirPath(),
-                             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+        m_services.settingsFile = programSettingsFile();
     buildControls();
     connectHandlers();
     Form_Load();
@@ -136,7 +136,7 @@ void FrmQuarvex::Form_Load() {
         m_cmdTab->button(1)->setEnabled(false);
         adjustSize();
         placeTowardsLowerRight();
-        m_txtPath->setText(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        m_txtPath->setText(defaultOutputFolder());
         readSettings();
     });
 }

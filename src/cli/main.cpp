@@ -2,6 +2,7 @@
 
 #include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
+#include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/RowFilter.h"
@@ -68,7 +69,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     settings.outputPath = QDir::currentPath();
     QString configFile = parser.value("config");
     if (configFile.isEmpty())
-        configFile = settingsFilePath(QCoreApplication::applicationDirPath(), "quarvex");
+        configFile = programSettingsFile();
     else if (!QFileInfo(configFile).isFile())
         usage(QLatin1String("No settings file at ") + configFile);
     if (const auto failure = failureOf([&] { ReadCfg(configFile, settings); }))
@@ -108,12 +109,13 @@ Settings settingsFrom(const QCommandLineParser& parser) {
 void defineOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Writes the rows of tables and the source of procedures, triggers, views and functions "
-        "of one SQL Server database into five script files.\n"
+        "of one SQL Server database into five script files.\n\n"
         "The password comes from QUARVEX_PASSWORD or, with --password-stdin, from the first "
         "line of standard input, asked for without echo at a terminal. An empty user means "
         "integrated login.");
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
+        {{"v", "version"}, "Displays version information."},
         {"config", "Settings file in the window's format.", "file"},
         {"server", "Server (host, host,port or host\\instance).", "server"},
         {"database", "Database.", "database"},
@@ -191,13 +193,41 @@ QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& fields,
     return refs;
 }
 
+const char* const exitStatuses =
+    "\nExit status:\n"
+    "  0  every chosen object was scripted (or --list printed the list)\n"
+    "  1  the run failed: no connection, a refused query, a file that "
+    "cannot be written\n"
+    "  2  a usage error; nothing was written\n"
+    "  3  the run finished, and some objects were skipped with a note "
+    "in their script file\n";
+
+// A password typed on the command line is seen by every user of the machine
+// in the process list, so the option does not exist; its name gets a hint.
+void refusePasswordOption(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return;
+        if (argument == QLatin1String("--password") || argument.startsWith("--password="))
+            usage("--password is not accepted: other users can read a command line. Set "
+                  "QUARVEX_PASSWORD or give --password-stdin");
+    }
+}
+
 int run(QCoreApplication& app) {
     QCommandLineParser parser;
     defineOptions(parser);
+    refusePasswordOption(app.arguments());
     if (!parser.parse(app.arguments()))
         usage(parser.errorText());
-    if (parser.isSet("help"))
-        parser.showHelp(Success);
+    if (parser.isSet("help")) {
+        QTextStream(stdout) << parser.helpText() << exitStatuses;
+        return Success;
+    }
+    if (parser.isSet("version")) {
+        QTextStream(stdout) << "quarvex-cli " QUARVEX_VERSION "\n";
+        return Success;
+    }
 
     const QList<ObjectArgument> objects = objectArguments(parser.positionalArguments());
     const bool allFiltered = std::all_of(objects.begin(), objects.end(), [](const auto& object) {
@@ -210,10 +240,21 @@ int run(QCoreApplication& app) {
               "with a row filter)");
     if (parser.isSet("list") && parser.isSet("key-order"))
         usage("--key-order orders the objects to script, not the listing");
+    // Before the settings, so that a mistyped name costs no connection and
+    // no notice of the output folder.
+    QStringList names;
+    for (const ObjectArgument& object : objects)
+        names.append(object.name);
+    if (const auto failure = failureOf([&] { cli::checkObjectNames(names); }))
+        usage(failure->description);
     const Settings settings = settingsFrom(parser);
 
     cli::CliToolkit toolkit;
     RunState fields;
+    if (!parser.isSet("out") && !parser.isSet("list"))
+        toolkit.printLine(
+            QLatin1String("No --out given; writing the scripts into the current folder ") +
+            QDir::toNativeSeparators(settings.outputPath));
     toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
 
     toolkit.echoStatus = false;
@@ -271,12 +312,12 @@ int run(QCoreApplication& app) {
 int main(int argc, char* argv[]) {
     failWritesPastFileSizeLimit();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("quarvex");
+    setProgramIdentity();
     try {
         return run(app);
     } catch (const UsageFailure& failure) {
-        QTextStream(stderr) << "quarvex-cli: " << failure.message << "\n"
-                            << "Try 'quarvex-cli --help'.\n";
+        QTextStream(stderr) << cli::messagePrefix << failure.message << "\n"
+                            << cli::messagePrefix << "Try 'quarvex-cli --help'.\n";
         return UsageError;
     }
 }

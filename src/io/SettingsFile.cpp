@@ -3,8 +3,10 @@
 #include "base/Blanks.h"
 #include "base/LeadingNumber.h"
 #include "base/ProcedureError.h"
+#include "base/Version.h"
 #include "io/TextFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -51,6 +53,19 @@ QString& textOf(Settings& settings, const SavedControl& control) {
     return settings.*control.text;
 }
 
+// The file's lines each ending in LF alone. A file edited on Linux ends its
+// lines so, one from the window in CR LF, one touched by both in either; an
+// editor's UTF-8 byte-order mark, read as ANSI or not, goes too, so that it
+// does not hide the name on the first line.
+QString withLineFeeds(QString text) {
+    for (const QString& mark : {QStringLiteral("\uFEFF"), QStringLiteral("\u00EF\u00BB\u00BF")})
+        if (text.startsWith(mark)) {
+            text.remove(0, mark.size());
+            break;
+        }
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
 } // namespace
 
 QString settingsFileText(const Settings& settings) {
@@ -65,16 +80,16 @@ QString settingsFileText(const Settings& settings) {
 }
 
 void applySettingsFileText(const QString& fileText, Settings& settings) {
-    // The CR LF in front lets the first line match like every other; the
+    // The line feed in front lets the first line match like every other; the
     // one behind ends a last line that has no line break of its own.
-    const QString text = QLatin1String("\r\n") + fileText + QLatin1String("\r\n");
+    const QString text = QLatin1Char('\n') + withLineFeeds(fileText) + QLatin1Char('\n');
     for (const SavedControl& control : savedControls) {
-        const QString key = QLatin1String("\r\n") + QLatin1String(control.name) + QLatin1Char('=');
+        const QString key = QLatin1Char('\n') + QLatin1String(control.name) + QLatin1Char('=');
         const qsizetype at = text.indexOf(key);
         if (at < 0)
             continue;
         const qsizetype start = at + key.size();
-        const QString value = text.mid(start, text.indexOf(QLatin1String("\r\n"), start) - start);
+        const QString value = text.mid(start, text.indexOf(QLatin1Char('\n'), start) - start);
         if (!control.checkState) {
             textOf(settings, control) = trimmedBlanks(value);
             continue;
@@ -99,13 +114,24 @@ void ReadCfg(const QString& fileName, Settings& settings) {
     });
 }
 
+void setProgramIdentity() {
+    QCoreApplication::setOrganizationName(QString());
+    QCoreApplication::setApplicationName(QStringLiteral("quarvex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARVEX_VERSION));
+}
+
 QString settingsFilePath(const QString& programFolder, const QString& programName) {
-    const QString besideProgram = QDir(programFolder).filePath(programName + QLatin1String(".cfg"));
-    if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
-        return besideProgram;
+    const QString fileName = programName + QLatin1String(".cfg");
+    const QFileInfo besideProgram(QDir(programFolder).filePath(fileName));
+    if (besideProgram.isFile() && besideProgram.isWritable())
+        return besideProgram.filePath();
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(folder);
-    return QDir(folder).filePath(programName + QLatin1String(".cfg"));
+    return QDir(folder).filePath(fileName);
+}
+
+QString programSettingsFile() {
+    return settingsFilePath(QCoreApplication::applicationDirPath(), QStringLiteral("quarvex"));
 }
 
 } // namespace quarvex

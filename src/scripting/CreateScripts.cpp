@@ -8,7 +8,9 @@
 #include "io/OutputFolderLock.h"
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
+#include "model/ReportingForm.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/DeferredKeys.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/ScriptObject.h"
@@ -97,6 +99,20 @@ public:
         m_files.AppendFile(stagedFileOf(0), settingsBatch);
     }
 
+    // Keys that no load order satisfies go off before the first delete: in
+    // front of the grouped deletes, or else before the first table.
+    void deferKeys(OdbcConnection& connection) {
+        m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
+        // A merge turns them off inside its apply step.
+        if (!m_context.settings.group() && !m_context.settings.merge() && !m_keys.keys.isEmpty())
+            m_files.AppendFile(stagedFileOf(0), m_keys.turnOff());
+    }
+
+    void checkKeysAgain() {
+        if (!m_keys.keys.isEmpty() && !m_context.settings.merge())
+            m_files.AppendFile(stagedFileOf(0), m_keys.checkAgain());
+    }
+
     void scriptTickedEntries(OdbcConnection& connection) {
         ObjectList& list = m_context.toolkit.objectList();
         const int last = list.count() - 1;
@@ -121,7 +137,9 @@ public:
                            BoxPrint(QStringLiteral("Applying the staged rows: updates "
                                                    "and inserts, then deletes in "
                                                    "reverse order...")) +
-                               applyStep(m_context.merges, sql2005Plus));
+                               applyStep(m_context.merges, sql2005Plus,
+                                         m_keys.turnOffStatements(),
+                                         m_keys.checkAgainStatements()));
     }
 
     void writeFooters() {
@@ -139,7 +157,7 @@ public:
             BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
             m_deletes;
         m_files.ReplaceFileHead(stagedFileOf(0), m_tablesHead,
-                                m_tablesHead + deletes + QLatin1String("\r\n"));
+                                m_tablesHead + m_keys.turnOff() + deletes + QLatin1String("\r\n"));
     }
 
     // The finished files take the scripts' places, each in one step. The
@@ -162,10 +180,20 @@ public:
             QFile::remove(stagedFileOf(kind));
     }
 
+    // The scripts are written by now, so a viewer that will not start is
+    // told once, without failing the run; the other files would fail alike.
     void startViewers(const ViewerLauncher& launchViewer) const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            if (m_summary.used[kind])
+        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
+            if (!m_summary.used[kind])
+                continue;
+            const auto failure =
                 failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(kind)); });
+            if (failure) {
+                reportFailure(m_context.toolkit, m_context.fields,
+                              prefixed(*failure, QStringLiteral("CreateScripts")).description);
+                return;
+            }
+        }
     }
 
     const RunSummary& summary() const { return m_summary; }
@@ -185,7 +213,8 @@ private:
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted =
             unsafe    ? skipUnsafeName(object.kind, name)
-            : isTable ? ScriptTable(m_context, object, name, owner, connection)
+            : isTable ? ScriptTable(m_context, object, name, owner, connection,
+                                    m_keys.deletedTables.contains(object.id))
                       : ScriptObject(m_context, object.id, name, connection, object.kind);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
@@ -218,6 +247,7 @@ private:
     qint32 m_entries = 0;
     QString m_tablesHead;
     QString m_deletes;
+    DeferredKeys m_keys;
 };
 
 bool anyTicked(const ObjectList& list) {
@@ -261,6 +291,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
 
     const auto failure = failureOf([&] {
         requireOutputFolder(context.settings.outputPath);
+        createDefaultOutputFolder(context.settings.outputPath);
         folderLock.emplace(context.settings.outputPath);
         run.removeLeftovers();
         run.requireReplaceableScripts();
@@ -269,10 +300,12 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
         context.merges.clear();
+        run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
         if (context.settings.merge())
             run.applyMerges(IsSQL2005Plus(*connection));
         connection->close();
+        run.checkKeysAgain();
         run.writeFooters();
         // A merge deletes what the source lacks itself.
         if (context.settings.group() && !context.settings.merge())

@@ -7,9 +7,11 @@
 #include "db/ServerConnection.h"
 #include "model/ObjectKinds.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/IdentityCounter.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
 
 #include <optional>
@@ -59,11 +61,52 @@ ColumnType columnType(const RecordSet& records, bool newerTypes) {
     return type;
 }
 
-TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 objectId,
+int numberOf(const RecordSet& records, int position) {
+    return int(leadingNumber(textOf(records.value(position))));
+}
+
+TableFacts readFacts(OdbcConnection& connection, int serverVersion, qint32 objectId) {
+    const QString query = tableFactsQuery(serverVersion, objectId);
+    if (query.isEmpty())
+        return {};
+    RecordSet records(connection, query);
+    if (records.atEnd())
+        return {};
+    return TableFacts{numberOf(records, 0), numberOf(records, 1), numberOf(records, 2) != 0,
+                      numberOf(records, 3) != 0};
+}
+
+// The source's counter, when it reads as whole numbers of 64 bits; else
+// none, and the usual statements stay.
+std::optional<IdentityCounter> readIdentityCounter(OdbcConnection& connection,
+                                                   const QString& tableName,
+                                                   const TableColumns& columns, qint32 objectId) {
+    RecordSet records(connection,
+                      identityCounterQuery(tableName, columns.identityColumn, objectId));
+    if (records.atEnd())
+        return std::nullopt;
+    bool currentOk = false;
+    bool incrementOk = false;
+    IdentityCounter counter;
+    counter.current = textOf(records.value(0)).trimmed().toLongLong(&currentOk);
+    counter.increment = textOf(records.value(1)).trimmed().toLongLong(&incrementOk);
+    counter.used = numberOf(records, 2) != 0;
+    bool highestOk = false;
+    const qint64 highest = textOf(records.value(3)).trimmed().toLongLong(&highestOk);
+    if (highestOk)
+        counter.highest = highest;
+    if (!currentOk || !incrementOk || counter.increment == 0)
+        return std::nullopt;
+    return counter;
+}
+
+TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 objectId,
                          bool newerTypes) {
+    const bool sql2005Plus = serverVersion >= 9;
     TableColumns columns;
     columns.newerTypes = newerTypes;
-    for (RecordSet records(connection, columnQuery(sql2005Plus, objectId, newerTypes));
+    for (RecordSet records(connection,
+                           columnQuery(sql2005Plus, objectId, newerTypes, serverVersion >= 13));
          !records.atEnd(); records.moveNext())
         columns.add(trimmedBlanks(textOf(records.value(0))), columnType(records, newerTypes),
                     leadingNumber(textOf(records.value(2))) != 0,
@@ -77,36 +120,52 @@ TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 ob
 class TableWriter {
 public:
     TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
-                const QString& rowFilter)
+                const QString& rowFilter, bool inCycle)
         : m_files(context.files())
         , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
+        , m_objectName(objectName)
         , m_tableName(owner + QLatin1Char('.') + objectName)
         , m_rowFilter(rowFilter)
         , m_merge(context.settings.merge())
         , m_insertTable(m_merge ? stagingName(int(context.merges.size()) + 1) : m_tableName)
         , m_loadMessage(QLatin1String(m_merge ? "Staging %n rows of " : "Loading %n rows to ") +
                         objectName + QLatin1String("..."))
-        , m_group(context.settings.group()) {}
+        , m_group(context.settings.group())
+        , m_inCycle(inCycle) {}
 
     const QString& tableFile() const { return m_tableFile; }
+
     const QString& tableName() const { return m_tableName; }
     const QString& insertTable() const { return m_insertTable; }
     qint32 rowCount() const { return m_rowCount; }
 
-    void begin(const TableColumns& columns) {
+    void begin(const TableColumns& columns, const TableFacts& facts,
+               const std::optional<IdentityCounter>& counter) {
         // Created anew each time: a link planted under the scratch file's
         // name must not lead the table's rows into another file. It stays
         // open for the table's batches.
         m_scratch.emplace(m_files, m_scratchFile);
-        // A merge stages the rows; the identity values go in only when applied.
-        m_identity = !m_merge && !columns.identityColumn.isEmpty();
         m_buffer = BoxPrint(m_loadMessage);
-        if (m_merge)
+        if (m_merge) {
+            // The rows are staged; identity values and counters are the
+            // apply step's, which the server moves past inserted values.
             m_buffer += stagingTable(MergeTable{m_tableName, m_insertTable, {}, {}, columns, 0});
+            return;
+        }
+        m_identity = !columns.identityColumn.isEmpty();
+        m_counter = counter;
+        const bool truncationRefusedHere = truncationRefused(facts);
+        m_emptiedByDeletes =
+            m_group || truncationRefusedHere || m_inCycle || !m_rowFilter.isEmpty();
+        if (!m_group && !m_rowFilter.isEmpty())
+            m_buffer += filteredDelete(m_tableName, m_rowFilter);
+        else if (!m_group && truncationRefusedHere)
+            m_buffer += deletionInsteadOfTruncation(m_objectName, m_tableName, facts);
+        else if (!m_group && m_inCycle)
+            m_buffer += cycleDeletion(m_tableName);
         else if (!m_group)
-            m_buffer += m_rowFilter.isEmpty() ? truncation(m_tableName)
-                                              : filteredDelete(m_tableName, m_rowFilter);
+            m_buffer += truncation(m_tableName);
         if (m_identity)
             m_buffer += identityInsert(m_tableName, true);
     }
@@ -146,7 +205,14 @@ public:
             m_buffer += batchEnd();
         if (m_identity) {
             m_buffer += identityInsert(m_tableName, false);
-            if (m_group)
+            // Deletes, unlike a truncation, leave the target's counter where
+            // it was, so the pair (or a reseed) must always follow them.
+            const auto value = m_counter
+                                   ? explicitReseed(*m_counter, m_emptiedByDeletes, m_rowCount)
+                                   : std::nullopt;
+            if (value)
+                m_buffer += reseedTo(m_tableName, *value);
+            else if (m_emptiedByDeletes)
                 m_buffer += reseed(m_tableName);
         }
         if (!m_buffer.isEmpty())
@@ -167,13 +233,17 @@ private:
     const TextFiles m_files;
     const QString m_tableFile;
     const QString m_scratchFile;
+    const QString m_objectName;
     const QString m_tableName;
     const QString m_rowFilter;
     const bool m_merge;
     const QString m_insertTable;
     const QString m_loadMessage;
     const bool m_group;
+    const bool m_inCycle;
     bool m_identity = false;
+    bool m_emptiedByDeletes = false;
+    std::optional<IdentityCounter> m_counter;
     std::optional<NewFileAppender> m_scratch;
     QString m_buffer;
     qint32 m_rowCount = 0;
@@ -197,16 +267,25 @@ QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectI
 } // namespace
 
 bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection) {
-    TableWriter writer(context, objectName, owner, table.rowFilter);
+                 const QString& owner, OdbcConnection& connection, bool inCycle) {
+    const qint32 objectId = table.id;
+    TableWriter writer(context, objectName, owner, table.rowFilter, inCycle);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
+        // From 2016 on; below, the facts and the generated columns are never asked for.
+        const int serverVersion = sql2005Plus ? ServerVersion(connection) : 8;
+        const TableFacts facts = readFacts(connection, serverVersion, objectId);
+        refuseUnloadable(facts);
         const TableColumns columns =
-            readColumns(connection, sql2005Plus, table.id, context.settings.newTypes());
-        QStringList key;
-        if (context.settings.merge())
-            key = readKey(connection, sql2005Plus, table.id);
-        writer.begin(columns);
+            readColumns(connection, serverVersion, objectId, context.settings.newTypes());
+        // The catalogue view that tells the counter came with 2005.
+        const std::optional<IdentityCounter> counter =
+            sql2005Plus && !columns.identityColumn.isEmpty()
+                ? readIdentityCounter(connection, writer.tableName(), columns, objectId)
+                : std::nullopt;
+        const QStringList key =
+            context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
+        writer.begin(columns, facts, counter);
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
         if (context.settings.merge())

@@ -13,12 +13,14 @@ struct ScriptContext;
 // a note with the row count, with truncation (unless deletes are grouped),
 // identity handling and reseeding. The script is gathered in "Temp.sql" so
 // that the count can go into the note once all rows are known. owner and
-// objectName are in their SQL form. A row filter narrows the rows, and turns
-// the truncation into a delete of those rows. With a merge the rows go into
-// a staging table, and the table joins the context's merges. True when
+// objectName are in their SQL form. A table of a cycle of foreign keys
+// (inCycle) is emptied by a delete instead of a truncation, and reseeded as
+// with grouped deletes. A row filter narrows the rows, and turns the
+// truncation into a delete of those rows. With a merge the rows go into a
+// staging table, and the table joins the context's merges. True when
 // scripted; false when skipped, after the user has been told and the reason
 // noted. Never raises.
 bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection);
+                 const QString& owner, OdbcConnection& connection, bool inCycle = false);
 
 } // namespace quarvex

@@ -3,6 +3,7 @@
 // so no server and no modal box is needed; one case uses the real loader
 // against a closed port, and one Key Order against a stand-in.
 #include "app/FrmQuarvex.h"
+#include "base/Version.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/ForeignKeyQuery.h"
 #include "catalogue/LoadList.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -354,8 +356,36 @@ private slots:
         const Shown& help = harness.messages[0];
         QCOMPARE(help.title, QStringLiteral("Quarvex.EXE Help"));
         QCOMPARE(help.icon, MessageIcon::Information);
-        // The text itself is the window's own; here only that it came whole.
+        // The text itself is the window's own; here only that it came whole,
+        // with the version the build gave the program.
         QVERIFY(help.text.split(u'\n').size() > 15);
+        QVERIFY(help.text.split(u'\n').last().contains(QStringLiteral(" " QUARVEX_VERSION ",")));
+    }
+
+    // Without a saved folder the scripts go to "Quarvex" in the documents
+    // folder, or in the home folder when there is none; never beside the
+    // program, which may not be writable once installed.
+    void defaultOutputFolder_data() {
+        QTest::addColumn<bool>("hasDocuments");
+        QTest::addColumn<QString>("expected"); // below the home folder
+        QTest::newRow("documents folder") << true << "Documents/Quarvex";
+        QTest::newRow("home folder only") << false << "Quarvex";
+    }
+
+    void defaultOutputFolder() {
+        QFETCH(bool, hasDocuments);
+        QFETCH(QString, expected);
+        QTemporaryDir home;
+        if (hasDocuments)
+            QDir(home.path()).mkdir("Documents");
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.filePath(".config").toUtf8());
+        const QString path = Harness().control<QLineEdit>(QStringLiteral("txtPath"))->text();
+        qputenv("HOME", oldHome);
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(path, home.filePath(expected));
+        QVERIFY(!QFileInfo::exists(path)); // made by the first run, not by looking
     }
 
     void messageBoxLooksAsAsked_data() {

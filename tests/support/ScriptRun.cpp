@@ -40,7 +40,11 @@ void ScriptRun::tick(const QStringList& names) {
 std::optional<QString> ScriptRun::create() {
     ScriptContext context{toolkit, fields, settings};
     failure = failureOf([&] {
-        CreateScripts(context, [this](const QString&, const QString& path) { viewed << path; });
+        CreateScripts(context, [this](const QString& program, const QString& path) {
+            viewed << path;
+            if (program == QLatin1String("missing"))
+                raise("The viewer could not be started: missing");
+        });
     });
     if (!failure)
         return std::nullopt;

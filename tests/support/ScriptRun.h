@@ -28,6 +28,8 @@ struct ScriptRun {
     RecordingToolkit toolkit;
     RunState fields;
     Settings settings;
+    // The files a viewer was started on. A viewer named "missing" fails to
+    // start, as a program that is not installed does.
     QStringList viewed;
 
     explicit ScriptRun(const StandIn& server);
