@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -217,11 +218,12 @@ private slots:
         QTest::addColumn<bool>("processingPage");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
-            << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
-                                    "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
-                                    "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
-                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
-                                    "chkMerge",    "Next Tab"};
+            << false << QStringList{"txtUserID",     "txtPassword",  "txtServer",   "txtDatabase",
+                                    "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
+                                    "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
+                                    "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
+                                    "chkEncrypt",    "chkUnicode",   "chkNewTypes", "chkMerge",
+                                    "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",       "Select Type",
@@ -264,9 +266,11 @@ private slots:
         QTest::addColumn<QString>("edited");
         QTest::addColumn<bool>("reloads");
         for (const char* box :
-             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtTblFilt", "txtProcFilt",
-              "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
+             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtCAFile", "txtTblFilt",
+              "txtProcFilt", "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
+        QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
+        QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
         for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
                                   "chkUnicode", "chkNewTypes", "chkMerge"})
             QTest::addRow("changing %s keeps the list", other)
@@ -291,6 +295,8 @@ private slots:
             harness.control<QLineEdit>(edited.mid(4))->setText(QStringLiteral("1=1"));
         else if (edited.startsWith(u"txt"))
             QTest::keyClicks(harness.control(edited), QStringLiteral("x"));
+        else if (edited.startsWith(u"cbo"))
+            harness.control<QComboBox>(edited)->setCurrentIndex(1);
         else if (!edited.isEmpty())
             harness.control<QCheckBox>(edited)->click();
         QCOMPARE(harness.window->fields().ConfigChanged, reloads);
@@ -601,6 +607,9 @@ private slots:
             first.control<QCheckBox>("chkGroup")->setChecked(false);
             first.control<QCheckBox>("chkNewTypes")->setChecked(true);
             first.control<QCheckBox>("chkMerge")->setChecked(true);
+            first.control<QComboBox>("cboEncryption")->setCurrentIndex(2);
+            first.control<QCheckBox>("chkTrustCert")->setChecked(true);
+            first.control<QLineEdit>("txtCAFile")->setText("/etc/ssl/our ca.pem");
             if (closeBy == 0) {
                 first.button(QStringLiteral("cmdTab"), 0)->click();
                 first.button(QStringLiteral("cmdAction"), 2)->click();
@@ -623,6 +632,11 @@ private slots:
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkMerge")->isChecked());
+        QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(),
+                 QStringLiteral("Strict"));
+        QVERIFY(second.control<QCheckBox>("chkTrustCert")->isChecked());
+        QCOMPARE(second.control<QLineEdit>("txtCAFile")->text(),
+                 QStringLiteral("/etc/ssl/our ca.pem"));
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }
