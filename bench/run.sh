@@ -149,13 +149,15 @@ GO
 SQL
 }
 
-# name, rows, row query (as quarvex-cli builds it), label, quarvex-cli's options
+# name, rows, row query (as quarvex-cli builds it), label, quarvex-cli's
+# options, and the key of the measurements when one table is read twice
 mixed_select="id,name,price,qty,ratio,created,note,flag,datepart(ms,created) created__ms"
 as_text() { echo "convert(varchar(40),$1,121) $1"; }
 dates_select="id,name,$(as_text at),$(as_text arrived),$(as_text day),$(as_text slot)"
 tables=(
     "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types"
     "BenchRowsBig|$((1000000 / scale))|select $mixed_select from dbo.BenchRowsBig order by id|mixed types"
+    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types, --merge|--merge|BenchRowsMerge"
     "BenchWide|$((100000 / scale))|select $(IFS=,; echo "${wide_columns[*]},${wide_dates[*]}") from dbo.BenchWide order by id|30 columns"
     "BenchTexts|$((20000 / scale))|select id,body from dbo.BenchTexts order by id|nvarchar(4000) texts"
     "BenchDates|$((200000 / scale))|select $dates_select from dbo.BenchDates order by id|datetime2, datetimeoffset, date, time|--newer-types"
@@ -207,25 +209,26 @@ run_client() {
 
 clients=(quarvex-cli bsqldb freebcp tsql)
 for entry in "${tables[@]}"; do
-    IFS='|' read -r table rows query label options <<<"$entry"
+    IFS='|' read -r table rows query label options key <<<"$entry"
+    key=${key:-$table}
     echo "reading $table ($rows rows)..." >&2
     printf '%s\ngo\n' "$query" >"$work/query.sql"
     # The stand-in's peak is measured per table: the kernel forgets the
     # one before.
     echo 5 >"/proc/$server/clear_refs" 2>/dev/null || true
     for _ in 1 2 3; do
-        run_client "$table.quarvex-cli" /dev/null env QUARVEX_PASSWORD=bench \
+        run_client "$key.quarvex-cli" /dev/null env QUARVEX_PASSWORD=bench \
             "$build/src/quarvex-cli" --config "$work/bench.cfg" --server "127.0.0.1,$port" \
             --user bench --out "$work/out" --truncate ${options:-} "table:dbo.$table"
-        run_client "$table.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
+        run_client "$key.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
             bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out"
-        run_client "$table.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
+        run_client "$key.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
             -S "127.0.0.1:$port" -U bench -P bench -D Northwind
-        run_client "$table.tsql" "$work/query.sql" tsql -H 127.0.0.1 -p "$port" -U bench -P bench \
+        run_client "$key.tsql" "$work/query.sql" tsql -H 127.0.0.1 -p "$port" -U bench -P bench \
             -D Northwind
     done
-    awk '/^VmHWM/ {print $2}' "/proc/$server/status" >"$work/runs/$table.standin-kb"
-    echo $(($(stat -c %s "$work/out/Tables.sql") / 1024)) >"$work/runs/$table.script-kb"
+    awk '/^VmHWM/ {print $2}' "/proc/$server/status" >"$work/runs/$key.standin-kb"
+    echo $(($(stat -c %s "$work/out/Tables.sql") / 1024)) >"$work/runs/$key.script-kb"
 done
 
 start_standin "$work/objects.sql"
@@ -236,13 +239,14 @@ tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/d
 
 printf '%-40s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
 for entry in "${tables[@]}"; do
-    IFS='|' read -r table rows query label options <<<"$entry"
-    bsql_wall=$(cut -d' ' -f1 "$work/runs/$table.bsqldb" | median)
-    bsql_cpu=$(cut -d' ' -f2 "$work/runs/$table.bsqldb" | median)
+    IFS='|' read -r table rows query label options key <<<"$entry"
+    key=${key:-$table}
+    bsql_wall=$(cut -d' ' -f1 "$work/runs/$key.bsqldb" | median)
+    bsql_cpu=$(cut -d' ' -f2 "$work/runs/$key.bsqldb" | median)
     heading="$label, $(group "$rows") rows"
     for client in "${clients[@]}"; do
-        wall=$(cut -d' ' -f1 "$work/runs/$table.$client" | median)
-        cpu=$(cut -d' ' -f2 "$work/runs/$table.$client" | median)
+        wall=$(cut -d' ' -f1 "$work/runs/$key.$client" | median)
+        cpu=$(cut -d' ' -f2 "$work/runs/$key.$client" | median)
         awk -v h="$heading" -v c="$client" -v r="$rows" -v w="$wall" -v u="$cpu" \
             -v bw="$bsql_wall" -v bu="$bsql_cpu" 'BEGIN {
             printf "%-40s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,

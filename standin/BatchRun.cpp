@@ -22,13 +22,14 @@ BatchRun::BatchRun(Engine& engine, Session& session, const QString& batch)
     // compiles a batch first: a syntax error anywhere runs nothing.
     try {
         Translator checker(m_batch, m_lexed.tokens,
-                           {nullptr, 0, {}, m_engine.knowsCreateOrAlter()});
+                           {nullptr, 0, {}, m_engine.knowsCreateOrAlter(), 0});
         while (!checker.atEnd()) {
             m_starts.append(checker.position());
-            checker.next();
+            m_kinds.append(checker.next().kind);
         }
     } catch (const SqlError& error) {
         m_starts.clear();
+        m_kinds.clear();
         fail(error, 1);
     }
 }
@@ -76,16 +77,63 @@ void BatchRun::runStatement(int start) {
     const Engine::ActiveSession active(m_engine, m_session);
     Translator translator(m_batch, m_lexed.tokens,
                           {&m_engine.catalogue(), m_session.identityInsertObject,
-                           m_engine.options().database, m_engine.knowsCreateOrAlter()});
+                           m_engine.options().database, m_engine.knowsCreateOrAlter(),
+                           m_session.spid});
     translator.seek(start);
     int line = 1;
     try {
         const Statement statement = translator.next();
         line = statement.line;
-        m_engine.execute(m_session, statement, m_waiting);
+        if (!runFlow(statement))
+            m_engine.execute(m_session, statement, m_waiting);
     } catch (const SqlError& error) {
         fail(error, line);
     }
+}
+
+bool BatchRun::runFlow(const Statement& statement) {
+    switch (statement.kind) {
+    case Statement::Kind::If:
+        if (!m_engine.condition(statement))
+            m_nextStatement = endOfGuarded(m_nextStatement);
+        return true;
+    case Statement::Kind::BlockBegin:
+    case Statement::Kind::BlockEnd:
+        return true;
+    case Statement::Kind::Return:
+        m_nextStatement = int(m_starts.size());
+        return true;
+    case Statement::Kind::Raiserror: {
+        // A raised error is only reported: it neither ends the batch nor,
+        // even under XACT_ABORT, undoes the transaction.
+        Outcome o;
+        o.kind = Outcome::Kind::Message;
+        o.isError = statement.number > 10;
+        o.message = SqlError{50000, statement.value, int(statement.number), 1, false};
+        o.line = statement.line;
+        m_waiting.append(o);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+int BatchRun::endOfGuarded(int index) const {
+    if (index >= m_kinds.size())
+        return index;
+    if (m_kinds[index] == Statement::Kind::If)
+        return endOfGuarded(index + 1);
+    if (m_kinds[index] != Statement::Kind::BlockBegin)
+        return index + 1;
+    int depth = 0;
+    for (int i = index; i < m_kinds.size(); ++i) {
+        if (m_kinds[i] == Statement::Kind::BlockBegin)
+            ++depth;
+        else if (m_kinds[i] == Statement::Kind::BlockEnd && --depth == 0)
+            return i + 1;
+    }
+    return int(m_kinds.size());
 }
 
 void BatchRun::fail(const SqlError& error, int line) {
@@ -95,7 +143,12 @@ void BatchRun::fail(const SqlError& error, int line) {
     o.message = error;
     o.line = line;
     m_waiting.append(o);
-    if (error.abortsBatch)
+    // Under XACT_ABORT an error undoes the whole transaction and ends the
+    // batch; the batches after it run outside any transaction.
+    const bool xactAbort = m_session.xactAbort && error.severity > 10;
+    if (xactAbort)
+        m_engine.rollback(m_session);
+    if (error.abortsBatch || xactAbort)
         m_nextStatement = int(m_starts.size());
 }
 

@@ -32,6 +32,10 @@ public:
 
 private:
     void runStatement(int start);
+    // What the batch runner does itself: IF, blocks, RETURN, RAISERROR.
+    bool runFlow(const Statement& statement);
+    // The index of the statement after the one at index and what it guards.
+    int endOfGuarded(int index) const;
     void fail(const SqlError& error, int line);
 
     Engine& m_engine;
@@ -39,6 +43,7 @@ private:
     QString m_batch;
     LexResult m_lexed;
     QList<int> m_starts; // the first token of each statement
+    QList<Statement::Kind> m_kinds;
     int m_nextStatement = 0;
     QList<Outcome> m_waiting; // outcomes not taken yet
     std::shared_ptr<ResultCursor> m_cursor;

@@ -26,6 +26,8 @@ create table qx_types (user_type_id integer primary key, name nvarchar(128) coll
     system_type_id tinyint, schema_id int, max_length smallint, precision tinyint,
     scale tinyint, is_nullable bit, is_user_defined bit, declaration text);
 create table qx_modules (object_id int, number smallint, definition ntext, encrypted bit);
+create table qx_index_columns (object_id int, index_id int, key_ordinal int, column_id int,
+    is_primary_key bit);
 )";
 
 // Catalogue views of SQL Server 2005 and later.
@@ -41,7 +43,7 @@ create view "sys.objects" as select name, object_id, null as principal_id, schem
         when 'S' then 'SYSTEM_TABLE' else 'OTHER' end as type_desc,
     create_date, create_date as modify_date, is_ms_shipped, 0 as is_published,
     0 as is_schema_published
-    from qx_objects;
+    from qx_objects where name not like '#%';
 create view "sys.views" as select * from "sys.objects" where type = 'V';
 create view "sys.procedures" as select * from "sys.objects" where type = 'P';
 create view "sys.triggers" as select name, object_id, parent_object_id as parent_id,
@@ -52,6 +54,14 @@ create view "sys.sql_modules" as select object_id, definition, 1 as uses_ansi_nu
     1 as uses_quoted_identifier from qx_modules where number = 1;
 create view "sys.numbered_procedures" as select object_id, number as procedure_number,
     definition from qx_modules where number > 1;
+create view "sys.indexes" as select object_id, null as name, index_id,
+    case when index_id = 1 then 1 else 2 end as type, 1 as is_unique,
+    max(is_primary_key) as is_primary_key, 1 - max(is_primary_key) as is_unique_constraint,
+    0 as is_disabled, 0 as is_hypothetical
+    from qx_index_columns group by object_id, index_id;
+create view "sys.index_columns" as select object_id, index_id, key_ordinal as index_column_id,
+    column_id, key_ordinal, 0 as is_descending_key, 0 as is_included_column
+    from qx_index_columns;
 create view "sys.identity_columns" as select c.object_id, c.name, c.column_id,
     tsql_identity_property(c.object_id, 'seed') as seed_value,
     tsql_identity_property(c.object_id, 'increment') as increment_value,
@@ -72,7 +82,7 @@ create view sysobjects as select name, object_id as id, type as xtype, schema_id
     create_date as crdate, 0 as ftcatid, 0 as schema_ver, 0 as stats_schema_ver, type,
     0 as userstat, 0 as sysstat, 0 as indexdel, create_date as refdate, 0 as version,
     0 as deltrig, 0 as instrig, 0 as updtrig, 0 as seltrig, 0 as category, 0 as cache
-    from qx_objects;
+    from qx_objects where name not like '#%';
 create view sysusers as select schema_id as uid, name, 0 as status from qx_schemas;
 create view systypes as select name, system_type_id as xtype, 0 as status,
     user_type_id as xusertype, max_length as length, precision as xprec, scale as xscale,
@@ -86,6 +96,11 @@ create view syscolumns as select c.name, c.object_id as id, t.system_type_id as 
     c.precision as prec, c.scale, (case when c.is_computed then 1 else 0 end) as iscomputed,
     c.is_nullable as isnullable
     from qx_columns c join qx_types t on t.user_type_id = c.user_type_id;
+create view sysindexes as select object_id as id, index_id as indid, null as name,
+    2 | (case when max(is_primary_key) then 2048 else 4096 end) as status
+    from qx_index_columns group by object_id, index_id;
+create view sysindexkeys as select object_id as id, index_id as indid, column_id as colid,
+    key_ordinal as keyno from qx_index_columns;
 create view syscomments as with recursive piece(id, number, colid, start) as (
         select object_id, number, 1, 1 from qx_modules
         union all
@@ -125,15 +140,26 @@ QString versionedViewsSql(int majorVersion) {
 
 const char* const modernSystemViews[] = {"objects", "tables", "views", "procedures", "triggers",
                                          "schemas", "sql_modules", "columns", "types",
-                                         "numbered_procedures", "identity_columns",
+                                         "numbered_procedures", "identity_columns", "indexes",
+                                         "index_columns",
                                          // Created by ForeignKeys.
                                          "foreign_keys", "foreign_key_columns"};
 const char* const legacySystemViews[] = {"sysobjects", "sysusers", "systypes", "syscolumns",
-                                         "syscomments",
+                                         "syscomments", "sysindexes", "sysindexkeys",
                                          // Created by ForeignKeys.
                                          "sysforeignkeys", "sysreferences"};
 
 } // namespace
+
+QStringList sessionName(const QStringList& parts, int spid) {
+    if (parts.isEmpty() || !parts.last().startsWith(u'#'))
+        return parts;
+    return {parts.last() + u'@' + QString::number(spid)};
+}
+
+bool isTemporaryName(const QString& catalogueName) {
+    return catalogueName.startsWith(u'#');
+}
 
 const ColumnInfo* TableInfo::column(const QString& name) const {
     for (const ColumnInfo& c : columns)
@@ -368,9 +394,16 @@ void Catalogue::setModule(int objectId, int number, const std::optional<QString>
                {objectId, number, definition ? QVariant(*definition) : QVariant(), encrypted});
 }
 
+void Catalogue::addKey(int objectId, int indexId, const QList<int>& columnIds, bool primary) {
+    for (int i = 0; i < columnIds.size(); ++i)
+        sqliteExec(m_db, QStringLiteral("insert into qx_index_columns values (?, ?, ?, ?, ?)"),
+                   {objectId, indexId, i + 1, columnIds[i], primary});
+}
+
 void Catalogue::dropObject(int objectId) {
     m_identities.remove(objectId);
-    for (const char* table : {"qx_objects", "qx_columns", "qx_modules", "qx_tables"})
+    for (const char* table :
+         {"qx_objects", "qx_columns", "qx_modules", "qx_tables", "qx_index_columns"})
         sqliteExec(m_db,
                    QStringLiteral("delete from %1 where object_id = ?").arg(QLatin1String(table)),
                    {objectId});

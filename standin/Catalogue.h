@@ -63,6 +63,11 @@ struct IdentityState {
 // The database's own catalogue, kept in SQLite tables (qx_*) that the
 // catalogue views of both server generations are defined over, so that
 // sys.objects, sysobjects and the rest are ordinary SQLite views.
+// A temporary table (#name, perhaps as tempdb..#name) belongs to one
+// connection: its catalogue name carries the connection's spid.
+QStringList sessionName(const QStringList& parts, int spid);
+bool isTemporaryName(const QString& catalogueName);
+
 class Catalogue {
 public:
     Catalogue(sqlite3* db, int majorVersion);
@@ -87,6 +92,8 @@ public:
     void setSqliteName(int objectId, const QString& sqliteName);
     void renameObject(int objectId, const QString& name); // its stored text stays as it is
     void addColumn(int objectId, const ColumnInfo& column);
+    // A primary key (index 1) or unique constraint (2 on) of a table, by column ids.
+    void addKey(int objectId, int indexId, const QList<int>& columnIds, bool primary);
     void setModule(int objectId, int number, const std::optional<QString>& definition,
                    bool encrypted);
     void dropObject(int objectId);

@@ -225,9 +225,124 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
                                .arg(statement.name.first()),
                            16, 1, true};
         return;
+    case Statement::Kind::SelectInto:
+        return selectInto(session, statement, out);
+    case Statement::Kind::BeginTransaction:
+    case Statement::Kind::CommitTransaction:
+    case Statement::Kind::RollbackTransaction:
+        return transaction(session, statement);
+    case Statement::Kind::If:
+    case Statement::Kind::BlockBegin:
+    case Statement::Kind::BlockEnd:
+    case Statement::Kind::Return:
+    case Statement::Kind::Raiserror:
+        return; // the batch runner's own
     case Statement::Kind::Unsupported:
         throw unsupported(statement.what);
     }
+}
+
+bool Engine::condition(const Statement& statement) {
+    SqliteStatement query(m_db, statement.sql);
+    if (!query.ok())
+        throwSqliteError(query.error(), statement);
+    if (query.step() != SQLITE_ROW)
+        throwSqliteError(query.error(), statement);
+    return query.value(0).toInt() != 0;
+}
+
+// A transaction is a savepoint of the one SQLite database, so that a
+// rollback undoes exactly the rows the session changed since BEGIN.
+void Engine::transaction(Session& session, const Statement& statement) {
+    switch (statement.kind) {
+    case Statement::Kind::BeginTransaction:
+        if (session.tranCount++ == 0)
+            sqliteExec(m_db, QStringLiteral("savepoint qx_transaction"));
+        return;
+    case Statement::Kind::CommitTransaction:
+        if (session.tranCount == 0)
+            throw SqlError{3902,
+                           QStringLiteral("The COMMIT TRANSACTION request has no corresponding "
+                                          "BEGIN TRANSACTION."),
+                           16, 1, false};
+        if (--session.tranCount == 0)
+            sqliteExec(m_db, QStringLiteral("release qx_transaction"));
+        return;
+    default:
+        if (session.tranCount == 0)
+            throw SqlError{3903,
+                           QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding "
+                                          "BEGIN TRANSACTION."),
+                           16, 1, false};
+        rollback(session);
+    }
+}
+
+void Engine::rollback(Session& session) {
+    if (session.tranCount == 0)
+        return;
+    session.tranCount = 0;
+    sqliteExec(m_db, QStringLiteral("rollback to qx_transaction"));
+    sqliteExec(m_db, QStringLiteral("release qx_transaction"));
+}
+
+void Engine::endSession(Session& session) {
+    rollback(session);
+    const QString suffix = u'@' + QString::number(session.spid);
+    SqliteStatement query(m_db, QStringLiteral("select object_id, name from qx_objects where "
+                                               "type = 'U' and name like '#%'"));
+    QList<int> temporary;
+    while (query.step() == SQLITE_ROW)
+        if (query.value(1).toString().endsWith(suffix))
+            temporary.append(query.value(0).toInt());
+    for (const int objectId : temporary)
+        if (const auto object = m_catalogue->object(objectId))
+            removeObject(*object);
+}
+
+// SELECT ... INTO: a new table with the query's columns (all nullable, no
+// identity), filled with its rows.
+void Engine::selectInto(Session& session, const Statement& statement, QList<Outcome>& out) {
+    QList<ResultColumn> columns;
+    {
+        ResultCursor described(*this, session, statement, true);
+        columns = described.columns();
+    }
+    Statement create;
+    create.kind = Statement::Kind::CreateTable;
+    create.name = statement.name;
+    create.line = statement.line;
+    static const QRegularExpression declaration(
+        QStringLiteral("^(\\w+)(?:\\((max|\\d+)(?:,(\\d+))?\\))?$"));
+    for (const ResultColumn& column : columns) {
+        const auto m = declaration.match(column.type.declaration().remove(u' '));
+        if (!m.hasMatch() || column.name.isEmpty())
+            throw SqlError{1038,
+                           QStringLiteral("An object or column name is missing or empty."), 15,
+                           1, true};
+        ColumnDefinition d;
+        d.name = column.name;
+        d.typeName = m.captured(1);
+        if (m.capturedLength(2) > 0)
+            d.arg1 = m.captured(2) == QLatin1String("max") ? -1 : m.captured(2).toInt();
+        if (m.capturedLength(3) > 0)
+            d.arg2 = m.captured(3).toInt();
+        create.columns.append(d);
+    }
+    createTable(create);
+    const auto object = m_catalogue->find(statement.name);
+    const QString error = sqliteExec(
+        m_db, QStringLiteral("insert into %1 select * from (%2)")
+                  .arg(quoteName(object->sqliteName), statement.sql));
+    if (!error.isEmpty())
+        throwSqliteError(error, statement);
+    Outcome o;
+    o.kind = Outcome::Kind::Done;
+    o.count = sqlite3_changes(m_db);
+    o.hasCount = !session.noCount;
+    o.command = 0xC1;
+    session.rowCount = o.count;
+    out.append(o);
 }
 
 void Engine::runQuery(Session& session, const Statement& statement, QList<Outcome>& out) {
@@ -371,6 +486,8 @@ void Engine::setOption(Session& session, const Statement& statement, QList<Outco
                 throw unsupported(QStringLiteral("SET %1 %2").arg(name.toUpper(), statement.value));
             if (name == QLatin1String("fmtonly"))
                 session.formatOnly = statement.value == QLatin1String("on");
+            if (name == QLatin1String("xact_abort"))
+                session.xactAbort = statement.value == QLatin1String("on");
             session.options.insert(name, statement.value);
         }
     }
@@ -474,6 +591,7 @@ void Engine::createTable(const Statement& statement) {
     if (identity)
         m_catalogue->setIdentity(
             objectId, IdentityState{identity->seed, identity->increment, identity->seed, false});
+    recordKeys(objectId, columns, statement);
     // The constraint objects a real table brings along.
     if (!statement.primaryKey.isEmpty()) {
         const QString name = statement.constraintName.isEmpty()
@@ -506,6 +624,25 @@ void Engine::createTable(const Statement& statement) {
         removeObject(*m_catalogue->object(objectId));
         throw;
     }
+}
+
+// The primary key as index 1, the unique constraints after it; a name that
+// is no column of the table is no key.
+void Engine::recordKeys(int objectId, const QList<ColumnInfo>& columns,
+                        const Statement& statement) {
+    const auto columnIds = [&](const QStringList& names) {
+        QList<int> ids;
+        for (const QString& name : names)
+            for (const ColumnInfo& column : columns)
+                if (column.name.compare(name, Qt::CaseInsensitive) == 0)
+                    ids.append(column.columnId);
+        return ids;
+    };
+    int indexId = 1;
+    if (!statement.primaryKey.isEmpty())
+        m_catalogue->addKey(objectId, indexId, columnIds(statement.primaryKey), true);
+    for (const QStringList& key : statement.uniqueKeys)
+        m_catalogue->addKey(objectId, ++indexId, columnIds(key), false);
 }
 
 // The history table of a new system-versioned table: the one named, or one

@@ -82,6 +82,12 @@ public:
     // Runs one statement. A query's outcome comes with its cursor, before
     // any row is read.
     void execute(Session& session, const Statement& statement, QList<Outcome>& out);
+    // The value of an IF statement's condition.
+    bool condition(const Statement& statement);
+    // Undoes the session's open transaction, if any.
+    void rollback(Session& session);
+    // A connection ends: its temporary tables go, its transaction is undone.
+    void endSession(Session& session);
 
     // While one lives, the SQL functions see this session as the current one.
     class ActiveSession {
@@ -105,6 +111,7 @@ private:
     void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
     void createTable(const Statement& statement);
+    void recordKeys(int objectId, const QList<ColumnInfo>& columns, const Statement& statement);
     int versionHistory(const Statement& statement, int objectId);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
@@ -112,6 +119,8 @@ private:
     void removeObject(const ObjectInfo& object);
     void alterTable(const Statement& statement);
     void truncate(const Statement& statement);
+    void selectInto(Session& session, const Statement& statement, QList<Outcome>& out);
+    void transaction(Session& session, const Statement& statement);
     void checkIdent(const Statement& statement, QList<Outcome>& out);
     int schemaFor(const QStringList& name) const;
     [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;

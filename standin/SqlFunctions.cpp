@@ -543,6 +543,8 @@ void globalFunction(sqlite3_context* context, int, sqlite3_value** argv) {
         value = engine->majorVersion() * 16777216;
     else if (name == QLatin1String("@@max_precision"))
         value = 38;
+    else if (name == QLatin1String("@@trancount"))
+        value = session ? session->tranCount : 0;
     else if (name == QLatin1String("@@lock_timeout"))
         value = -1;
     else
@@ -575,7 +577,10 @@ QStringList nameParts(const QString& text) {
 }
 
 void objectIdFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    const auto object = engineOf(context)->catalogue().find(nameParts(arg(argv[0]).toString()));
+    Engine* engine = engineOf(context);
+    const Session* session = engine->currentSession();
+    const auto object = engine->catalogue().find(
+        sessionName(nameParts(arg(argv[0]).toString()), session ? session->spid : 0));
     result(context, object && object->objectId ? QVariant(object->objectId) : QVariant());
 }
 

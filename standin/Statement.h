@@ -62,6 +62,15 @@ struct Statement {
         CheckIdent,
         Rename, // sp_rename: names[0] to value
         Use,
+        SelectInto,  // name, sql: a new table of the query's columns and rows
+        If,          // sql: a select of 1 or 0; false skips the next statement or block
+        BlockBegin,
+        BlockEnd,
+        Return,      // ends the batch
+        Raiserror,   // value: the message; number: severity
+        BeginTransaction,
+        CommitTransaction,
+        RollbackTransaction,
         Unsupported, // what
     };
     Kind kind = Kind::Query;
@@ -78,6 +87,7 @@ struct Statement {
     qint64 number = 0;
     QList<ColumnDefinition> columns;
     QStringList primaryKey;
+    QList<QStringList> uniqueKeys; // UNIQUE constraints, in the order written
     QString constraintName;
     QList<ForeignKeyDefinition> foreignKeys;
     bool noCheck = false;    // ALTER TABLE ... WITH NOCHECK: existing rows are not checked

@@ -43,6 +43,11 @@ TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPoli
     connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
 }
 
+TdsConnection::~TdsConnection() {
+    m_reply.reset(); // its rows may read the session's tables
+    m_engine->endSession(m_session);
+}
+
 void TdsConnection::onReadyRead() {
     if (!takeIncoming(m_socket->readAll())) {
         m_socket->abort();

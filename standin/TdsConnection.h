@@ -47,6 +47,7 @@ class TdsConnection : public QObject {
 public:
     TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPolicy& policy,
                   const Faults& faults, BatchLog* log, int spid, QObject* parent = nullptr);
+    ~TdsConnection() override;
 
 private:
     enum class Flush { WholePackets, Rest, RestEndingMessage };

@@ -1,5 +1,7 @@
 #include "Translator.h"
 
+#include <utility>
+
 #include "Catalogue.h"
 #include "ExactDecimal.h"
 #include "Sqlite.h"
@@ -112,7 +114,7 @@ QStringList Translator::parseName() {
         }
         parts.append(parseNamePart());
     }
-    return parts;
+    return sessionName(parts, m_context.spid);
 }
 
 QString Translator::parseNamePart() {
@@ -180,9 +182,22 @@ Statement Translator::next() {
     else if (((first.isWord("exec") || first.isWord("execute")) && peek(1).isWord("sp_rename")) ||
              (first.isWord("sp_rename") && m_statementStart == 0))
         statement = parseRename();
+    else if (first.isWord("if"))
+        statement = parseIf();
+    else if (first.isWord("begin"))
+        statement = parseBegin();
+    else if (first.isWord("end")) {
+        take();
+        statement.kind = Statement::Kind::BlockEnd;
+    } else if (first.isWord("commit") || first.isWord("rollback"))
+        statement = parseTransactionEnd();
+    else if (first.isWord("return")) {
+        take();
+        statement.kind = Statement::Kind::Return;
+    } else if (first.isWord("raiserror"))
+        statement = parseRaiserror();
     else if (first.kind == Token::Word &&
-             QStringList{"exec", "execute", "declare", "if", "while", "begin", "commit", "rollback",
-                         "grant", "raiserror", "with", "waitfor", "save"}
+             QStringList{"exec", "execute", "declare", "while", "grant", "with", "waitfor", "save"}
                  .contains(first.text.toLower()))
         statement = unsupportedRest(first.text.toUpper());
     else
@@ -203,10 +218,15 @@ Statement Translator::unsupportedRest(const QString& what) {
 
 Statement Translator::parseSelectStatement() {
     Statement statement;
+    m_intoTable.clear();
     const Query query = parseQuery();
     statement.kind = Statement::Kind::Query;
     statement.sql = query.sql;
     statement.hints = query.hints;
+    if (!m_intoTable.isEmpty()) {
+        statement.kind = Statement::Kind::SelectInto;
+        statement.name = std::exchange(m_intoTable, {});
+    }
     return statement;
 }
 
@@ -337,8 +357,11 @@ Translator::Query Translator::parseSelectCore(QString* limit) {
     } while (takeSymbol(","));
     if (star)
         query.hints.clear();
-    if (peek().isWord("into"))
-        throw unsupported(QStringLiteral("SELECT ... INTO"));
+    if (takeWord("into")) {
+        if (!m_intoTable.isEmpty())
+            syntaxError();
+        m_intoTable = parseName();
+    }
     query.sql = head + items.join(QStringLiteral(", "));
     if (takeWord("from"))
         query.sql += QStringLiteral(" from ") + parseFromClause();

@@ -20,6 +20,7 @@ public:
         int identityInsertObject = 0;         // table with SET IDENTITY_INSERT ON
         QString database;                     // for the names in messages
         bool createOrAlter = false;           // CREATE OR ALTER is known (2016 SP1 on)
+        int spid = 0;                         // whose temporary tables the names mean
     };
 
     Translator(const QString& batch, const QList<Token>& tokens, Context context);
@@ -64,6 +65,13 @@ private:
     Statement parseSelectStatement();
     Statement parseInsert();
     Statement parseUpdate();
+    QString assignments(int objectId, const QStringList& columns, const QList<Expr>& values) const;
+    Statement parseUpdateFrom(const QStringList& target, const QStringList& assignedColumns,
+                              const QList<Expr>& values);
+    Statement parseIf();
+    Statement parseBegin();
+    Statement parseTransactionEnd();
+    Statement parseRaiserror();
     Statement parseDelete();
     Statement parseTruncate();
     Statement parseSet();
@@ -111,6 +119,8 @@ private:
     int m_statementStart = 0;
     // Types of the columns of the table being created, for computed columns.
     QHash<QString, SqlType> m_columnTypes;
+    // SELECT ... INTO: the new table's name, once the select list has it.
+    QStringList m_intoTable;
 };
 
 // The operand kinds tsql_add is told at translation time, so that it can

@@ -237,14 +237,16 @@ Statement Translator::parseUpdate() {
     expectWord("update");
     const QStringList name = parseName();
     expectWord("set");
-    QList<QPair<QString, Expr>> assignments;
+    QStringList assignedColumns;
+    QList<Expr> values;
     do {
         QStringList column = parseName();
         expectSymbol("=");
-        assignments.append({column.last(), parseExpr()});
+        assignedColumns.append(column.last());
+        values.append(parseExpr());
     } while (takeSymbol(","));
     if (peek().isWord("from"))
-        throw unsupported(QStringLiteral("UPDATE ... FROM"));
+        return parseUpdateFrom(name, assignedColumns, values);
     QString where;
     if (takeWord("where"))
         where = QStringLiteral(" where ") + parseExpr().sql;
@@ -255,14 +257,23 @@ Statement Translator::parseUpdate() {
     if (!m_context.catalogue)
         return statement;
     const QString sqliteName = resolveTable(name);
-    const auto object = m_context.catalogue->find(name);
-    const auto table = m_context.catalogue->table(object->objectId);
-    refuseHistoryWrite(*m_context.catalogue, *table, statement.verb, m_context.database);
+    statement.objectId = m_context.catalogue->find(name)->objectId;
+    statement.sql = QStringLiteral("update %1 as %2 set %3%4")
+                        .arg(sqliteName, quoteName(name.last()),
+                             assignments(statement.objectId, assignedColumns, values), where);
+    return statement;
+}
+
+// The SET list of an UPDATE, each value stored as its column's type.
+QString Translator::assignments(int objectId, const QStringList& columns,
+                                const QList<Expr>& values) const {
+    const auto table = m_context.catalogue->table(objectId);
+    refuseHistoryWrite(*m_context.catalogue, *table, QStringLiteral("update"), m_context.database);
     QStringList sets;
-    for (const auto& [columnName, value] : assignments) {
-        const ColumnInfo* c = table->column(columnName);
+    for (int i = 0; i < columns.size(); ++i) {
+        const ColumnInfo* c = table->column(columns[i]);
         if (!c)
-            throw invalidColumnName(columnName);
+            throw invalidColumnName(columns[i]);
         if (c->identity)
             throw SqlError{8102, QStringLiteral("Cannot update identity column '%1'.").arg(c->name),
                            16, 1, false};
@@ -270,7 +281,7 @@ Statement Translator::parseUpdate() {
             throw SqlError{13537,
                            QStringLiteral("Cannot update GENERATED ALWAYS columns in table "
                                           "'%1.%2.%3'.")
-                               .arg(m_context.database, object->schema, object->name),
+                               .arg(m_context.database, table->object.schema, table->object.name),
                            16, 1, false};
         if (c->computed || c->type.base == BaseType::Timestamp)
             throw SqlError{271,
@@ -281,7 +292,7 @@ Statement Translator::parseUpdate() {
                            16, 1, false};
         sets.append(
             quoteName(c->name) +
-            QStringLiteral(" = tsql_store('%1', %2)").arg(c->type.declaration(), value.sql));
+            QStringLiteral(" = tsql_store('%1', %2)").arg(c->type.declaration(), values[i].sql));
     }
     for (const ColumnInfo& c : table->columns) {
         if (c.type.base == BaseType::Timestamp)
@@ -290,18 +301,76 @@ Statement Translator::parseUpdate() {
         else if (c.generatedAlways == 1 && table->kind.temporalType == 2)
             sets.append(quoteName(c.name) + QStringLiteral(" = ") + generatedValue(c));
     }
-    statement.objectId = object->objectId;
-    statement.sql =
-        QStringLiteral("update %1 as %2 set %3%4")
-            .arg(sqliteName, quoteName(name.last()), sets.join(QStringLiteral(", ")), where);
+    return sets.join(QStringLiteral(", "));
+}
+
+// Rule: UPDATE alias SET ... FROM table alias [INNER] JOIN other alias ON
+// condition ... [WHERE]: the aliased table is changed, the others joined.
+Statement Translator::parseUpdateFrom(const QStringList& target,
+                                      const QStringList& assignedColumns,
+                                      const QList<Expr>& values) {
+    expectWord("from");
+    struct Source {
+        QStringList name;
+        QString alias;
+    };
+    QList<Source> sources;
+    QStringList conditions;
+    do {
+        Source source;
+        source.name = parseName();
+        takeWord("as");
+        source.alias = peek().isName() && !isReserved(peek()) ? take().text : source.name.last();
+        sources.append(source);
+        if (sources.size() > 1) {
+            expectWord("on");
+            conditions.append(u'(' + parseExpr().sql + u')');
+        }
+        takeWord("inner");
+    } while (takeWord("join"));
+    if (takeWord("where"))
+        conditions.append(u'(' + parseExpr().sql + u')');
+    Statement statement;
+    statement.kind = Statement::Kind::Modify;
+    statement.verb = QStringLiteral("update");
+    if (!m_context.catalogue)
+        return statement;
+    qsizetype changed = -1;
+    for (qsizetype i = 0; i < sources.size(); ++i)
+        if (sources[i].alias.compare(target.last(), Qt::CaseInsensitive) == 0)
+            changed = i;
+    if (changed < 0)
+        throw invalidObjectName(target.join(u'.'));
+    statement.name = sources[changed].name;
+    statement.objectId = m_context.catalogue->find(statement.name)->objectId;
+    QStringList joined;
+    for (qsizetype i = 0; i < sources.size(); ++i)
+        if (i != changed)
+            joined.append(resolveTable(sources[i].name) + QStringLiteral(" as ") +
+                          quoteName(sources[i].alias));
+    statement.sql = QStringLiteral("update %1 as %2 set %3 from %4")
+                        .arg(resolveTable(statement.name), quoteName(sources[changed].alias),
+                             assignments(statement.objectId, assignedColumns, values),
+                             joined.join(QStringLiteral(", ")));
+    if (!conditions.isEmpty())
+        statement.sql += QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
     return statement;
 }
 
-// Rule: DELETE [FROM] t [WHERE].
+// Rule: DELETE [FROM] t [WHERE], and DELETE alias FROM t alias [WHERE].
 Statement Translator::parseDelete() {
     expectWord("delete");
     takeWord("from");
-    const QStringList name = parseName();
+    QStringList name = parseName();
+    QString alias = name.last();
+    if (takeWord("from")) {
+        const QString named = alias;
+        name = parseName();
+        takeWord("as");
+        alias = peek().isName() && !isReserved(peek()) ? take().text : name.last();
+        if (alias.compare(named, Qt::CaseInsensitive) != 0)
+            throw invalidObjectName(named);
+    }
     QString where;
     if (takeWord("where"))
         where = QStringLiteral(" where ") + parseExpr().sql;
@@ -311,8 +380,8 @@ Statement Translator::parseDelete() {
     statement.name = name;
     if (!m_context.catalogue)
         return statement;
-    statement.sql = QStringLiteral("delete from %1 as %2%3")
-                        .arg(resolveTable(name), quoteName(name.last()), where);
+    statement.sql =
+        QStringLiteral("delete from %1 as %2%3").arg(resolveTable(name), quoteName(alias), where);
     statement.objectId = m_context.catalogue->find(name)->objectId;
     refuseHistoryWrite(*m_context.catalogue, *m_context.catalogue->table(statement.objectId),
                        statement.verb, m_context.database);
@@ -506,7 +575,7 @@ Statement Translator::parseCreateTable() {
             statement.constraintName = constraintName;
         } else if (takeWord("unique")) {
             skipIndexOptions();
-            parseKeyColumns();
+            statement.uniqueKeys.append(parseKeyColumns());
         } else if (takeWord("foreign")) {
             expectWord("key");
             const QStringList columns = parseKeyColumns();
@@ -581,6 +650,7 @@ Statement Translator::parseCreateTable() {
             } else if (takeWord("unique")) {
                 skipIndexOptions();
                 column.unique = true;
+                statement.uniqueKeys.append(QStringList{column.name});
             } else if (takeWord("default")) {
                 column.defaultSql = parseUnary().sql;
             } else if (takeWord("collate")) {

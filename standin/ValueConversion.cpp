@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QRegularExpression>
 #include <QUuid>
+#include <cstring>
 #include <cmath>
 
 namespace quarvex::standin {
@@ -237,9 +238,23 @@ QVariant toBinary(const SqlType& type, const QVariant& value, bool cut) {
             bytes.append(char((n >> (8 * i)) & 0xFF));
         break;
     }
-    case QMetaType::QString:
-        bytes = toCodePage1252(value.toString());
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        quint64 bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        for (int i = 7; i >= 0; --i)
+            bytes.append(char((bits >> (8 * i)) & 0xFF));
         break;
+    }
+    case QMetaType::QString: {
+        // Text that code page 1252 cannot hold came from a Unicode column,
+        // whose bytes are UTF-16.
+        const QString text = value.toString();
+        bytes = toCodePage1252(text);
+        if (fromCodePage1252(bytes) != text)
+            bytes = QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        break;
+    }
     default:
         throw conversionFailed(value, type);
     }

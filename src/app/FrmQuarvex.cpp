@@ -5,6 +5,7 @@
 #include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
+#include "catalogue/RowFilter.h"
 #include "catalogue/SelectionOrder.h"
 #include "io/SettingsFile.h"
 #include "model/OutputPath.h"
@@ -16,6 +17,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -83,6 +88,17 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
         m_services.loadList = LoadList;
     if (!m_services.launchViewer)
         m_services.launchViewer = startViewer;
+    if (!m_services.askRowFilter)
+        m_services.askRowFilter = [this](const QString& table,
+                                         const QString& condition) -> std::optional<QString> {
+            bool ok = false;
+            const QString text = QInputDialog::getText(
+                this, QStringLiteral("Row Filter"),
+                QLatin1String("Condition for the rows of ") + table +
+                    QLatin1String(" (empty for every row):"),
+                QLineEdit::Normal, condition, &ok);
+            return ok ? std::optional<QString>(text) : std::nullopt;
+        };
     if (m_services.settingsFile.isEmpty())
         m_services.settingsFile = programSettingsFile();
     buildControls();
@@ -196,6 +212,9 @@ void FrmQuarvex::cmdAction_Click(int index) {
         case 7:
             KeyOrder(*m_toolkit, m_fields, settings());
             break;
+        case 8:
+            rowFilter();
+            break;
         default:
             raiseUnexpectedCase();
         }
@@ -237,6 +256,7 @@ Settings FrmQuarvex::settings() const {
     current.chkEncrypt = checkValue(m_chkEncrypt);
     current.chkNewTypes = checkValue(m_chkNewTypes);
     current.chkCreateOrAlter = checkValue(m_chkCreateOrAlter);
+    current.chkMerge = checkValue(m_chkMerge);
     return current;
 }
 
@@ -266,12 +286,29 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setCheckValue(m_chkEncrypt, settings.chkEncrypt);
     setCheckValue(m_chkNewTypes, settings.chkNewTypes);
     setCheckValue(m_chkCreateOrAlter, settings.chkCreateOrAlter);
+    setCheckValue(m_chkMerge, settings.chkMerge);
 }
 
 void FrmQuarvex::createScripts() {
     const Settings current = settings();
     ScriptContext context{*m_toolkit, m_fields, current};
     CreateScripts(context, m_services.launchViewer);
+}
+
+// The condition of the current table entry, from a one-line dialog; an
+// empty one clears it.
+void FrmQuarvex::rowFilter() {
+    ObjectList& list = m_toolkit->objectList();
+    const int current = list.currentIndex();
+    if (current < 0)
+        quarvex::raise(QStringLiteral("RowFilter: No table entry is selected"));
+    const ObjectRef object = list.entry(current).object;
+    if (object.kind != ObjectKind::Table)
+        quarvex::raise(QStringLiteral("RowFilter: Only a table has rows to filter"));
+    const auto condition =
+        m_services.askRowFilter(object.owner + QLatin1Char('.') + object.name, object.rowFilter);
+    if (condition)
+        RowFilter(*m_toolkit, m_fields, current, *condition);
 }
 
 void FrmQuarvex::readSettings() {

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -38,6 +39,10 @@ struct FrmQuarvexServices {
     // The settings file; the program's own (beside it, or in the user's
     // configuration folder) unless given.
     QString settingsFile;
+    // Asks for a table's row filter, given its name and the present one;
+    // nothing when cancelled. A one-line dialog unless replaced.
+    std::function<std::optional<QString>(const QString& table, const QString& condition)>
+        askRowFilter;
 };
 
 // The program's one window: a configuration page and a processing page,
@@ -54,8 +59,8 @@ public:
 
     // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
     void cmdTab_Click(int index);
-    // Index 1 to 7: Create Scripts, Exit, Help, Select Type, Select All,
-    // Deselect All, Key Order.
+    // Index 1 to 8: Create Scripts, Exit, Help, Select Type, Select All,
+    // Deselect All, Key Order, Row Filter.
     void cmdAction_Click(int index);
 
 protected:
@@ -75,6 +80,7 @@ private:
     void placeTowardsLowerRight();
 
     void createScripts();
+    void rowFilter();
     void readSettings();
     void writeSettings();
 
@@ -112,6 +118,7 @@ private:
     QCheckBox* m_chkUnicode = nullptr;
     QCheckBox* m_chkNewTypes = nullptr;
     QCheckBox* m_chkCreateOrAlter = nullptr;
+    QCheckBox* m_chkMerge = nullptr;
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;

@@ -190,6 +190,10 @@ QWidget* FrmQuarvex::buildConfigPage() {
                  QStringLiteral("Script CREATE OR ALTER (SQL Server 2016 SP1 and later) rather "
                                 "than CREATE or ALTER."),
                  defaults.createOrAlter(), page);
+    m_chkMerge = checkBox("chkMerge",
+                          QStringLiteral("Script rows as a merge on each table's key (update, "
+                                         "insert, delete) rather than delete and insert."),
+                          defaults.merge(), page);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -200,7 +204,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
     for (QCheckBox* option :
-         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkCreateOrAlter})
+         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkCreateOrAlter,
+          m_chkMerge})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;
@@ -221,9 +226,9 @@ QWidget* FrmQuarvex::buildProcessPage() {
     const QString captions[] = {QStringLiteral("Create Scripts"), QStringLiteral("Exit"),
                                 QStringLiteral("Help"),           QStringLiteral("Select Type"),
                                 QStringLiteral("Select All"),     QStringLiteral("Deselect All"),
-                                QStringLiteral("Key Order")};
+                                QStringLiteral("Key Order"),      QStringLiteral("Row Filter")};
     auto* buttons = new QVBoxLayout;
-    for (int index = 1; index <= 7; ++index) {
+    for (int index = 1; index <= 8; ++index) {
         // Help and the selection commands sit apart from the run commands.
         if (index == 3)
             buttons->addStretch(1);
@@ -246,12 +251,12 @@ QWidget* FrmQuarvex::buildProcessPage() {
 
 void FrmQuarvex::arrangeTabOrder() {
     QList<QWidget*> order{m_cmdTab->button(0), m_cmdTab->button(1), m_lstNames};
-    for (int index = 1; index <= 7; ++index)
+    for (int index = 1; index <= 8; ++index)
         order.append(m_cmdAction->button(index));
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
           << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
           << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
-          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter;
+          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter << m_chkMerge;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

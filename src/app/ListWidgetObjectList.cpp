@@ -48,7 +48,8 @@ ListEntry ListWidgetObjectList::entry(int index) const {
     return ListEntry{row.text(),
                      ObjectRef{static_cast<ObjectKind>(row.data(KindRole).toInt()),
                                row.data(NameRole).toString(), row.data(OwnerRole).toString(),
-                               row.data(IdRole).value<qint32>()}};
+                               row.data(IdRole).value<qint32>(),
+                               row.data(RowFilterRole).toString()}};
 }
 
 bool ListWidgetObjectList::isChecked(int index) const {
@@ -70,6 +71,8 @@ void ListWidgetObjectList::insert(int index, const ListEntry& entry) {
     row->setData(NameRole, entry.object.name);
     row->setData(OwnerRole, entry.object.owner);
     row->setData(IdRole, entry.object.id);
+    if (!entry.object.rowFilter.isEmpty())
+        row->setData(RowFilterRole, entry.object.rowFilter);
     m_widget.insertItem(index, row);
 }
 

@@ -15,7 +15,7 @@ namespace quarvex {
 // so the object moves wherever the item moves.
 class ListWidgetObjectList : public ObjectList {
 public:
-    enum Role : int { KindRole = Qt::UserRole, NameRole, OwnerRole, IdRole };
+    enum Role : int { KindRole = Qt::UserRole, NameRole, OwnerRole, IdRole, RowFilterRole };
 
     explicit ListWidgetObjectList(QListWidget& widget);
 

@@ -18,7 +18,16 @@ QString entryText(ObjectKind kind, const QString& name, const QString& owner, qi
 }
 
 ListEntry catalogueEntry(ObjectKind kind, const QString& name, const QString& owner, qint32 id) {
-    return ListEntry{entryText(kind, name, owner, id), ObjectRef{kind, name, owner, id}};
+    return ListEntry{entryText(kind, name, owner, id), ObjectRef{kind, name, owner, id, {}}};
+}
+
+ListEntry objectEntry(const ObjectRef& object) {
+    QString text = entryText(object.kind, object.name, object.owner, object.id);
+    if (!object.rowFilter.isEmpty()) {
+        const qsizetype tabs = text.lastIndexOf(QLatin1String(") \t")) + 2;
+        text.insert(tabs, QLatin1String("where ") + object.rowFilter);
+    }
+    return ListEntry{text, object};
 }
 
 } // namespace quarvex

@@ -17,4 +17,8 @@ QString entryText(ObjectKind kind, const QString& name, const QString& owner, qi
 // The list entry of one catalogue row, with the object as its item data.
 ListEntry catalogueEntry(ObjectKind kind, const QString& name, const QString& owner, qint32 id);
 
+// The entry of an object; a row filter shows after the owner as "where "
+// + condition.
+ListEntry objectEntry(const ObjectRef& object);
+
 } // namespace quarvex

@@ -5,6 +5,7 @@
 #include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
+#include "catalogue/RowFilter.h"
 #include "catalogue/SelectionOrder.h"
 #include "cli/CliToolkit.h"
 #include "cli/ObjectSelection.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 using namespace quarvex;
@@ -120,6 +122,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     applySwitch(parser, "unicode", "ansi", settings.chkUnicode);
     applySwitch(parser, "newer-types", "no-newer-types", settings.chkNewTypes);
     applySwitch(parser, "create-or-alter", "no-create-or-alter", settings.chkCreateOrAlter);
+    applySwitch(parser, "merge", "no-merge", settings.chkMerge);
     settings.connection.password = readPassword(parser.isSet("password-stdin"));
     return settings;
 }
@@ -162,6 +165,8 @@ void defineOptions(QCommandLineParser& parser) {
         {"create-or-alter", "Script CREATE OR ALTER (SQL Server 2016 SP1 and later); wins over "
                             "--alter."},
         {"no-create-or-alter", "Script CREATE or ALTER as --alter and --create say."},
+        {"merge", "Script rows as a merge on each table's key: update, insert, delete."},
+        {"no-merge", "Script rows as deletes and inserts."},
         {"table-filter", "SQL condition for tables.", "sql"},
         {"proc-filter", "SQL condition for procedures.", "sql"},
         {"trigger-filter", "SQL condition for triggers.", "sql"},
@@ -176,8 +181,48 @@ void defineOptions(QCommandLineParser& parser) {
                       "can load in."},
     };
     parser.addOptions(options);
-    parser.addPositionalArgument("object", "KIND:OWNER.NAME or id:NUMBER, in load order.",
-                                 "[OBJECT...]");
+    parser.addPositionalArgument(
+        "object",
+        "KIND:OWNER.NAME or id:NUMBER, in load order. A table may carry a row filter after the "
+        "word where, in one argument: \"table:dbo.Orders where Region = 'EU'\"; with --all it "
+        "gives that table its filter and keeps its place.",
+        "[OBJECT...]");
+}
+
+// The object arguments with their row filters, each filter checked before
+// anything connects.
+QList<ObjectArgument> objectArguments(const QStringList& arguments) {
+    QList<ObjectArgument> objects;
+    for (const QString& argument : arguments) {
+        const ObjectArgument object = splitObjectArgument(argument);
+        if (!object.rowFilter.isEmpty()) {
+            if (!object.name.startsWith(QLatin1String("table:")) &&
+                !object.name.startsWith(QLatin1String("id:")))
+                usage(QLatin1String("Only a table takes a row filter: ") + argument);
+            if (const auto failure =
+                    failureOf([&] { checkRowFilter(object.name, object.rowFilter); }))
+                usage(failure->description);
+        }
+        objects.append(object);
+    }
+    return objects;
+}
+
+// The named objects in the order named, each given its row filter where it
+// stands in the list.
+QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& fields,
+                               const QList<ObjectArgument>& objects) {
+    QStringList names;
+    for (const ObjectArgument& object : objects)
+        names.append(object.name);
+    QList<ObjectRef> refs = cli::selectObjects(toolkit.list, names);
+    for (qsizetype i = 0; i < refs.size(); ++i) {
+        if (objects[i].rowFilter.isEmpty())
+            continue;
+        RowFilter(toolkit, fields, cli::positionOf(toolkit.list, refs[i]), objects[i].rowFilter);
+        refs[i].rowFilter = objects[i].rowFilter;
+    }
+    return refs;
 }
 
 const char* const exitStatuses =
@@ -216,16 +261,23 @@ int run(QCoreApplication& app) {
         return Success;
     }
 
-    const QStringList objects = parser.positionalArguments();
-    const int modes =
-        int(parser.isSet("list")) + int(parser.isSet("all")) + int(!objects.isEmpty());
+    const QList<ObjectArgument> objects = objectArguments(parser.positionalArguments());
+    const bool allFiltered = std::all_of(objects.begin(), objects.end(), [](const auto& object) {
+        return !object.rowFilter.isEmpty();
+    });
+    const bool named = !objects.isEmpty() && !(parser.isSet("all") && allFiltered);
+    const int modes = int(parser.isSet("list")) + int(parser.isSet("all")) + int(named);
     if (modes != 1)
-        usage("Give exactly one of --list, --all or object names");
+        usage("Give exactly one of --list, --all or object names (with --all, only tables "
+              "with a row filter)");
     if (parser.isSet("list") && parser.isSet("key-order"))
         usage("--key-order orders the objects to script, not the listing");
     // Before the settings, so that a mistyped name costs no connection and
     // no notice of the output folder.
-    if (const auto failure = failureOf([&] { cli::checkObjectNames(objects); }))
+    QStringList names;
+    for (const ObjectArgument& object : objects)
+        names.append(object.name);
+    if (const auto failure = failureOf([&] { cli::checkObjectNames(names); }))
         usage(failure->description);
     const Settings settings = settingsFrom(parser);
 
@@ -253,14 +305,13 @@ int run(QCoreApplication& app) {
         return Success;
     }
 
+    QList<ObjectRef> chosen;
+    if (const auto failure = failureOf([&] { chosen = chooseObjects(toolkit, fields, objects); }))
+        usage(failure->description);
     if (parser.isSet("all")) {
         for (int i = 0; i < toolkit.list.count(); ++i)
             toolkit.list.setChecked(i, true);
     } else {
-        QList<ObjectRef> chosen;
-        if (const auto failure =
-                failureOf([&] { chosen = cli::selectObjects(toolkit.list, objects); }))
-            usage(failure->description);
         for (const ObjectRef& object : chosen)
             toolkit.list.setChecked(cli::positionOf(toolkit.list, object), true);
     }

@@ -49,6 +49,7 @@ const SavedControl savedControls[] = {
     // Added after the first fourteen; a file without them reads as clear.
     {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
     {"chkCreateOrAlter", nullptr, nullptr, nullptr, &Settings::chkCreateOrAlter},
+    {"chkMerge", nullptr, nullptr, nullptr, &Settings::chkMerge},
     // Added later still; a file without them reads as Optional, clear, empty.
     {"cboEncryption", nullptr, nullptr, nullptr, nullptr, &ConnectionSettings::encryption},
     {"chkTrustCert", nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -16,6 +16,9 @@ struct ObjectRef {
     QString name;
     QString owner;
     qint32 id = 0;
+    // A table's row filter: a SQL condition over its columns, empty for
+    // every row. Set per run, never saved.
+    QString rowFilter;
 
     friend bool operator==(const ObjectRef&, const ObjectRef&) = default;
 };

@@ -26,6 +26,7 @@ struct Settings {
     int chkEncrypt = Unchecked;
     int chkNewTypes = Unchecked;
     int chkCreateOrAlter = Unchecked;
+    int chkMerge = Unchecked;
 
     bool alter() const { return chkAlter == Checked; }
     bool group() const { return chkGroup == Checked; }
@@ -33,6 +34,7 @@ struct Settings {
     bool unicode() const { return chkUnicode == Checked; }
     bool newTypes() const { return chkNewTypes == Checked; }
     bool createOrAlter() const { return chkCreateOrAlter == Checked; }
+    bool merge() const { return chkMerge == Checked; }
 
     static QString defaultViewer() {
 #ifdef Q_OS_WIN

@@ -16,6 +16,7 @@
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableScript.h"
 
 #include <QDate>
 #include <QFile>
@@ -102,12 +103,13 @@ public:
     // front of the grouped deletes, or else before the first table.
     void deferKeys(OdbcConnection& connection) {
         m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
-        if (!m_context.settings.group() && !m_keys.keys.isEmpty())
+        // A merge turns them off inside its apply step.
+        if (!m_context.settings.group() && !m_context.settings.merge() && !m_keys.keys.isEmpty())
             m_files.AppendFile(stagedFileOf(0), m_keys.turnOff());
     }
 
     void checkKeysAgain() {
-        if (!m_keys.keys.isEmpty())
+        if (!m_keys.keys.isEmpty() && !m_context.settings.merge())
             m_files.AppendFile(stagedFileOf(0), m_keys.checkAgain());
     }
 
@@ -124,6 +126,20 @@ public:
                 --i;
         }
         m_context.toolkit.setStatus(m_summary.text());
+    }
+
+    // The staged tables change the target in one transaction, after every
+    // table is staged.
+    void applyMerges(bool sql2005Plus) {
+        if (m_context.merges.isEmpty())
+            return;
+        m_files.AppendFile(stagedFileOf(0),
+                           BoxPrint(QStringLiteral("Applying the staged rows: updates "
+                                                   "and inserts, then deletes in "
+                                                   "reverse order...")) +
+                               applyStep(m_context.merges, sql2005Plus,
+                                         m_keys.turnOffStatements(),
+                                         m_keys.checkAgainStatements()));
     }
 
     void writeFooters() {
@@ -204,10 +220,11 @@ private:
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
         const bool isTable = object.kind == ObjectKind::Table;
-        const bool scripted = unsafe    ? skipUnsafeName(object.kind, name)
-                              : isTable ? ScriptTable(m_context, object.id, name, owner, connection,
-                                                      m_keys.deletedTables.contains(object.id))
-                                        : ScriptObject(m_context, object, name, connection);
+        const bool scripted =
+            unsafe    ? skipUnsafeName(object.kind, name)
+            : isTable ? ScriptTable(m_context, object, name, owner, connection,
+                                    m_keys.deletedTables.contains(object.id))
+                      : ScriptObject(m_context, object, name, connection);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
         if (scripted) {
@@ -217,8 +234,9 @@ private:
             ++m_summary.skipped;
         }
         if (isTable)
-            m_deletes = QLatin1String(scripted ? "" : "--") + QLatin1String("delete from ") +
-                        owner + QLatin1Char('.') + name + QLatin1String("\r\nGO\r\n") + m_deletes;
+            m_deletes = QLatin1String(scripted ? "" : "--") +
+                        groupedDelete(owner + QLatin1Char('.') + name, object.rowFilter) +
+                        m_deletes;
     }
 
     // A line break in a name would end the line of any statement that names
@@ -294,12 +312,16 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         // script; tables alone need no check.
         if (context.settings.createOrAlter() && run.objectsTicked())
             RequireCreateOrAlter(*connection);
+        context.merges.clear();
         run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
+        if (context.settings.merge())
+            run.applyMerges(IsSQL2005Plus(*connection));
         connection->close();
         run.checkKeysAgain();
         run.writeFooters();
-        if (context.settings.group())
+        // A merge deletes what the source lacks itself.
+        if (context.settings.group() && !context.settings.merge())
             run.putDeletesInFront();
         run.moveIntoPlace();
     });

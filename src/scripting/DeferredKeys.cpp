@@ -29,9 +29,13 @@ QString tableOf(const LoopKey& key) {
     return sqlIdentifier(key.table.owner) + QLatin1Char('.') + sqlIdentifier(key.table.name);
 }
 
-QString alterTable(const LoopKey& key, const char* change) {
+QString alterStatement(const LoopKey& key, const char* change) {
     return QLatin1String("alter table ") + tableOf(key) + QLatin1Char(' ') + QLatin1String(change) +
-           QLatin1String(" constraint ") + sqlIdentifier(key.name) + QLatin1String("\r\nGO\r\n");
+           QLatin1String(" constraint ") + sqlIdentifier(key.name) + QLatin1String("\r\n");
+}
+
+QString alterTable(const LoopKey& key, const char* change) {
+    return alterStatement(key, change) + QLatin1String("GO\r\n");
 }
 
 } // namespace
@@ -71,6 +75,24 @@ QString DeferredKeys::checkAgain() const {
         text += BoxPrint(QLatin1String("Checking foreign key ") + sqlIdentifier(key.name) +
                          QLatin1String(" of ") + tableOf(key) + QLatin1String("...")) +
                 alterTable(key, "with check check") + QLatin1String("\r\n");
+    return text;
+}
+
+QString DeferredKeys::turnOffStatements() const {
+    QString text;
+    for (const LoopKey& key : keys)
+        text += alterStatement(key, "nocheck");
+    return text;
+}
+
+QString DeferredKeys::checkAgainStatements() const {
+    QString text;
+    for (const LoopKey& key : keys) {
+        const QString note = QLatin1String("Checking foreign key ") + sqlIdentifier(key.name) +
+                             QLatin1String(" of ") + tableOf(key) + QLatin1String("...");
+        text += QLatin1String("print N'") + QString(note).replace(u'\'', QLatin1String("''")) +
+                QLatin1String("'\r\n") + alterStatement(key, "with check check");
+    }
     return text;
 }
 

@@ -29,6 +29,10 @@ struct DeferredKeys {
     // Per key a note that names it and its "with check check" batch; empty
     // without keys.
     QString checkAgain() const;
+    // The same as statements of one batch (a merge's transaction), each
+    // check behind a print that names the key.
+    QString turnOffStatements() const;
+    QString checkAgainStatements() const;
 };
 
 } // namespace quarvex

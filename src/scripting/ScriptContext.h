@@ -5,6 +5,7 @@
 #include "model/RunState.h"
 #include "model/Settings.h"
 #include "model/Toolkit.h"
+#include "scripting/MergeScript.h"
 
 #include <QDir>
 
@@ -15,6 +16,8 @@ struct ScriptContext {
     Toolkit& toolkit;
     RunState& fields;
     const Settings& settings;
+    // With a merge, the tables staged so far, for the apply step at the end.
+    QList<MergeTable> merges = {};
 
     TextFiles files() const {
         return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);

@@ -10,6 +10,7 @@
 #include "scripting/IdentityCounter.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
+#include "scripting/SqlIdentifier.h"
 #include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
 
@@ -119,19 +120,25 @@ TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 o
 class TableWriter {
 public:
     TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
-                bool inCycle)
+                const QString& rowFilter, bool inCycle)
         : m_files(context.files())
         , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_objectName(objectName)
         , m_tableName(owner + QLatin1Char('.') + objectName)
-        , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
+        , m_rowFilter(rowFilter)
+        , m_merge(context.settings.merge())
+        , m_insertTable(m_merge ? stagingName(int(context.merges.size()) + 1) : m_tableName)
+        , m_loadMessage(QLatin1String(m_merge ? "Staging %n rows of " : "Loading %n rows to ") +
+                        objectName + QLatin1String("..."))
         , m_group(context.settings.group())
         , m_inCycle(inCycle) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
     const QString& tableName() const { return m_tableName; }
+    const QString& insertTable() const { return m_insertTable; }
+    qint32 rowCount() const { return m_rowCount; }
 
     void begin(const TableColumns& columns, const TableFacts& facts,
                const std::optional<IdentityCounter>& counter) {
@@ -139,12 +146,21 @@ public:
         // name must not lead the table's rows into another file. It stays
         // open for the table's batches.
         m_scratch.emplace(m_files, m_scratchFile);
+        m_buffer = BoxPrint(m_loadMessage);
+        if (m_merge) {
+            // The rows are staged; identity values and counters are the
+            // apply step's, which the server moves past inserted values.
+            m_buffer += stagingTable(MergeTable{m_tableName, m_insertTable, {}, {}, columns, 0});
+            return;
+        }
         m_identity = !columns.identityColumn.isEmpty();
         m_counter = counter;
-        m_buffer = BoxPrint(m_loadMessage);
         const bool truncationRefusedHere = truncationRefused(facts);
-        m_emptiedByDeletes = m_group || truncationRefusedHere || m_inCycle;
-        if (!m_group && truncationRefusedHere)
+        m_emptiedByDeletes =
+            m_group || truncationRefusedHere || m_inCycle || !m_rowFilter.isEmpty();
+        if (!m_group && !m_rowFilter.isEmpty())
+            m_buffer += filteredDelete(m_tableName, m_rowFilter);
+        else if (!m_group && truncationRefusedHere)
             m_buffer += deletionInsteadOfTruncation(m_objectName, m_tableName, facts);
         else if (!m_group && m_inCycle)
             m_buffer += cycleDeletion(m_tableName);
@@ -155,9 +171,10 @@ public:
     }
 
     void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
-        RecordSet records(connection, rowQuery(m_tableName, columns), RowFetch::InBlocks);
+        RecordSet records(connection, rowQuery(m_tableName, columns, m_rowFilter),
+                          RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
-        const QString insertHead = QLatin1String("insert into ") + m_tableName +
+        const QString insertHead = QLatin1String("insert into ") + m_insertTable +
                                    QLatin1String(" (") + columns.selectList +
                                    QLatin1String(") values (");
         for (; !records.atEnd(); records.moveNext()) {
@@ -218,6 +235,9 @@ private:
     const QString m_scratchFile;
     const QString m_objectName;
     const QString m_tableName;
+    const QString m_rowFilter;
+    const bool m_merge;
+    const QString m_insertTable;
     const QString m_loadMessage;
     const bool m_group;
     const bool m_inCycle;
@@ -229,11 +249,27 @@ private:
     qint32 m_rowCount = 0;
 };
 
+// The key a merge matches rows on; raises when the table has none.
+QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
+    QList<KeyColumn> rows;
+    for (RecordSet records(connection, keyQuery(sql2005Plus, objectId)); !records.atEnd();
+         records.moveNext())
+        rows.append(KeyColumn{trimmedBlanks(textOf(records.value(0))),
+                              qint32(leadingNumber(textOf(records.value(2))))});
+    QStringList key;
+    for (const QString& column : firstKey(rows))
+        key.append(sqlIdentifier(column));
+    if (key.isEmpty())
+        raise(QStringLiteral("has no primary key or unique key to merge on"));
+    return key;
+}
+
 } // namespace
 
-bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
+bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
                  const QString& owner, OdbcConnection& connection, bool inCycle) {
-    TableWriter writer(context, objectName, owner, inCycle);
+    const qint32 objectId = table.id;
+    TableWriter writer(context, objectName, owner, table.rowFilter, inCycle);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
         // From 2016 on; below, the facts and the generated columns are never asked for.
@@ -247,9 +283,14 @@ bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectN
             sql2005Plus && !columns.identityColumn.isEmpty()
                 ? readIdentityCounter(connection, writer.tableName(), columns, objectId)
                 : std::nullopt;
+        const QStringList key =
+            context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
         writer.begin(columns, facts, counter);
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
+        if (context.settings.merge())
+            context.merges.append(MergeTable{writer.tableName(), writer.insertTable(),
+                                             table.rowFilter, key, columns, writer.rowCount()});
     });
     if (!failure)
         return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ObjectRef.h"
+
 #include <QString>
 
 namespace quarvex {
@@ -13,9 +15,12 @@ struct ScriptContext;
 // that the count can go into the note once all rows are known. owner and
 // objectName are in their SQL form. A table of a cycle of foreign keys
 // (inCycle) is emptied by a delete instead of a truncation, and reseeded as
-// with grouped deletes. True when scripted; false when skipped, after the
-// user has been told and the reason noted. Never raises.
-bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
+// with grouped deletes. A row filter narrows the rows, and turns the
+// truncation into a delete of those rows. With a merge the rows go into a
+// staging table, and the table joins the context's merges. True when
+// scripted; false when skipped, after the user has been told and the reason
+// noted. Never raises.
+bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
                  const QString& owner, OdbcConnection& connection, bool inCycle = false);
 
 } // namespace quarvex

@@ -67,7 +67,7 @@ void TableColumns::add(const QString& name, const ColumnType& type, bool identit
 
     const bool isDate = columnClass == ColumnClass::D;
     const QString alias = isDate ? name + QLatin1String("__ms") : QString();
-    columns.append(ColumnInfo{name, columnClass, alias, type.scale});
+    columns.append(ColumnInfo{name, columnClass, alias, type.scale, type.scripted(), identity});
 
     const QString sqlName = sqlIdentifier(name);
     if (identity)
@@ -91,6 +91,20 @@ QString truncation(const QString& tableName) {
     return QLatin1String("truncate table ") + tableName + QLatin1String("\r\n") + batchEnd();
 }
 
+QString groupedDelete(const QString& tableName, const QString& rowFilter) {
+    QString text = QLatin1String("delete from ") + tableName;
+    if (!rowFilter.isEmpty())
+        text += QLatin1String(" where (") + rowFilter + QLatin1Char(')');
+    return text + QLatin1String("\r\nGO\r\n");
+}
+
+QString filteredDelete(const QString& tableName, const QString& rowFilter) {
+    return BoxPrint(QLatin1String("Deleting the rows of ") + tableName +
+                    QLatin1String(" that its row filter selects: a truncation cannot keep "
+                                  "the others")) +
+           groupedDelete(tableName, rowFilter) + QLatin1String("\r\n");
+}
+
 QString cycleDeletion(const QString& tableName) {
     return BoxPrint(tableName + QLatin1String(" is in a cycle of foreign keys: deleted, since "
                                               "truncate would be refused")) +
@@ -110,9 +124,12 @@ QString reseed(const QString& tableName) {
            batchEnd();
 }
 
-QString rowQuery(const QString& tableName, const TableColumns& columns) {
+QString rowQuery(const QString& tableName, const TableColumns& columns,
+                 const QString& rowFilter) {
     QString query = QLatin1String("select ") + columns.readList + columns.millisecondExpressions +
                     QLatin1String(" from ") + tableName;
+    if (!rowFilter.isEmpty())
+        query += QLatin1String(" where (") + rowFilter + QLatin1Char(')');
     if (!columns.identityColumn.isEmpty())
         query += QLatin1String(" order by ") + columns.identityColumn;
     return query;

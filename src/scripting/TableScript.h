@@ -14,6 +14,8 @@ struct ColumnInfo {
     quarvex::ColumnClass ColumnClass = quarvex::ColumnClass::C;
     QString MsAlias; // ColumnName + "__ms" for dates, empty otherwise
     int Scale = 0;   // fraction digits of the newer date and time types
+    QString TypeName; // the type whose rules the values follow
+    bool Identity = false;
 };
 
 // The query for a table's columns in column order: name, declared type,
@@ -51,11 +53,16 @@ struct TableColumns {
 // empty line.
 QString batchEnd();
 QString truncation(const QString& tableName);
+// The grouped delete of a table, or of its filtered rows only.
+QString groupedDelete(const QString& tableName, const QString& rowFilter);
+// In place of a truncation when a row filter keeps the other rows.
+QString filteredDelete(const QString& tableName, const QString& rowFilter);
 // In place of the truncation for a table of a cycle of foreign keys: a note
 // and a delete.
 QString cycleDeletion(const QString& tableName);
 QString identityInsert(const QString& tableName, bool on);
 QString reseed(const QString& tableName);
-QString rowQuery(const QString& tableName, const TableColumns& columns);
+QString rowQuery(const QString& tableName, const TableColumns& columns,
+                 const QString& rowFilter = {});
 
 } // namespace quarvex

@@ -31,6 +31,7 @@
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace quarvex;
 
@@ -67,6 +68,10 @@ public:
                                      };
         services.showMessage = [this](const QString& text, MessageIcon icon, const QString& title) {
             messages.append({text, icon, title});
+        };
+        services.askRowFilter = [this](const QString& table, const QString& condition) {
+            rowFilterAsked.append(table + u'|' + condition);
+            return rowFilterAnswer;
         };
         window = std::make_unique<FrmQuarvex>(std::move(services));
     }
@@ -110,6 +115,8 @@ public:
 
     int loads = 0;
     QList<Shown> messages;
+    std::optional<QString> rowFilterAnswer;
+    QStringList rowFilterAsked;
     std::unique_ptr<FrmQuarvex> window;
 
 private:
@@ -216,11 +223,12 @@ private slots:
                                     "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
                                     "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
                                     "chkEncrypt",    "chkUnicode",   "chkNewTypes", "chkCreateOrAlter",
+                                    "chkMerge",
                                     "Next Tab"};
         QTest::newRow("processing page")
             << true
-            << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
-                           "Select All", "Deselect All",   "Key Order", "Prev Tab"};
+            << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",       "Select Type",
+                           "Select All", "Deselect All",   "Key Order", "Row Filter", "Prev Tab"};
     }
 
     void tabVisitsControlsInOrder() {
@@ -265,7 +273,7 @@ private slots:
         QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
         QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
         for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
-                                  "chkUnicode", "chkNewTypes", "chkCreateOrAlter"})
+                                  "chkUnicode", "chkNewTypes", "chkCreateOrAlter", "chkMerge"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -599,6 +607,7 @@ private slots:
             first.control<QCheckBox>("chkUnicode")->setChecked(true);
             first.control<QCheckBox>("chkGroup")->setChecked(false);
             first.control<QCheckBox>("chkNewTypes")->setChecked(true);
+            first.control<QCheckBox>("chkMerge")->setChecked(true);
             first.control<QComboBox>("cboEncryption")->setCurrentIndex(2);
             first.control<QCheckBox>("chkTrustCert")->setChecked(true);
             first.control<QLineEdit>("txtCAFile")->setText("/etc/ssl/our ca.pem");
@@ -624,6 +633,7 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
+        QVERIFY(second.control<QCheckBox>("chkMerge")->isChecked());
         QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(),
                  QStringLiteral("Strict"));
         QVERIFY(second.control<QCheckBox>("chkTrustCert")->isChecked());
@@ -632,6 +642,56 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkCreateOrAlter")->isChecked());
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
+    }
+
+    // Row Filter sets the current table entry's condition, shown after its
+    // name; the entry keeps its tick and place. Other entries and conditions
+    // that are not one condition are refused.
+    void rowFilterButton_data() {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<QString>("shown");   // the entry's text from its name on
+        QTest::addColumn<QString>("message"); // start of the message, if any
+        QTest::newRow("a condition")
+            << "B" << std::optional<QString>(" Qty > 1 ") << "B (dbo) where Qty > 1\t" << QString();
+        QTest::newRow("cancelled") << "B" << std::optional<QString>() << "B (dbo) \t" << QString();
+        QTest::newRow("not one condition")
+            << "B" << std::optional<QString>("1=1) or (1=1") << "B (dbo) \t"
+            << "cmdAction_Click: RowFilter: The row filter of dbo.B \"1=1) or (1=1\" is not";
+        QTest::newRow("a procedure") << "P1" << std::optional<QString>("1=1") << "P1 (dbo) \t"
+                                     << "cmdAction_Click: RowFilter: Only a table";
+    }
+
+    void rowFilterButton() {
+        QFETCH(QString, current);
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        Harness harness(fillGroups);
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.objects().setChecked(rowOf(harness.objects(), "C"), true);
+        harness.objects().setChecked(rowOf(harness.objects(), "B"), true);
+        const QStringList before = listed(harness.objects());
+        harness.objects().setCurrentIndex(rowOf(harness.objects(), current));
+        harness.rowFilterAnswer = answer;
+        harness.button(QStringLiteral("cmdAction"), 8)->click();
+
+        QCOMPARE(listed(harness.objects()), before);
+        const int row = rowOf(harness.objects(), current);
+        const ListEntry entry = harness.objects().entry(row);
+        QVERIFY2(entry.text.section(u'\t', 1).startsWith(shown), qPrintable(entry.text));
+        QCOMPARE(entry.object.rowFilter, shown.contains("where") ? "Qty > 1" : QString());
+        QCOMPARE(harness.messages.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QVERIFY2(harness.messages[0].text.startsWith(message),
+                     qPrintable(harness.messages[0].text));
+
+        // Asked again, the dialog starts from the condition the entry has.
+        harness.rowFilterAnswer = QString();
+        harness.button(QStringLiteral("cmdAction"), 8)->click();
+        if (current == "B")
+            QCOMPARE(harness.rowFilterAsked.last(), "dbo.B|" + entry.object.rowFilter);
+        QCOMPARE(harness.objects().entry(row).object.rowFilter, QString());
     }
 
     void badSettingsValueIsReportedAtStart() {

@@ -1,6 +1,7 @@
 #include "base/ProcedureError.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/CatalogueFilter.h"
+#include "catalogue/RowFilter.h"
 
 #include <QTest>
 
@@ -62,6 +63,47 @@ private slots:
                  fault.isEmpty() ? QString()
                                  : "The " + kind + " filter \"" + condition +
                                        "\" is not a single condition: " + fault);
+    }
+
+    // An object argument carries its row filter after the word where; the
+    // filter is checked as a list filter, and must hold no line break.
+    void objectArguments_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("fault"); // empty: a single condition
+        QTest::newRow("no filter") << "table:dbo.Orders" << "table:dbo.Orders" << "" << "";
+        QTest::newRow("a filter, blanks trimmed")
+            << "table:dbo.Orders  WHERE  Region = 'EU' "
+            << "table:dbo.Orders" << "Region = 'EU'" << "";
+        QTest::newRow("a name holding the letters")
+            << "table:dbo.Nowhere where x=1" << "table:dbo.Nowhere" << "x=1" << "";
+        QTest::newRow("the first where splits")
+            << "table:dbo.T where a = 'b where c'" << "table:dbo.T" << "a = 'b where c'" << "";
+        QTest::newRow("closes what it did not open")
+            << "table:dbo.T where 1=1) or (1=1" << "table:dbo.T" << "1=1) or (1=1"
+            << "it closes a parenthesis it did not open";
+        QTest::newRow("a second statement")
+            << "table:dbo.T where 1=1; delete from dbo.T" << "table:dbo.T"
+            << "1=1; delete from dbo.T" << "it holds \";\"";
+        QTest::newRow("a line break")
+            << "table:dbo.T where a=1\nGO" << "table:dbo.T" << "a=1\nGO"
+            << "it holds a line break or control character";
+    }
+
+    void objectArguments() {
+        QFETCH(QString, argument);
+        QFETCH(QString, name);
+        QFETCH(QString, condition);
+        QFETCH(QString, fault);
+        const ObjectArgument split = splitObjectArgument(argument);
+        QCOMPARE(split.name, name);
+        QCOMPARE(split.rowFilter, condition);
+        const auto failure = failureOf([&] { checkRowFilter("dbo.T", split.rowFilter); });
+        QCOMPARE(failure.has_value(), !fault.isEmpty());
+        if (failure)
+            QCOMPARE(failure->description, "The row filter of dbo.T \"" + condition +
+                                               "\" is not a single condition: " + fault);
     }
 
     void unknownTypeCodes_data() {

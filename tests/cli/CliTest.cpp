@@ -208,6 +208,24 @@ private slots:
             << QStringList{"--config", m_data.path("createoralter.cfg"), "--no-create-or-alter",
                            "proc:dbo.spOne"}
             << 0 << "";
+        QTest::newRow("--merge skips a table without a key")
+            << QStringList{"--merge", "table:dbo.Orders", "table:dbo.Order Details"} << 3 << "";
+        QTest::newRow("--no-merge scripts it")
+            << QStringList{"--no-merge", "table:dbo.Order Details"} << 0 << "";
+        QTest::newRow("a row filter")
+            << QStringList{"table:dbo.Orders WHERE Item = 'tea'"} << 0 << "";
+        QTest::newRow("--all with a row filter")
+            << QStringList{"--all", "table:dbo.Orders where Item = 'tea'"} << 3 << "";
+        QTest::newRow("--all with an unfiltered object")
+            << QStringList{"--all", "table:dbo.Orders"} << 2
+            << "quarvex-cli: Give exactly one of --list, --all or object names";
+        QTest::newRow("a row filter that is not one condition")
+            << QStringList{"table:dbo.Orders where 1=1) or (1=1"} << 2
+            << "quarvex-cli: The row filter of table:dbo.Orders \"1=1) or (1=1\" is not a single "
+               "condition";
+        QTest::newRow("a row filter on a procedure")
+            << QStringList{"proc:dbo.spOne where 1=1"} << 2
+            << "quarvex-cli: Only a table takes a row filter";
         QTest::newRow("unknown object")
             << QStringList{"table:dbo.Nothing"} << 2
             << "quarvex-cli: No listed object matches table:dbo.Nothing";
@@ -264,6 +282,19 @@ private slots:
         QVERIFY2(!result.error.contains(messageStart), qPrintable(result.error));
         for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
             QVERIFY(!out.bytes(file).contains(password.toUtf8()));
+    }
+
+    // The filter narrows the rows read and, with grouped deletes, the delete.
+    void rowFilterNarrowsRowsAndDeletes() {
+        test::TempFolder out;
+        const Result result =
+            runCli(connection() + QStringList{"--out", out.folder(), "--group",
+                                              "table:dbo.Orders where Item <> 'tea'"},
+                   m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        const QByteArray tables = out.bytes("Tables.sql");
+        QVERIFY(tables.contains("delete from dbo.Orders where (Item <> 'tea')\r\nGO\r\n"));
+        QVERIFY(tables.contains("Loading 0 rows to Orders..."));
     }
 
     // Mistakes on the command line are usage errors found before any

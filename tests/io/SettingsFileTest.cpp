@@ -37,7 +37,8 @@ private slots:
     // connection's encryption.
     void defaultFileHasFourteenLinesInDesignOrderThenTheLaterOnes() {
         QCOMPARE(settingsFileText(defaults()),
-                 fourteenLines() + "chkNewTypes=0\r\nchkCreateOrAlter=0\r\ncboEncryption=0\r\n"
+                 fourteenLines() + "chkNewTypes=0\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n"
+                                   "cboEncryption=0\r\n"
                                    "chkTrustCert=0\r\ntxtCAFile=\r\n");
     }
 
@@ -87,6 +88,8 @@ private slots:
         QTest::addColumn<int>("newTypes");
         QTest::newRow("fourteen lines") << fourteenLines() << 0;
         QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n" << 1;
+        QTest::newRow("sixteen lines")
+            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\n" << 1;
     }
 
     void olderFilesLeaveTheLaterBoxesClear() {
@@ -96,6 +99,7 @@ private slots:
         applySettingsFileText(file, settings);
         QCOMPARE(settings.chkNewTypes, newTypes);
         QCOMPARE(settings.chkCreateOrAlter, int(Unchecked));
+        QCOMPARE(settings.chkMerge, int(Unchecked));
     }
 
     void createOrAlterLineRoundTrips() {
@@ -106,6 +110,14 @@ private slots:
         Settings read;
         applySettingsFileText(text, read);
         QVERIFY(read.createOrAlter());
+    }
+
+    void mergeLineRoundTrips() {
+        Settings settings = defaults();
+        settings.chkMerge = Checked;
+        Settings read;
+        applySettingsFileText(settingsFileText(settings), read);
+        QCOMPARE(read.chkMerge, int(Checked));
     }
 
     void reading_data() {

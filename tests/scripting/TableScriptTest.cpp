@@ -2,6 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "scripting/IdentityCounter.h"
+#include "scripting/MergeScript.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/TableFacts.h"
 
@@ -162,6 +163,47 @@ private slots:
         QCOMPARE(reseed("dbo.[O'x]"), QStringLiteral("dbcc checkident('dbo.[O''x]',reseed,1)\r\n"
                                                      "dbcc checkident('dbo.[O''x]',reseed)\r\n"
                                                      "GO\r\n\r\n"));
+    }
+
+    // Where no server can compare a type (text, ntext, image before 2005)
+    // every matched row is rewritten; elsewhere text is compared through
+    // its bytes, as the Unicode or 8-bit type it is.
+    void mergeComparisons_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("sql2005Plus");
+        QTest::addColumn<QString>("targetBytes"); // empty: no comparison at all
+        QTest::newRow("varchar before 2005") << "varchar" << false
+                                             << "convert(varbinary(8000),t.c)";
+        QTest::newRow("text before 2005") << "text" << false << "";
+        QTest::newRow("image before 2005") << "image" << false << "";
+        QTest::newRow("ntext from 2005")
+            << "ntext" << true << "convert(varbinary(max),convert(nvarchar(max),t.c))";
+        QTest::newRow("float from 2005") << "float" << true << "convert(varbinary(max),t.c)";
+    }
+
+    void mergeComparisons() {
+        QFETCH(QString, type);
+        QFETCH(bool, sql2005Plus);
+        QFETCH(QString, targetBytes);
+        MergeTable table{"dbo.T", stagingName(1), {}, {"id"}, {}, 1};
+        table.columns.add("id", "int", false, false);
+        table.columns.add("c", type, false, false);
+        const QString difference = differenceCondition(table, sql2005Plus);
+        QCOMPARE(difference.isEmpty(), targetBytes.isEmpty());
+        if (!targetBytes.isEmpty())
+            QVERIFY2(difference.contains(targetBytes + "<>"), qPrintable(difference));
+        const QString apply = applyStep({table}, sql2005Plus);
+        QCOMPARE(apply.contains(" where ("), !targetBytes.isEmpty());
+    }
+
+    // A name with an apostrophe or a percent sign stays one literal, and
+    // raiserror takes no placeholder from it.
+    void mergeMessagesQuoteTheTableName() {
+        MergeTable table{"dbo.[it's 100%]", stagingName(2), {}, {"id"}, {}, 0};
+        table.columns.add("id", "int", false, false);
+        const QString apply = applyStep({table}, true);
+        QVERIFY(apply.contains("raiserror(N'Nothing applied: the rows of dbo.[it''s 100%%] were"));
+        QVERIFY(apply.contains("print N'Deleting the rows of dbo.[it''s 100%] that"));
     }
 };
 
