@@ -10,6 +10,7 @@
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/TableScript.h"
+#include "scripting/Utf8Script.h"
 
 #include <optional>
 
@@ -71,6 +72,74 @@ TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 ob
     return columns;
 }
 
+// The script not yet written to the scratch file. Where that file is UTF-8
+// it is held as the file's bytes, so that a text goes from the driver's
+// characters to them in one pass; otherwise as a QString. Its size counts
+// UTF-16 code units either way.
+class ScriptBuffer {
+public:
+    explicit ScriptBuffer(bool utf8)
+        : m_utf8(utf8) {}
+
+    qsizetype size() const { return m_utf8 ? m_bytes.size() : m_text.size(); }
+    bool isEmpty() const { return size() == 0; }
+
+    ScriptBuffer& operator+=(const QString& text) {
+        if (m_utf8)
+            m_bytes += QStringView(text);
+        else
+            m_text += text;
+        return *this;
+    }
+
+    ScriptBuffer& operator+=(QLatin1StringView ascii) {
+        if (m_utf8)
+            m_bytes += ascii;
+        else
+            m_text += ascii;
+        return *this;
+    }
+
+    void appendValue(const ColumnInfo& column, const FieldValue& value,
+                     const FieldValue* milliseconds, bool maxTypesAvailable) {
+        if (!m_utf8)
+            return appendValueLiteral(m_text, column.ColumnClass, value, milliseconds,
+                                      maxTypesAvailable, column.Scale);
+        if (value.isNull()) {
+            m_bytes += QLatin1StringView("null");
+        } else if (isText(column.ColumnClass) && value.kind == FieldValue::Kind::Text) {
+            appendTextLiteral(m_bytes, value.characters(), column.ColumnClass, maxTypesAvailable);
+        } else {
+            // Every other literal is a few 7-bit characters.
+            m_value.resize(0);
+            appendValueLiteral(m_value, column.ColumnClass, value, milliseconds,
+                               maxTypesAvailable, column.Scale);
+            m_bytes += QStringView(m_value);
+        }
+    }
+
+    // Appends the text to the file and empties it, keeping its memory.
+    void moveTo(NewFileAppender& file) {
+        if (m_utf8) {
+            file.appendUtf8(m_bytes.bytes());
+            m_bytes.clear();
+        } else {
+            file.append(m_text);
+            m_text.resize(0);
+        }
+    }
+
+private:
+    static bool isText(ColumnClass columnClass) {
+        return columnClass == ColumnClass::C || columnClass == ColumnClass::U;
+    }
+
+    const bool m_utf8;
+    QString m_text;
+    Utf8Script m_bytes;
+    QString m_value; // one literal on its way into m_bytes
+};
+
 // One table's script as it is written: the statements before the rows, the
 // rows in batches through the scratch file, the statements after them, then
 // the whole into the table file behind the counted note.
@@ -82,7 +151,8 @@ public:
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_tableName(owner + QLatin1Char('.') + objectName)
         , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
-        , m_group(context.settings.group()) {}
+        , m_group(context.settings.group())
+        , m_buffer(m_files.writesUtf8(m_scratchFile)) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
@@ -92,7 +162,7 @@ public:
         // open for the table's batches.
         m_scratch.emplace(m_files, m_scratchFile);
         m_identity = !columns.identityColumn.isEmpty();
-        m_buffer = BoxPrint(m_loadMessage);
+        m_buffer += BoxPrint(m_loadMessage);
         if (!m_group)
             m_buffer += truncation(m_tableName);
         if (m_identity)
@@ -109,15 +179,14 @@ public:
             m_buffer += insertHead;
             for (int i = 0; i < columns.columns.size(); ++i) {
                 if (i > 0)
-                    m_buffer += QLatin1Char(',');
+                    m_buffer += QLatin1StringView(",");
                 const int msPosition = positions.milliseconds[i];
                 const FieldValue* milliseconds =
                     msPosition < 0 ? nullptr : &records.field(msPosition);
-                const ColumnInfo& column = columns.columns[i];
-                appendValueLiteral(m_buffer, column.ColumnClass, records.field(positions.value[i]),
-                                   milliseconds, sql2005Plus, column.Scale);
+                m_buffer.appendValue(columns.columns[i], records.field(positions.value[i]),
+                                     milliseconds, sql2005Plus);
             }
-            m_buffer += QLatin1String(")\r\n");
+            m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
             if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() > batchCharacters) {
                 m_buffer += batchEnd();
@@ -147,8 +216,7 @@ public:
 
 private:
     void flush() {
-        m_scratch->append(m_buffer);
-        m_buffer.resize(0); // keeps the memory for the next batch
+        m_buffer.moveTo(*m_scratch);
     }
 
     const TextFiles m_files;
@@ -159,7 +227,7 @@ private:
     const bool m_group;
     bool m_identity = false;
     std::optional<NewFileAppender> m_scratch;
-    QString m_buffer;
+    ScriptBuffer m_buffer;
     qint32 m_rowCount = 0;
 };
 

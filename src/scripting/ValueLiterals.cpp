@@ -2,6 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "db/ExactNumber.h"
+#include "scripting/Utf8Script.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -133,7 +134,7 @@ bool isCommandLine(QStringView line) {
     });
 }
 
-bool isLineBreakAt(const QString& text, qsizetype i) {
+bool isLineBreakAt(QStringView text, qsizetype i) {
     return (i < text.size() && text[i] == u'\n') ||
            (i + 1 < text.size() && text[i] == u'\r' && text[i + 1] == u'\n');
 }
@@ -143,7 +144,7 @@ bool isLineBreakAt(const QString& text, qsizetype i) {
 // start of a command line, between "$" and "(" (sqlcmd replaces "$(name)"
 // even inside literals), and on both sides of a NUL (a client ends the batch
 // text there), which is written outside any literal.
-QList<qsizetype> literalCuts(const QString& text) {
+QList<qsizetype> literalCuts(QStringView text) {
     QList<qsizetype> cuts;
     const auto cutAt = [&](qsizetype position) {
         if (position > 0 && position < text.size() && (cuts.isEmpty() || cuts.last() < position))
@@ -157,7 +158,7 @@ QList<qsizetype> literalCuts(const QString& text) {
             qsizetype end = text.indexOf(u'\n', i + 1);
             if (end < 0)
                 end = text.size();
-            if (isCommandLine(QStringView(text).mid(i + 1, end - i - 1)))
+            if (isCommandLine(text.mid(i + 1, end - i - 1)))
                 cutAt(i + 1);
         } else if (c == u'(' && i > 0 && text[i - 1] == u'$') {
             cutAt(i);
@@ -349,6 +350,61 @@ void appendQuoted(QString& out, QStringView text) {
     out += u'\'';
 }
 
+void appendQuotedPiece(QString& out, QStringView piece, bool unicode) {
+    if (unicode)
+        out += u'N';
+    appendQuoted(out, piece);
+}
+
+void appendQuotedPiece(Utf8Script& out, QStringView piece, bool unicode) {
+    out.appendQuoted(piece, unicode, false);
+}
+
+// The literal of a text, cut where literalCuts says into literals joined by
+// "+"; a NUL stands on its own as char(0) or nchar(0). Raises before writing
+// anything when the value cannot be written for the server.
+template <typename Out>
+void appendCutLiteral(Out& out, QStringView text, ColumnClass columnClass,
+                      bool maxTypesAvailable) {
+    const bool unicode = columnClass == ColumnClass::U;
+    const auto piece = [&](QStringView part) {
+        if (part.size() == 1 && part[0].isNull())
+            out += unicode ? QLatin1StringView("nchar(0)") : QLatin1StringView("char(0)");
+        else
+            appendQuotedPiece(out, part, unicode);
+    };
+    const QList<qsizetype> cuts = literalCuts(text);
+    if (cuts.isEmpty()) {
+        piece(text);
+        return;
+    }
+
+    // 8000 bytes: 8000 single-byte or 4000 Unicode characters.
+    const bool long_ = text.size() > (unicode ? 4000 : 8000);
+    if (long_ && !maxTypesAvailable)
+        raise(QStringLiteral("A text value of %1 characters holds a NUL, a backslash before a "
+                             "line break, a line that a batch runner takes as a command or "
+                             "\"$(\"; servers before SQL Server 2005 cannot load it unchanged "
+                             "from a script")
+                  .arg(text.size()));
+
+    // Such a concatenation is cut at 8000 bytes unless its first piece is of
+    // a max type.
+    if (long_)
+        out += unicode ? QLatin1StringView("convert(nvarchar(max),")
+                       : QLatin1StringView("convert(varchar(max),");
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= cuts.size(); ++i) {
+        const qsizetype end = i < cuts.size() ? cuts[i] : text.size();
+        if (i > 0)
+            out += u'+';
+        piece(text.mid(start, end - start));
+        if (i == 0 && long_)
+            out += u')';
+        start = end;
+    }
+}
+
 // What a text holds that its literal must deal with: a character that some
 // cut needs (a line break, "$" or a NUL; see literalCuts), or an apostrophe.
 // Most values hold neither.
@@ -387,7 +443,7 @@ void appendTextLiteral(QString& out, QStringView text, ColumnClass columnClass,
                        bool maxTypesAvailable) {
     const TextMarks marks = marksOf(text);
     if (marks.mayNeedCuts) {
-        out += textLiteral(text.toString(), columnClass, maxTypesAvailable);
+        appendCutLiteral(out, text, columnClass, maxTypesAvailable);
         return;
     }
     if (columnClass == ColumnClass::U)
@@ -530,37 +586,15 @@ QString quotedUnicodeText(const QString& text) {
 }
 
 QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable) {
-    const bool unicode = columnClass == ColumnClass::U;
-    const auto quote = [unicode](const QString& piece) {
-        if (piece.size() == 1 && piece[0].isNull())
-            return unicode ? QStringLiteral("nchar(0)") : QStringLiteral("char(0)");
-        return unicode ? quotedUnicodeText(piece) : quotedText(piece);
-    };
-    const QList<qsizetype> cuts = literalCuts(text);
-    if (cuts.isEmpty())
-        return quote(text);
+    QString literal;
+    appendCutLiteral(literal, text, columnClass, maxTypesAvailable);
+    return literal;
+}
 
-    // 8000 bytes: 8000 single-byte or 4000 Unicode characters.
-    const bool long_ = text.size() > (unicode ? 4000 : 8000);
-    if (long_ && !maxTypesAvailable)
-        raise(QStringLiteral("A text value of %1 characters holds a NUL, a backslash before a "
-                             "line break, a line that a batch runner takes as a command or "
-                             "\"$(\"; servers before SQL Server 2005 cannot load it unchanged "
-                             "from a script")
-                  .arg(text.size()));
-
-    QStringList pieces;
-    qsizetype start = 0;
-    for (const qsizetype cut : cuts) {
-        pieces.append(quote(text.mid(start, cut - start)));
-        start = cut;
-    }
-    pieces.append(quote(text.mid(start)));
-    if (long_)
-        pieces.first() = (unicode ? QLatin1String("convert(nvarchar(max),")
-                                  : QLatin1String("convert(varchar(max),")) +
-                         pieces.first() + QLatin1Char(')');
-    return pieces.join(QLatin1Char('+'));
+void appendTextLiteral(Utf8Script& out, QStringView text, ColumnClass columnClass,
+                       bool maxTypesAvailable) {
+    if (!out.appendQuoted(text, columnClass == ColumnClass::U, true))
+        appendCutLiteral(out, text, columnClass, maxTypesAvailable);
 }
 
 QString temporalLiteral(ColumnClass columnClass, const QString& text, int scale) {

@@ -9,6 +9,8 @@
 
 namespace quarvex {
 
+class Utf8Script;
+
 // How a column's values are written into an insert statement.
 enum class ColumnClass {
     C, // text without the Unicode prefix: 'text'
@@ -49,6 +51,11 @@ QString quotedUnicodeText(const QString& text);
 // piece is a max type, which servers before 2005 lack: there a long value of
 // this kind cannot be written and raises. Other values are one literal.
 QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable);
+
+// The same literal appended to a script held as UTF-8, encoded straight
+// from the text's characters.
+void appendTextLiteral(Utf8Script& out, QStringView text, ColumnClass columnClass,
+                       bool maxTypesAvailable);
 
 // A T-SQL numeric literal that loads back as the same value: integers as
 // their digits, exact numbers as delivered, floating-point values with the
