@@ -105,17 +105,8 @@ public:
         if (!m_utf8)
             return appendValueLiteral(m_text, column.ColumnClass, value, milliseconds,
                                       maxTypesAvailable, column.Scale);
-        if (value.isNull()) {
-            m_bytes += QLatin1StringView("null");
-        } else if (isText(column.ColumnClass) && value.kind == FieldValue::Kind::Text) {
-            appendTextLiteral(m_bytes, value.characters(), column.ColumnClass, maxTypesAvailable);
-        } else {
-            // Every other literal is a few 7-bit characters.
-            m_value.resize(0);
-            appendValueLiteral(m_value, column.ColumnClass, value, milliseconds,
-                               maxTypesAvailable, column.Scale);
-            m_bytes += QStringView(m_value);
-        }
+        appendValueLiteral(m_bytes, column.ColumnClass, value, milliseconds, maxTypesAvailable,
+                           column.Scale);
     }
 
     // Appends the text to the file and empties it, keeping its memory.
@@ -130,14 +121,9 @@ public:
     }
 
 private:
-    static bool isText(ColumnClass columnClass) {
-        return columnClass == ColumnClass::C || columnClass == ColumnClass::U;
-    }
-
     const bool m_utf8;
     QString m_text;
     Utf8Script m_bytes;
-    QString m_value; // one literal on its way into m_bytes
 };
 
 // One table's script as it is written: the statements before the rows, the

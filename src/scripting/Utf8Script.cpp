@@ -1,6 +1,7 @@
 #include "scripting/Utf8Script.h"
 
 #include <QChar>
+#include <algorithm>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -100,37 +101,29 @@ char* encode(char* p, QStringView view, Encoding& encoding) {
 
 } // namespace
 
+void Utf8Script::grow(qsizetype count) {
+    m_bytes.resize(std::max(2 * m_bytes.size(), m_length + count + 4096));
+}
+
 Utf8Script& Utf8Script::operator+=(QStringView text) {
-    const qsizetype start = m_bytes.size();
-    m_bytes.resize(start + mostBytesPerUnit * text.size());
     Encoding encoding;
-    const char* const end = encode(m_bytes.data() + start, text, encoding);
-    m_bytes.resize(end - m_bytes.constData());
+    const char* const end = encode(room(mostBytesPerUnit * text.size()), text, encoding);
+    m_length = end - m_bytes.constData();
     m_units += text.size();
     return *this;
 }
 
-Utf8Script& Utf8Script::operator+=(QLatin1StringView ascii) {
-    m_bytes.append(ascii.data(), ascii.size());
-    m_units += ascii.size();
-    return *this;
-}
-
 bool Utf8Script::appendQuoted(QStringView text, bool unicode, bool stopAtCutMarks) {
-    const qsizetype start = m_bytes.size();
-    m_bytes.resize(start + mostBytesPerUnit * text.size() + 3);
-    char* p = m_bytes.data() + start;
+    char* p = room(mostBytesPerUnit * text.size() + 3);
     if (unicode)
         *p++ = 'N';
     *p++ = '\'';
     Encoding encoding{true, stopAtCutMarks, 0};
     p = encode(p, text, encoding);
-    if (!p) {
-        m_bytes.resize(start);
+    if (!p)
         return false;
-    }
     *p++ = '\'';
-    m_bytes.resize(p - m_bytes.constData());
+    m_length = p - m_bytes.constData();
     m_units += text.size() + encoding.apostrophes + (unicode ? 3 : 2);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QLatin1StringView>
 #include <QStringView>
+#include <cstring>
 
 namespace quarvex {
 
@@ -19,17 +20,32 @@ class Utf8Script {
 public:
     qsizetype size() const { return m_units; }
     bool isEmpty() const { return m_units == 0; }
-    const QByteArray& bytes() const { return m_bytes; }
+    QByteArrayView bytes() const { return {m_bytes.constData(), m_length}; }
 
     // Empties the text, keeping its memory for the next batch.
     void clear() {
-        m_bytes.resize(0);
+        m_length = 0;
         m_units = 0;
     }
 
     Utf8Script& operator+=(QStringView text);
-    Utf8Script& operator+=(QLatin1StringView ascii); // 7-bit characters only
-    Utf8Script& operator+=(char16_t c) { return *this += QStringView(&c, 1); }
+
+    // 7-bit characters only.
+    Utf8Script& operator+=(QLatin1StringView ascii) {
+        std::memcpy(room(ascii.size()), ascii.data(), size_t(ascii.size()));
+        m_length += ascii.size();
+        m_units += ascii.size();
+        return *this;
+    }
+
+    Utf8Script& operator+=(char16_t c) {
+        if (c >= 0x80)
+            return *this += QStringView(&c, 1);
+        *room(1) = char(c);
+        ++m_length;
+        ++m_units;
+        return *this;
+    }
 
     // The text between apostrophes, each apostrophe doubled, with the prefix
     // N for Unicode. With stopAtCutMarks it writes nothing and returns false
@@ -38,7 +54,18 @@ public:
     bool appendQuoted(QStringView text, bool unicode, bool stopAtCutMarks);
 
 private:
+    // Where the next bytes go, with room for count of them.
+    char* room(qsizetype count) {
+        if (m_length + count > m_bytes.size())
+            grow(count);
+        return m_bytes.data() + m_length;
+    }
+    void grow(qsizetype count);
+
+    // Its first m_length bytes are the text: the rest is room kept, so that
+    // appending costs no more than copying.
     QByteArray m_bytes;
+    qsizetype m_length = 0;
     qsizetype m_units = 0;
 };
 

@@ -21,7 +21,7 @@ namespace {
 // (up to 15 of them) and the scale is modest, so longer or far-out values are
 // written with an exponent, which the server reads as float directly. Laid
 // out in a stack buffer: this runs for every float of every row.
-template <typename Float> void appendFloat(QString& out, Float value) {
+template <typename Out, typename Float> void appendFloat(Out& out, Float value) {
     if (!std::isfinite(value))
         raise(QStringLiteral("Cannot write the floating-point value %1 as a literal")
                   .arg(double(value)));
@@ -73,19 +73,19 @@ template <typename Float> void appendFloat(QString& out, Float value) {
         *p++ = 'E';
         p = std::to_chars(p, text + sizeof text, exponent).ptr;
     }
-    out.append(QLatin1StringView(text, p - text));
+    out += QLatin1StringView(text, p - text);
 }
 
-template <typename Integer> void appendInteger(QString& out, Integer value) {
+template <typename Out, typename Integer> void appendInteger(Out& out, Integer value) {
     char text[24];
     const char* const end = std::to_chars(text, text + sizeof text, value).ptr;
-    out.append(QLatin1StringView(text, end - text));
+    out += QLatin1StringView(text, end - text);
 }
 
 // An exact number must already be a plain T-SQL numeric literal: an optional
 // minus, digits, at most one decimal point. Anything else would change the
 // statement's meaning, so it is refused rather than written.
-void appendExactNumber(QString& out, QStringView text) {
+template <typename Out> void appendExactNumber(Out& out, QStringView text) {
     int digits = 0;
     int points = 0;
     for (int i = 0; i < text.size(); ++i) {
@@ -295,7 +295,8 @@ char* putDigits(char* p, int value, int width) {
 // through the calendar and locale machinery and snprintf parses its format
 // for every value, which dominated the scripting of large tables. The
 // milliseconds are the last three digits of milliseconds + 1000 (7 gives 007).
-void appendDate(QString& out, const Timestamp& stamp, qint32 milliseconds) {
+template <typename Out>
+void appendDate(Out& out, const Timestamp& stamp, qint32 milliseconds) {
     char text[64];
     char* p = text;
     *p++ = '\'';
@@ -315,7 +316,7 @@ void appendDate(QString& out, const Timestamp& stamp, qint32 milliseconds) {
         std::to_chars(number, number + sizeof number, qint64(milliseconds) + 1000).ptr;
     p = std::copy(end - std::min<std::ptrdiff_t>(3, end - number), end, p);
     *p++ = '\'';
-    out.append(QLatin1StringView(text, p - text));
+    out += QLatin1StringView(text, p - text);
 }
 
 bool isPlainTimestamp(const Timestamp& stamp) {
@@ -490,7 +491,7 @@ void appendNumber(QString& out, const QVariant& value) {
     raise(QStringLiteral("Not a number: ") + QString::fromLatin1(value.typeName()));
 }
 
-bool appendTypedNumber(QString& out, const FieldValue& value) {
+template <typename Out> bool appendTypedNumber(Out& out, const FieldValue& value) {
     using Kind = FieldValue::Kind;
     if (value.kind == Kind::Integer)
         appendInteger(out, value.integer);
@@ -505,7 +506,8 @@ bool appendTypedNumber(QString& out, const FieldValue& value) {
     return true;
 }
 
-bool appendTypedDate(QString& out, const FieldValue& value, const FieldValue* milliseconds) {
+template <typename Out>
+bool appendTypedDate(Out& out, const FieldValue& value, const FieldValue* milliseconds) {
     using Kind = FieldValue::Kind;
     const bool noMilliseconds = !milliseconds || milliseconds->isNull();
     // Anything a QDateTime would not hold as it is takes the QVariant way.
@@ -669,6 +671,44 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue&
     appendValueLiteral(out, columnClass, value.toVariant(),
                        milliseconds ? milliseconds->toVariant() : QVariant(), maxTypesAvailable,
                        scale);
+}
+
+void appendValueLiteral(Utf8Script& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale) {
+    using Kind = FieldValue::Kind;
+    if (value.isNull()) {
+        out += QLatin1StringView("null");
+        return;
+    }
+    switch (columnClass) {
+    case ColumnClass::C:
+    case ColumnClass::U:
+        if (value.kind == Kind::Text)
+            return appendTextLiteral(out, value.characters(), columnClass, maxTypesAvailable);
+        break;
+    case ColumnClass::N:
+        if (appendTypedNumber(out, value))
+            return;
+        break;
+    case ColumnClass::L:
+        if (value.kind == Kind::Bool) {
+            out += value.boolean ? u'1' : u'0';
+            return;
+        }
+        break;
+    case ColumnClass::D:
+        if (appendTypedDate(out, value, milliseconds))
+            return;
+        break;
+    default:
+        break;
+    }
+    // The rest are a few 7-bit characters, written as for a QString; one
+    // string serves them all.
+    static thread_local QString literal;
+    literal.resize(0);
+    appendValueLiteral(literal, columnClass, value, milliseconds, maxTypesAvailable, scale);
+    out += QStringView(literal);
 }
 
 } // namespace quarvex

@@ -91,4 +91,9 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const QVariant& v
 void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
                         const FieldValue* milliseconds, bool maxTypesAvailable, int scale);
 
+// The same appended to a script held as UTF-8: texts, numbers, bits and
+// dates are written straight into its bytes.
+void appendValueLiteral(Utf8Script& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale);
+
 } // namespace quarvex
