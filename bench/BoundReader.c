@@ -1,7 +1,8 @@
 /* The floor of the benchmark: what reading a result costs through the ODBC
  * driver alone. It runs one query and fetches its rows 256 at a time into
- * bound columns of the plainest C types (text as the connection's UTF-8,
- * exact numbers as text), then throws them away.
+ * bound columns of the C types the driver converts to least (Unicode text as
+ * the UTF-16 it arrives in, other text as the connection's UTF-8, exact
+ * numbers as text), then throws them away.
  *
  *   quarvex-bench-reader HOST PORT QUERY
  *
@@ -66,6 +67,11 @@ static void bindingFor(SQLSMALLINT sqlType, SQLULEN size, struct Binding* bindin
     case SQL_VARBINARY:
         binding->cType = SQL_C_BINARY;
         binding->width = (SQLLEN)size;
+        return;
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+        binding->cType = SQL_C_WCHAR;
+        binding->width = (SQLLEN)(size + 1) * 2;
         return;
     default: /* text, decimal, numeric, money: UTF-8 needs up to 4 bytes a character */
         binding->cType = SQL_C_CHAR;
