@@ -100,6 +100,20 @@ public:
         return *this;
     }
 
+    // The text that opens every row, kept in the buffer's own form.
+    void setRowHead(const QString& head) {
+        m_rowHead = head;
+        m_rowHeadBytes.clear();
+        m_rowHeadBytes += QStringView(head);
+    }
+
+    void appendRowHead() {
+        if (m_utf8)
+            m_bytes += m_rowHeadBytes;
+        else
+            m_text += m_rowHead;
+    }
+
     void appendValue(const ColumnInfo& column, const FieldValue& value,
                      const FieldValue* milliseconds, bool maxTypesAvailable) {
         if (!m_utf8)
@@ -124,6 +138,8 @@ private:
     const bool m_utf8;
     QString m_text;
     Utf8Script m_bytes;
+    QString m_rowHead;
+    Utf8Script m_rowHeadBytes;
 };
 
 // One table's script as it is written: the statements before the rows, the
@@ -158,11 +174,10 @@ public:
     void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
         RecordSet records(connection, rowQuery(m_tableName, columns), RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
-        const QString insertHead = QLatin1String("insert into ") + m_tableName +
-                                   QLatin1String(" (") + columns.selectList +
-                                   QLatin1String(") values (");
+        m_buffer.setRowHead(QLatin1String("insert into ") + m_tableName + QLatin1String(" (") +
+                            columns.selectList + QLatin1String(") values ("));
         for (; !records.atEnd(); records.moveNext()) {
-            m_buffer += insertHead;
+            m_buffer.appendRowHead();
             for (int i = 0; i < columns.columns.size(); ++i) {
                 if (i > 0)
                     m_buffer += QLatin1StringView(",");

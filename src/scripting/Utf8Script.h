@@ -30,6 +30,13 @@ public:
 
     Utf8Script& operator+=(QStringView text);
 
+    Utf8Script& operator+=(const Utf8Script& other) {
+        std::memcpy(room(other.m_length), other.m_bytes.constData(), size_t(other.m_length));
+        m_length += other.m_length;
+        m_units += other.m_units;
+        return *this;
+    }
+
     // 7-bit characters only.
     Utf8Script& operator+=(QLatin1StringView ascii) {
         std::memcpy(room(ascii.size()), ascii.data(), size_t(ascii.size()));
