@@ -59,9 +59,25 @@ char* encodeOne(char* p, const char16_t* text, qsizetype n, qsizetype& i, Encodi
     return p;
 }
 
+#if defined(__SSE2__)
+// Stores the units packed into bytes with saturation at p and returns how
+// many of them, before the stop bit, are plain 7-bit characters: a unit
+// above 0x7F shows its top bit, and none above 0xFF can pass for an
+// apostrophe or a cut mark. The room holds the surplus bytes.
+inline int storePlain(char* p, __m128i bytes, unsigned stop) {
+    const __m128i marked =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
+                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
+                                  _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
+    return __builtin_ctz(unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, marked))) | stop);
+}
+#endif
+
 // The text as UTF-8 from p on, into room for mostBytesPerUnit bytes a unit;
 // the end of what was written, or null at a cut mark the encoding stops at.
-// Runs of plain 7-bit characters go sixteen at a time: long texts are mostly
+// Runs of plain 7-bit characters go up to sixteen at a time: texts are mostly
 // such runs, and this loop is most of the client's own work on them.
 char* encode(char* p, QStringView view, Encoding& encoding) {
     const char16_t* const text = view.utf16();
@@ -69,28 +85,22 @@ char* encode(char* p, QStringView view, Encoding& encoding) {
     qsizetype i = 0;
     while (i < n) {
 #if defined(__SSE2__)
+        const auto* const units = reinterpret_cast<const __m128i*>(text + i);
+        int width = 0;
+        int run = 0;
         if (i + 16 <= n) {
-            // Sixteen units packed into bytes with saturation: any unit
-            // above 0x7F shows its top bit, and none above 0xFF can pass
-            // for an apostrophe or a cut mark.
-            const auto* const units = reinterpret_cast<const __m128i*>(text + i);
-            const __m128i bytes =
-                _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1));
-            const __m128i marked = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
-                             _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
-                             _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
-            const unsigned special = unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, marked)));
-            // All sixteen are stored; p moves past the plain ones before the
-            // first that needs a closer look. The room holds the surplus.
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
-            const int run = special == 0 ? 16 : __builtin_ctz(special);
-            p += run;
-            i += run;
-            if (run == 16)
-                continue;
+            width = 16;
+            run = storePlain(p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)),
+                             0x10000u);
+        } else if (i + 8 <= n) {
+            const __m128i eight = _mm_loadu_si128(units);
+            width = 8;
+            run = storePlain(p, _mm_packus_epi16(eight, eight), 0x100u);
         }
+        p += run;
+        i += run;
+        if (width > 0 && run == width)
+            continue;
 #endif
         p = encodeOne(p, text, n, i, encoding);
         if (!p)
