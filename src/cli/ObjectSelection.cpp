@@ -1,5 +1,6 @@
 #include "cli/ObjectSelection.h"
 
+#include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
 #include "model/ObjectKinds.h"
 
@@ -17,8 +18,10 @@ bool matches(const ObjectRef& object, const QString& kind, const QString& ownerA
         const qint32 id = ownerAndName.toInt(&ok);
         return ok && object.id == id;
     }
+    // As stored, or as the listing writes it.
     return listingKindWord(object.kind) == kind &&
-           object.owner + QLatin1Char('.') + object.name == ownerAndName;
+           (object.owner + QLatin1Char('.') + object.name == ownerAndName ||
+            cEscaped(object.owner) + QLatin1Char('.') + cEscaped(object.name) == ownerAndName);
 }
 
 } // namespace

@@ -7,8 +7,9 @@
 namespace quarvex::cli {
 
 // The objects named on the command line, in the order given: "KIND:OWNER.NAME" (kind one of table,
-// proc, trigger, view, function) or "id:NUMBER". Raises a usage error for a malformed name, or one
-// that matches no listed object or several.
+// proc, trigger, view, function; OWNER and NAME as stored or as the listing escapes them) or
+// "id:NUMBER". Raises a usage error for a malformed name, or one that matches no listed object or
+// several.
 QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names);
 
 // The position of the object in the list now; -1 when it is not listed.

@@ -1,5 +1,6 @@
 // quarvex-cli: the script run without a window, for shells and pipelines.
 
+#include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
@@ -132,7 +133,10 @@ void defineOptions(QCommandLineParser& parser) {
         {"trigger-filter", "SQL condition for triggers.", "sql"},
         {"view-filter", "SQL condition for views.", "sql"},
         {"function-filter", "SQL condition for functions.", "sql"},
-        {"list", "Print the objects the window would list and stop."},
+        {"list", "Print the objects the window would list and stop: kind, owner, name and id, "
+                 "separated by TABs. In owners and names a backslash, TAB, CR, LF or other "
+                 "control character is written C-style: \\\\, \\t, \\r, \\n or \\ and three "
+                 "octal digits."},
         {"all", "Script every listed object, in list order."},
         {"key-order", "Before the run, put the chosen tables in an order their foreign keys "
                       "can load in."},
@@ -173,8 +177,8 @@ int run(QCoreApplication& app) {
         QTextStream out(stdout);
         for (int i = 0; i < toolkit.list.count(); ++i) {
             const ObjectRef object = toolkit.list.entry(i).object;
-            out << cli::listingKindWord(object.kind) << '\t' << object.owner << '\t' << object.name
-                << '\t' << object.id << '\n';
+            out << cli::listingKindWord(object.kind) << '\t' << cEscaped(object.owner) << '\t'
+                << cEscaped(object.name) << '\t' << object.id << '\n';
         }
         return Success;
     }
@@ -205,8 +209,12 @@ int run(QCoreApplication& app) {
     if (const auto failure = failureOf(
             [&] { summary = CreateScripts(context, [](const QString&, const QString&) {}); })) {
         toolkit.printLine(failure->description);
+        toolkit.printLine(QStringLiteral("The script files in the output folder are unchanged."));
         return RunFailed;
     }
+    // Its status line has said so.
+    if (summary.nothingTicked)
+        return UsageError;
     return summary.skipped > 0 ? Skipped : Success;
 }
 

@@ -1,6 +1,7 @@
 #include "db/OdbcConnection.h"
 
 #include "base/ProcedureError.h"
+#include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcDiagnostics.h"
 #include "db/OdbcStatement.h"
@@ -77,7 +78,15 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
     checkOdbc(SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, seconds(loginTimeoutSeconds), 0),
               SQL_HANDLE_DBC, dbc);
 
-    const QString text = odbcConnectionString(driverName, settings);
+    // FreeTDS asks the SQL Server Browser for a named instance's port
+    // itself, but for 16 seconds whatever the login time-out: asked here
+    // within the time-out, the port is handed over instead.
+    ConnectionSettings reached = settings;
+    if (driverName.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
+        if (const auto named = namedInstance(settings.server))
+            reached.server = named->host + QLatin1Char(',') +
+                             QString::number(lookUpInstancePort(*named, loginTimeoutSeconds));
+    const QString text = odbcConnectionString(driverName, reached);
     SQLSMALLINT outLength = 0;
     checkOdbc(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, nullptr,
                                 0, &outLength, SQL_DRIVER_NOPROMPT),

@@ -27,6 +27,14 @@ ServerAddress serverAddress(const QString& server) {
     return {server.trimmed(), {}};
 }
 
+// An IPv6 address in brackets, as users write it beside a port, without
+// them: FreeTDS takes the address bare and its port apart.
+QString withoutAddressBrackets(const QString& host) {
+    if (host.size() > 2 && host.startsWith(u'[') && host.endsWith(u']'))
+        return host.mid(1, host.size() - 2);
+    return host;
+}
+
 } // namespace
 
 QStringList preferredSqlServerDrivers() {
@@ -67,11 +75,12 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
     // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read
     // the "host,port" form directly, as SQL Server's own tools do.
     const ServerAddress address = serverAddress(settings.server);
-    if (address.port.isEmpty())
+    if (isFreeTds(driver)) {
+        text += odbcPair(QStringLiteral("Server"), withoutAddressBrackets(address.host));
+        if (!address.port.isEmpty())
+            text += odbcPair(QStringLiteral("Port"), address.port);
+    } else if (address.port.isEmpty())
         text += odbcPair(QStringLiteral("Server"), address.host);
-    else if (isFreeTds(driver))
-        text += odbcPair(QStringLiteral("Server"), address.host) +
-                odbcPair(QStringLiteral("Port"), address.port);
     else
         text += odbcPair(QStringLiteral("Server"), address.host + QLatin1Char(',') + address.port);
     text += odbcPair(QStringLiteral("Database"), settings.database);

@@ -7,7 +7,10 @@
 namespace quarvex {
 
 void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings) {
-    reraisingAs(QStringLiteral("OpenConnection"), [&] { connection.open(settings, 5); });
+    // The server as typed, so that a typing error shows.
+    reraisingAs(
+        QStringLiteral("OpenConnection"), [&] { connection.open(settings, 5); },
+        QLatin1String("\r\n\r\n[") + settings.server + QLatin1Char(']'));
 }
 
 bool isVersion2005Plus(const QString& dbmsVersion) {

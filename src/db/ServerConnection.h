@@ -8,8 +8,10 @@ namespace quarvex {
 
 class OdbcConnection;
 
-// Opens the connection with a 5-second connect time-out.
-// Raises "OpenConnection: " + the driver's description.
+// Opens the connection with a 5-second connect time-out (a named instance's
+// port is looked up within it too).
+// Raises "OpenConnection: " + the driver's description + CR LF CR LF + "[" +
+// the server text as typed + "]".
 void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings);
 
 // True for SQL Server 2005 (major version 9) and later. Not cached: every

@@ -2,11 +2,17 @@
 
 #include "base/ProcedureError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace quarvex {
 
@@ -226,6 +232,42 @@ void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
         return;
     }
     replaceWith(fileName, encoding, newHead, &source);
+}
+
+void TextFiles::requireReplaceable(const QString& fileName) const {
+    reraisingAs(
+        QStringLiteral("WriteFile"),
+        [&] {
+            QFile file(fileName);
+            if (!file.exists()) {
+                // A missing folder would fail the first write anyway.
+                if (!QFileInfo(fileName).dir().exists())
+                    raise(QString::fromLocal8Bit(std::strerror(ENOENT)), FailureKind::FileWrite);
+                return;
+            }
+            // The mark counts even where the system would let this user
+            // write anyway (root): the user marked the file to be kept.
+            if (!(file.permissions() & QFileDevice::WriteOwner))
+                raise(QStringLiteral("The file is read-only"), FailureKind::FileWrite);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+                raise(file.errorString(), FailureKind::FileWrite);
+        },
+        fileContext(fileName));
+}
+
+void TextFiles::MoveFile(const QString& from, const QString& to) const {
+    reraisingAs(
+        QStringLiteral("MoveFile"),
+        [&] {
+            // QFile::rename refuses an existing target; rename(2) replaces it
+            // atomically, and a link standing there is replaced, not followed.
+            std::error_code error;
+            std::filesystem::rename(QFile::encodeName(from).toStdString(),
+                                    QFile::encodeName(to).toStdString(), error);
+            if (error)
+                raise(QString::fromStdString(error.message()), FailureKind::FileWrite);
+        },
+        fileContext(to));
 }
 
 NewFileAppender::NewFileAppender(const TextFiles& files, const QString& fileName)

@@ -61,6 +61,16 @@ public:
     void ReplaceFileHead(const QString& fileName, const QString& oldHead,
                          const QString& newHead) const;
 
+    // Raises "WriteFile: " + reason + CR LF CR LF + "[" + path + "]" (a
+    // FileWrite failure) when the file may not be replaced: it is marked
+    // read-only or cannot be opened for writing, or its folder is missing.
+    // Changes nothing.
+    void requireReplaceable(const QString& fileName) const;
+
+    // Puts the file from in the place of the file to, in one step: a reader
+    // sees the old file or the new one, never a mix. Raises "MoveFile: ...".
+    void MoveFile(const QString& from, const QString& to) const;
+
 private:
     ScriptEncoding m_scriptEncoding;
 };

@@ -4,6 +4,7 @@
 #include "model/ObjectRef.h"
 
 #include <QLatin1StringView>
+#include <QString>
 #include <array>
 
 namespace quarvex {
@@ -33,5 +34,11 @@ const ObjectKindFacts* kindOfCatalogueType(const QString& typeCode);
 
 // The scratch file a table's rows are gathered in before they join "Tables.sql".
 inline constexpr QLatin1StringView scratchFileName{"Temp.sql"};
+
+// The hidden name under which a run writes a script file until the run has
+// finished; then the file takes the script file's place.
+inline QString stagedFileName(QLatin1StringView fileName) {
+    return QLatin1Char('.') + fileName + QLatin1String(".quarvex-new");
+}
 
 } // namespace quarvex

@@ -1,12 +1,15 @@
 #include "scripting/CreateScripts.h"
 
+#include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
+#include "catalogue/ListSnapshot.h"
 #include "db/OdbcConnection.h"
 #include "db/ServerConnection.h"
 #include "io/OutputFolderLock.h"
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
@@ -21,6 +24,12 @@
 namespace quarvex {
 
 namespace {
+
+const QLatin1StringView unsafeNameMessage(
+    "has a line break or control character in its name, which a script cannot carry safely");
+
+// Present only while a finished run moves its files into place.
+const QLatin1StringView commitMarkerName(".quarvex-moving");
 
 // Date literals are written year first; a login whose language reads dates
 // day first must not turn 2008-12-10 into 12 October.
@@ -45,18 +54,46 @@ public:
         : m_context(context)
         , m_files(context.files()) {}
 
+    // The script file the user reads, and the one this run writes instead
+    // until it has finished.
     QString fileOf(size_t kind) const { return m_context.outputFile(objectKinds()[kind].fileName); }
+    QString stagedFileOf(size_t kind) const {
+        return m_context.scriptFile(objectKinds()[kind].kind);
+    }
+
+    // What a killed run left goes: its files, or, when it was killed while
+    // moving them into place, the rest of them moved too, so that the
+    // folder holds the five files of one run.
+    void removeLeftovers() const {
+        const QString marker = m_context.outputFile(commitMarkerName);
+        if (QFile::exists(marker)) {
+            for (size_t kind = 0; kind < objectKinds().size(); ++kind)
+                if (QFile::exists(stagedFileOf(kind)))
+                    m_files.MoveFile(stagedFileOf(kind), fileOf(kind));
+            QFile::remove(marker);
+        }
+        discardStaged();
+        QFile::remove(m_context.outputFile(scratchFileName));
+    }
+
+    // A script file the run could not replace at its end would leave the
+    // folder with files of two runs; better to fail before anything is done.
+    void requireReplaceableScripts() const {
+        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
+            m_files.requireReplaceable(fileOf(kind));
+    }
 
     void writeHeaders() {
         const QString header = headerTemplate(m_context.settings);
         for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
             const QString note = BoxPrint(
                 QString(header).replace(QLatin1String("%s"), objectKinds()[kind].headerWord));
-            m_files.WriteFile(fileOf(kind), note);
+            // Created anew: nothing planted under the hidden name is followed.
+            m_files.WriteNewFile(stagedFileOf(kind), note);
             if (kind == 0)
                 m_tablesHead = note;
         }
-        m_files.AppendFile(fileOf(0), settingsBatch);
+        m_files.AppendFile(stagedFileOf(0), settingsBatch);
     }
 
     void scriptTickedEntries(OdbcConnection& connection) {
@@ -75,9 +112,9 @@ public:
     }
 
     void writeFooters() {
-        m_files.AppendFile(fileOf(0), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
+        m_files.AppendFile(stagedFileOf(0), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
         for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.AppendFile(fileOf(kind),
+            m_files.AppendFile(stagedFileOf(kind),
                                BoxPrint(QLatin1String("End ") + objectKinds()[kind].headerWord +
                                         QLatin1String(" scripts")));
     }
@@ -88,8 +125,28 @@ public:
         const QString deletes =
             BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
             m_deletes;
-        m_files.ReplaceFileHead(fileOf(0), m_tablesHead,
+        m_files.ReplaceFileHead(stagedFileOf(0), m_tablesHead,
                                 m_tablesHead + deletes + QLatin1String("\r\n"));
+    }
+
+    // The finished files take the scripts' places, each in one step. The
+    // marker tells a later run to finish the moves should this one be
+    // killed between them.
+    void moveIntoPlace() const {
+        const QString marker = m_context.outputFile(commitMarkerName);
+        m_files.WriteNewFile(marker, QString());
+        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
+            m_files.MoveFile(stagedFileOf(kind), fileOf(kind));
+        QFile::remove(marker);
+    }
+
+    // The files of a run that failed; kept while moving them into place had
+    // begun, so that the next run can finish it.
+    void discardStaged() const {
+        if (QFile::exists(m_context.outputFile(commitMarkerName)))
+            return;
+        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
+            QFile::remove(stagedFileOf(kind));
     }
 
     void startViewers(const ViewerLauncher& launchViewer) const {
@@ -102,15 +159,21 @@ public:
 
 private:
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
-        const QString name = sqlIdentifier(object.name);
-        const QString owner = sqlIdentifier(object.owner);
+        // A name that cannot stand on one line is shown escaped, wherever it
+        // goes; the object itself is skipped.
+        const bool unsafe = hasControlCharacter(object.name) || hasControlCharacter(object.owner);
+        const QString name =
+            unsafe ? cEscaped(sqlIdentifier(object.name)) : sqlIdentifier(object.name);
+        const QString owner =
+            unsafe ? cEscaped(sqlIdentifier(object.owner)) : sqlIdentifier(object.owner);
         ++m_entries;
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted =
-            isTable ? ScriptTable(m_context, object.id, name, owner, connection)
-                    : ScriptObject(m_context, object.id, name, connection, object.kind);
+            unsafe    ? skipUnsafeName(object.kind, name)
+            : isTable ? ScriptTable(m_context, object.id, name, owner, connection)
+                      : ScriptObject(m_context, object.id, name, connection, object.kind);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
         if (scripted) {
@@ -124,6 +187,17 @@ private:
                         owner + QLatin1Char('.') + name + QLatin1String("\r\nGO\r\n") + m_deletes;
     }
 
+    // A line break in a name would end the line of any statement that names
+    // the object, and a batch runner takes a following line reading GO as a
+    // batch end, brackets or not: whatever comes next would run.
+    bool skipUnsafeName(ObjectKind kind, const QString& escapedName) {
+        m_context.fields.LastError = factsOf(kind).kindWord + QLatin1Char(' ') + escapedName +
+                                     QLatin1String(" skipped: ") + unsafeNameMessage;
+        ReportSkip(m_context.toolkit, m_files, m_context.fields.LastError,
+                   m_context.scriptFile(kind));
+        return false;
+    }
+
     ScriptContext& m_context;
     const TextFiles m_files;
     RunSummary m_summary;
@@ -131,6 +205,13 @@ private:
     QString m_tablesHead;
     QString m_deletes;
 };
+
+bool anyTicked(const ObjectList& list) {
+    for (int i = 0; i < list.count(); ++i)
+        if (list.isChecked(i))
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -145,8 +226,21 @@ QString RunSummary::text() const {
     return text;
 }
 
+const QString& nothingTickedText() {
+    static const QString text = QStringLiteral("Nothing ticked: no script written");
+    return text;
+}
+
 RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
+    // Five files of headers only would replace the last good scripts.
+    if (!anyTicked(context.toolkit.objectList())) {
+        context.toolkit.setStatus(nothingTickedText());
+        RunSummary nothing;
+        nothing.nothingTicked = true;
+        return nothing;
+    }
     ScriptRun run(context);
+    const ListSnapshot ticks(context.toolkit.objectList());
     std::optional<OdbcConnection> connection;
     // Held until the scratch file is gone, so that no other run writes here.
     std::optional<OutputFolderLock> folderLock;
@@ -154,6 +248,8 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
     const auto failure = failureOf([&] {
         requireOutputFolder(context.settings.outputPath);
         folderLock.emplace(context.settings.outputPath);
+        run.removeLeftovers();
+        run.requireReplaceableScripts();
         connection.emplace();
         context.toolkit.setBusy(true);
         run.writeHeaders();
@@ -163,15 +259,22 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         run.writeFooters();
         if (context.settings.group())
             run.putDeletesInFront();
+        run.moveIntoPlace();
     });
     connection.reset();
     context.toolkit.setBusy(false);
-    // Only a run that holds the folder may remove the scratch file; a partial
-    // one serves nothing, and on a full disk it is in the way.
-    if (folderLock)
+    // Only a run that holds the folder may remove files there; what a failed
+    // run wrote serves nothing, and on a full disk it is in the way.
+    if (folderLock) {
         QFile::remove(context.outputFile(scratchFileName));
-    if (failure)
+        if (failure)
+            run.discardStaged();
+    }
+    if (failure) {
+        // The scripts are as they were, so the whole run is to be done again.
+        ticks.restore(context.toolkit.objectList(), context.fields);
         raise(prefixed(*failure, QStringLiteral("CreateScripts")));
+    }
 
     run.startViewers(launchViewer);
     return run.summary();

@@ -15,18 +15,28 @@ struct RunSummary {
     std::array<qint32, 5> scripted{};
     std::array<bool, 5> used{}; // the file received an object or a skip note
     qint32 skipped = 0;
+    // Nothing was ticked, so nothing was written.
+    bool nothingTicked = false;
 
     // "3 tables/1 procs/0 triggers/0 views/0 functions scripted", then
     // " - N skipped" when any were.
     QString text() const;
 };
 
-// One script run: recreates the five script files with their header notes,
+// The status line of a run with nothing ticked, which writes no file.
+const QString& nothingTickedText();
+
+// One script run: writes the five script files with their header notes,
 // scripts every ticked entry of the object list from top to bottom over one
 // connection, unticks what was scripted, writes the footers and, when asked,
 // the grouped deletes, and starts the viewer on every file that was used.
+// The files are written under hidden names and take the five scripts'
+// places only when the run has finished, so the folder holds the five
+// scripts of one run, never a mix.
 // Raises "CreateScripts: " + description when the run itself fails; a lost
-// connection or a file that cannot be written ends it at that entry.
+// connection or a file that cannot be written ends it at that entry. A run
+// that fails leaves the scripts as they were and the list's entries and
+// ticks as they were when it started.
 RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer = startViewer);
 
 } // namespace quarvex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "io/TextFile.h"
+#include "model/ObjectKinds.h"
 #include "model/RunState.h"
 #include "model/Settings.h"
 #include "model/Toolkit.h"
@@ -25,6 +26,12 @@ struct ScriptContext {
         if (settings.outputPath.endsWith(QDir::separator()))
             return settings.outputPath + fileName;
         return settings.outputPath + QDir::separator() + fileName;
+    }
+
+    // The file a scripter writes the kind's script into during a run: a
+    // hidden one, which takes the script file's place when the run ends.
+    QString scriptFile(ObjectKind kind) const {
+        return outputFile(stagedFileName(factsOf(kind).fileName));
     }
 };
 

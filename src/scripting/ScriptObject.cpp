@@ -43,7 +43,7 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
         if (kind == ObjectKind::Table)
             raiseUnexpectedCase();
         const ObjectKindFacts& facts = factsOf(kind);
-        fileName = context.outputFile(facts.fileName);
+        fileName = context.scriptFile(kind);
         const QString query = definitionQuery(IsSQL2005Plus(connection), objectId, kind);
 
         // Older servers hand the text out in pieces of at most 4000

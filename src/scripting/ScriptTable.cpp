@@ -25,27 +25,26 @@ QString textOf(const QVariant& value) {
     return value.isValid() ? value.toString() : QString();
 }
 
-// Positions of the fields each column's values come from, found once.
+// Positions of the fields each column's values come from: the select list
+// in column order, then the milliseconds of the date columns in the same
+// order. Found by position, not by name: a column may be named like the
+// alias of another column's milliseconds.
 struct FieldPositions {
     QList<int> value;
     QList<int> milliseconds;
 };
 
-int requirePosition(const RecordSet& records, const QString& name) {
-    const int position = records.fieldPosition(name);
-    if (position < 0)
-        raise(QStringLiteral("Item cannot be found in the collection corresponding to the "
-                             "requested name or ordinal."));
-    return position;
-}
-
 FieldPositions fieldPositions(const RecordSet& records, const TableColumns& columns) {
     FieldPositions positions;
-    for (const ColumnInfo& column : columns.columns) {
-        positions.value.append(requirePosition(records, column.ColumnName));
-        positions.milliseconds.append(
-            column.MsAlias.isEmpty() ? -1 : requirePosition(records, column.MsAlias));
+    int next = int(columns.columns.size());
+    for (int i = 0; i < columns.columns.size(); ++i) {
+        positions.value.append(i);
+        positions.milliseconds.append(columns.columns[i].MsAlias.isEmpty() ? -1 : next++);
     }
+    if (records.fieldCount() != next)
+        raise(QStringLiteral("The row query returned %1 columns where %2 were asked for")
+                  .arg(records.fieldCount())
+                  .arg(next));
     return positions;
 }
 
@@ -149,7 +148,7 @@ class TableWriter {
 public:
     TableWriter(ScriptContext& context, const QString& objectName, const QString& owner)
         : m_files(context.files())
-        , m_tableFile(context.outputFile(factsOf(ObjectKind::Table).fileName))
+        , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_tableName(owner + QLatin1Char('.') + objectName)
         , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))

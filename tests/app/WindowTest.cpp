@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -450,6 +451,9 @@ private slots:
         QVERIFY(harness.show());
         harness.button(QStringLiteral("cmdTab"), 0)->click();
         QAbstractButton* create = harness.button(QStringLiteral("cmdAction"), 1);
+        harness.objects().setChecked(rowOf(harness.objects(), "C"), true);
+        harness.objects().setChecked(rowOf(harness.objects(), "P2"), true);
+        const QStringList before = listed(harness.objects());
         create->setFocus();
         QWidget* window = harness.window.get();
 
@@ -467,7 +471,74 @@ private slots:
 
         QCOMPARE(harness.messages.size(), 1);
         QCOMPARE(harness.window->isVisible(), !closes);
-        QCOMPARE(listed(harness.objects()).first(), QStringLiteral("A"));
+        // Neither the queued tick nor the failed run changed a mark.
+        QCOMPARE(listed(harness.objects()), before);
+    }
+
+    // The server goes away in the middle of the second table: the first was
+    // scripted and unticked, but no script changed, so the list gets back
+    // the ticks and the order it had and a second press redoes the run.
+    void failedRunGivesBackTheTicks() {
+        QString schema = "create table A (id int null)\ncreate table Many (n int null)\n";
+        for (int n = 1; n <= 60; ++n)
+            schema += QString("insert into Many values (%1)\n").arg(n);
+        test::StandIn server({.sample = false, .script = schema + "GO\n", .dropAfterRows = 50});
+        QTemporaryDir output;
+        Harness harness({}, LoadList);
+        harness.control<QLineEdit>(QStringLiteral("txtPath"))->setText(output.path());
+        harness.control<QLineEdit>(QStringLiteral("txtServer"))->setText(server.serverText());
+        harness.control<QLineEdit>(QStringLiteral("txtUserID"))->setText(QStringLiteral("sa"));
+        harness.control<QLineEdit>(QStringLiteral("txtTblFilt"))->clear();
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.objects().setChecked(rowOf(harness.objects(), "A"), true);
+        harness.objects().setChecked(rowOf(harness.objects(), "Many"), true);
+        const QStringList before = listed(harness.objects());
+        QCOMPARE(before, (QStringList{"+A", "+Many"}));
+
+        harness.button(QStringLiteral("cmdAction"), 1)->click();
+        QCOMPARE(harness.messages.size(), 1);
+        QVERIFY2(harness.messages[0].text.startsWith(u"cmdAction_Click: CreateScripts: "),
+                 qPrintable(harness.messages[0].text));
+        QCOMPARE(listed(harness.objects()), before);
+        QCOMPARE(QDir(output.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    }
+
+    // A second press after a run that unticked everything it scripted, given
+    // as real input once the run is over, keeps the scripts just written.
+    void secondPressWritesNothing() {
+        test::StandIn server({.sample = false,
+                              .script = "create table A (id int null)\nGO\n"
+                                        "create procedure p as select 1\nGO\n"});
+        QTemporaryDir output;
+        Harness harness({}, LoadList);
+        harness.control<QLineEdit>(QStringLiteral("txtPath"))->setText(output.path());
+        harness.control<QLineEdit>(QStringLiteral("txtServer"))->setText(server.serverText());
+        harness.control<QLineEdit>(QStringLiteral("txtUserID"))->setText(QStringLiteral("sa"));
+        harness.control<QLineEdit>(QStringLiteral("txtViewer"))->setText(QStringLiteral("true"));
+        for (const char* filter : {"txtTblFilt", "txtProcFilt"})
+            harness.control<QLineEdit>(QLatin1String(filter))->clear();
+        QVERIFY(harness.show());
+        harness.button(QStringLiteral("cmdTab"), 0)->click();
+        harness.button(QStringLiteral("cmdAction"), 5)->click();
+        QAbstractButton* create = harness.button(QStringLiteral("cmdAction"), 1);
+        create->click();
+        QCOMPARE(harness.messages.size(), 0);
+        QCOMPARE(listed(harness.objects()), (QStringList{"p", "A"}));
+        const auto bytes = [&](const char* name) {
+            QFile file(QDir(output.path()).filePath(QLatin1String(name)));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray tables = bytes("Tables.sql");
+        const QByteArray procs = bytes("Procs.sql");
+        QVERIFY(tables.contains("insert into") || tables.contains("rows to A"));
+
+        queueClick(harness.window.get(), create, create->rect().center());
+        QTest::qWait(50);
+        QCOMPARE(harness.control<QLabel>(QStringLiteral("lblStatus"))->text(),
+                 QStringLiteral("Nothing ticked: no script written"));
+        QCOMPARE(bytes("Tables.sql"), tables);
+        QCOMPARE(bytes("Procs.sql"), procs);
+        QCOMPARE(harness.messages.size(), 0);
     }
 
     // Everything but the password comes back in the next run, whichever way

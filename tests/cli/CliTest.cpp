@@ -197,6 +197,9 @@ private slots:
             << "quarvex-cli: --alter and --create exclude each other";
         QTest::newRow("blank output folder")
             << QStringList{"--out", "  ", "--all"} << 2 << "quarvex-cli: No output folder given";
+        QTest::newRow("objects that resolve to nothing")
+            << QStringList{"--table-filter", "1 = 0", "--proc-filter", "1 = 0", "--all"} << 2
+            << "Nothing ticked: no script written";
         QTest::newRow("bad filter")
             << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1 << "LoadList: ";
     }
@@ -240,9 +243,9 @@ private slots:
         QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
     }
 
-    // A full disk ends the run at once, as a failed run, with the table's
-    // block left out. The limit lets the header notes and the scratch file
-    // through, but not both in Tables.sql.
+    // A full disk ends the run at once, as a failed run; the folder keeps
+    // what it had, here nothing. The limit lets the header notes and the
+    // scratch file through, but not both in the new Tables.sql.
     void fileSizeLimitFailsTheRun() {
         test::TempFolder out;
         const Result result =
@@ -252,12 +255,91 @@ private slots:
                        setrlimit(RLIMIT_FSIZE, &limit);
                    });
         QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.error.contains(
-                     "CreateScripts: ScriptTable: AppendFile: File too large\r\n\r\n[" +
-                     out.path("Tables.sql") + "]"),
+        QVERIFY2(result.error.contains("CreateScripts: ScriptTable: AppendFile: File too large") &&
+                     result.error.contains("The script files in the output folder are unchanged."),
                  qPrintable(result.error));
-        QVERIFY(out.bytes("Tables.sql").endsWith("GO\r\n\r\n"));
-        QVERIFY(!out.bytes("Tables.sql").contains("Orders"));
+        QCOMPARE(QDir(out.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    }
+
+    // Killed at any row, the program leaves the five scripts of the run
+    // before it byte for byte; the next run clears what it left.
+    void killedRunLeavesThePreviousScripts_data() {
+        QTest::addColumn<int>("rows"); // rows of Long sent before the server falls silent
+        QTest::newRow("at the first rows") << 10;
+        QTest::newRow("after the first batch") << 150;
+        QTest::newRow("near the end") << 290;
+    }
+
+    void killedRunLeavesThePreviousScripts() {
+        QFETCH(int, rows);
+        QString longTable = "create table Long (n int not null)\nGO\n";
+        for (int n = 1; n <= 300; ++n)
+            longTable += QString("insert into Long values (%1)\n").arg(n);
+        m_data.write("long.sql", QByteArray(database) + longTable.toUtf8() + "GO\n");
+        test::StandIn stalling({.sample = false,
+                                .login = "loader",
+                                .password = password,
+                                .loadFiles = {m_data.path("long.sql")},
+                                .stallAfterRows = rows});
+        test::TempFolder out;
+        QCOMPARE(runCli(connection() + QStringList{"--out", out.folder(), "table:dbo.Orders",
+                                                   "proc:dbo.spOne"},
+                        m_data.folder())
+                     .exitCode,
+                 0);
+        const QStringList scripts{"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"};
+        QList<QByteArray> before;
+        for (const QString& name : scripts)
+            before << out.bytes(name);
+
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QUARVEX_PASSWORD", password);
+        cli.setProcessEnvironment(environment);
+        cli.start(QUARVEX_CLI_PATH,
+                  connection(&stalling) + QStringList{"--out", out.folder(), "table:dbo.Orders",
+                                                      "table:dbo.Long", "proc:dbo.spTwo"});
+        QTRY_VERIFY_WITH_TIMEOUT(!stalling.receivedBatches().filter("from dbo.Long").isEmpty(),
+                                 20000);
+        QTest::qWait(300);
+        cli.kill();
+        QVERIFY(cli.waitForFinished());
+        QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+        // It was under way: its own files stand beside the scripts.
+        QVERIFY(QFile::exists(out.path(".Tables.sql.quarvex-new")));
+        for (int i = 0; i < scripts.size(); ++i)
+            QCOMPARE(out.bytes(scripts[i]), before[i]);
+
+        QCOMPARE(runCli(connection() + QStringList{"--out", out.folder(), "proc:dbo.spTwo"},
+                        m_data.folder())
+                     .exitCode,
+                 0);
+        QCOMPARE(QDir(out.folder()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"Funcs.sql", "Procs.sql", "Tables.sql", "Trigs.sql", "Views.sql"}));
+        QVERIFY(out.bytes("Procs.sql").contains("spTwo"));
+    }
+
+    // Names that would break a listing line apart are written C-style, and
+    // the escaped form picks the object too.
+    void listingEscapesControlCharacters() {
+        m_data.write("names.sql", "create table [tab\there] (id int null)\nGO\n"
+                                  "create table [two\nlines] (id int null)\nGO\n"
+                                  "create table [back\\slash] (id int null)\nGO\n");
+        test::StandIn server({.sample = false,
+                              .login = "loader",
+                              .password = password,
+                              .loadFiles = {m_data.path("names.sql")}});
+        const Result listing = runCli(connection(&server) << "--list", m_data.folder());
+        QStringList lines = listing.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.replaceInStrings(QRegularExpression("\t[0-9]+$"), ""),
+                 QStringList({"table\tdbo\tback\\\\slash", "table\tdbo\ttab\\there",
+                              "table\tdbo\ttwo\\nlines"}));
+        test::TempFolder out;
+        const Result result = runCli(
+            connection(&server) + QStringList{"--out", out.folder(), "table:dbo.back\\\\slash"},
+            m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(out.bytes("Tables.sql").contains("[back\\slash]"));
     }
 
     void passwordFromStandardInput_data() {

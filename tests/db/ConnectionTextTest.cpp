@@ -1,9 +1,15 @@
 #include "base/ProcedureError.h"
+#include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcDiagnostics.h"
 #include "db/ServerConnection.h"
 
 #include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace quarvex;
 
@@ -25,6 +31,12 @@ private slots:
         QTest::newRow("microsoft keeps host,port, without the blanks")
             << "ODBC Driver 18 for SQL Server" << ConnectionSettings{"db1 ,1433", "x", "u", "p"}
             << "Driver={ODBC Driver 18 for SQL Server};Server=db1,1433;Database=x;UID=u;PWD=p;";
+        QTest::newRow("IPv6 address in brackets, with a port")
+            << "FreeTDS" << ConnectionSettings{"[::1],14330", "x", "u", "p"}
+            << "Driver=FreeTDS;Server=::1;Port=14330;Database=x;UID=u;PWD=p;" + freeTdsTail;
+        QTest::newRow("IPv6 address in brackets alone")
+            << "FreeTDS" << ConnectionSettings{" [::1] ", "x", "u", "p"}
+            << "Driver=FreeTDS;Server=::1;Database=x;UID=u;PWD=p;" + freeTdsTail;
         QTest::newRow("instance passes through")
             << "FreeTDS" << ConnectionSettings{"host\\SQLEXPRESS", "x", "u", "p"}
             << "Driver=FreeTDS;Server=host\\SQLEXPRESS;Database=x;UID=u;PWD=p;" + freeTdsTail;
@@ -54,6 +66,51 @@ private slots:
         QVERIFY(failure.has_value());
         QVERIFY(failure->description.contains("PWD"));
         QVERIFY(!failure->description.contains("secret"));
+    }
+
+    // A browser on loopback that answers one request with the given text;
+    // what it was asked comes back in request.
+    void instancePortFromTheBrowser_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("port"); // 0: the lookup fails
+        QTest::newRow("the instance's TCP port")
+            << QByteArray("ServerName;H;InstanceName;SQLEXPRESS;IsClustered;No;Version;9.00;"
+                          "tcp;14330;;")
+            << 14330;
+        QTest::newRow("no TCP port named")
+            << QByteArray("ServerName;H;InstanceName;SQLEXPRESS;np;\\\\H\\pipe\\sql;;") << 0;
+    }
+
+    void instancePortFromTheBrowser() {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, port);
+        const int browser = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(bind(browser, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        socklen_t length = sizeof address;
+        getsockname(browser, reinterpret_cast<sockaddr*>(&address), &length);
+        QByteArray request(64, '\0');
+        std::thread answering([&] {
+            sockaddr_in client{};
+            socklen_t clientLength = sizeof client;
+            const ssize_t received = recvfrom(browser, request.data(), size_t(request.size()), 0,
+                                              reinterpret_cast<sockaddr*>(&client), &clientLength);
+            request.truncate(qMax<ssize_t>(received, 0));
+            const QByteArray reply = QByteArray("\x05", 1) + char(answer.size() & 0xFF) +
+                                     char(answer.size() >> 8) + answer;
+            sendto(browser, reply.constData(), size_t(reply.size()), 0,
+                   reinterpret_cast<sockaddr*>(&client), clientLength);
+        });
+        const auto failure = failureOf([&] {
+            QCOMPARE(lookUpInstancePort({"127.0.0.1", "SQLEXPRESS"}, 1, ntohs(address.sin_port)),
+                     port);
+        });
+        answering.join();
+        close(browser);
+        QCOMPARE(request, QByteArray("\x04SQLEXPRESS", 11) + '\0');
+        QCOMPARE(failure.has_value(), port == 0);
     }
 
     void driverChoice() {

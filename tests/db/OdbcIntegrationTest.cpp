@@ -5,6 +5,7 @@
 #include "db/ServerConnection.h"
 #include "support/StandIn.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -93,6 +94,39 @@ private slots:
             QVERIFY2(outcome.startsWith("OpenConnection: "), qPrintable(outcome));
             QVERIFY2(outcome.contains(failure), qPrintable(outcome));
         }
+    }
+
+    // Server texts as users type them. A failure names the text as typed,
+    // and an instance that nobody answers for fails within the login
+    // time-out (FreeTDS's own lookup would take 16 seconds).
+    void serverTexts_data() {
+        QTest::addColumn<QString>("server");  // %1: the stand-in's port
+        QTest::addColumn<QString>("failure"); // empty: logs in
+        QTest::newRow("IPv6 loopback in brackets, with the port") << "[::1],%1"
+                                                                  << "";
+        QTest::newRow("the same with blanks around") << " [::1] , %1 "
+                                                     << "";
+        QTest::newRow("closed port") << "127.0.0.1,1"
+                                     << "Unable to connect";
+        QTest::newRow("instance nobody answers for") << "127.0.0.1\\NOSUCH"
+                                                     << "named a TCP port for instance NOSUCH";
+    }
+
+    void serverTexts() {
+        QFETCH(QString, server);
+        QFETCH(QString, failure);
+        const QString text = server.contains("%1") ? server.arg(m_server->port()) : server;
+        QElapsedTimer timer;
+        timer.start();
+        const QString outcome = failureOpening({text, "Northwind", "sa", "pw"});
+        if (failure.isEmpty()) {
+            QCOMPARE(outcome, QStringLiteral("<opened>"));
+            return;
+        }
+        QVERIFY2(outcome.startsWith("OpenConnection: ") && outcome.contains(failure) &&
+                     outcome.endsWith("\r\n\r\n[" + text + "]"),
+                 qPrintable(outcome));
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
     // Every value must come out exactly as stored: no digit, character or

@@ -1,3 +1,4 @@
+#include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
@@ -28,6 +29,33 @@ class NotesAndErrorsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A name shown in a skip note or a listing stays on one line, and no two
+    // names look alike once escaped.
+    void escapedNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("escaped");
+        QTest::addColumn<bool>("unsafe");
+        QTest::newRow("plain") << "Order Details"
+                               << "Order Details" << false;
+        QTest::newRow("line breaks and TAB") << "a\r\nb\tc"
+                                             << "a\\r\\nb\\tc" << true;
+        QTest::newRow("backslash doubled, so that it differs from an escape") << "DOMAIN\\n"
+                                                                              << "DOMAIN\\\\n"
+                                                                              << false;
+        QTest::newRow("NUL and escape in octal") << QString("x") + QChar(0) + QChar(0x1B) + "9"
+                                                 << "x\\000\\0339" << true;
+        QTest::newRow("DEL and beyond are not control characters here")
+            << QString("\x7F\u00e9") << QString("\x7F\u00e9") << false;
+    }
+
+    void escapedNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, escaped);
+        QFETCH(bool, unsafe);
+        QCOMPARE(cEscaped(name), escaped);
+        QCOMPARE(hasControlCharacter(name), unsafe);
+    }
+
     void boxPrint_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("printed");

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTest>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,6 +54,33 @@ GO
 // The file without its header note, whose date and time change every run.
 QString withoutHeader(const QString& text) {
     return text.mid(text.indexOf("GO\r\n\r\n") + 6);
+}
+
+const QStringList scriptNames{"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"};
+
+// The five scripts' bytes, by name.
+QMap<QString, QByteArray> scriptBytes(const test::TempFolder& folder) {
+    QMap<QString, QByteArray> bytes;
+    for (const QString& name : scriptNames)
+        bytes[name] = folder.bytes(name);
+    return bytes;
+}
+
+// Every other file in the folder, hidden ones too.
+QStringList otherFiles(const test::TempFolder& folder) {
+    QStringList names = QDir(folder.folder()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : scriptNames)
+        names.removeAll(name);
+    return names;
+}
+
+// The entries in list order, ticked ones marked with "+".
+QStringList listed(const test::ScriptRun& run) {
+    QStringList names;
+    for (int i = 0; i < run.toolkit.list.count(); ++i)
+        names << QLatin1String(run.toolkit.list.isChecked(i) ? "+" : "") +
+                     run.toolkit.list.entry(i).object.name;
+    return names;
 }
 
 QString expectedFile(const QString& name) {
@@ -129,18 +157,38 @@ private slots:
         QVERIFY(!QFile::exists(run.folder.path("Temp.sql")));
     }
 
-    void nothingTicked() {
+    // Tables.sql of a run that handles no table.
+    void noTableTicked() {
         const auto standIn = server();
         test::ScriptRun run(*standIn);
+        run.tick({"p"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(withoutHeader(run.file("Tables.sql")), expectedFile("tables-nothing-ticked.sql"));
-        QCOMPARE(withoutHeader(run.file("Procs.sql")), BoxPrint("End PROCEDURE scripts"));
+        QCOMPARE(withoutHeader(run.file("Funcs.sql")), BoxPrint("End FUNCTION scripts"));
         QVERIFY(run.file("Views.sql")
                     .contains("print 'Selected VIEW scripts from " + standIn->serverText() +
                               ".Northwind "));
         QCOMPARE(run.toolkit.status(),
-                 QStringLiteral("0 tables/0 procs/0 triggers/0 views/0 functions scripted"));
-        QVERIFY(run.viewed.isEmpty());
+                 QStringLiteral("0 tables/1 procs/0 triggers/0 views/0 functions scripted"));
+        QCOMPARE(run.viewed, QStringList{run.folder.path("Procs.sql")});
+    }
+
+    // A second press after a run that unticked everything keeps its scripts.
+    void nothingTickedWritesNothing() {
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        run.tick({"Orders", "p"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        const auto scripts = scriptBytes(run.folder);
+        const int batches = standIn->receivedBatches().size();
+        const QStringList viewed = run.viewed;
+
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.toolkit.status(), QStringLiteral("Nothing ticked: no script written"));
+        QCOMPARE(scriptBytes(run.folder), scripts);
+        QCOMPARE(otherFiles(run.folder), QStringList{});
+        QCOMPARE(standIn->receivedBatches().size(), batches);
+        QCOMPARE(run.viewed, viewed);
     }
 
     // Skips: the message box, the boxed note in the file, the entry left
@@ -270,6 +318,7 @@ private slots:
         const auto standIn = server();
         test::ScriptRun run(*standIn);
         run.settings.outputPath = run.folder.path("missing");
+        run.tick({"Orders"});
         const int batches = standIn->receivedBatches().size();
         const QString failure = run.create().value_or("<ok>");
         QVERIFY2(failure.startsWith("CreateScripts: WriteFile: "), qPrintable(failure));
@@ -279,36 +328,103 @@ private slots:
         QCOMPARE(run.toolkit.busyHistory.last(), false);
     }
 
-    // A full disk: the table whose block cannot be written stays ticked, and
-    // no file keeps a part of a block. Filler's block (about 30 KB) fits
-    // either limit; Big's (about 40 KB) fits into the scratch file only
-    // under the larger one, and then overflows the table file.
-    void failedWriteKeepsOnlyWholeBlocks_data() {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<QString>("failedFile");
-        QTest::newRow("scratch file") << 32 * 1024 << "Temp.sql";
-        QTest::newRow("table file") << 64 * 1024 << "Tables.sql";
+    // A run that fails, wherever it fails, leaves the five scripts of the
+    // run before it byte for byte, nothing of its own, and the list as it
+    // was when it started, so that a second press redoes all of it.
+    void failedRunChangesNoScript_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("failureStart");
+        QTest::newRow("server closes the connection") << "drop"
+                                                      << "CreateScripts: ScriptTable: ";
+        QTest::newRow("server falls silent") << "stall"
+                                             << "CreateScripts: ScriptTable: ";
+        QTest::newRow("unreachable server") << "unreachable"
+                                            << "CreateScripts: OpenConnection: ";
+        QTest::newRow("full disk") << "disk"
+                                   << "CreateScripts: ScriptTable: AppendFile: File too large";
+        QTest::newRow("read-only Views.sql")
+            << "read-only"
+            << "CreateScripts: WriteFile: The file is read-only\r\n\r\n[";
     }
 
-    void failedWriteKeepsOnlyWholeBlocks() {
-        QFETCH(int, limit);
-        QFETCH(QString, failedFile);
-        test::StandIn standIn(with("create table Filler (t text null)\n" +
-                                   rows("Filler", 3, 10000) + "create table Big (t text null)\n" +
-                                   rows("Big", 4, 10000)));
+    void failedRunChangesNoScript() {
+        QFETCH(QString, fault);
+        QFETCH(QString, failureStart);
+        test::StandIn standIn(with(rows("Many", 60)));
         test::ScriptRun run(standIn);
-        run.tick({"Filler", "Big"});
+        run.tick({"Orders", "p"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        const auto scripts = scriptBytes(run.folder);
 
-        test::underFileSizeLimit(limit, [&] { run.create(); });
+        run.tick({"A", "Many", "Orders", "p"});
+        const QStringList before = listed(run);
+        test::StandInOptions faulty = with(rows("Many", 60));
+        (fault == "stall" ? faulty.stallAfterRows : faulty.dropAfterRows) = 50;
+        std::unique_ptr<test::StandIn> faultyServer;
+        if (fault == "drop" || fault == "stall") {
+            faultyServer = std::make_unique<test::StandIn>(faulty);
+            run.settings.connection.server = faultyServer->serverText();
+            run.settings.connection.queryTimeoutSeconds = 1;
+        } else if (fault == "unreachable") {
+            run.settings.connection.server = "127.0.0.1,1";
+        } else if (fault == "read-only") {
+            QFile::setPermissions(run.folder.path("Views.sql"),
+                                  QFileDevice::ReadOwner | QFileDevice::ReadUser);
+        }
+        const int batches = standIn.receivedBatches().size();
+        if (fault == "disk")
+            test::underFileSizeLimit(2000, [&] { run.create(); });
+        else
+            run.create();
+
         QVERIFY(run.failure.has_value());
-        QVERIFY2(run.failure->description.startsWith("CreateScripts: ScriptTable: AppendFile: "),
+        QVERIFY2(run.failure->description.startsWith(failureStart),
                  qPrintable(run.failure->description));
-        QVERIFY(run.failure->description.contains("[" + run.folder.path(failedFile) + "]"));
-        QVERIFY(run.folder.bytes("Tables.sql").endsWith("GO\r\n\r\n"));
-        QVERIFY(!QFile::exists(run.folder.path("Temp.sql")));
-        QVERIFY(run.file("Tables.sql").contains("print 'Loading 3 rows to Filler...'"));
-        QVERIFY(!run.file("Tables.sql").contains("Big"));
-        QCOMPARE(run.ticked(), QStringList{"Big"});
+        QCOMPARE(scriptBytes(run.folder), scripts);
+        QCOMPARE(otherFiles(run.folder), QStringList{});
+        QCOMPARE(listed(run), before);
+        QVERIFY(run.viewed.size() == 2);
+        if (fault == "read-only") {
+            QVERIFY(run.failure->description.endsWith(run.folder.path("Views.sql") + "]"));
+            QCOMPARE(standIn.receivedBatches().size(), batches);
+        }
+    }
+
+    // What a run that was killed left goes when the next run takes the
+    // folder, even one that fails; a run killed while moving its finished
+    // files into place has the rest moved, so that the five files are of
+    // one run.
+    void leftoversOfAKilledRunGo_data() {
+        QTest::addColumn<QStringList>("staged"); // scripts whose new file was left
+        QTest::addColumn<bool>("moving");
+        QTest::newRow("killed while writing")
+            << QStringList{"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"}
+            << false;
+        QTest::newRow("killed between the moves") << QStringList{"Views.sql", "Funcs.sql"} << true;
+    }
+
+    void leftoversOfAKilledRunGo() {
+        QFETCH(QStringList, staged);
+        QFETCH(bool, moving);
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        run.tick({"Orders"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        auto expected = scriptBytes(run.folder);
+        for (const QString& name : staged) {
+            run.folder.write("." + name + ".quarvex-new", "new " + name.toUtf8());
+            if (moving)
+                expected[name] = "new " + name.toUtf8();
+        }
+        run.folder.write("Temp.sql", "insert into dbo.Orders");
+        if (moving)
+            run.folder.write(".quarvex-moving", "");
+
+        run.tick({"Orders"});
+        run.settings.connection.server = "127.0.0.1,1";
+        QVERIFY(run.create().has_value());
+        QCOMPARE(scriptBytes(run.folder), expected);
+        QCOMPARE(otherFiles(run.folder), QStringList{});
     }
 
     // One run at a time in a folder; a lock left by a run that died is taken
@@ -365,20 +481,8 @@ private slots:
         QVERIFY(run.file("Tables.sql").contains("insert into dbo.Orders"));
     }
 
-    void unreachableServerLeavesTheHeads() {
-        const auto standIn = server();
-        test::ScriptRun run(*standIn);
-        run.settings.connection.server = "127.0.0.1,1";
-        const QString failure = run.create().value_or("<ok>");
-        QVERIFY2(failure.startsWith("CreateScripts: OpenConnection: "), qPrintable(failure));
-        QVERIFY(
-            run.file("Tables.sql").endsWith("set nocount on\r\nset dateformat ymd\r\nGO\r\n\r\n"));
-        QVERIFY(run.file("Funcs.sql").startsWith("------"));
-    }
-
     // A server that falls silent or goes away in the middle of a table ends
-    // the run there with one message: no skip of that table or any after it,
-    // and no piece of its block in the file.
+    // the run there with one message: no skip of that table or any after it.
     void lostConnectionEndsTheRun_data() {
         QTest::addColumn<bool>("silent");
         QTest::addColumn<QString>("driverText");
@@ -401,10 +505,7 @@ private slots:
                  qPrintable(failure));
         QVERIFY(run.failure->endsRun());
         QCOMPARE(run.toolkit.messageTexts(), QStringList{});
-        QCOMPARE(run.ticked(), (QStringList{"Many", "Orders"}));
-        const QString tables = run.file("Tables.sql");
-        QVERIFY(tables.contains("print 'Loading 0 rows to A...'"));
-        QVERIFY2(!tables.contains("Many"), qPrintable(tables));
+        QCOMPARE(run.ticked(), (QStringList{"p", "A", "Many", "Orders"}));
     }
 
     // The older catalogue hands text out in pieces; both generations keep the
