@@ -37,7 +37,7 @@ settings() {
 }
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-    # The window reads the settings file beside its executable.
+    # A settings file beside the executable comes before the user's own.
     settings >"$build/src/quarvex.cfg"
     echo "demo: opening the window; press Next Tab to list the sample database"
     "$build/src/quarvex"

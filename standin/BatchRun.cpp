@@ -73,8 +73,9 @@ BatchRun::RowRead BatchRun::nextRow(QVariantList& row) {
 
 void BatchRun::runStatement(int start) {
     const Engine::ActiveSession active(m_engine, m_session);
-    Translator translator(m_batch, m_lexed.tokens,
-                          {&m_engine.catalogue(), m_session.identityInsertObject});
+    Translator translator(
+        m_batch, m_lexed.tokens,
+        {&m_engine.catalogue(), m_session.identityInsertObject, m_engine.options().database});
     translator.seek(start);
     int line = 1;
     try {

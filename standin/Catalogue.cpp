@@ -18,7 +18,10 @@ create table qx_objects (object_id integer primary key, name nvarchar(128) colla
     is_ms_shipped bit, sqlite_name text);
 create table qx_columns (object_id int, column_id int, name nvarchar(128) collate tsql,
     user_type_id int, max_length smallint, precision tinyint, scale tinyint, is_nullable bit,
-    is_identity bit, is_computed bit);
+    is_identity bit, is_computed bit, generated_always_type int default 0,
+    is_hidden bit default 0);
+create table qx_tables (object_id integer primary key, temporal_type int, history_table_id int,
+    ledger_type int, is_node bit, is_edge bit);
 create table qx_types (user_type_id integer primary key, name nvarchar(128) collate tsql,
     system_type_id tinyint, schema_id int, max_length smallint, precision tinyint,
     scale tinyint, is_nullable bit, is_user_defined bit, declaration text);
@@ -39,7 +42,6 @@ create view "sys.objects" as select name, object_id, null as principal_id, schem
     create_date, create_date as modify_date, is_ms_shipped, 0 as is_published,
     0 as is_schema_published
     from qx_objects;
-create view "sys.tables" as select * from "sys.objects" where type = 'U';
 create view "sys.views" as select * from "sys.objects" where type = 'V';
 create view "sys.procedures" as select * from "sys.objects" where type = 'P';
 create view "sys.triggers" as select name, object_id, parent_object_id as parent_id,
@@ -50,10 +52,11 @@ create view "sys.sql_modules" as select object_id, definition, 1 as uses_ansi_nu
     1 as uses_quoted_identifier from qx_modules where number = 1;
 create view "sys.numbered_procedures" as select object_id, number as procedure_number,
     definition from qx_modules where number > 1;
-create view "sys.columns" as select c.object_id, c.name, c.column_id, t.system_type_id,
-    c.user_type_id, c.max_length, c.precision, c.scale, null as collation_name, c.is_nullable,
-    0 as is_ansi_padded, 0 as is_rowguidcol, c.is_identity, c.is_computed
-    from qx_columns c join qx_types t on t.user_type_id = c.user_type_id;
+create view "sys.identity_columns" as select c.object_id, c.name, c.column_id,
+    tsql_identity_property(c.object_id, 'seed') as seed_value,
+    tsql_identity_property(c.object_id, 'increment') as increment_value,
+    tsql_identity_property(c.object_id, 'last') as last_value
+    from qx_columns c where c.is_identity;
 create view "sys.types" as select name, system_type_id, user_type_id, schema_id,
     null as principal_id, max_length, precision, scale, null as collation_name, is_nullable,
     is_user_defined, case when system_type_id = 240 then 1 else 0 end as is_assembly_type
@@ -94,9 +97,35 @@ create view syscomments as with recursive piece(id, number, colid, start) as (
     from piece p join qx_modules m on m.object_id = p.id and m.number = p.number;
 )";
 
+// sys.columns and sys.tables grow columns with the versions.
+QString versionedViewsSql(int majorVersion) {
+    QString columns = QStringLiteral(
+        "create view \"sys.columns\" as select c.object_id, c.name, c.column_id, "
+        "t.system_type_id, c.user_type_id, c.max_length, c.precision, c.scale, "
+        "null as collation_name, c.is_nullable, 0 as is_ansi_padded, 0 as is_rowguidcol, "
+        "c.is_identity, c.is_computed");
+    QString tables = QStringLiteral("create view \"sys.tables\" as select o.*");
+    if (majorVersion >= 13) {
+        columns += QStringLiteral(", c.generated_always_type, c.is_hidden");
+        tables += QStringLiteral(", coalesce(k.temporal_type, 0) as temporal_type, "
+                                 "k.history_table_id");
+    }
+    if (majorVersion >= 14)
+        tables += QStringLiteral(", coalesce(k.is_node, 0) as is_node, "
+                                 "coalesce(k.is_edge, 0) as is_edge");
+    if (majorVersion >= 16)
+        tables += QStringLiteral(", coalesce(k.ledger_type, 0) as ledger_type");
+    return columns +
+           QStringLiteral(
+               " from qx_columns c join qx_types t on t.user_type_id = c.user_type_id;\n") +
+           tables +
+           QStringLiteral(" from \"sys.objects\" o left join qx_tables k on "
+                          "k.object_id = o.object_id where o.type = 'U';\n");
+}
+
 const char* const modernSystemViews[] = {"objects", "tables", "views", "procedures", "triggers",
                                          "schemas", "sql_modules", "columns", "types",
-                                         "numbered_procedures",
+                                         "numbered_procedures", "identity_columns",
                                          // Created by ForeignKeys.
                                          "foreign_keys", "foreign_key_columns"};
 const char* const legacySystemViews[] = {"sysobjects", "sysusers", "systypes", "syscolumns",
@@ -128,6 +157,8 @@ QString Catalogue::create() {
     QString error = sqliteExec(m_db, QString::fromLatin1(tablesSql));
     if (error.isEmpty() && m_majorVersion >= 9)
         error = sqliteExec(m_db, QString::fromLatin1(modernViewsSql));
+    if (error.isEmpty() && m_majorVersion >= 9)
+        error = sqliteExec(m_db, versionedViewsSql(m_majorVersion));
     if (error.isEmpty())
         error = sqliteExec(m_db, QString::fromLatin1(legacyViewsSql));
     if (!error.isEmpty())
@@ -252,12 +283,12 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
     const auto info = object(objectId);
     if (!info)
         return std::nullopt;
-    TableInfo table{*info, {}};
+    TableInfo table{*info, {}, {}};
     SqliteStatement statement(
         m_db,
         QStringLiteral("select c.column_id, c.name, c.user_type_id, c.is_nullable, "
                        "c.is_identity, c.is_computed, t.declaration, c.max_length, c.precision, "
-                       "c.scale from qx_columns c "
+                       "c.scale, c.generated_always_type, c.is_hidden from qx_columns c "
                        "join qx_types t on t.user_type_id = c.user_type_id "
                        "where c.object_id = ? order by c.column_id"));
     statement.bind(1, objectId);
@@ -269,6 +300,8 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
         column.nullable = statement.value(3).toBool();
         column.identity = statement.value(4).toBool();
         column.computed = statement.value(5).toBool();
+        column.generatedAlways = statement.value(10).toInt();
+        column.hidden = statement.value(11).toBool();
         // The type table gives the base type; the column its own length,
         // precision and scale.
         column.type =
@@ -286,6 +319,13 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
         }
         table.columns.append(column);
     }
+    SqliteStatement kind(m_db, QStringLiteral("select temporal_type, history_table_id, "
+                                              "ledger_type, is_node, is_edge from qx_tables "
+                                              "where object_id = ?"));
+    kind.bind(1, objectId);
+    if (kind.step() == SQLITE_ROW)
+        table.kind = TableKind{kind.value(0).toInt(), kind.value(1).toInt(), kind.value(2).toInt(),
+                               kind.value(3).toBool(), kind.value(4).toBool()};
     return table;
 }
 
@@ -309,10 +349,10 @@ void Catalogue::setSqliteName(int objectId, const QString& sqliteName) {
 }
 
 void Catalogue::addColumn(int objectId, const ColumnInfo& c) {
-    sqliteExec(m_db, QStringLiteral("insert into qx_columns values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               {objectId, c.columnId, c.name, c.userTypeId, c.type.maxLength(),
-                c.type.catalogPrecision(), c.type.catalogScale(), c.nullable, c.identity,
-                c.computed});
+    sqliteExec(
+        m_db, QStringLiteral("insert into qx_columns values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {objectId, c.columnId, c.name, c.userTypeId, c.type.maxLength(), c.type.catalogPrecision(),
+         c.type.catalogScale(), c.nullable, c.identity, c.computed, c.generatedAlways, c.hidden});
 }
 
 void Catalogue::setModule(int objectId, int number, const std::optional<QString>& definition,
@@ -325,7 +365,7 @@ void Catalogue::setModule(int objectId, int number, const std::optional<QString>
 
 void Catalogue::dropObject(int objectId) {
     m_identities.remove(objectId);
-    for (const char* table : {"qx_objects", "qx_columns", "qx_modules"})
+    for (const char* table : {"qx_objects", "qx_columns", "qx_modules", "qx_tables"})
         sqliteExec(m_db,
                    QStringLiteral("delete from %1 where object_id = ?").arg(QLatin1String(table)),
                    {objectId});
@@ -367,6 +407,24 @@ int Catalogue::createAliasType(const QString& name, int schemaId, const SqlType&
                {id, name, base.systemTypeId(), schemaId, base.maxLength(), base.catalogPrecision(),
                 base.catalogScale(), nullable, base.declaration()});
     return id;
+}
+
+void Catalogue::setTableKind(int objectId, const TableKind& kind) {
+    sqliteExec(m_db, QStringLiteral("insert or replace into qx_tables values (?, ?, ?, ?, ?, ?)"),
+               {objectId, kind.temporalType,
+                kind.historyTableId ? QVariant(kind.historyTableId) : QVariant(), kind.ledgerType,
+                kind.node, kind.edge});
+}
+
+std::optional<int> Catalogue::versionedTableOf(int historyId) const {
+    const QVariant id = sqliteScalar(
+        m_db,
+        QStringLiteral("select object_id from qx_tables where history_table_id = ? and "
+                       "temporal_type = 2"),
+        {historyId});
+    if (!id.isValid() || id.isNull())
+        return std::nullopt;
+    return id.toInt();
 }
 
 std::optional<IdentityState> Catalogue::identity(int objectId) const {

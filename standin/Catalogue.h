@@ -20,6 +20,10 @@ struct ColumnInfo {
     bool nullable = true;
     bool identity = false;
     bool computed = false;
+    // 0, or what the server fills the column with itself: 1 and 2 a period's
+    // start and end, 5 to 8 a ledger's transaction and sequence numbers.
+    int generatedAlways = 0;
+    bool hidden = false; // left out of SELECT * and of INSERT without a column list
 };
 
 struct ObjectInfo {
@@ -31,9 +35,19 @@ struct ObjectInfo {
     QString sqliteName;
 };
 
+// What makes a table of 2016 and later special (sys.tables).
+struct TableKind {
+    int temporalType = 0; // 1 history table, 2 system-versioned
+    int historyTableId = 0;
+    int ledgerType = 0; // 2 append-only, 3 updatable
+    bool node = false;
+    bool edge = false;
+};
+
 struct TableInfo {
     ObjectInfo object;
     QList<ColumnInfo> columns;
+    TableKind kind;
 
     const ColumnInfo* column(const QString& name) const;
     const ColumnInfo* identityColumn() const;
@@ -84,6 +98,10 @@ public:
     };
     std::optional<ResolvedType> resolveType(const QString& name, int arg1, int arg2) const;
     int createAliasType(const QString& name, int schemaId, const SqlType& base, bool nullable);
+
+    void setTableKind(int objectId, const TableKind& kind);
+    // The system-versioned table whose history the table is, if any.
+    std::optional<int> versionedTableOf(int historyId) const;
 
     std::optional<IdentityState> identity(int objectId) const;
     void setIdentity(int objectId, const IdentityState& state);

@@ -204,6 +204,7 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
         return drop(statement);
     case Statement::Kind::AddForeignKeys:
     case Statement::Kind::DropConstraints:
+    case Statement::Kind::CheckConstraints:
         return alterTable(statement);
     case Statement::Kind::Truncate:
         return truncate(statement);
@@ -398,6 +399,8 @@ void Engine::createTable(const Statement& statement) {
         column.columnId = ++columnId;
         column.name = d.name;
         column.nullable = d.nullable;
+        column.generatedAlways = d.generatedAlways;
+        column.hidden = d.hidden;
         QString definition = quoteName(d.name) + u' ';
         if (!d.computedSql.isEmpty()) {
             column.type = d.computedType.value_or(SqlType{BaseType::Int, 0, 0, 0});
@@ -484,11 +487,88 @@ void Engine::createTable(const Statement& statement) {
     try {
         for (const ForeignKeyDefinition& key : statement.foreignKeys)
             m_foreignKeys->add(objectId, key, true);
+        TableKind kind{0, 0, statement.ledgerType, statement.node, statement.edge};
+        if (statement.systemVersioning) {
+            kind.temporalType = 2;
+            kind.historyTableId = versionHistory(statement, objectId);
+        }
+        if (kind.temporalType || kind.ledgerType || kind.node || kind.edge)
+            m_catalogue->setTableKind(objectId, kind);
     } catch (const SqlError&) {
         m_foreignKeys->dropTable(objectId, statement.name.last());
         removeObject(*m_catalogue->object(objectId));
         throw;
     }
+}
+
+// The history table of a new system-versioned table: the one named, or one
+// made like it (period columns plain, no identity, keys or defaults), marked
+// as history; SQLite triggers write the old rows to it on update and delete,
+// with their period ending now.
+int Engine::versionHistory(const Statement& statement, int objectId) {
+    const auto table = m_catalogue->table(objectId);
+    QString start;
+    QString end;
+    for (const ColumnInfo& c : table->columns) {
+        if (c.generatedAlways == 1)
+            start = c.name;
+        else if (c.generatedAlways == 2)
+            end = c.name;
+    }
+    if (start.isEmpty() || end.isEmpty())
+        throw SqlError{13510,
+                       QStringLiteral("Cannot set SYSTEM_VERSIONING to ON when SYSTEM_TIME period "
+                                      "is not defined."),
+                       16, 1, false};
+    QStringList historyName = statement.historyTable;
+    if (historyName.isEmpty())
+        historyName = {statement.name.value(statement.name.size() - 2),
+                       QStringLiteral("MSSQL_TemporalHistoryFor_%1").arg(objectId)};
+    if (!m_catalogue->find(historyName)) {
+        Statement history;
+        history.kind = Statement::Kind::CreateTable;
+        history.name = historyName;
+        for (ColumnDefinition d : statement.columns) {
+            if (!d.computedSql.isEmpty())
+                continue;
+            d.identity = false;
+            d.generatedAlways = 0;
+            d.hidden = false;
+            d.defaultSql.clear();
+            d.primaryKey = false;
+            d.unique = false;
+            history.columns.append(d);
+        }
+        createTable(history);
+    }
+    const auto history = m_catalogue->find(historyName);
+    if (!history || history->type != QLatin1String("U"))
+        throw invalidObjectName(historyName.join(u'.'));
+    m_catalogue->setTableKind(history->objectId, TableKind{1, 0, 0, false, false});
+
+    QStringList names;
+    QStringList oldValues;
+    for (const ColumnInfo& c : table->columns) {
+        if (c.computed)
+            continue;
+        names.append(quoteName(c.name));
+        oldValues.append(c.name == end
+                             ? QStringLiteral("tsql_period_now('%1')").arg(c.type.declaration())
+                             : QStringLiteral("old.") + quoteName(c.name));
+    }
+    for (const char* event : {"update", "delete"}) {
+        const QString error = sqliteExec(
+            m_db, QStringLiteral("create trigger %1 after %2 on %3 begin insert into %4 (%5) "
+                                 "values (%6); end")
+                      .arg(quoteName(table->object.sqliteName + QLatin1String("_history_") +
+                                     QLatin1String(event)),
+                           QLatin1String(event), quoteName(table->object.sqliteName),
+                           quoteName(history->sqliteName), names.join(QStringLiteral(", ")),
+                           oldValues.join(QStringLiteral(", "))));
+        if (!error.isEmpty())
+            throwSqliteError(error, statement);
+    }
+    return history->objectId;
 }
 
 void Engine::createModule(const Statement& statement) {
@@ -611,6 +691,14 @@ void Engine::alterTable(const Statement& statement) {
                                       "you do not have permissions.")
                            .arg(shown.join(u'.')),
                        16, 1, false};
+    if (statement.kind == Statement::Kind::CheckConstraints) {
+        QStringList names;
+        for (const QStringList& name : statement.names)
+            names.append(name.first());
+        m_foreignKeys->setChecking(object->objectId, names, statement.enableKeys,
+                                   statement.withCheck);
+        return;
+    }
     for (const ForeignKeyDefinition& key : statement.foreignKeys)
         m_foreignKeys->add(object->objectId, key, !statement.noCheck);
     for (const QStringList& name : statement.names)
@@ -626,6 +714,14 @@ void Engine::truncate(const Statement& statement) {
                        QStringLiteral("Cannot find the object \"%1\" because it does not exist or "
                                       "you do not have permissions.")
                            .arg(shown.join(u'.')),
+                       16, 1, false};
+    const auto table = m_catalogue->table(object->objectId);
+    if (table->kind.temporalType == 2 ||
+        (table->kind.temporalType == 1 && m_catalogue->versionedTableOf(object->objectId)))
+        throw SqlError{13545,
+                       QStringLiteral("Truncate failed on table '%1.%2.%3' because it is not a "
+                                      "supported operation on system-versioned tables.")
+                           .arg(m_options.database, object->schema, object->name),
                        16, 1, false};
     m_foreignKeys->checkTruncate(object->objectId, shown.join(u'.'));
     sqliteExec(m_db, QStringLiteral("delete from %1").arg(quoteName(object->sqliteName)));

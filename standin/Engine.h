@@ -74,6 +74,7 @@ public:
     // For the SQL functions.
     Session* currentSession() const { return m_current; }
     Catalogue& catalogue() { return *m_catalogue; }
+    const ForeignKeys& foreignKeys() const { return *m_foreignKeys; }
     QByteArray nextRowVersion();
     sqlite3* db() const { return m_db; }
 
@@ -103,6 +104,7 @@ private:
     void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
     void createTable(const Statement& statement);
+    int versionHistory(const Statement& statement, int objectId);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
     void removeObject(const ObjectInfo& object);

@@ -15,7 +15,7 @@ constexpr int maximumKeyColumns = 16;
 // referencing row) or took away (side 1: a referenced row).
 const char* const tablesSql = R"(
 create table qx_foreign_keys (object_id integer primary key, parent_object_id int,
-    referenced_object_id int, is_not_trusted bit, is_system_named bit);
+    referenced_object_id int, is_not_trusted bit, is_system_named bit, is_disabled bit default 0);
 create table qx_foreign_key_columns (constraint_object_id int, constraint_column_id int,
     parent_object_id int, parent_column_id int, referenced_object_id int,
     referenced_column_id int);
@@ -27,7 +27,7 @@ const char* const modernViewsSql = R"(
 create view "sys.foreign_keys" as select o.name, o.object_id, null as principal_id, o.schema_id,
     o.parent_object_id, o.type, 'FOREIGN_KEY_CONSTRAINT' as type_desc, o.create_date,
     o.create_date as modify_date, o.is_ms_shipped, 0 as is_published, 0 as is_schema_published,
-    f.referenced_object_id, 1 as key_index_id, 0 as is_disabled, 0 as is_not_for_replication,
+    f.referenced_object_id, 1 as key_index_id, f.is_disabled, 0 as is_not_for_replication,
     f.is_not_trusted, 0 as delete_referential_action,
     'NO_ACTION' as delete_referential_action_desc, 0 as update_referential_action,
     'NO_ACTION' as update_referential_action_desc, f.is_system_named
@@ -174,15 +174,8 @@ void ForeignKeys::add(int tableId, const ForeignKeyDefinition& d, bool checkExis
                    {generatedName(table->object.name, d.referencedTable.last(), id), id});
     try {
         const ForeignKey key = resolve(id, *table, d);
-        const QString orphans = QStringLiteral("select 1 from %1 w where %2 and not %3 limit 1")
-                                    .arg(quoteName(key.referencing.sqliteName),
-                                         quoted(QStringLiteral("w."), key.referencingColumns)
-                                                 .join(QStringLiteral(" is not null and ")) +
-                                             QStringLiteral(" is not null"),
-                                         referencedRowExists(key, quoted(QStringLiteral("w."),
-                                                                         key.referencingColumns)));
-        if (checkExisting && sqliteScalar(m_db, orphans).isValid())
-            throw conflict(QStringLiteral("ALTER TABLE"), key, true);
+        if (checkExisting)
+            checkRows(key);
         record(key, d.name.isEmpty(), checkExisting);
     } catch (const SqlError&) {
         m_catalogue.dropObject(id);
@@ -259,7 +252,10 @@ QStringList ForeignKeys::primaryKeyColumns(const ObjectInfo& table) const {
 }
 
 void ForeignKeys::record(const ForeignKey& key, bool systemNamed, bool trusted) {
-    sqliteExec(m_db, QStringLiteral("insert into qx_foreign_keys values (?, ?, ?, ?, ?)"),
+    sqliteExec(m_db,
+               QStringLiteral("insert into qx_foreign_keys (object_id, parent_object_id, "
+                              "referenced_object_id, is_not_trusted, is_system_named) "
+                              "values (?, ?, ?, ?, ?)"),
                {key.id, key.referencing.objectId, key.referenced.objectId, !trusted, systemNamed});
     const auto referencing = m_catalogue.table(key.referencing.objectId);
     const auto referenced = m_catalogue.table(key.referenced.objectId);
@@ -273,6 +269,19 @@ void ForeignKeys::record(const ForeignKey& key, bool systemNamed, bool trusted) 
     if (!error.isEmpty())
         throw SqlError{50000, QStringLiteral("The stand-in could not make the key: ") + error, 16,
                        1, false};
+}
+
+// Every row of the referencing table with all its key columns filled has its
+// referenced row, or the ALTER TABLE fails with 547.
+void ForeignKeys::checkRows(const ForeignKey& key) const {
+    const QStringList values = quoted(QStringLiteral("w."), key.referencingColumns);
+    const QString orphans =
+        QStringLiteral("select 1 from %1 w where %2 is not null and not %3 limit 1")
+            .arg(quoteName(key.referencing.sqliteName),
+                 values.join(QStringLiteral(" is not null and ")),
+                 referencedRowExists(key, values));
+    if (sqliteScalar(m_db, orphans).isValid())
+        throw conflict(QStringLiteral("ALTER TABLE"), key, true);
 }
 
 ForeignKey ForeignKeys::load(int keyId) const {
@@ -342,9 +351,11 @@ void ForeignKeys::dropTable(int tableId, const QString& shownName) {
         drop(keyId);
 }
 
+// A key of the table to itself does not refuse it; a disabled key does.
 void ForeignKeys::checkTruncate(int tableId, const QString& shownName) const {
     if (sqliteScalar(m_db,
-                     QStringLiteral("select 1 from qx_foreign_keys where referenced_object_id = ?"),
+                     QStringLiteral("select 1 from qx_foreign_keys where referenced_object_id = ?1 "
+                                    "and parent_object_id <> ?1"),
                      {tableId})
             .isValid())
         throw SqlError{4712,
@@ -352,6 +363,85 @@ void ForeignKeys::checkTruncate(int tableId, const QString& shownName) const {
                                       "by a FOREIGN KEY constraint.")
                            .arg(shownName),
                        16, 1, false};
+}
+
+// The keys named, or all of the table's keys for an empty list; an unknown
+// name fails the whole statement before any key changes.
+QList<int> ForeignKeys::keysOf(int tableId, const QStringList& names) const {
+    QList<int> keys;
+    if (names.isEmpty()) {
+        SqliteStatement statement(
+            m_db, QStringLiteral("select object_id from qx_foreign_keys where parent_object_id = ? "
+                                 "order by object_id"));
+        statement.bind(1, tableId);
+        while (statement.step() == SQLITE_ROW)
+            keys.append(statement.value(0).toInt());
+        return keys;
+    }
+    for (const QString& name : names) {
+        const QVariant id = sqliteScalar(
+            m_db,
+            QStringLiteral("select f.object_id from qx_foreign_keys f join qx_objects o on "
+                           "o.object_id = f.object_id where f.parent_object_id = ? and o.name = ?"),
+            {tableId, name});
+        if (!id.isValid())
+            throw SqlError{4917, QStringLiteral("Constraint '%1' does not exist.").arg(name), 16, 0,
+                           false};
+        keys.append(id.toInt());
+    }
+    return keys;
+}
+
+// A disabled key has no triggers, so nothing notes what statements do to it.
+// Disabling leaves the key not trusted; only enabling with a check of every
+// row trusts it again.
+void ForeignKeys::setChecking(int tableId, const QStringList& names, bool enable,
+                              bool checkExisting) {
+    const QList<int> keys = keysOf(tableId, names);
+    if (enable && checkExisting)
+        for (int keyId : keys)
+            checkRows(load(keyId));
+    for (int keyId : keys) {
+        const bool disabled =
+            sqliteScalar(
+                m_db, QStringLiteral("select is_disabled from qx_foreign_keys where object_id = ?"),
+                {keyId})
+                .toBool();
+        if (enable && disabled)
+            sqliteExec(m_db, triggersSql(load(keyId)));
+        if (!enable && !disabled)
+            sqliteExec(m_db, dropTriggersSql(keyId));
+        if (enable)
+            sqliteExec(
+                m_db,
+                QStringLiteral("update qx_foreign_keys set is_disabled = 0, is_not_trusted = "
+                               "is_not_trusted and not ? where object_id = ?"),
+                {checkExisting, keyId});
+        else
+            sqliteExec(
+                m_db,
+                QStringLiteral("update qx_foreign_keys set is_disabled = 1, is_not_trusted = "
+                               "1 where object_id = ?"),
+                {keyId});
+    }
+}
+
+std::optional<bool> ForeignKeys::property(int keyId, const QString& name) const {
+    const char* column = name.compare(QLatin1String("CnstIsDisabled"), Qt::CaseInsensitive) == 0
+                             ? "is_disabled"
+                         : name.compare(QLatin1String("CnstIsNotTrusted"), Qt::CaseInsensitive) == 0
+                             ? "is_not_trusted"
+                             : nullptr;
+    if (!column)
+        return std::nullopt;
+    const QVariant value =
+        sqliteScalar(m_db,
+                     QStringLiteral("select %1 from qx_foreign_keys where object_id = ?")
+                         .arg(QLatin1String(column)),
+                     {keyId});
+    if (!value.isValid())
+        return std::nullopt;
+    return value.toBool();
 }
 
 bool ForeignKeys::begin(int tableId) {

@@ -45,8 +45,15 @@ public:
     // Before a table is dropped: refused while another table's key refers to
     // it, else the table's own keys go.
     void dropTable(int tableId, const QString& shownName);
-    // TRUNCATE TABLE is refused for a table any key refers to.
+    // TRUNCATE TABLE is refused for a table another table's key refers to.
     void checkTruncate(int tableId, const QString& shownName) const;
+    // ALTER TABLE ... [WITH CHECK] CHECK | NOCHECK CONSTRAINT: the keys named
+    // (all of the table's for none) turned on or off; turned on with a check,
+    // every row is checked first and the keys are trusted again.
+    void setChecking(int tableId, const QStringList& names, bool enable, bool checkExisting);
+    // OBJECTPROPERTY's CnstIsDisabled and CnstIsNotTrusted of a key; nothing
+    // for another object or property.
+    std::optional<bool> property(int keyId, const QString& name) const;
 
     // Around one INSERT, UPDATE or DELETE of a table: begin says whether keys
     // concern the table (and then marks the point to undo to); finish checks
@@ -61,6 +68,8 @@ private:
     QStringList primaryKeyColumns(const ObjectInfo& table) const;
     void record(const ForeignKey& key, bool systemNamed, bool trusted);
     void drop(int keyId);
+    void checkRows(const ForeignKey& key) const;
+    QList<int> keysOf(int tableId, const QStringList& names) const;
     std::optional<SqlError> firstConflict(const QString& verb) const;
     SqlError conflict(const QString& verb, const ForeignKey& key, bool referencing) const;
 

@@ -626,6 +626,49 @@ void identCurrentFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     sqlite3_result_int64(context, state->current);
 }
 
+// IDENT_SEED and IDENT_INCR: null for a table without an identity column.
+void identPropertyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    Engine* engine = engineOf(context);
+    const auto object = engine->catalogue().find(nameParts(arg(argv[0]).toString()));
+    const auto state = object ? engine->catalogue().identity(object->objectId) : std::nullopt;
+    if (!state)
+        return sqlite3_result_null(context);
+    const bool seed = arg(argv[1]).toString() == QLatin1String("seed");
+    sqlite3_result_int64(context, seed ? state->seed : state->increment);
+}
+
+// sys.identity_columns: last_value is null while no row was inserted since
+// the table was created or truncated.
+void identityPropertyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    Engine* engine = engineOf(context);
+    const auto state = engine->catalogue().identity(sqlite3_value_int(argv[0]));
+    const QString property = arg(argv[1]).toString();
+    if (!state || (property == QLatin1String("last") && !state->used))
+        return sqlite3_result_null(context);
+    sqlite3_result_int64(context, property == QLatin1String("seed")        ? state->seed
+                                  : property == QLatin1String("increment") ? state->increment
+                                                                           : state->current);
+}
+
+// The time a system-versioned row starts or ends at, in UTC as the server
+// keeps it, stored as the period column's type.
+void periodNowFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    guarded(context, [&] {
+        const QString now =
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz0000"));
+        result(context, storeValue(typeOf(arg(argv[0]).toString()), now, {}));
+    });
+}
+
+// OBJECTPROPERTY for the properties of keys the stand-in keeps.
+void objectPropertyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    const auto value = engineOf(context)->foreignKeys().property(sqlite3_value_int(argv[0]),
+                                                                 arg(argv[1]).toString());
+    if (!value)
+        return sqlite3_result_null(context);
+    sqlite3_result_int(context, *value ? 1 : 0);
+}
+
 void lenFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     const QVariant v = arg(argv[0]);
     if (v.isNull())
@@ -790,6 +833,10 @@ void registerSqlFunctions(sqlite3* db, Engine* engine) {
         {"tsql_host_name", 0, hostNameFunction, false},
         {"tsql_serverproperty", 1, serverPropertyFunction, false},
         {"tsql_ident_current", 1, identCurrentFunction, false},
+        {"tsql_ident_property", 2, identPropertyFunction, false},
+        {"tsql_identity_property", 2, identityPropertyFunction, false},
+        {"tsql_period_now", 1, periodNowFunction, false},
+        {"tsql_objectproperty", 2, objectPropertyFunction, false},
         {"tsql_len", 1, lenFunction, true},
         {"tsql_datalength", 1, dataLengthFunction, true},
         {"tsql_charindex", 2, charIndexFunction, true},

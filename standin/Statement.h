@@ -27,6 +27,8 @@ struct ColumnDefinition {
     QString defaultSql; // translated default expression
     bool primaryKey = false;
     bool unique = false;
+    int generatedAlways = 0; // GENERATED ALWAYS AS ...: sys.columns.generated_always_type
+    bool hidden = false;
 };
 
 // A FOREIGN KEY constraint as written. Without referenced columns it names
@@ -53,6 +55,9 @@ struct Statement {
         // ALTER TABLE name: adds foreignKeys (noCheck) or drops the constraints names.
         AddForeignKeys,
         DropConstraints,
+        // ALTER TABLE name [WITH CHECK] CHECK | NOCHECK CONSTRAINT names (empty: ALL):
+        // enableKeys, withCheck.
+        CheckConstraints,
         Truncate,
         CheckIdent,
         Use,
@@ -74,7 +79,16 @@ struct Statement {
     QStringList primaryKey;
     QString constraintName;
     QList<ForeignKeyDefinition> foreignKeys;
-    bool noCheck = false; // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
+    bool noCheck = false;    // ALTER TABLE ... WITH NOCHECK: existing rows are not checked
+    bool withCheck = false;  // ALTER TABLE ... WITH CHECK, written out
+    bool enableKeys = false; // CHECK CONSTRAINT rather than NOCHECK CONSTRAINT
+    // CREATE TABLE ... WITH (SYSTEM_VERSIONING = ON (HISTORY_TABLE = ...)),
+    // (LEDGER = ON ...), AS NODE | AS EDGE.
+    bool systemVersioning = false;
+    QStringList historyTable;
+    int ledgerType = 0; // 2 append-only, 3 updatable
+    bool node = false;
+    bool edge = false;
     // CREATE/ALTER of a procedure, view, trigger or function.
     QString moduleType; // P, V, TR, FN, IF, TF
     bool isAlter = false;

@@ -18,6 +18,7 @@ public:
     struct Context {
         const Catalogue* catalogue = nullptr; // null: syntax only
         int identityInsertObject = 0;         // table with SET IDENTITY_INSERT ON
+        QString database;                     // for the names in messages
     };
 
     Translator(const QString& batch, const QList<Token>& tokens, Context context);
@@ -69,6 +70,8 @@ private:
     Statement parseUse();
     Statement parseCreate(bool isAlter);
     Statement parseCreateTable();
+    int parseGeneratedAlways();
+    void parseTableOptions(Statement& statement);
     Statement parseCreateType();
     Statement parseModule(bool isAlter, const Token& verb);
     Statement parseDrop();

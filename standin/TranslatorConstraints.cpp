@@ -49,17 +49,32 @@ ForeignKeyDefinition Translator::parseReferences(const QString& name, const QStr
 }
 
 // Rule: ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD [CONSTRAINT n] FOREIGN
-// KEY (...) REFERENCES ... [, ...] and ALTER TABLE t DROP [CONSTRAINT] n
-// [, ...]; other forms are not supported.
+// KEY (...) REFERENCES ... [, ...], ALTER TABLE t [WITH CHECK | WITH NOCHECK]
+// CHECK | NOCHECK CONSTRAINT ALL | n [, ...] and ALTER TABLE t DROP
+// [CONSTRAINT] n [, ...]; other forms are not supported.
 Statement Translator::parseAlterTable() {
     expectWord("table");
     Statement statement;
     statement.name = parseName();
     if (takeWord("with")) {
-        if (takeWord("nocheck"))
+        if (takeWord("nocheck")) {
             statement.noCheck = true;
-        else
+        } else {
             expectWord("check");
+            statement.withCheck = true;
+        }
+    }
+    if ((peek().isWord("check") || peek().isWord("nocheck")) && peek(1).isWord("constraint")) {
+        statement.kind = Statement::Kind::CheckConstraints;
+        statement.enableKeys =
+            take().text.compare(QLatin1String("check"), Qt::CaseInsensitive) == 0;
+        take();
+        if (takeWord("all"))
+            return statement;
+        do
+            statement.names.append(QStringList{parseNamePart()});
+        while (takeSymbol(","));
+        return statement;
     }
     if (takeWord("add")) {
         statement.kind = Statement::Kind::AddForeignKeys;

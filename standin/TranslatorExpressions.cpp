@@ -419,6 +419,14 @@ Translator::Expr Translator::parseFunction(const QString& name) {
             syntaxError();
         return take().text.toLower();
     };
+    if (name == QLatin1String("ident_seed") || name == QLatin1String("ident_incr")) {
+        // Rule: IDENT_SEED and IDENT_INCR of a table named by a string.
+        const QList<Expr> list = args(1, 1);
+        return {QStringLiteral("tsql_ident_property(%1, '%2')")
+                    .arg(list[0].sql, name == QLatin1String("ident_seed") ? QStringLiteral("seed")
+                                                                          : QStringLiteral("incr")),
+                SqlType{BaseType::Numeric, 0, 38, 0}};
+    }
     if (name == QLatin1String("convert") || name == QLatin1String("cast")) {
         // Rule: CONVERT(type, value[, style]) and CAST(value AS type).
         TypeSpec declared;
@@ -532,6 +540,7 @@ Translator::Expr Translator::parseFunction(const QString& name) {
         {"user_id", "tsql_schema_id", 0, 1, int(BaseType::Int)},
         {"object_id", "tsql_object_id", 1, 2, int(BaseType::Int)},
         {"object_name", "tsql_object_name", 1, 1, int(BaseType::SysName)},
+        {"objectproperty", "tsql_objectproperty", 2, 2, int(BaseType::Int)},
         {"db_name", "tsql_db_name", 0, 1, int(BaseType::NVarChar)},
         {"db_id", "tsql_db_id", 0, 1, int(BaseType::SmallInt)},
         {"suser_sname", "tsql_login_name", 0, 0, int(BaseType::NVarChar)},

@@ -9,6 +9,43 @@ namespace quarvex::standin {
 
 // Statements other than queries: DML, DDL and SET, one rule each.
 
+namespace {
+
+// While versioning is on, only the server writes a history table.
+void refuseHistoryWrite(const Catalogue& catalogue, const TableInfo& table, const QString& verb,
+                        const QString& database) {
+    if (table.kind.temporalType != 1 || !catalogue.versionedTableOf(table.object.objectId))
+        return;
+    const QString name = database + u'.' + table.object.schema + u'.' + table.object.name;
+    if (verb == QLatin1String("insert"))
+        throw SqlError{
+            13559, QStringLiteral("Cannot insert rows in a temporal history table '%1'.").arg(name),
+            16, 1, false};
+    if (verb == QLatin1String("update"))
+        throw SqlError{
+            13561, QStringLiteral("Cannot update rows in a temporal history table '%1'.").arg(name),
+            16, 1, false};
+    throw SqlError{
+        13560, QStringLiteral("Cannot delete rows from a temporal history table '%1'.").arg(name),
+        16, 1, false};
+}
+
+// What the server puts into a column it fills itself: a period starts now
+// and ends at the type's largest value; ledger numbers are not kept.
+QString generatedValue(const ColumnInfo& column) {
+    if (column.generatedAlways == 1)
+        return QStringLiteral("tsql_period_now('%1')").arg(column.type.declaration());
+    if (column.generatedAlways == 2) {
+        // The largest value of the column's scale: more nines would round up.
+        const int scale = column.type.scale;
+        return QStringLiteral("tsql_store('%1', '9999-12-31 23:59:59%2')")
+            .arg(column.type.declaration(), scale > 0 ? u'.' + QString(scale, u'9') : QString());
+    }
+    return QStringLiteral("tsql_store('%1', 0)").arg(column.type.declaration());
+}
+
+} // namespace
+
 Statement Translator::parseInsert() {
     expectWord("insert");
     takeWord("into");
@@ -60,9 +97,11 @@ Statement Translator::parseInsert() {
     statement.objectId = object->objectId;
 
     QList<const ColumnInfo*> targets;
+    refuseHistoryWrite(*m_context.catalogue, *table, statement.verb, m_context.database);
     if (listed.isEmpty()) {
         for (const ColumnInfo& c : table->columns)
-            if (!c.identity && !c.computed && c.type.base != BaseType::Timestamp)
+            if (!c.identity && !c.computed && c.type.base != BaseType::Timestamp &&
+                !c.generatedAlways && !c.hidden)
                 targets.append(&c);
         if (m_context.identityInsertObject == object->objectId)
             throw SqlError{8101,
@@ -82,6 +121,15 @@ Statement Translator::parseInsert() {
                                               "either a computed column or is the result of a "
                                               "UNION operator.")
                                    .arg(c->name),
+                               16, 1, false};
+            if (c->generatedAlways)
+                throw SqlError{13536,
+                               QStringLiteral("Cannot insert an explicit value into a GENERATED "
+                                              "ALWAYS column in table '%1.%2.%3'. Use INSERT with "
+                                              "a column list to exclude the GENERATED ALWAYS "
+                                              "column, or insert a DEFAULT into GENERATED ALWAYS "
+                                              "column.")
+                                   .arg(m_context.database, object->schema, object->name),
                                16, 1, false};
             if (c->type.base == BaseType::Timestamp)
                 throw SqlError{273,
@@ -150,6 +198,9 @@ Statement Translator::parseInsert() {
         if (c.type.base == BaseType::Timestamp) {
             columnNames.append(quoteName(c.name));
             values.append(QStringLiteral("tsql_rowversion()"));
+        } else if (c.generatedAlways) {
+            columnNames.append(quoteName(c.name));
+            values.append(generatedValue(c));
         }
     }
     QString source;
@@ -206,6 +257,7 @@ Statement Translator::parseUpdate() {
     const QString sqliteName = resolveTable(name);
     const auto object = m_context.catalogue->find(name);
     const auto table = m_context.catalogue->table(object->objectId);
+    refuseHistoryWrite(*m_context.catalogue, *table, statement.verb, m_context.database);
     QStringList sets;
     for (const auto& [columnName, value] : assignments) {
         const ColumnInfo* c = table->column(columnName);
@@ -213,6 +265,12 @@ Statement Translator::parseUpdate() {
             throw invalidColumnName(columnName);
         if (c->identity)
             throw SqlError{8102, QStringLiteral("Cannot update identity column '%1'.").arg(c->name),
+                           16, 1, false};
+        if (c->generatedAlways)
+            throw SqlError{13537,
+                           QStringLiteral("Cannot update GENERATED ALWAYS columns in table "
+                                          "'%1.%2.%3'.")
+                               .arg(m_context.database, object->schema, object->name),
                            16, 1, false};
         if (c->computed || c->type.base == BaseType::Timestamp)
             throw SqlError{271,
@@ -225,9 +283,13 @@ Statement Translator::parseUpdate() {
             quoteName(c->name) +
             QStringLiteral(" = tsql_store('%1', %2)").arg(c->type.declaration(), value.sql));
     }
-    for (const ColumnInfo& c : table->columns)
+    for (const ColumnInfo& c : table->columns) {
         if (c.type.base == BaseType::Timestamp)
             sets.append(quoteName(c.name) + QStringLiteral(" = tsql_rowversion()"));
+        // The new version of an updated row starts now.
+        else if (c.generatedAlways == 1 && table->kind.temporalType == 2)
+            sets.append(quoteName(c.name) + QStringLiteral(" = ") + generatedValue(c));
+    }
     statement.objectId = object->objectId;
     statement.sql =
         QStringLiteral("update %1 as %2 set %3%4")
@@ -252,6 +314,8 @@ Statement Translator::parseDelete() {
     statement.sql = QStringLiteral("delete from %1 as %2%3")
                         .arg(resolveTable(name), quoteName(name.last()), where);
     statement.objectId = m_context.catalogue->find(name)->objectId;
+    refuseHistoryWrite(*m_context.catalogue, *m_context.catalogue->table(statement.objectId),
+                       statement.verb, m_context.database);
     return statement;
 }
 
@@ -446,6 +510,14 @@ Statement Translator::parseCreateTable() {
             parseTableConstraint();
             continue;
         }
+        // PERIOD FOR SYSTEM_TIME (start, end): the columns say what they are.
+        if (peek().isWord("period") && peek(1).isWord("for")) {
+            take();
+            take();
+            parseNamePart();
+            skipParenthesised();
+            continue;
+        }
         ColumnDefinition column;
         column.name = parseNamePart();
         if (takeWord("as")) {
@@ -500,6 +572,10 @@ Statement Translator::parseCreateTable() {
                 column.defaultSql = parseUnary().sql;
             } else if (takeWord("collate")) {
                 parseNamePart();
+            } else if (takeWord("generated")) {
+                column.generatedAlways = parseGeneratedAlways();
+            } else if (takeWord("hidden")) {
+                column.hidden = true;
             } else if (takeWord("rowguidcol")) {
             } else if (peek().isWord("references") || peek().isWord("foreign")) {
                 if (takeWord("foreign"))
@@ -519,8 +595,71 @@ Statement Translator::parseCreateTable() {
         parseNamePart();
     if (takeWord("textimage_on"))
         parseNamePart();
+    if (takeWord("as")) {
+        statement.node = takeWord("node");
+        if (!statement.node) {
+            expectWord("edge");
+            statement.edge = true;
+        }
+    }
+    if (takeWord("with"))
+        parseTableOptions(statement);
     m_columnTypes.clear();
     return statement;
+}
+
+// Rule: GENERATED ALWAYS AS ROW START | ROW END | TRANSACTION_ID START | END
+// | SEQUENCE_NUMBER START | END, as sys.columns.generated_always_type numbers
+// them.
+int Translator::parseGeneratedAlways() {
+    expectWord("always");
+    expectWord("as");
+    int first = 0;
+    if (takeWord("row"))
+        first = 1;
+    else if (takeWord("transaction_id"))
+        first = 5;
+    else if (takeWord("sequence_number"))
+        first = 7;
+    else
+        syntaxError();
+    if (takeWord("start"))
+        return first;
+    expectWord("end");
+    return first + 1;
+}
+
+// Rule: WITH (SYSTEM_VERSIONING = ON [(HISTORY_TABLE = name, ...)], LEDGER =
+// ON [(APPEND_ONLY = ON | OFF, ...)], other options read and ignored).
+void Translator::parseTableOptions(Statement& statement) {
+    expectSymbol("(");
+    do {
+        const QString option = take().text.toLower();
+        expectSymbol("=");
+        const bool on = take().text.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0;
+        if (option == QLatin1String("system_versioning"))
+            statement.systemVersioning = on;
+        else if (option == QLatin1String("ledger") && on)
+            statement.ledgerType = 3;
+        if (!takeSymbol("("))
+            continue;
+        do {
+            const QString inner = take().text.toLower();
+            expectSymbol("=");
+            if (inner == QLatin1String("history_table")) {
+                statement.historyTable = parseName();
+                continue;
+            }
+            const QString value = take().text.toLower();
+            if (inner == QLatin1String("append_only") && value == QLatin1String("on"))
+                statement.ledgerType = 2;
+            // HISTORY_RETENTION_PERIOD = 6 MONTHS and the like.
+            while (!peek().isSymbol(",") && !peek().isSymbol(")") && peek().kind != Token::End)
+                take();
+        } while (takeSymbol(","));
+        expectSymbol(")");
+    } while (takeSymbol(","));
+    expectSymbol(")");
 }
 
 // Rule: CREATE TYPE name FROM base type [NULL | NOT NULL].

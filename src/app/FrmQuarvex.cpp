@@ -2,6 +2,7 @@
 
 #include "app/TextBox.h"
 #include "base/ProcedureError.h"
+#include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
@@ -15,9 +16,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
@@ -69,7 +68,8 @@ const QStringList& helpLines() {
         QStringLiteral("cannot be found for Alter or With Encryption placement.  Message"),
         QStringLiteral("boxes announce skips.  Blank out User ID for SSPI logon."),
         QString(),
-        QStringLiteral("Quarvex, made by the Quarvex developers for people who move data."),
+        QStringLiteral("Quarvex " QUARVEX_VERSION
+                       ", made by the Quarvex developers for people who move data."),
     };
     return lines;
 }
@@ -84,9 +84,7 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
     if (!m_services.launchViewer)
         m_services.launchViewer = startViewer;
     if (m_services.settingsFile.isEmpty())
-        m_services.settingsFile =
-            settingsFilePath(QCoreApplication::applicationDirPath(),
-                             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+        m_services.settingsFile = programSettingsFile();
     buildControls();
     connectHandlers();
     Form_Load();
@@ -108,9 +106,13 @@ void FrmQuarvex::connectHandlers() {
     // Any change of a connection or filter text, typed or set by the program,
     // makes the next page switch reload the list. The output folder, the
     // viewer and the options do not affect the list.
-    for (TextBox* box : {m_txtUserID, m_txtPassword, m_txtServer, m_txtDatabase, m_txtTblFilt,
-                         m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
-        connect(box, &QLineEdit::textChanged, this, [this] { m_fields.ConfigChanged = true; });
+    // How the connection is protected counts as a connection setting too.
+    const auto changed = [this] { m_fields.ConfigChanged = true; };
+    for (TextBox* box : {m_txtUserID, m_txtPassword, m_txtServer, m_txtDatabase, m_txtCAFile,
+                         m_txtTblFilt, m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
+        connect(box, &QLineEdit::textChanged, this, changed);
+    connect(m_cboEncryption, &QComboBox::currentIndexChanged, this, changed);
+    connect(m_chkTrustCert, &QCheckBox::toggled, this, changed);
 
     for (TextBox* box : findChildren<TextBox*>())
         connect(box, &TextBox::gotFocus, this,
@@ -123,7 +125,7 @@ void FrmQuarvex::Form_Load() {
         m_cmdTab->button(1)->setEnabled(false);
         adjustSize();
         placeTowardsLowerRight();
-        m_txtPath->setText(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        m_txtPath->setText(defaultOutputFolder());
         readSettings();
     });
 }
@@ -221,6 +223,9 @@ Settings FrmQuarvex::settings() const {
     Settings current;
     current.connection = ConnectionSettings{m_txtServer->text(), m_txtDatabase->text(),
                                             m_txtUserID->text(), m_txtPassword->text()};
+    current.connection.encryption = Encryption(m_cboEncryption->currentIndex());
+    current.connection.trustServerCertificate = m_chkTrustCert->isChecked();
+    current.connection.caFile = m_txtCAFile->text();
     current.filters =
         CatalogueFilters{m_txtTblFilt->text(), m_txtProcFilt->text(), m_txtTrigFilt->text(),
                          m_txtViewFilt->text(), m_txtFuncFilt->text()};
@@ -244,6 +249,9 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setText(m_txtUserID, settings.connection.userId);
     setText(m_txtServer, settings.connection.server);
     setText(m_txtDatabase, settings.connection.database);
+    m_cboEncryption->setCurrentIndex(int(settings.connection.encryption));
+    m_chkTrustCert->setChecked(settings.connection.trustServerCertificate);
+    setText(m_txtCAFile, settings.connection.caFile);
     setText(m_txtProcFilt, settings.filters.procs);
     setText(m_txtTrigFilt, settings.filters.triggers);
     setText(m_txtTblFilt, settings.filters.tables);

@@ -1,12 +1,51 @@
 #include "app/FrmQuarvex.h"
+#include "base/Version.h"
+#include "io/SettingsFile.h"
 #include "io/TextFile.h"
 
 #include <QApplication>
+#include <QByteArrayView>
+#include <QCommandLineParser>
+
+namespace {
+
+// --help and --version are answered without a window, so that they work
+// where there is no display; the manual page is made from them.
+bool asksForHelpOrVersion(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView argument(argv[i]);
+        if (argument == "--help" || argument == "-h" || argument == "--help-all" ||
+            argument == "--version" || argument == "-v")
+            return true;
+    }
+    return false;
+}
+
+int answerWithoutWindow(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    quarvex::setProgramIdentity();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Lists the tables, procedures, triggers, views and scalar functions of one SQL Server "
+        "database and writes the ticked ones into five script files: the rows of the tables as "
+        "inserts, and the source text of the other objects.\n\n"
+        "The settings of the window, all but the password, are kept in quarvex.cfg in the "
+        "user's configuration folder; quarvex-cli reads the same file."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app); // prints and exits
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (asksForHelpOrVersion(argc, argv))
+        return answerWithoutWindow(argc, argv);
     quarvex::failWritesPastFileSizeLimit();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quarvex"));
+    quarvex::setProgramIdentity();
+    QGuiApplication::setDesktopFileName(QStringLiteral("quarvex"));
     quarvex::FrmQuarvex window;
     window.show();
     return QApplication::exec();

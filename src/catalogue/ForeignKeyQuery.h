@@ -8,17 +8,18 @@ namespace quarvex {
 class OdbcConnection;
 
 // One foreign key seen from its tables: the referencing table's rows need
-// the referenced table's rows.
+// the referenced table's rows. name is the key's own.
 struct TableReference {
     qint32 referencing = 0;
     qint32 referenced = 0;
+    QString name;
 
     friend bool operator==(const TableReference&, const TableReference&) = default;
 };
 
-// The one query for the references between tables, each pair once and a
-// table's reference to itself left out: sys.foreign_keys on SQL Server 2005
-// and later, sysreferences before. It only reads.
+// The one query for the foreign keys between tables, a table's keys to
+// itself included: sys.foreign_keys on SQL Server 2005 and later,
+// sysreferences before. It only reads.
 QString foreignKeyQuery(bool sql2005Plus);
 
 // Runs the query; a failure carries its statement.

@@ -30,11 +30,17 @@ QString movedText(int moved) {
     return QString::number(moved) + QLatin1String(" entries moved");
 }
 
-QString cyclesText(const QList<QStringList>& cycles) {
+// Tables in a cycle and tables that reference themselves load in any order:
+// the script checks their keys once all rows are in.
+QString loopsText(const KeyOrderPlan& plan) {
     QStringList parts;
-    for (const QStringList& cycle : cycles)
+    for (const QStringList& cycle : plan.cycles)
         parts.append(QLatin1String("a cycle among ") + namesOf(cycle));
-    return parts.join(QLatin1String("; ")) + QLatin1String(" - check their order");
+    if (plan.selfReferencing.size() == 1)
+        parts.append(plan.selfReferencing.first() + QLatin1String(" references itself"));
+    else if (!plan.selfReferencing.isEmpty())
+        parts.append(namesOf(plan.selfReferencing) + QLatin1String(" reference themselves"));
+    return QLatin1String("keys checked after the load: ") + parts.join(QLatin1String("; "));
 }
 
 QString truncationText(const QStringList& referenced) {
@@ -45,8 +51,9 @@ QString truncationText(const QStringList& referenced) {
 }
 
 QString statusOf(const KeyOrderPlan& plan, bool groupedDeletes) {
-    QString status = QLatin1String("Key order: ") +
-                     (plan.cycles.isEmpty() ? movedText(plan.moved) : cyclesText(plan.cycles));
+    QString status = QLatin1String("Key order: ") + movedText(plan.moved);
+    if (!plan.loopKeys.isEmpty())
+        status += QLatin1String("; ") + loopsText(plan);
     if (!groupedDeletes && !plan.referenced.isEmpty())
         status += QLatin1String(". ") + truncationText(plan.referenced);
     return status;

@@ -13,8 +13,9 @@ struct RunState;
 // "Key Order": reads the foreign keys over a connection of its own and puts
 // the ticked tables of the list in an order they can load in (see
 // planKeyOrder); unticked entries and the other kinds stay where they are.
-// The status line names the tables of a cycle or says how many entries
-// moved, and with grouping off, which ticked tables cannot be truncated.
+// The status line says how many entries moved, names the tables of a cycle
+// and those that reference themselves, and with grouping off, which ticked
+// tables cannot be truncated.
 // Raises "KeyOrder: " + description, with the SQL that failed; the list is
 // left as it was then.
 void KeyOrder(Toolkit& toolkit, RunState& fields, const Settings& settings);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <queue>
+#include <tuple>
 #include <vector>
 
 namespace quarvex {
@@ -156,18 +157,57 @@ QList<QStringList> cyclesOf(const TickedTables& tables, const std::vector<int>& 
     return cycles;
 }
 
+// Both ends ticked and in one component: a key to the table itself, or a
+// key within a cycle.
+bool isLoopKey(const TickedTables& tables, const std::vector<int>& component,
+               const TableReference& reference) {
+    const int from = tables.nodeOfId.value(reference.referencing, -1);
+    const int to = tables.nodeOfId.value(reference.referenced, -1);
+    return from >= 0 && to >= 0 && component[from] == component[to];
+}
+
 // Any other table counts here, ticked or not: the server refuses to truncate
-// a table that a key refers to, whether the referencing table has rows or not.
-QStringList referencedOf(const TickedTables& tables, const QList<TableReference>& references) {
+// a table that a key refers to, whether the referencing table has rows or
+// not. Loop keys do not: a script empties the tables of a cycle by deletes.
+QStringList referencedOf(const TickedTables& tables, const std::vector<int>& component,
+                         const QList<TableReference>& references) {
     std::vector<bool> referenced(tables.rows.size(), false);
     for (const TableReference& reference : references) {
         const int to = tables.nodeOfId.value(reference.referenced, -1);
-        if (to >= 0 && reference.referencing != reference.referenced)
+        if (to >= 0 && reference.referencing != reference.referenced &&
+            !isLoopKey(tables, component, reference))
             referenced[to] = true;
     }
     QStringList names;
     for (size_t v = 0; v < referenced.size(); ++v)
         if (referenced[v])
+            names.append(ownerAndName(tables.entries[v]));
+    return names;
+}
+
+QList<LoopKey> loopKeysOf(const TickedTables& tables, const std::vector<int>& component,
+                          const QList<TableReference>& references) {
+    QList<std::tuple<int, QString, qint32>> found;
+    for (const TableReference& reference : references)
+        if (isLoopKey(tables, component, reference))
+            found.append({tables.nodeOfId.value(reference.referencing), reference.name,
+                          reference.referenced});
+    std::sort(found.begin(), found.end());
+    QList<LoopKey> keys;
+    for (const auto& [node, name, referenced] : found)
+        keys.append(LoopKey{tables.entries[node].object, name, referenced});
+    return keys;
+}
+
+QStringList selfReferencingOf(const TickedTables& tables, const QList<TableReference>& references) {
+    std::vector<bool> self(tables.rows.size(), false);
+    for (const TableReference& reference : references)
+        if (reference.referencing == reference.referenced &&
+            tables.nodeOfId.contains(reference.referencing))
+            self[tables.nodeOfId.value(reference.referencing)] = true;
+    QStringList names;
+    for (size_t v = 0; v < self.size(); ++v)
+        if (self[v])
             names.append(ownerAndName(tables.entries[v]));
     return names;
 }
@@ -188,7 +228,9 @@ KeyOrderPlan planKeyOrder(const ObjectList& list, const QList<TableReference>& r
             ++plan.moved;
     }
     plan.cycles = cyclesOf(tables, component);
-    plan.referenced = referencedOf(tables, references);
+    plan.selfReferencing = selfReferencingOf(tables, references);
+    plan.loopKeys = loopKeysOf(tables, component, references);
+    plan.referenced = referencedOf(tables, component, references);
     return plan;
 }
 

@@ -8,6 +8,17 @@
 
 namespace quarvex {
 
+// A foreign key that no order of the ticked tables satisfies: a table's key
+// to itself, or a key between tables of one cycle. A script turns it off
+// while the rows load and checks it after them.
+struct LoopKey {
+    ObjectRef table; // the referencing table
+    QString name;
+    qint32 referenced = 0; // the referenced table's id: table.id for a key to itself
+
+    friend bool operator==(const LoopKey&, const LoopKey&) = default;
+};
+
 // The ticked tables of the list in an order their foreign keys can load in,
 // worked out in full before the list changes.
 struct KeyOrderPlan {
@@ -20,8 +31,12 @@ struct KeyOrderPlan {
     // Ticked tables that reference each other in a cycle, "owner.name" in list
     // order; one list per cycle, the cycles by their first table.
     QList<QStringList> cycles;
-    // Ticked tables that another table references, in list order: truncation
-    // of these is refused.
+    // Ticked tables with a key to themselves, "owner.name" in list order.
+    QStringList selfReferencing;
+    // The keys of both kinds, by referencing table in list order, then by name.
+    QList<LoopKey> loopKeys;
+    // Ticked tables that another table references by a key other than a loop
+    // key, in list order: truncation of these is refused.
     QStringList referenced;
 };
 

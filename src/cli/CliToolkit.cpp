@@ -18,7 +18,7 @@ void CliToolkit::setStatus(const QString& text) {
 }
 
 void CliToolkit::printLine(const QString& text) {
-    m_error << text << Qt::endl;
+    m_error << messagePrefix << text << Qt::endl;
 }
 
 } // namespace quarvex::cli

@@ -7,8 +7,13 @@
 
 namespace quarvex::cli {
 
+// What every line the program writes to standard error begins with, so that
+// its messages stand apart from those of a pipeline's other programs.
+inline constexpr QLatin1String messagePrefix("quarvex-cli: ");
+
 // The toolkit of the command-line program: messages and progress go to
-// standard error, the object list lives in memory.
+// standard error, each behind the program's name; the object list lives in
+// memory.
 class CliToolkit : public Toolkit {
 public:
     CliToolkit();
@@ -24,6 +29,7 @@ public:
     void setStatus(const QString& text) override;
     ObjectList& objectList() override { return list; }
 
+    // The text behind the program's name, as one line.
     void printLine(const QString& text);
 
 private:

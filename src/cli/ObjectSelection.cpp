@@ -4,6 +4,8 @@
 #include "base/ProcedureError.h"
 #include "model/ObjectKinds.h"
 
+#include <algorithm>
+
 namespace quarvex::cli {
 
 QString listingKindWord(ObjectKind kind) {
@@ -24,18 +26,37 @@ bool matches(const ObjectRef& object, const QString& kind, const QString& ownerA
             cEscaped(object.owner) + QLatin1Char('.') + cEscaped(object.name) == ownerAndName);
 }
 
+bool isObjectName(const QString& argument) {
+    const qsizetype colon = argument.indexOf(u':');
+    if (colon < 0)
+        return false;
+    const QString kind = argument.left(colon);
+    const QString rest = argument.mid(colon + 1);
+    if (kind == QLatin1String("id")) {
+        bool ok = false;
+        rest.toInt(&ok);
+        return ok;
+    }
+    const qsizetype dot = rest.indexOf(u'.');
+    return dot > 0 && dot < rest.size() - 1 &&
+           std::any_of(objectKinds().begin(), objectKinds().end(),
+                       [&](const ObjectKindFacts& facts) { return facts.commandWord == kind; });
+}
+
 } // namespace
 
+void checkObjectNames(const QStringList& names) {
+    for (const QString& argument : names)
+        if (!isObjectName(argument))
+            raise(QLatin1String("Not an object name (KIND:OWNER.NAME or id:NUMBER): ") + argument);
+}
+
 QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names) {
-    QStringList kinds = {QStringLiteral("id")};
-    for (const ObjectKindFacts& facts : objectKinds())
-        kinds.append(facts.commandWord);
+    checkObjectNames(names);
     QList<ObjectRef> objects;
     for (const QString& argument : names) {
         const qsizetype colon = argument.indexOf(u':');
         const QString kind = argument.left(colon);
-        if (colon < 0 || !kinds.contains(kind))
-            raise(QLatin1String("Not an object name (KIND:OWNER.NAME or id:NUMBER): ") + argument);
         const QString rest = argument.mid(colon + 1);
         QList<int> found;
         for (int i = 0; i < list.count(); ++i)

@@ -6,6 +6,10 @@
 
 namespace quarvex::cli {
 
+// Raises a usage error for a name that is not KIND:OWNER.NAME (kind one of
+// table, proc, trigger, view, function) or id:NUMBER; needs no server.
+void checkObjectNames(const QStringList& names);
+
 // The objects named on the command line, in the order given: "KIND:OWNER.NAME" (kind one of table,
 // proc, trigger, view, function; OWNER and NAME as stored or as the listing escapes them) or
 // "id:NUMBER". Raises a usage error for a malformed name, or one that matches no listed object or

@@ -2,6 +2,7 @@
 
 #include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
+#include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
@@ -61,12 +62,31 @@ int timeoutSeconds(const QString& text) {
     return seconds;
 }
 
+Encryption encryptionNamed(const QString& name) {
+    const QStringList names = {"optional", "mandatory", "strict"};
+    const qsizetype index = names.indexOf(name.toLower());
+    if (index < 0)
+        usage(QLatin1String("--encryption takes optional, mandatory or strict: ") + name);
+    return Encryption(index);
+}
+
+void applyEncryption(const QCommandLineParser& parser, ConnectionSettings& connection) {
+    if (parser.isSet("encryption"))
+        connection.encryption = encryptionNamed(parser.value("encryption"));
+    if (parser.isSet("trust-server-certificate"))
+        connection.trustServerCertificate = true;
+    if (parser.isSet("ca-file"))
+        connection.caFile = parser.value("ca-file");
+    if (parser.isSet("host-name-in-certificate"))
+        connection.hostNameInCertificate = parser.value("host-name-in-certificate");
+}
+
 Settings settingsFrom(const QCommandLineParser& parser) {
     Settings settings;
     settings.outputPath = QDir::currentPath();
     QString configFile = parser.value("config");
     if (configFile.isEmpty())
-        configFile = settingsFilePath(QCoreApplication::applicationDirPath(), "quarvex");
+        configFile = programSettingsFile();
     else if (!QFileInfo(configFile).isFile())
         usage(QLatin1String("No settings file at ") + configFile);
     if (const auto failure = failureOf([&] { ReadCfg(configFile, settings); }))
@@ -90,6 +110,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     take("function-filter", settings.filters.functions);
     if (parser.isSet("timeout"))
         settings.connection.queryTimeoutSeconds = timeoutSeconds(parser.value("timeout"));
+    applyEncryption(parser, settings.connection);
     settings.outputPath = trimmedOutputPath(settings.outputPath);
     if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
         usage(failure->description);
@@ -105,12 +126,13 @@ Settings settingsFrom(const QCommandLineParser& parser) {
 void defineOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Writes the rows of tables and the source of procedures, triggers, views and functions "
-        "of one SQL Server database into five script files.\n"
+        "of one SQL Server database into five script files.\n\n"
         "The password comes from QUARVEX_PASSWORD or, with --password-stdin, from the first "
         "line of standard input, asked for without echo at a terminal. An empty user means "
         "integrated login.");
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
+        {{"v", "version"}, "Displays version information."},
         {"config", "Settings file in the window's format.", "file"},
         {"server", "Server (host, host,port or host\\instance).", "server"},
         {"database", "Database.", "database"},
@@ -118,6 +140,14 @@ void defineOptions(QCommandLineParser& parser) {
         {"password-stdin", "Read the password from standard input."},
         {"out", "Output folder (default: the current folder).", "folder"},
         {"timeout", "Seconds to wait for a silent server (default 600, 0: for ever).", "seconds"},
+        {"encryption",
+         "TLS for the connection: optional (as the server offers; the default), mandatory (the "
+         "whole session, the certificate checked) or strict (TDS 8, Microsoft's Driver 18).",
+         "level"},
+        {"trust-server-certificate",
+         "Encrypt without checking the server's certificate (a self-signed server)."},
+        {"ca-file", "PEM file of the authority that signed the server's certificate.", "file"},
+        {"host-name-in-certificate", "Name the server's certificate must carry.", "name"},
         {"alter", "Script ALTER rather than CREATE."},
         {"create", "Script CREATE as stored."},
         {"group", "Grouped deletes in reverse order instead of truncation."},
@@ -146,13 +176,41 @@ void defineOptions(QCommandLineParser& parser) {
                                  "[OBJECT...]");
 }
 
+const char* const exitStatuses =
+    "\nExit status:\n"
+    "  0  every chosen object was scripted (or --list printed the list)\n"
+    "  1  the run failed: no connection, a refused query, a file that "
+    "cannot be written\n"
+    "  2  a usage error; nothing was written\n"
+    "  3  the run finished, and some objects were skipped with a note "
+    "in their script file\n";
+
+// A password typed on the command line is seen by every user of the machine
+// in the process list, so the option does not exist; its name gets a hint.
+void refusePasswordOption(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return;
+        if (argument == QLatin1String("--password") || argument.startsWith("--password="))
+            usage("--password is not accepted: other users can read a command line. Set "
+                  "QUARVEX_PASSWORD or give --password-stdin");
+    }
+}
+
 int run(QCoreApplication& app) {
     QCommandLineParser parser;
     defineOptions(parser);
+    refusePasswordOption(app.arguments());
     if (!parser.parse(app.arguments()))
         usage(parser.errorText());
-    if (parser.isSet("help"))
-        parser.showHelp(Success);
+    if (parser.isSet("help")) {
+        QTextStream(stdout) << parser.helpText() << exitStatuses;
+        return Success;
+    }
+    if (parser.isSet("version")) {
+        QTextStream(stdout) << "quarvex-cli " QUARVEX_VERSION "\n";
+        return Success;
+    }
 
     const QStringList objects = parser.positionalArguments();
     const int modes =
@@ -161,10 +219,18 @@ int run(QCoreApplication& app) {
         usage("Give exactly one of --list, --all or object names");
     if (parser.isSet("list") && parser.isSet("key-order"))
         usage("--key-order orders the objects to script, not the listing");
+    // Before the settings, so that a mistyped name costs no connection and
+    // no notice of the output folder.
+    if (const auto failure = failureOf([&] { cli::checkObjectNames(objects); }))
+        usage(failure->description);
     const Settings settings = settingsFrom(parser);
 
     cli::CliToolkit toolkit;
     RunState fields;
+    if (!parser.isSet("out") && !parser.isSet("list"))
+        toolkit.printLine(
+            QLatin1String("No --out given; writing the scripts into the current folder ") +
+            QDir::toNativeSeparators(settings.outputPath));
     toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
 
     toolkit.echoStatus = false;
@@ -223,12 +289,12 @@ int run(QCoreApplication& app) {
 int main(int argc, char* argv[]) {
     failWritesPastFileSizeLimit();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("quarvex");
+    setProgramIdentity();
     try {
         return run(app);
     } catch (const UsageFailure& failure) {
-        QTextStream(stderr) << "quarvex-cli: " << failure.message << "\n"
-                            << "Try 'quarvex-cli --help'.\n";
+        QTextStream(stderr) << cli::messagePrefix << failure.message << "\n"
+                            << cli::messagePrefix << "Try 'quarvex-cli --help'.\n";
         return UsageError;
     }
 }

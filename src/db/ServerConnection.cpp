@@ -22,6 +22,11 @@ bool IsSQL2005Plus(const OdbcConnection& connection) {
                        [&] { return isVersion2005Plus(connection.dbmsVersion()); });
 }
 
+int ServerVersion(const OdbcConnection& connection) {
+    return reraisingAs(QStringLiteral("ServerVersion"),
+                       [&] { return int(leadingNumber(connection.dbmsVersion())); });
+}
+
 QString AppendErrorContext(const QString& lastError, const QString& context) {
     if (context.isEmpty() || !lastError.contains(QLatin1String("SQL Server"), Qt::CaseSensitive))
         return lastError;

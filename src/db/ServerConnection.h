@@ -19,6 +19,10 @@ void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settin
 // Raises "IsSQL2005Plus: " + description.
 bool IsSQL2005Plus(const OdbcConnection& connection);
 
+// The server's major version: 8 for SQL Server 2000, 13 for 2016, 16 for
+// 2022. Raises "ServerVersion: " + description.
+int ServerVersion(const OdbcConnection& connection);
+
 // The version test on its own: the leading number of the version text.
 bool isVersion2005Plus(const QString& dbmsVersion);
 

@@ -3,8 +3,10 @@
 #include "base/Blanks.h"
 #include "base/LeadingNumber.h"
 #include "base/ProcedureError.h"
+#include "base/Version.h"
 #include "io/TextFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -20,6 +22,12 @@ struct SavedControl {
     QString ConnectionSettings::*connectionText = nullptr;
     QString CatalogueFilters::*filter = nullptr;
     int Settings::*checkState = nullptr;
+    // The connection's encryption choice (its index) and trust box, kept
+    // like check boxes: a decimal number from 0 to 2.
+    Encryption ConnectionSettings::*choice = nullptr;
+    bool ConnectionSettings::*box = nullptr;
+
+    bool isNumber() const { return checkState || choice || box; }
 };
 
 // The saved controls in the window's design order, then the later ones.
@@ -40,7 +48,29 @@ const SavedControl savedControls[] = {
     {"txtViewer", &Settings::viewer},
     // Added after the first fourteen; a file without it reads as clear.
     {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
+    // Added later still; a file without them reads as Optional, clear, empty.
+    {"cboEncryption", nullptr, nullptr, nullptr, nullptr, &ConnectionSettings::encryption},
+    {"chkTrustCert", nullptr, nullptr, nullptr, nullptr, nullptr,
+     &ConnectionSettings::trustServerCertificate},
+    {"txtCAFile", nullptr, &ConnectionSettings::caFile},
 };
+
+int numberOf(const Settings& settings, const SavedControl& control) {
+    if (control.choice)
+        return int(settings.connection.*control.choice);
+    if (control.box)
+        return settings.connection.*control.box ? Checked : Unchecked;
+    return settings.*control.checkState;
+}
+
+void setNumber(Settings& settings, const SavedControl& control, int number) {
+    if (control.choice)
+        settings.connection.*control.choice = Encryption(number);
+    else if (control.box)
+        settings.connection.*control.box = number == Checked;
+    else
+        settings.*control.checkState = number;
+}
 
 QString& textOf(Settings& settings, const SavedControl& control) {
     if (control.connectionText)
@@ -50,6 +80,19 @@ QString& textOf(Settings& settings, const SavedControl& control) {
     return settings.*control.text;
 }
 
+// The file's lines each ending in LF alone. A file edited on Linux ends its
+// lines so, one from the window in CR LF, one touched by both in either; an
+// editor's UTF-8 byte-order mark, read as ANSI or not, goes too, so that it
+// does not hide the name on the first line.
+QString withLineFeeds(QString text) {
+    for (const QString& mark : {QStringLiteral("\uFEFF"), QStringLiteral("\u00EF\u00BB\u00BF")})
+        if (text.startsWith(mark)) {
+            text.remove(0, mark.size());
+            break;
+        }
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
 } // namespace
 
 QString settingsFileText(const Settings& settings) {
@@ -57,31 +100,31 @@ QString settingsFileText(const Settings& settings) {
     Settings copy = settings;
     for (const SavedControl& control : savedControls) {
         const QString value =
-            control.checkState ? QString::number(copy.*control.checkState) : textOf(copy, control);
+            control.isNumber() ? QString::number(numberOf(copy, control)) : textOf(copy, control);
         text += QLatin1String(control.name) + QLatin1Char('=') + value + QLatin1String("\r\n");
     }
     return text;
 }
 
 void applySettingsFileText(const QString& fileText, Settings& settings) {
-    // The CR LF in front lets the first line match like every other; the
+    // The line feed in front lets the first line match like every other; the
     // one behind ends a last line that has no line break of its own.
-    const QString text = QLatin1String("\r\n") + fileText + QLatin1String("\r\n");
+    const QString text = QLatin1Char('\n') + withLineFeeds(fileText) + QLatin1Char('\n');
     for (const SavedControl& control : savedControls) {
-        const QString key = QLatin1String("\r\n") + QLatin1String(control.name) + QLatin1Char('=');
+        const QString key = QLatin1Char('\n') + QLatin1String(control.name) + QLatin1Char('=');
         const qsizetype at = text.indexOf(key);
         if (at < 0)
             continue;
         const qsizetype start = at + key.size();
-        const QString value = text.mid(start, text.indexOf(QLatin1String("\r\n"), start) - start);
-        if (!control.checkState) {
+        const QString value = text.mid(start, text.indexOf(QLatin1Char('\n'), start) - start);
+        if (!control.isNumber()) {
             textOf(settings, control) = trimmedBlanks(value);
             continue;
         }
         const double number = leadingNumber(value);
         if (!(number > -0.5 && number < 2.5))
             raise(QStringLiteral("Invalid property value"));
-        settings.*control.checkState = int(std::lround(number));
+        setNumber(settings, control, int(std::lround(number)));
     }
 }
 
@@ -98,13 +141,24 @@ void ReadCfg(const QString& fileName, Settings& settings) {
     });
 }
 
+void setProgramIdentity() {
+    QCoreApplication::setOrganizationName(QString());
+    QCoreApplication::setApplicationName(QStringLiteral("quarvex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARVEX_VERSION));
+}
+
 QString settingsFilePath(const QString& programFolder, const QString& programName) {
-    const QString besideProgram = QDir(programFolder).filePath(programName + QLatin1String(".cfg"));
-    if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
-        return besideProgram;
+    const QString fileName = programName + QLatin1String(".cfg");
+    const QFileInfo besideProgram(QDir(programFolder).filePath(fileName));
+    if (besideProgram.isFile() && besideProgram.isWritable())
+        return besideProgram.filePath();
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(folder);
-    return QDir(folder).filePath(programName + QLatin1String(".cfg"));
+    return QDir(folder).filePath(fileName);
+}
+
+QString programSettingsFile() {
+    return settingsFilePath(QCoreApplication::applicationDirPath(), QStringLiteral("quarvex"));
 }
 
 } // namespace quarvex

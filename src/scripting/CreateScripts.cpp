@@ -8,7 +8,9 @@
 #include "io/OutputFolderLock.h"
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
+#include "model/ReportingForm.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/DeferredKeys.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/ScriptObject.h"
@@ -96,6 +98,19 @@ public:
         m_files.AppendFile(stagedFileOf(0), settingsBatch);
     }
 
+    // Keys that no load order satisfies go off before the first delete: in
+    // front of the grouped deletes, or else before the first table.
+    void deferKeys(OdbcConnection& connection) {
+        m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
+        if (!m_context.settings.group() && !m_keys.keys.isEmpty())
+            m_files.AppendFile(stagedFileOf(0), m_keys.turnOff());
+    }
+
+    void checkKeysAgain() {
+        if (!m_keys.keys.isEmpty())
+            m_files.AppendFile(stagedFileOf(0), m_keys.checkAgain());
+    }
+
     void scriptTickedEntries(OdbcConnection& connection) {
         ObjectList& list = m_context.toolkit.objectList();
         const int last = list.count() - 1;
@@ -126,7 +141,7 @@ public:
             BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
             m_deletes;
         m_files.ReplaceFileHead(stagedFileOf(0), m_tablesHead,
-                                m_tablesHead + deletes + QLatin1String("\r\n"));
+                                m_tablesHead + m_keys.turnOff() + deletes + QLatin1String("\r\n"));
     }
 
     // The finished files take the scripts' places, each in one step. The
@@ -149,10 +164,20 @@ public:
             QFile::remove(stagedFileOf(kind));
     }
 
+    // The scripts are written by now, so a viewer that will not start is
+    // told once, without failing the run; the other files would fail alike.
     void startViewers(const ViewerLauncher& launchViewer) const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            if (m_summary.used[kind])
+        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
+            if (!m_summary.used[kind])
+                continue;
+            const auto failure =
                 failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(kind)); });
+            if (failure) {
+                reportFailure(m_context.toolkit, m_context.fields,
+                              prefixed(*failure, QStringLiteral("CreateScripts")).description);
+                return;
+            }
+        }
     }
 
     const RunSummary& summary() const { return m_summary; }
@@ -172,7 +197,8 @@ private:
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted =
             unsafe    ? skipUnsafeName(object.kind, name)
-            : isTable ? ScriptTable(m_context, object.id, name, owner, connection)
+            : isTable ? ScriptTable(m_context, object.id, name, owner, connection,
+                                    m_keys.deletedTables.contains(object.id))
                       : ScriptObject(m_context, object.id, name, connection, object.kind);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
@@ -204,6 +230,7 @@ private:
     qint32 m_entries = 0;
     QString m_tablesHead;
     QString m_deletes;
+    DeferredKeys m_keys;
 };
 
 bool anyTicked(const ObjectList& list) {
@@ -247,6 +274,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
 
     const auto failure = failureOf([&] {
         requireOutputFolder(context.settings.outputPath);
+        createDefaultOutputFolder(context.settings.outputPath);
         folderLock.emplace(context.settings.outputPath);
         run.removeLeftovers();
         run.requireReplaceableScripts();
@@ -254,8 +282,10 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         context.toolkit.setBusy(true);
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
+        run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
         connection->close();
+        run.checkKeysAgain();
         run.writeFooters();
         if (context.settings.group())
             run.putDeletesInFront();

@@ -33,6 +33,8 @@ const QString& nothingTickedText();
 // The files are written under hidden names and take the five scripts'
 // places only when the run has finished, so the folder holds the five
 // scripts of one run, never a mix.
+// A viewer that cannot be started is reported in the reporting form as
+// "CreateScripts: " + its failure; the run still counts as done.
 // Raises "CreateScripts: " + description when the run itself fails; a lost
 // connection or a file that cannot be written ends it at that entry. A run
 // that fails leaves the scripts as they were and the list's entries and

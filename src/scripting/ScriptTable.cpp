@@ -7,8 +7,10 @@
 #include "db/ServerConnection.h"
 #include "model/ObjectKinds.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/IdentityCounter.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
+#include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
 #include "scripting/Utf8Script.h"
 
@@ -59,11 +61,52 @@ ColumnType columnType(const RecordSet& records, bool newerTypes) {
     return type;
 }
 
-TableColumns readColumns(OdbcConnection& connection, bool sql2005Plus, qint32 objectId,
+int numberOf(const RecordSet& records, int position) {
+    return int(leadingNumber(textOf(records.value(position))));
+}
+
+TableFacts readFacts(OdbcConnection& connection, int serverVersion, qint32 objectId) {
+    const QString query = tableFactsQuery(serverVersion, objectId);
+    if (query.isEmpty())
+        return {};
+    RecordSet records(connection, query);
+    if (records.atEnd())
+        return {};
+    return TableFacts{numberOf(records, 0), numberOf(records, 1), numberOf(records, 2) != 0,
+                      numberOf(records, 3) != 0};
+}
+
+// The source's counter, when it reads as whole numbers of 64 bits; else
+// none, and the usual statements stay.
+std::optional<IdentityCounter> readIdentityCounter(OdbcConnection& connection,
+                                                   const QString& tableName,
+                                                   const TableColumns& columns, qint32 objectId) {
+    RecordSet records(connection,
+                      identityCounterQuery(tableName, columns.identityColumn, objectId));
+    if (records.atEnd())
+        return std::nullopt;
+    bool currentOk = false;
+    bool incrementOk = false;
+    IdentityCounter counter;
+    counter.current = textOf(records.value(0)).trimmed().toLongLong(&currentOk);
+    counter.increment = textOf(records.value(1)).trimmed().toLongLong(&incrementOk);
+    counter.used = numberOf(records, 2) != 0;
+    bool highestOk = false;
+    const qint64 highest = textOf(records.value(3)).trimmed().toLongLong(&highestOk);
+    if (highestOk)
+        counter.highest = highest;
+    if (!currentOk || !incrementOk || counter.increment == 0)
+        return std::nullopt;
+    return counter;
+}
+
+TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 objectId,
                          bool newerTypes) {
+    const bool sql2005Plus = serverVersion >= 9;
     TableColumns columns;
     columns.newerTypes = newerTypes;
-    for (RecordSet records(connection, columnQuery(sql2005Plus, objectId, newerTypes));
+    for (RecordSet records(connection,
+                           columnQuery(sql2005Plus, objectId, newerTypes, serverVersion >= 13));
          !records.atEnd(); records.moveNext())
         columns.add(trimmedBlanks(textOf(records.value(0))), columnType(records, newerTypes),
                     leadingNumber(textOf(records.value(2))) != 0,
@@ -146,25 +189,38 @@ private:
 // the whole into the table file behind the counted note.
 class TableWriter {
 public:
-    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner)
+    TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
+                bool inCycle)
         : m_files(context.files())
         , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
+        , m_objectName(objectName)
         , m_tableName(owner + QLatin1Char('.') + objectName)
         , m_loadMessage(QLatin1String("Loading %n rows to ") + objectName + QLatin1String("..."))
         , m_group(context.settings.group())
+        , m_inCycle(inCycle)
         , m_buffer(m_files.writesUtf8(m_scratchFile)) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
-    void begin(const TableColumns& columns) {
+    const QString& tableName() const { return m_tableName; }
+
+    void begin(const TableColumns& columns, const TableFacts& facts,
+               const std::optional<IdentityCounter>& counter) {
         // Created anew each time: a link planted under the scratch file's
         // name must not lead the table's rows into another file. It stays
         // open for the table's batches.
         m_scratch.emplace(m_files, m_scratchFile);
         m_identity = !columns.identityColumn.isEmpty();
+        m_counter = counter;
         m_buffer += BoxPrint(m_loadMessage);
-        if (!m_group)
+        const bool truncationRefusedHere = truncationRefused(facts);
+        m_emptiedByDeletes = m_group || truncationRefusedHere || m_inCycle;
+        if (!m_group && truncationRefusedHere)
+            m_buffer += deletionInsteadOfTruncation(m_objectName, m_tableName, facts);
+        else if (!m_group && m_inCycle)
+            m_buffer += cycleDeletion(m_tableName);
+        else if (!m_group)
             m_buffer += truncation(m_tableName);
         if (m_identity)
             m_buffer += identityInsert(m_tableName, true);
@@ -202,7 +258,14 @@ public:
             m_buffer += batchEnd();
         if (m_identity) {
             m_buffer += identityInsert(m_tableName, false);
-            if (m_group)
+            // Deletes, unlike a truncation, leave the target's counter where
+            // it was, so the pair (or a reseed) must always follow them.
+            const auto value = m_counter
+                                   ? explicitReseed(*m_counter, m_emptiedByDeletes, m_rowCount)
+                                   : std::nullopt;
+            if (value)
+                m_buffer += reseedTo(m_tableName, *value);
+            else if (m_emptiedByDeletes)
                 m_buffer += reseed(m_tableName);
         }
         if (!m_buffer.isEmpty())
@@ -222,10 +285,14 @@ private:
     const TextFiles m_files;
     const QString m_tableFile;
     const QString m_scratchFile;
+    const QString m_objectName;
     const QString m_tableName;
     const QString m_loadMessage;
     const bool m_group;
+    const bool m_inCycle;
     bool m_identity = false;
+    bool m_emptiedByDeletes = false;
+    std::optional<IdentityCounter> m_counter;
     std::optional<NewFileAppender> m_scratch;
     ScriptBuffer m_buffer;
     qint32 m_rowCount = 0;
@@ -234,13 +301,22 @@ private:
 } // namespace
 
 bool ScriptTable(ScriptContext& context, qint32 objectId, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection) {
-    TableWriter writer(context, objectName, owner);
+                 const QString& owner, OdbcConnection& connection, bool inCycle) {
+    TableWriter writer(context, objectName, owner, inCycle);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
+        // From 2016 on; below, the facts and the generated columns are never asked for.
+        const int serverVersion = sql2005Plus ? ServerVersion(connection) : 8;
+        const TableFacts facts = readFacts(connection, serverVersion, objectId);
+        refuseUnloadable(facts);
         const TableColumns columns =
-            readColumns(connection, sql2005Plus, objectId, context.settings.newTypes());
-        writer.begin(columns);
+            readColumns(connection, serverVersion, objectId, context.settings.newTypes());
+        // The catalogue view that tells the counter came with 2005.
+        const std::optional<IdentityCounter> counter =
+            sql2005Plus && !columns.identityColumn.isEmpty()
+                ? readIdentityCounter(connection, writer.tableName(), columns, objectId)
+                : std::nullopt;
+        writer.begin(columns, facts, counter);
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
     });

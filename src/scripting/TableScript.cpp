@@ -1,5 +1,6 @@
 #include "scripting/TableScript.h"
 
+#include "scripting/BoxPrint.h"
 #include "scripting/ColumnClass.h"
 #include "scripting/SqlIdentifier.h"
 
@@ -7,16 +8,26 @@ namespace quarvex {
 
 namespace {
 
+// The computed flag; from 2016 on also set for the columns the server fills
+// itself (period columns, the ledger's), which refuse values the same way.
+QLatin1String computedFlag(bool generatedAlways) {
+    return generatedAlways ? QLatin1String("convert(tinyint,case when a.is_computed=1 or "
+                                           "a.generated_always_type<>0 then 1 else 0 end) computed")
+                           : QLatin1String("convert(tinyint,a.is_computed) computed");
+}
+
 // An alias type's base is the type whose own id is the alias's system type
 // id; sysname and the other system types are no aliases.
-QString newerTypesColumnQuery(bool sql2005Plus) {
+QString newerTypesColumnQuery(bool sql2005Plus, bool generatedAlways) {
     if (sql2005Plus)
-        return QStringLiteral(
-            "select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
-            "a.column_id colid,convert(tinyint,a.is_computed) computed,c.name base,a.scale "
-            "from sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
-            "left join sys.types c on b.is_user_defined=1 and c.user_type_id=b.system_type_id "
-            "where a.object_id=");
+        return QLatin1String("select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
+                             "a.column_id colid,") +
+               computedFlag(generatedAlways) +
+               QLatin1String(",c.name base,a.scale "
+                             "from sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
+                             "left join sys.types c on b.is_user_defined=1 and "
+                             "c.user_type_id=b.system_type_id "
+                             "where a.object_id=");
     // Before 2005 the types users made are those numbered above sysname's 256.
     return QStringLiteral("select a.name,b.name type,(a.status&128)/128 ident,a.colid,a.iscomputed,"
                           "c.name base,a.xscale scale "
@@ -27,15 +38,17 @@ QString newerTypesColumnQuery(bool sql2005Plus) {
 
 } // namespace
 
-QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes) {
+QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes, bool generatedAlways) {
     if (newerTypes)
-        return newerTypesColumnQuery(sql2005Plus) + QString::number(objectId) +
+        return newerTypesColumnQuery(sql2005Plus, generatedAlways) + QString::number(objectId) +
                QLatin1String(" order by 4 ");
     if (sql2005Plus)
         return QLatin1String("select a.name,b.name type,convert(tinyint,a.is_identity) ident,"
-                             "a.column_id colid,convert(tinyint,a.is_computed) computed "
-                             "from sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
-                             "where a.object_id=") +
+                             "a.column_id colid,") +
+               computedFlag(generatedAlways) +
+               QLatin1String(
+                   " from sys.columns a join sys.types b on a.user_type_id=b.user_type_id "
+                   "where a.object_id=") +
                QString::number(objectId) + QLatin1String(" order by 4 ");
     return QLatin1String("select a.name,b.name type,(a.status&128)/128 ident,a.colid,a.iscomputed "
                          "from syscolumns a join systypes b on a.xusertype=b.xusertype "
@@ -76,6 +89,12 @@ QString batchEnd() {
 
 QString truncation(const QString& tableName) {
     return QLatin1String("truncate table ") + tableName + QLatin1String("\r\n") + batchEnd();
+}
+
+QString cycleDeletion(const QString& tableName) {
+    return BoxPrint(tableName + QLatin1String(" is in a cycle of foreign keys: deleted, since "
+                                              "truncate would be refused")) +
+           QLatin1String("delete from ") + tableName + QLatin1String("\r\n") + batchEnd();
 }
 
 QString identityInsert(const QString& tableName, bool on) {

@@ -18,8 +18,11 @@ struct ColumnInfo {
 
 // The query for a table's columns in column order: name, declared type,
 // identity flag, position, computed flag. With the newer types also an alias
-// type's base type (null for other types) and the column's scale.
-QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes = false);
+// type's base type (null for other types) and the column's scale. With
+// generatedAlways (SQL Server 2016 and later) the columns the server fills
+// itself count as computed.
+QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes = false,
+                    bool generatedAlways = false);
 
 // The select list, the millisecond expressions of the date columns and the
 // identity column of a table, each name in its SQL form.
@@ -48,6 +51,9 @@ struct TableColumns {
 // empty line.
 QString batchEnd();
 QString truncation(const QString& tableName);
+// In place of the truncation for a table of a cycle of foreign keys: a note
+// and a delete.
+QString cycleDeletion(const QString& tableName);
 QString identityInsert(const QString& tableName, bool on);
 QString reseed(const QString& tableName);
 QString rowQuery(const QString& tableName, const TableColumns& columns);

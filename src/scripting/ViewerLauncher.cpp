@@ -1,5 +1,7 @@
 #include "scripting/ViewerLauncher.h"
 
+#include "base/ProcedureError.h"
+
 #include <QProcess>
 
 namespace quarvex {
@@ -57,7 +59,10 @@ void startViewer(const QString& viewer, const QString& filePath) {
 #else
     const std::optional<QStringList> words = shellWords(viewer);
 #endif
-    if (!words || words->isEmpty())
+    const QString failed = QStringLiteral("The viewer could not be started: ") + viewer;
+    if (!words)
+        raise(failed + QStringLiteral(" (a quote is left open)"));
+    if (words->isEmpty())
         return;
     QStringList arguments = *words;
     QProcess viewerProcess;
@@ -68,7 +73,8 @@ void startViewer(const QString& viewer, const QString& filePath) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QUARVEX_PASSWORD"));
     viewerProcess.setProcessEnvironment(environment);
-    viewerProcess.startDetached();
+    if (!viewerProcess.startDetached())
+        raise(failed + QStringLiteral(" (") + viewerProcess.errorString() + QLatin1Char(')'));
 }
 
 } // namespace quarvex

@@ -12,8 +12,10 @@ using ViewerLauncher = std::function<void(const QString& viewer, const QString& 
 
 // Splits the viewer text into a program and its arguments the way a shell
 // would, adds the path as one more argument and starts it detached, with
-// the program's environment less QUARVEX_PASSWORD. A viewer that cannot be
-// started is ignored.
+// the program's environment less QUARVEX_PASSWORD. An empty viewer text
+// starts nothing. Raises "The viewer could not be started: " + the viewer
+// text (and the system's reason where it gives one) when the program cannot
+// be started or the text leaves a quote open.
 void startViewer(const QString& viewer, const QString& filePath);
 
 // The words of a command line as a POSIX shell reads them: blanks separate

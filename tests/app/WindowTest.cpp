@@ -3,6 +3,7 @@
 // so no server and no modal box is needed; one case uses the real loader
 // against a closed port, and one Key Order against a stand-in.
 #include "app/FrmQuarvex.h"
+#include "base/Version.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/ForeignKeyQuery.h"
 #include "catalogue/LoadList.h"
@@ -12,8 +13,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -208,11 +211,11 @@ private slots:
         QTest::addColumn<bool>("processingPage");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
-            << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
-                                    "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
-                                    "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
-                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
-                                    "Next Tab"};
+            << false << QStringList{"txtUserID",     "txtPassword",  "txtServer",   "txtDatabase",
+                                    "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
+                                    "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
+                                    "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
+                                    "chkEncrypt",    "chkUnicode",   "chkNewTypes", "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
@@ -255,9 +258,11 @@ private slots:
         QTest::addColumn<QString>("edited");
         QTest::addColumn<bool>("reloads");
         for (const char* box :
-             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtTblFilt", "txtProcFilt",
-              "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
+             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtCAFile", "txtTblFilt",
+              "txtProcFilt", "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
+        QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
+        QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
         for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
                                   "chkUnicode", "chkNewTypes"})
             QTest::addRow("changing %s keeps the list", other)
@@ -282,6 +287,8 @@ private slots:
             harness.control<QLineEdit>(edited.mid(4))->setText(QStringLiteral("1=1"));
         else if (edited.startsWith(u"txt"))
             QTest::keyClicks(harness.control(edited), QStringLiteral("x"));
+        else if (edited.startsWith(u"cbo"))
+            harness.control<QComboBox>(edited)->setCurrentIndex(1);
         else if (!edited.isEmpty())
             harness.control<QCheckBox>(edited)->click();
         QCOMPARE(harness.window->fields().ConfigChanged, reloads);
@@ -347,8 +354,36 @@ private slots:
         const Shown& help = harness.messages[0];
         QCOMPARE(help.title, QStringLiteral("Quarvex.EXE Help"));
         QCOMPARE(help.icon, MessageIcon::Information);
-        // The text itself is the window's own; here only that it came whole.
+        // The text itself is the window's own; here only that it came whole,
+        // with the version the build gave the program.
         QVERIFY(help.text.split(u'\n').size() > 15);
+        QVERIFY(help.text.split(u'\n').last().contains(QStringLiteral(" " QUARVEX_VERSION ",")));
+    }
+
+    // Without a saved folder the scripts go to "Quarvex" in the documents
+    // folder, or in the home folder when there is none; never beside the
+    // program, which may not be writable once installed.
+    void defaultOutputFolder_data() {
+        QTest::addColumn<bool>("hasDocuments");
+        QTest::addColumn<QString>("expected"); // below the home folder
+        QTest::newRow("documents folder") << true << "Documents/Quarvex";
+        QTest::newRow("home folder only") << false << "Quarvex";
+    }
+
+    void defaultOutputFolder() {
+        QFETCH(bool, hasDocuments);
+        QFETCH(QString, expected);
+        QTemporaryDir home;
+        if (hasDocuments)
+            QDir(home.path()).mkdir("Documents");
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.filePath(".config").toUtf8());
+        const QString path = Harness().control<QLineEdit>(QStringLiteral("txtPath"))->text();
+        qputenv("HOME", oldHome);
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(path, home.filePath(expected));
+        QVERIFY(!QFileInfo::exists(path)); // made by the first run, not by looking
     }
 
     void messageBoxLooksAsAsked_data() {
@@ -563,6 +598,9 @@ private slots:
             first.control<QCheckBox>("chkUnicode")->setChecked(true);
             first.control<QCheckBox>("chkGroup")->setChecked(false);
             first.control<QCheckBox>("chkNewTypes")->setChecked(true);
+            first.control<QComboBox>("cboEncryption")->setCurrentIndex(2);
+            first.control<QCheckBox>("chkTrustCert")->setChecked(true);
+            first.control<QLineEdit>("txtCAFile")->setText("/etc/ssl/our ca.pem");
             if (closeBy == 0) {
                 first.button(QStringLiteral("cmdTab"), 0)->click();
                 first.button(QStringLiteral("cmdAction"), 2)->click();
@@ -584,6 +622,11 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
+        QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(),
+                 QStringLiteral("Strict"));
+        QVERIFY(second.control<QCheckBox>("chkTrustCert")->isChecked());
+        QCOMPARE(second.control<QLineEdit>("txtCAFile")->text(),
+                 QStringLiteral("/etc/ssl/our ca.pem"));
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }

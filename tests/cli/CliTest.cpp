@@ -1,11 +1,15 @@
 #include "app/FrmQuarvex.h"
+#include "base/Version.h"
+#include "io/SettingsFile.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <sys/resource.h>
 
@@ -39,12 +43,15 @@ const QString password = QStringLiteral("s3cret;pw");
 // childSetup runs in the child before the program starts. A program that
 // has not ended after waitMs is stopped and counts as hung (exit code -1).
 Result runCli(const QStringList& arguments, const QString& folder,
-              const std::function<void()>& childSetup = {}, int waitMs = 60000) {
+              const std::function<void()>& childSetup = {}, int waitMs = 60000,
+              const QMap<QString, QString>& variables = {}) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUARVEX_PASSWORD", password);
+    for (auto variable = variables.begin(); variable != variables.end(); ++variable)
+        environment.insert(variable.key(), variable.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
@@ -101,6 +108,7 @@ class CliTest : public QObject {
 
 private slots:
     void initTestCase() {
+        setProgramIdentity();
         m_data.write("database.sql", database);
         m_data.write(
             "empty.cfg",
@@ -199,9 +207,24 @@ private slots:
             << QStringList{"--out", "  ", "--all"} << 2 << "quarvex-cli: No output folder given";
         QTest::newRow("objects that resolve to nothing")
             << QStringList{"--table-filter", "1 = 0", "--proc-filter", "1 = 0", "--all"} << 2
-            << "Nothing ticked: no script written";
-        QTest::newRow("bad filter")
-            << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1 << "LoadList: ";
+            << "quarvex-cli: Nothing ticked: no script written";
+        QTest::newRow("bad filter") << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1
+                                    << "quarvex-cli: LoadList: ";
+        QTest::newRow("unknown encryption")
+            << QStringList{"--encryption", "always", "--all"} << 2
+            << "quarvex-cli: --encryption takes optional, mandatory or strict: always";
+        QTest::newRow("mandatory, even trusted, refuses a server without TLS")
+            << QStringList{"--encryption", "Mandatory", "--trust-server-certificate", "--all"} << 1
+            << "quarvex-cli: LoadList: OpenConnection: The server 127.0.0.1,";
+        QTest::newRow("strict is refused with FreeTDS")
+            << QStringList{"--encryption", "strict", "--all"} << 1
+            << "quarvex-cli: LoadList: OpenConnection: The FreeTDS ODBC driver cannot encrypt "
+               "strictly";
+        QTest::newRow("another host name in the certificate is refused with FreeTDS")
+            << QStringList{"--encryption",   "mandatory", "--host-name-in-certificate",
+                           "db.example.com", "--ca-file", "/nowhere.pem",
+                           "--all"}
+            << 1 << "quarvex-cli: LoadList: OpenConnection: The FreeTDS ODBC driver cannot check";
     }
 
     void exitStatuses() {
@@ -222,8 +245,139 @@ private slots:
             QCOMPARE(QDir(m_data.folder()).entryList({"*.sql"}), QStringList{"database.sql"});
         }
         QVERIFY(!result.out.contains(password) && !result.error.contains(password));
+        // Progress, skips and failures alike: each message behind the name.
+        static const QRegularExpression messageStart("(^|\n)(?!quarvex-cli: |\r|\n|\\[|$)");
+        QVERIFY2(!result.error.contains(messageStart), qPrintable(result.error));
         for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
             QVERIFY(!out.bytes(file).contains(password.toUtf8()));
+    }
+
+    // Mistakes on the command line are usage errors found before any
+    // connection: the server here is a port nobody listens on.
+    void usageErrorsBeforeConnecting_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("errorStart");
+        const QString notAName = "quarvex-cli: Not an object name (KIND:OWNER.NAME or id:NUMBER): ";
+        QTest::newRow("no kind") << QStringList{"dbo.Orders"} << notAName + "dbo.Orders";
+        QTest::newRow("unknown kind") << QStringList{"tble:dbo.Orders"} << notAName + "tble:";
+        QTest::newRow("no owner") << QStringList{"table:Orders"} << notAName + "table:Orders";
+        QTest::newRow("id not a number") << QStringList{"id:7x"} << notAName + "id:7x";
+        QTest::newRow("second name bad")
+            << QStringList{"table:dbo.Orders", "proc:dbo."} << notAName + "proc:dbo.";
+        QTest::newRow("--password with a value")
+            << QStringList{"--password", "hunter2", "--all"} << "quarvex-cli: --password is not";
+        QTest::newRow("--password=value")
+            << QStringList{"--password=hunter2", "--all"} << "quarvex-cli: --password is not";
+    }
+
+    void usageErrorsBeforeConnecting() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, errorStart);
+        test::TempFolder out;
+        const Result result = runCli(QStringList{"--config", m_data.path("empty.cfg"), "--server",
+                                                 "127.0.0.1,1", "--out", out.folder()} +
+                                         arguments,
+                                     m_data.folder());
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.error.startsWith(errorStart), qPrintable(result.error));
+        QVERIFY(!result.error.contains("hunter2"));
+        if (errorStart.contains("password"))
+            QVERIFY2(result.error.contains("QUARVEX_PASSWORD") &&
+                         result.error.contains("--password-stdin"),
+                     qPrintable(result.error));
+    }
+
+    void versionAndHelp_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("outputStart");
+        QTest::newRow("quarvex-cli --version") << QUARVEX_CLI_PATH << "--version"
+                                               << "quarvex-cli " QUARVEX_VERSION "\n";
+        QTest::newRow("quarvex --version") << QUARVEX_WINDOW_PATH << "--version"
+                                           << "quarvex " QUARVEX_VERSION "\n";
+        QTest::newRow("quarvex --help") << QUARVEX_WINDOW_PATH << "--help"
+                                        << "Usage: ";
+        QTest::newRow("quarvex-cli --help") << QUARVEX_CLI_PATH << "--help"
+                                            << "Usage: ";
+    }
+
+    // Both answer without a display: manual pages are made from them at
+    // build time.
+    void versionAndHelp() {
+        QFETCH(QString, program);
+        QFETCH(QString, option);
+        QFETCH(QString, outputStart);
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        process.setProcessEnvironment(environment);
+        process.start(program, {option});
+        QVERIFY(process.waitForFinished(30000));
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(out.startsWith(outputStart), qPrintable(out));
+        if (program.endsWith("-cli") && option == "--help")
+            for (int status = 0; status <= 3; ++status)
+                QVERIFY2(out.contains(QRegularExpression("\nExit status:\n(.*\n)*  " +
+                                                         QString::number(status) + "  ")),
+                         qPrintable(out));
+    }
+
+    // Without --out the scripts go to the current folder, and the program
+    // says so.
+    void withoutOutTheCurrentFolderIsNamed() {
+        test::TempFolder here;
+        const Result result = runCli(connection() << "table:dbo.Orders", here.folder());
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.error.startsWith("quarvex-cli: No --out given; writing the scripts into "
+                                         "the current folder " +
+                                         here.folder() + "\n"),
+                 qPrintable(result.error));
+        QVERIFY(here.bytes("Tables.sql").contains("insert into dbo.Orders"));
+    }
+
+    // A user's first session: the window, with nothing saved, scripts into
+    // its default folder (made on the way) and saves its settings where
+    // the command line then finds them without being told.
+    void windowAndCommandLineShareTheUsersSettings() {
+        test::TempFolder home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.folder().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.path("config").toUtf8());
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            qunsetenv("XDG_CONFIG_HOME");
+        });
+        QStringList messages;
+        {
+            FrmQuarvexServices services;
+            services.showMessage = [&](const QString& text, MessageIcon, const QString&) {
+                messages << text;
+            };
+            services.launchViewer = [](const QString&, const QString&) {};
+            FrmQuarvex window(services);
+            window.findChild<QLineEdit*>("txtUserID")->setText("loader");
+            window.findChild<QLineEdit*>("txtServer")->setText(m_server->serverText());
+            window.findChild<QLineEdit*>("txtPassword")->setText(password);
+            for (const char* filter :
+                 {"txtTblFilt", "txtProcFilt", "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
+                window.findChild<QLineEdit*>(filter)->setText("name = 'Orders'");
+            window.cmdTab_Click(0);
+            QCOMPARE(window.toolkit().objectList().count(), 1);
+            window.toolkit().objectList().setChecked(0, true);
+            window.cmdAction_Click(1);
+            window.close();
+        }
+        QCOMPARE(messages, QStringList{});
+        QVERIFY(QFileInfo(home.path("Quarvex/Tables.sql")).isFile());
+        QVERIFY(home.bytes("config/quarvex/quarvex.cfg").contains("\r\ntxtUserID=loader\r\n"));
+
+        const Result listing =
+            runCli({"--list"}, home.folder(), {}, 60000,
+                   {{"HOME", home.folder()}, {"XDG_CONFIG_HOME", home.path("config")}});
+        QCOMPARE(listing.exitCode, 0);
+        QCOMPARE(listing.out.section('\t', 0, 2), QStringLiteral("table\tdbo\tOrders"));
     }
 
     // The listing gives kind, owner, name and id; the id picks the object.
@@ -367,7 +521,7 @@ private slots:
         test::StandIn stalled({.sample = false, .stallLogin = true});
         const Result result = runCli(connection(&stalled) << "--list", m_data.folder(), {}, 15000);
         QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.error.startsWith("LoadList: OpenConnection: ") &&
+        QVERIFY2(result.error.startsWith("quarvex-cli: LoadList: OpenConnection: ") &&
                      result.error.contains("Timeout expired"),
                  qPrintable(result.error));
         QCOMPARE(stalled.openingPacketTypes(), QList<int>{0x12});

@@ -33,9 +33,51 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The fourteen lines of the design order, then the newer-types box.
-    void defaultFileHasFourteenLinesInDesignOrderThenNewTypes() {
-        QCOMPARE(settingsFileText(defaults()), fourteenLines() + "chkNewTypes=0\r\n");
+    // The fourteen lines of the design order, then the newer-types box and
+    // the connection's encryption.
+    void defaultFileHasFourteenLinesInDesignOrderThenTheLaterOnes() {
+        QCOMPARE(settingsFileText(defaults()),
+                 fourteenLines() + "chkNewTypes=0\r\ncboEncryption=0\r\nchkTrustCert=0\r\n"
+                                   "txtCAFile=\r\n");
+    }
+
+    void encryptionSettingsComeBack() {
+        Settings saved = defaults();
+        saved.connection.encryption = Encryption::Mandatory;
+        saved.connection.trustServerCertificate = true;
+        saved.connection.caFile = "/etc/ssl/our ca.pem";
+        Settings read;
+        applySettingsFileText(settingsFileText(saved), read);
+        QCOMPARE(read.connection.encryption, Encryption::Mandatory);
+        QVERIFY(read.connection.trustServerCertificate);
+        QCOMPARE(read.connection.caFile, QString("/etc/ssl/our ca.pem"));
+    }
+
+    // Files of older versions: without the later lines they read whole, as
+    // Optional, not trusted, no CA file, whatever the settings held before.
+    void olderFilesReadWithTheEncryptionDefaults_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("fourteen lines") << fourteenLines();
+        QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n";
+        QTest::newRow("seventeen lines")
+            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n";
+    }
+
+    void olderFilesReadWithTheEncryptionDefaults() {
+        QFETCH(QString, file);
+        Settings settings;
+        applySettingsFileText(file, settings);
+        QCOMPARE(settings.connection.encryption, Encryption::Optional);
+        QVERIFY(!settings.connection.trustServerCertificate);
+        QVERIFY(settings.connection.caFile.isEmpty());
+    }
+
+    void anEncryptionChoiceOutOfRangeStopsTheReading() {
+        Settings settings;
+        const auto failure = failureOf(
+            [&] { applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings); });
+        QVERIFY(failure.has_value());
+        QCOMPARE(settings.connection.encryption, Encryption::Optional);
     }
 
     // A file of an older version has no fifteenth line; it reads whole and
@@ -68,8 +110,6 @@ private slots:
         QTest::newRow("unknown names and junk are ignored")
             << "junk\r\ntxtNothing=1\r\n\r\nchkAlter=0\r\n"
             << "localhost" << 0;
-        QTest::newRow("LF-only lines run the first value to the end") << "chkAlter=0\ntxtServer=x\n"
-                                                                      << "localhost" << 0;
     }
 
     void reading() {
@@ -80,6 +120,48 @@ private slots:
         applySettingsFileText(file, settings);
         QCOMPARE(settings.connection.server, server);
         QCOMPARE(settings.chkAlter, alter);
+    }
+
+    // A file edited on Linux, one written by the window, one touched by both,
+    // and one an editor gave a byte-order mark: read alike, every value whole.
+    void lineEndingsAndByteOrderMark_data() {
+        QTest::addColumn<QString>("file");
+        const QString lines[] = {"txtServer=db1,1433", "chkAlter=0", "txtTblFilt=name = 'a' ",
+                                 "txtPath=/srv/out"};
+        const auto joined = [&](const QStringList& ends) {
+            QString text;
+            for (int i = 0; i < 4; ++i)
+                text += lines[i] + ends[i];
+            return text;
+        };
+        QTest::newRow("CR LF") << joined({"\r\n", "\r\n", "\r\n", "\r\n"});
+        QTest::newRow("LF") << joined({"\n", "\n", "\n", "\n"});
+        QTest::newRow("mixed, no final break") << joined({"\n", "\r\n", "\n", ""});
+        QTest::newRow("byte-order mark, CR LF")
+            << "\uFEFF" + joined({"\r\n", "\r\n", "\r\n", "\r\n"});
+        QTest::newRow("byte-order mark read as ANSI, LF")
+            << "\u00EF\u00BB\u00BF" + joined({"\n", "\n", "\n", "\n"});
+    }
+
+    void lineEndingsAndByteOrderMark() {
+        QFETCH(QString, file);
+        Settings settings;
+        applySettingsFileText(file, settings);
+        QCOMPARE(settings.connection.server, QStringLiteral("db1,1433"));
+        QCOMPARE(settings.chkAlter, 0);
+        QCOMPARE(settings.filters.tables, QStringLiteral("name = 'a'"));
+        QCOMPARE(settings.outputPath, QStringLiteral("/srv/out"));
+    }
+
+    // The bytes of a file with a UTF-8 byte-order mark, through the reading
+    // the programs use.
+    void fileWithByteOrderMarkSetsItsFirstLine() {
+        test::TempFolder folder;
+        folder.write("quarvex.cfg", "\xEF\xBB\xBFtxtServer=db1\nchkGroup=0\n");
+        Settings settings;
+        ReadCfg(folder.path("quarvex.cfg"), settings);
+        QCOMPARE(settings.connection.server, QStringLiteral("db1"));
+        QCOMPARE(settings.chkGroup, 0);
     }
 
     void missingFileChangesNothing() {
@@ -99,11 +181,39 @@ private slots:
                  qPrintable(failure->description));
     }
 
-    void settingsFileLivesBesideTheProgramWhenPossible() {
-        test::TempFolder folder;
-        QCOMPARE(settingsFilePath(folder.folder(), "quarvex"), folder.path("quarvex.cfg"));
+    // Beside the program only where a (writable) file already is; otherwise,
+    // even in a writable program folder, in the user's configuration folder,
+    // which is made on the way.
+    void settingsFilePlace_data() {
+        QTest::addColumn<QByteArray>("besideProgram"); // "" none or "rw"
+        QTest::addColumn<bool>("usesBesideProgram");
+        QTest::newRow("writable file beside the program") << QByteArray("rw") << true;
+        QTest::newRow("no file beside the program") << QByteArray("") << false;
+    }
+
+    void settingsFilePlace() {
+        QFETCH(QByteArray, besideProgram);
+        QFETCH(bool, usesBesideProgram);
+        test::TempFolder program;
+        test::TempFolder home;
+        qputenv("XDG_CONFIG_HOME", home.path("config").toUtf8());
+        if (!besideProgram.isEmpty())
+            program.write("quarvex.cfg", "txtServer=x\r\n");
+        const QString path = settingsFilePath(program.folder(), "quarvex");
+        qunsetenv("XDG_CONFIG_HOME");
+        if (usesBesideProgram) {
+            QCOMPARE(path, program.path("quarvex.cfg"));
+        } else {
+            QCOMPARE(path, home.path("config/quarvex/quarvex.cfg"));
+            QVERIFY(QFileInfo(home.path("config/quarvex")).isDir());
+        }
     }
 };
 
-QTEST_GUILESS_MAIN(SettingsFileTest)
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    setProgramIdentity();
+    SettingsFileTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "SettingsFileTest.moc"

@@ -157,6 +157,24 @@ private slots:
         QVERIFY(!QFile::exists(run.folder.path("Temp.sql")));
     }
 
+    // A viewer that will not start is told once, by name, when the scripts
+    // are complete; the run is done all the same.
+    void viewerThatCannotStartIsReportedOnce() {
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        run.settings.viewer = "missing";
+        run.tick({"Orders", "p"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.toolkit.messageTexts(),
+                 QStringList{"CreateScripts: The viewer could not be started: missing"});
+        QCOMPARE(run.fields.LastError, run.toolkit.messageTexts().value(0));
+        QCOMPARE(run.viewed, QStringList{run.folder.path("Tables.sql")});
+        QVERIFY(run.file("Procs.sql").contains("End PROCEDURE scripts"));
+        QCOMPARE(run.toolkit.status(),
+                 QStringLiteral("1 tables/1 procs/0 triggers/0 views/0 functions scripted"));
+        QVERIFY(run.ticked().isEmpty());
+    }
+
     // Tables.sql of a run that handles no table.
     void noTableTicked() {
         const auto standIn = server();

@@ -1,7 +1,9 @@
 #include "scripting/TableScript.h"
 
 #include "base/ProcedureError.h"
+#include "scripting/IdentityCounter.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableFacts.h"
 
 #include <QTest>
 
@@ -97,6 +99,62 @@ private slots:
         QCOMPARE(columns.columns.first().ColumnClass, columnClass);
         QCOMPARE(columns.readList, read);
         QCOMPARE(columns.selectList, QStringLiteral("Col"));
+    }
+
+    // Where the counter must be set after the load, or -999 where the usual
+    // statements already leave it where the source has it.
+    void identityReseed_data() {
+        QTest::addColumn<IdentityCounter>("counter");
+        QTest::addColumn<bool>("deletes");
+        QTest::addColumn<qint64>("rows");
+        QTest::addColumn<qint64>("reseed");
+        const auto row = [](const char* name, qint64 current, qint64 increment, bool used,
+                            std::optional<qint64> highest, bool deletes, qint64 rows,
+                            qint64 reseed) {
+            QTest::newRow(name) << IdentityCounter{current, increment, used, highest} << deletes
+                                << rows << reseed;
+        };
+        const qint64 none = -999;
+        row("rows up to the counter, after deletes", 7, 1, true, 7, true, 3, none);
+        row("rows up to the counter, truncated", 7, 1, true, 7, false, 3, none);
+        row("last rows deleted at the source, after deletes", 9, 1, true, 7, true, 3, 9);
+        row("last rows deleted at the source, truncated", 9, 1, true, 7, false, 3, 9);
+        row("rows below 1, after deletes: the pair stops at 1", -5, 1, true, -5, true, 3, -5);
+        row("rows below 1, truncated", -5, 1, true, -5, false, 3, none);
+        row("negative increment, after deletes", 98, -1, true, 100, true, 3, 98);
+        row("negative increment, truncated", 98, -1, true, 100, false, 3, 98);
+        row("emptied source, after deletes", 10, 1, true, std::nullopt, true, 0, 10);
+        row("emptied source, truncated: the next row", 10, 1, true, std::nullopt, false, 0, 11);
+        row("emptied, negative increment, truncated", 90, -5, true, std::nullopt, false, 0, 85);
+        row("never filled, seed 1, after deletes", 1, 1, false, std::nullopt, true, 0, none);
+        row("never filled, seed 100, after deletes", 100, 1, false, std::nullopt, true, 0, 100);
+        row("never filled, truncated: the seed", 100, 1, false, std::nullopt, false, 0, none);
+    }
+
+    void identityReseed() {
+        QFETCH(IdentityCounter, counter);
+        QFETCH(bool, deletes);
+        QFETCH(qint64, rows);
+        QFETCH(qint64, reseed);
+        QCOMPARE(explicitReseed(counter, deletes, rows).value_or(-999), reseed);
+    }
+
+    // The columns of sys.tables each version has; none asked for before 2016.
+    void tableFactsQueries_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("query");
+        const QString tail = " from sys.tables where object_id=5";
+        QTest::newRow("2014") << 12 << QString();
+        QTest::newRow("2016") << 13
+                              << "select temporal_type,0 ledger_type,0 is_node,0 is_edge" + tail;
+        QTest::newRow("2017") << 14 << "select temporal_type,0 ledger_type,is_node,is_edge" + tail;
+        QTest::newRow("2022") << 16 << "select temporal_type,ledger_type,is_node,is_edge" + tail;
+    }
+
+    void tableFactsQueries() {
+        QFETCH(int, version);
+        QFETCH(QString, query);
+        QCOMPARE(tableFactsQuery(version, 5), query);
     }
 
     // The table's name stands inside a string literal here.

@@ -1,5 +1,6 @@
 #include "scripting/ViewerLauncher.h"
 
+#include "base/ProcedureError.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -26,6 +27,29 @@ private slots:
         qunsetenv("QUARVEX_PASSWORD");
         QTRY_VERIFY(QFile::exists(folder.path("record.sh.args")));
         QCOMPARE(folder.bytes("record.sh.args"), "--read-only\n" + script.toUtf8() + "\nnone\n");
+    }
+
+    // A viewer that cannot start names itself; an empty text asks for none.
+    void viewerThatCannotStart_data() {
+        QTest::addColumn<QString>("viewer");
+        QTest::addColumn<QString>("failure"); // empty: nothing raised
+        QTest::newRow("program not installed")
+            << "no-such-viewer --new"
+            << "The viewer could not be started: no-such-viewer --new (";
+        QTest::newRow("quote left open")
+            << "view 'x"
+            << "The viewer could not be started: view 'x (a quote is left open)";
+        QTest::newRow("no viewer") << "  "
+                                   << "";
+    }
+
+    void viewerThatCannotStart() {
+        QFETCH(QString, viewer);
+        QFETCH(QString, failure);
+        const auto raised = failureOf([&] { startViewer(viewer, "/tmp/Tables.sql"); });
+        QCOMPARE(raised.has_value(), !failure.isEmpty());
+        if (raised)
+            QVERIFY2(raised->description.startsWith(failure), qPrintable(raised->description));
     }
 
     void shellWords_data() {

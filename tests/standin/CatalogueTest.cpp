@@ -100,6 +100,111 @@ private slots:
         EngineHarness h(version);
         QCOMPARE(h.error(batch).number, number);
     }
+
+    // What SQL Server 2016 refuses around a system-versioned table and its
+    // history while versioning is on.
+    void versionedTableRefusals_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<int>("error");
+        QTest::newRow("period column inserted")
+            << "insert into Prices (item, ValidFrom) values ('x', '2001-01-01')" << 13536;
+        QTest::newRow("period column updated") << "update Prices set ValidTo = null" << 13537;
+        QTest::newRow("versioned table truncated") << "truncate table Prices" << 13545;
+        QTest::newRow("history truncated") << "truncate table PricesHistory" << 13545;
+        QTest::newRow("history inserted into")
+            << "insert into PricesHistory (id) values (9)" << 13559;
+        QTest::newRow("history deleted from") << "delete from PricesHistory" << 13560;
+        QTest::newRow("history updated") << "update PricesHistory set price = 0" << 13561;
+        QTest::newRow("rows deleted") << "delete from Prices" << 0;
+    }
+
+    void versionedTableRefusals() {
+        QFETCH(QString, statement);
+        QFETCH(int, error);
+        EngineHarness db("13.00.4001");
+        db.run(versionedTable);
+        QCOMPARE(db.error(statement).number, error);
+    }
+
+    // Updates and deletes leave the old version in the history with its
+    // period closed; the current rows stay open to the end of time; hidden
+    // columns are left out of an insert without a column list.
+    void historyKeepsOldVersions() {
+        EngineHarness db("13.00.4001");
+        db.run(versionedTable);
+        QCOMPARE(db.error("insert into Prices values (N'milk', 0.5)").number, 0);
+        db.run("update Prices set price = 2 where id = 1\ndelete from Prices where id = 2");
+        QCOMPARE(db.lines("select id, item, price, convert(varchar(30), ValidTo, 121) "
+                          "from Prices order by id"),
+                 QStringList({"1 tea 2 9999-12-31 23:59:59.9999999",
+                              "3 milk 0.5 9999-12-31 23:59:59.9999999"}));
+        QCOMPARE(db.lines("select id, price, case when ValidTo < '9999-01-01' and "
+                          "ValidFrom <= ValidTo then 'closed' else 'open' end "
+                          "from PricesHistory order by id"),
+                 QStringList({"1 1.5 closed", "2 3 closed"}));
+        QCOMPARE(db.lines("select c.name, c.generated_always_type, c.is_hidden, t.temporal_type "
+                          "from sys.columns c join sys.tables t on t.object_id = c.object_id "
+                          "where t.name = 'Prices' and c.generated_always_type <> 0"),
+                 QStringList({"ValidFrom 1 1 2", "ValidTo 2 1 2"}));
+        QCOMPARE(db.scalar("select temporal_type from sys.tables where object_id = "
+                           "object_id('PricesHistory')"),
+                 QVariant(1));
+    }
+
+    // Before 2016 the catalogue has none of the columns of temporal tables.
+    void generatedColumnsOnlyFrom2016() {
+        EngineHarness db("12.00.2000");
+        QCOMPARE(db.error("select generated_always_type from sys.columns").number, 207);
+        QCOMPARE(db.error("select temporal_type from sys.tables").number, 207);
+    }
+
+    // DBCC CHECKIDENT RESEED, n: the next row gets n itself while the table
+    // had no row since it was created or truncated, n + increment once it
+    // had one, even if all were deleted.
+    void reseedTakesEffectAsDocumented_data() {
+        QTest::addColumn<QString>("history");
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<QString>("lastValue");
+        QTest::newRow("never had a row") << ""
+                                         << "10"
+                                         << "";
+        QTest::newRow("emptied by delete")
+            << "insert into Counted (v) values (1)\ndelete from Counted"
+            << "15"
+            << "1";
+        QTest::newRow("truncated") << "insert into Counted (v) values (1)\ntruncate table Counted"
+                                   << "10"
+                                   << "";
+    }
+
+    void reseedTakesEffectAsDocumented() {
+        QFETCH(QString, history);
+        QFETCH(QString, next);
+        QFETCH(QString, lastValue);
+        EngineHarness db;
+        db.run("create table Counted (id int identity(1,5) not null, v int null)");
+        if (!history.isEmpty())
+            db.run(history);
+        QCOMPARE(db.lines("select convert(varchar(10), last_value) from sys.identity_columns "
+                          "where object_id = object_id('Counted')"),
+                 QStringList{lastValue});
+        db.run("dbcc checkident('Counted', reseed, 10) with no_infomsgs\n"
+               "insert into Counted (v) values (2)");
+        QCOMPARE(db.lines("select convert(varchar(10), max(id)), ident_seed('Counted'), "
+                          "ident_incr('Counted'), ident_current('Counted') from Counted"),
+                 QStringList{next + " 1 5 " + next});
+    }
+
+private:
+    const QString versionedTable =
+        "create table Prices (id int identity(1,1) not null primary key, item nvarchar(20) null,\n"
+        "  price money null,\n"
+        "  ValidFrom datetime2(7) generated always as row start hidden not null,\n"
+        "  ValidTo datetime2(7) generated always as row end hidden not null,\n"
+        "  period for system_time (ValidFrom, ValidTo))\n"
+        "  with (system_versioning = on (history_table = dbo.PricesHistory))\n"
+        "insert into Prices (item, price) values (N'tea', 1.5)\n"
+        "insert into Prices (item, price) values (N'bread', 3)\n";
 };
 
 QTEST_GUILESS_MAIN(CatalogueTest)

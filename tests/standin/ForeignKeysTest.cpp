@@ -154,6 +154,50 @@ private slots:
             "Cannot truncate table 'dbo.Pair' because it is being referenced by a FOREIGN KEY "
             "constraint.",
             "2 1 0 0");
+        row("truncate refused with the referring key off",
+            "alter table dbo.Child nocheck constraint FK_Child_Parent\n"
+            "truncate table dbo.Parent",
+            4712,
+            "Cannot truncate table 'dbo.Parent' because it is being referenced by a FOREIGN KEY "
+            "constraint.",
+            "2 1 0 0");
+        row("truncate of a table that refers to itself",
+            "insert into dbo.Node values (1, null), (2, 1)\ntruncate table dbo.Node", 0, "",
+            "2 1 0 0");
+        row("a key turned off checks no insert and no delete",
+            "alter table dbo.Child nocheck constraint FK_Child_Parent\n"
+            "insert into dbo.Child values (11, 3)\ndelete from dbo.Parent where Id = 1",
+            0, "", "1 2 0 0");
+        row("turned on with a check, a row without its referenced row fails it",
+            "alter table dbo.Child nocheck constraint FK_Child_Parent\n"
+            "insert into dbo.Child values (11, 3)\n"
+            "alter table dbo.Child with check check constraint FK_Child_Parent\n"
+            "insert into dbo.Child values (12, 4)",
+            547,
+            "The ALTER TABLE " + conflict.arg("FOREIGN KEY", "FK_Child_Parent", "Parent", "Id"),
+            "2 3 0 0");
+        row("turned on without a check, old rows stay and new ones are checked",
+            "alter table dbo.Child nocheck constraint FK_Child_Parent\n"
+            "insert into dbo.Child values (11, 3)\n"
+            "alter table dbo.Child check constraint FK_Child_Parent\n"
+            "insert into dbo.Child values (12, 4)",
+            547, "The INSERT " + conflict.arg("FOREIGN KEY", "FK_Child_Parent", "Parent", "Id"),
+            "2 2 0 0");
+        row("a key to itself off loads children first, then checks again",
+            "alter table dbo.Node nocheck constraint FK_Node_Node\n"
+            "insert into dbo.Node values (1, 2)\ninsert into dbo.Node values (2, null)\n"
+            "alter table dbo.Node with check check constraint FK_Node_Node\n"
+            "delete from dbo.Node where NodeId = 2",
+            547,
+            "The DELETE " + conflict.arg("SAME TABLE REFERENCE", "FK_Node_Node", "Node", "Above"),
+            "2 1 2 0");
+        row("all of a table's keys off",
+            "alter table dbo.PairUse nocheck constraint all\ninsert into dbo.PairUse values (7, 7)",
+            0, "", "2 1 0 1");
+        row("an unknown key changes none",
+            "alter table dbo.Child nocheck constraint FK_Child_Parent, FK_Nothing\n"
+            "insert into dbo.Child values (11, 3)",
+            4917, "Constraint 'FK_Nothing' does not exist.", "2 1 0 0");
     }
 
     void enforcement() {
@@ -169,6 +213,50 @@ private slots:
         if (number == 547)
             QCOMPARE(error.severity, 16);
         QCOMPARE(h.lines(stateQuery).value(0), state);
+    }
+
+    // Turned off, a key is no longer trusted; only a check of every row when
+    // it is turned on again trusts it.
+    void disabledAndTrusted_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("flags"); // disabled, not trusted
+        const QString off = "alter table dbo.Child nocheck constraint FK_Child_Parent\n";
+        const std::pair<const char*, const char*> generations[] = {{"2000", "8.00.2039"},
+                                                                   {"2005", "9.00.1399"}};
+        for (const auto& [generation, version] : generations) {
+            const auto row = [&](const char* name) -> QTestData& {
+                return QTest::addRow("%s: %s", generation, name) << QString(version);
+            };
+            row("as created") << ""
+                              << "0 0";
+            row("turned off") << off << "1 1";
+            row("turned on") << off + "alter table dbo.Child check constraint FK_Child_Parent"
+                             << "0 1";
+            row("turned on with a check")
+                << off + "alter table dbo.Child with check check constraint all"
+                << "0 0";
+            row("a failed check leaves it off")
+                << off + "insert into dbo.Child values (11, 3)\n"
+                         "alter table dbo.Child with check check constraint FK_Child_Parent"
+                << "1 1";
+        }
+    }
+
+    void disabledAndTrusted() {
+        QFETCH(QString, version);
+        QFETCH(QString, batch);
+        QFETCH(QString, flags);
+        EngineHarness h(version);
+        QCOMPARE(h.error(enforced).message, QString());
+        h.run(batch);
+        const QString query = version.startsWith('9')
+                                  ? "select is_disabled, is_not_trusted from sys.foreign_keys "
+                                    "where name = 'FK_Child_Parent'"
+                                  : "select objectproperty(id, 'CnstIsDisabled'), "
+                                    "objectproperty(id, 'CnstIsNotTrusted') from sysobjects "
+                                    "where name = 'FK_Child_Parent'";
+        QCOMPARE(h.lines(query), QStringList{flags});
     }
 };
 

@@ -19,8 +19,11 @@ void runBatches(OdbcConnection& connection, const QString& script) {
             connection.execute(batch);
 }
 
-ScriptRun::ScriptRun(const StandIn& server) {
+ScriptRun::ScriptRun(const StandIn& server,
+                     const std::function<void(ConnectionSettings&)>& adjust) {
     settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+    if (adjust)
+        adjust(settings.connection);
     settings.filters = {};
     settings.outputPath = folder.folder();
     settings.chkGroup = Unchecked;
@@ -40,7 +43,11 @@ void ScriptRun::tick(const QStringList& names) {
 std::optional<QString> ScriptRun::create() {
     ScriptContext context{toolkit, fields, settings};
     failure = failureOf([&] {
-        CreateScripts(context, [this](const QString&, const QString& path) { viewed << path; });
+        CreateScripts(context, [this](const QString& program, const QString& path) {
+            viewed << path;
+            if (program == QLatin1String("missing"))
+                raise("The viewer could not be started: missing");
+        });
     });
     if (!failure)
         return std::nullopt;

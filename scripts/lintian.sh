@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the .deb with cpack and checks it with lintian (installed with apt
+# when missing). Fails on any error or warning; information and pedantic
+# notes are printed but pass.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/build.sh"
+
+if ! command -v lintian >/dev/null; then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends lintian >/dev/null
+fi
+
+(cd "$root/build" && cpack >/dev/null)
+package=$(ls -t "$root"/build/quarvex_*.deb | head -n 1)
+echo "lintian: $package"
+lintian --fail-on error,warning --info "$package"
+echo "lintian: no errors, no warnings"

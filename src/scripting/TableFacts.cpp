@@ -1,0 +1,50 @@
+#include "scripting/TableFacts.h"
+
+#include "base/ProcedureError.h"
+#include "scripting/BoxPrint.h"
+#include "scripting/TableScript.h"
+
+namespace quarvex {
+
+QString tableFactsQuery(int serverVersion, qint32 objectId) {
+    if (serverVersion < 13)
+        return {};
+    // Graph tables came with 2017, ledger tables with 2022.
+    const QLatin1String graph = serverVersion >= 14 ? QLatin1String("is_node,is_edge")
+                                                    : QLatin1String("0 is_node,0 is_edge");
+    const QLatin1String ledger =
+        serverVersion >= 16 ? QLatin1String("ledger_type") : QLatin1String("0 ledger_type");
+    return QLatin1String("select temporal_type,") + ledger + QLatin1Char(',') + graph +
+           QLatin1String(" from sys.tables where object_id=") + QString::number(objectId);
+}
+
+void refuseUnloadable(const TableFacts& facts) {
+    // The server writes these tables itself while versioning is on.
+    if (facts.temporalType == 1)
+        raise(QStringLiteral("is the history table of a system-versioned table"));
+    if (facts.ledgerType == 1)
+        raise(QStringLiteral("is the history table of a ledger table"));
+    if (facts.ledgerType == 2)
+        raise(QStringLiteral("is an append-only ledger table, whose rows cannot be deleted"));
+    // Their ids are made by the server; edges refer to nodes by them.
+    if (facts.node)
+        raise(QStringLiteral("is a graph node table, whose node ids a script cannot load"));
+    if (facts.edge)
+        raise(QStringLiteral("is a graph edge table, whose $from_id and $to_id a script cannot "
+                             "load"));
+}
+
+bool truncationRefused(const TableFacts& facts) {
+    return facts.temporalType == 2 || facts.ledgerType == 3;
+}
+
+QString deletionInsteadOfTruncation(const QString& objectName, const QString& tableName,
+                                    const TableFacts& facts) {
+    const QLatin1String kind = facts.temporalType == 2 ? QLatin1String("a system-versioned table")
+                                                       : QLatin1String("a ledger table");
+    return BoxPrint(QLatin1String("Deleting the rows of ") + objectName + QLatin1String(": ") +
+                    kind + QLatin1String(" cannot be truncated")) +
+           QLatin1String("delete from ") + tableName + QLatin1String("\r\n") + batchEnd();
+}
+
+} // namespace quarvex

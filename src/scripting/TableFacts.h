@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace quarvex {
+
+// What the catalogue of SQL Server 2016 and later says about a table that
+// decides whether, and how, a script can empty and fill it.
+struct TableFacts {
+    int temporalType = 0; // 1 history table, 2 system-versioned
+    int ledgerType = 0;   // 1 ledger history, 2 append-only, 3 updatable
+    bool node = false;
+    bool edge = false;
+};
+
+// The query for one table's facts, each column read only from the version
+// that has it; empty before 2016, whose tables have none of them.
+QString tableFactsQuery(int serverVersion, qint32 objectId);
+
+// Raises why the table cannot be emptied and filled by a script (a history
+// table, an append-only ledger table, a graph table); nothing otherwise.
+void refuseUnloadable(const TableFacts& facts);
+
+// Whether the server refuses to truncate the table although it lets a
+// script delete its rows.
+bool truncationRefused(const TableFacts& facts);
+
+// What stands in for the truncation of such a table: a note that says why,
+// and a delete of every row. tableName is owner.name in SQL form.
+QString deletionInsteadOfTruncation(const QString& objectName, const QString& tableName,
+                                    const TableFacts& facts);
+
+} // namespace quarvex
