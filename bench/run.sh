@@ -5,12 +5,15 @@
 #   bash bench/run.sh            tables of 200 000, 1 000 000, 100 000, 20 000 and 200 000 rows
 #   QUICK=1 bash bench/run.sh    a tenth of the rows, for a quick look
 #
-# Four clients read each of the five tables from one stand-in, which streams its rows as
+# Five clients read each of the five tables from one stand-in, which streams its rows as
 # a real server does: quarvex-cli scripting the table, FreeTDS's bsqldb,
-# freebcp (character mode, to a file) and tsql (output thrown away). For
-# each: rows per second of wall-clock time and the client's own processor
-# time (user + system) per row, medians of three runs, and both as ratios to
-# bsqldb's.
+# freebcp (character mode, to a file), tsql (output thrown away) and the
+# floor, a bare ODBC reader in C (bench/BoundReader.c) that fetches the same
+# query into bound columns, 256 rows at a time, and keeps nothing. For each:
+# rows per second of wall-clock time, as a ratio to bsqldb's, and the
+# client's own processor time (user + system) per row, as a ratio to the
+# floor's; medians of three runs. In quick mode start-up and connection
+# dominate the ratios.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 scale=1
@@ -207,7 +210,7 @@ run_client() {
         'BEGIN { printf "%.6f %.2f %d\n", e - s, u + y, k }' >>"$work/runs/$key"
 }
 
-clients=(quarvex-cli bsqldb freebcp tsql)
+clients=(quarvex-cli bsqldb freebcp tsql floor)
 for entry in "${tables[@]}"; do
     IFS='|' read -r table rows query label options key <<<"$entry"
     key=${key:-$table}
@@ -226,6 +229,8 @@ for entry in "${tables[@]}"; do
             -S "127.0.0.1:$port" -U bench -P bench -D Northwind
         run_client "$key.tsql" "$work/query.sql" tsql -H 127.0.0.1 -p "$port" -U bench -P bench \
             -D Northwind
+        run_client "$key.floor" /dev/null "$build/bench/quarvex-bench-reader" 127.0.0.1 "$port" \
+            "$query"
     done
     awk '/^VmHWM/ {print $2}' "/proc/$server/status" >"$work/runs/$key.standin-kb"
     echo $(($(stat -c %s "$work/out/Tables.sql") / 1024)) >"$work/runs/$key.script-kb"
@@ -237,20 +242,20 @@ list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,
 tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null |
     sed -n 's/^tick_ms //p')
 
-printf '%-40s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs bsqldb"
+printf '%-40s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs floor"
 for entry in "${tables[@]}"; do
     IFS='|' read -r table rows query label options key <<<"$entry"
     key=${key:-$table}
     bsql_wall=$(cut -d' ' -f1 "$work/runs/$key.bsqldb" | median)
-    bsql_cpu=$(cut -d' ' -f2 "$work/runs/$key.bsqldb" | median)
+    floor_cpu=$(cut -d' ' -f2 "$work/runs/$key.floor" | median)
     heading="$label, $(group "$rows") rows"
     for client in "${clients[@]}"; do
         wall=$(cut -d' ' -f1 "$work/runs/$key.$client" | median)
         cpu=$(cut -d' ' -f2 "$work/runs/$key.$client" | median)
         awk -v h="$heading" -v c="$client" -v r="$rows" -v w="$wall" -v u="$cpu" \
-            -v bw="$bsql_wall" -v bu="$bsql_cpu" 'BEGIN {
+            -v bw="$bsql_wall" -v fu="$floor_cpu" 'BEGIN {
             printf "%-40s %-12s %10.0f %10.2f %11.2f %10.2f\n", h, c, r / w, bw / w, u * 1e6 / r,
-                (bu > 0 ? u / bu : 0)
+                (fu > 0 ? u / fu : 0)
         }'
         heading=""
     done

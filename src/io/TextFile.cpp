@@ -33,6 +33,14 @@ QByteArray encode(const QString& text, ScriptEncoding encoding) {
     return encoder(text);
 }
 
+bool systemEncodingIsUtf8() {
+    static const bool utf8 = [] {
+        QStringEncoder encoder(QStringConverter::System);
+        return QByteArray(encoder(QStringView(u"\u00E9\u20AC"))) == "\xC3\xA9\xE2\x82\xAC";
+    }();
+    return utf8;
+}
+
 // The bytes of a whole file holding the text.
 QByteArray fileBytes(const QString& text, ScriptEncoding encoding) {
     QByteArray bytes = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
@@ -51,7 +59,7 @@ void makeWritable(const QString& fileName) {
 // Writes every byte or raises the platform's reason. The device must be
 // unbuffered: a buffered QSaveFile hands a short write at commit() back as
 // success, which would leave a cut-off file in place of the old one.
-void writeAll(QFileDevice& file, const QByteArray& bytes) {
+void writeAll(QFileDevice& file, QByteArrayView bytes) {
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
@@ -154,6 +162,10 @@ ScriptEncoding TextFiles::encodingOf(const QString& fileName) const {
     if (fileName.endsWith(QLatin1String(".cfg"), Qt::CaseSensitive))
         return ScriptEncoding::Ansi;
     return m_scriptEncoding;
+}
+
+bool TextFiles::writesUtf8(const QString& fileName) const {
+    return encodingOf(fileName) == ScriptEncoding::Ansi && systemEncodingIsUtf8();
 }
 
 QString TextFiles::ReadFile(const QString& fileName) const {
@@ -267,13 +279,21 @@ NewFileAppender::NewFileAppender(const TextFiles& files, const QString& fileName
 }
 
 void NewFileAppender::append(const QString& text) {
+    appendBytes(m_length == 0 ? fileBytes(text, m_encoding) : encode(text, m_encoding));
+}
+
+void NewFileAppender::appendUtf8(QByteArrayView bytes) {
+    if (m_encoding != ScriptEncoding::Ansi || !systemEncodingIsUtf8())
+        raise(QStringLiteral("AppendFile: The file is not written in UTF-8"));
+    appendBytes(bytes);
+}
+
+void NewFileAppender::appendBytes(QByteArrayView bytes) {
     reraisingAs(
         QStringLiteral("AppendFile"),
         [&] {
             if (!m_file.isOpen())
                 raise(QStringLiteral("The file is closed"), FailureKind::FileWrite);
-            const QByteArray bytes =
-                m_length == 0 ? fileBytes(text, m_encoding) : encode(text, m_encoding);
             try {
                 writeAll(m_file, bytes);
             } catch (...) {

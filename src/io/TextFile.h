@@ -23,6 +23,10 @@ public:
 
     ScriptEncoding encodingOf(const QString& fileName) const;
 
+    // Whether the file's bytes are UTF-8: an ANSI file where the system's
+    // 8-bit encoding is UTF-8, as on Linux.
+    bool writesUtf8(const QString& fileName) const;
+
     // The whole text of the file, without the byte-order mark.
     QString ReadFile(const QString& fileName) const;
 
@@ -81,10 +85,16 @@ public:
 
     void append(const QString& text);
 
+    // The same for text already encoded as UTF-8, for a file that
+    // TextFiles::writesUtf8.
+    void appendUtf8(QByteArrayView bytes);
+
     // Closes the file; it may then be read by its name.
     void close() { m_file.close(); }
 
 private:
+    void appendBytes(QByteArrayView bytes);
+
     QFile m_file;
     ScriptEncoding m_encoding;
     qint64 m_length = 0;

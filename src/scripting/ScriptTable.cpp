@@ -13,6 +13,7 @@
 #include "scripting/SqlIdentifier.h"
 #include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
+#include "scripting/Utf8Script.h"
 
 #include <optional>
 
@@ -114,6 +115,76 @@ TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 o
     return columns;
 }
 
+// The script not yet written to the scratch file. Where that file is UTF-8
+// it is held as the file's bytes, so that a text goes from the driver's
+// characters to them in one pass; otherwise as a QString. Its size counts
+// UTF-16 code units either way.
+class ScriptBuffer {
+public:
+    explicit ScriptBuffer(bool utf8)
+        : m_utf8(utf8) {}
+
+    qsizetype size() const { return m_utf8 ? m_bytes.size() : m_text.size(); }
+    bool isEmpty() const { return size() == 0; }
+
+    ScriptBuffer& operator+=(const QString& text) {
+        if (m_utf8)
+            m_bytes += QStringView(text);
+        else
+            m_text += text;
+        return *this;
+    }
+
+    ScriptBuffer& operator+=(QLatin1StringView ascii) {
+        if (m_utf8)
+            m_bytes += ascii;
+        else
+            m_text += ascii;
+        return *this;
+    }
+
+    // The text that opens every row, kept in the buffer's own form.
+    void setRowHead(const QString& head) {
+        m_rowHead = head;
+        m_rowHeadBytes.clear();
+        m_rowHeadBytes += QStringView(head);
+    }
+
+    void appendRowHead() {
+        if (m_utf8)
+            m_bytes += m_rowHeadBytes;
+        else
+            m_text += m_rowHead;
+    }
+
+    void appendValue(const ColumnInfo& column, const FieldValue& value,
+                     const FieldValue* milliseconds, bool maxTypesAvailable) {
+        if (!m_utf8)
+            return appendValueLiteral(m_text, column.ColumnClass, value, milliseconds,
+                                      maxTypesAvailable, column.Scale);
+        appendValueLiteral(m_bytes, column.ColumnClass, value, milliseconds, maxTypesAvailable,
+                           column.Scale);
+    }
+
+    // Appends the text to the file and empties it, keeping its memory.
+    void moveTo(NewFileAppender& file) {
+        if (m_utf8) {
+            file.appendUtf8(m_bytes.bytes());
+            m_bytes.clear();
+        } else {
+            file.append(m_text);
+            m_text.resize(0);
+        }
+    }
+
+private:
+    const bool m_utf8;
+    QString m_text;
+    Utf8Script m_bytes;
+    QString m_rowHead;
+    Utf8Script m_rowHeadBytes;
+};
+
 // One table's script as it is written: the statements before the rows, the
 // rows in batches through the scratch file, the statements after them, then
 // the whole into the table file behind the counted note.
@@ -132,7 +203,8 @@ public:
         , m_loadMessage(QLatin1String(m_merge ? "Staging %n rows of " : "Loading %n rows to ") +
                         objectName + QLatin1String("..."))
         , m_group(context.settings.group())
-        , m_inCycle(inCycle) {}
+        , m_inCycle(inCycle)
+        , m_buffer(m_files.writesUtf8(m_scratchFile)) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
@@ -146,7 +218,7 @@ public:
         // name must not lead the table's rows into another file. It stays
         // open for the table's batches.
         m_scratch.emplace(m_files, m_scratchFile);
-        m_buffer = BoxPrint(m_loadMessage);
+        m_buffer += BoxPrint(m_loadMessage);
         if (m_merge) {
             // The rows are staged; identity values and counters are the
             // apply step's, which the server moves past inserted values.
@@ -174,22 +246,20 @@ public:
         RecordSet records(connection, rowQuery(m_tableName, columns, m_rowFilter),
                           RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
-        const QString insertHead = QLatin1String("insert into ") + m_insertTable +
-                                   QLatin1String(" (") + columns.selectList +
-                                   QLatin1String(") values (");
+        m_buffer.setRowHead(QLatin1String("insert into ") + m_insertTable + QLatin1String(" (") +
+                            columns.selectList + QLatin1String(") values ("));
         for (; !records.atEnd(); records.moveNext()) {
-            m_buffer += insertHead;
+            m_buffer.appendRowHead();
             for (int i = 0; i < columns.columns.size(); ++i) {
                 if (i > 0)
-                    m_buffer += QLatin1Char(',');
+                    m_buffer += QLatin1StringView(",");
                 const int msPosition = positions.milliseconds[i];
                 const FieldValue* milliseconds =
                     msPosition < 0 ? nullptr : &records.field(msPosition);
-                const ColumnInfo& column = columns.columns[i];
-                appendValueLiteral(m_buffer, column.ColumnClass, records.field(positions.value[i]),
-                                   milliseconds, sql2005Plus, column.Scale);
+                m_buffer.appendValue(columns.columns[i], records.field(positions.value[i]),
+                                     milliseconds, sql2005Plus);
             }
-            m_buffer += QLatin1String(")\r\n");
+            m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
             if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() > batchCharacters) {
                 m_buffer += batchEnd();
@@ -226,8 +296,7 @@ public:
 
 private:
     void flush() {
-        m_scratch->append(m_buffer);
-        m_buffer.resize(0); // keeps the memory for the next batch
+        m_buffer.moveTo(*m_scratch);
     }
 
     const TextFiles m_files;
@@ -245,7 +314,7 @@ private:
     bool m_emptiedByDeletes = false;
     std::optional<IdentityCounter> m_counter;
     std::optional<NewFileAppender> m_scratch;
-    QString m_buffer;
+    ScriptBuffer m_buffer;
     qint32 m_rowCount = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "db/ExactNumber.h"
+#include "scripting/Utf8Script.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -20,7 +21,7 @@ namespace {
 // (up to 15 of them) and the scale is modest, so longer or far-out values are
 // written with an exponent, which the server reads as float directly. Laid
 // out in a stack buffer: this runs for every float of every row.
-template <typename Float> void appendFloat(QString& out, Float value) {
+template <typename Out, typename Float> void appendFloat(Out& out, Float value) {
     if (!std::isfinite(value))
         raise(QStringLiteral("Cannot write the floating-point value %1 as a literal")
                   .arg(double(value)));
@@ -72,19 +73,19 @@ template <typename Float> void appendFloat(QString& out, Float value) {
         *p++ = 'E';
         p = std::to_chars(p, text + sizeof text, exponent).ptr;
     }
-    out.append(QLatin1StringView(text, p - text));
+    out += QLatin1StringView(text, p - text);
 }
 
-template <typename Integer> void appendInteger(QString& out, Integer value) {
+template <typename Out, typename Integer> void appendInteger(Out& out, Integer value) {
     char text[24];
     const char* const end = std::to_chars(text, text + sizeof text, value).ptr;
-    out.append(QLatin1StringView(text, end - text));
+    out += QLatin1StringView(text, end - text);
 }
 
 // An exact number must already be a plain T-SQL numeric literal: an optional
 // minus, digits, at most one decimal point. Anything else would change the
 // statement's meaning, so it is refused rather than written.
-void appendExactNumber(QString& out, QStringView text) {
+template <typename Out> void appendExactNumber(Out& out, QStringView text) {
     int digits = 0;
     int points = 0;
     for (int i = 0; i < text.size(); ++i) {
@@ -133,7 +134,7 @@ bool isCommandLine(QStringView line) {
     });
 }
 
-bool isLineBreakAt(const QString& text, qsizetype i) {
+bool isLineBreakAt(QStringView text, qsizetype i) {
     return (i < text.size() && text[i] == u'\n') ||
            (i + 1 < text.size() && text[i] == u'\r' && text[i + 1] == u'\n');
 }
@@ -143,7 +144,7 @@ bool isLineBreakAt(const QString& text, qsizetype i) {
 // start of a command line, between "$" and "(" (sqlcmd replaces "$(name)"
 // even inside literals), and on both sides of a NUL (a client ends the batch
 // text there), which is written outside any literal.
-QList<qsizetype> literalCuts(const QString& text) {
+QList<qsizetype> literalCuts(QStringView text) {
     QList<qsizetype> cuts;
     const auto cutAt = [&](qsizetype position) {
         if (position > 0 && position < text.size() && (cuts.isEmpty() || cuts.last() < position))
@@ -157,7 +158,7 @@ QList<qsizetype> literalCuts(const QString& text) {
             qsizetype end = text.indexOf(u'\n', i + 1);
             if (end < 0)
                 end = text.size();
-            if (isCommandLine(QStringView(text).mid(i + 1, end - i - 1)))
+            if (isCommandLine(text.mid(i + 1, end - i - 1)))
                 cutAt(i + 1);
         } else if (c == u'(' && i > 0 && text[i - 1] == u'$') {
             cutAt(i);
@@ -294,7 +295,8 @@ char* putDigits(char* p, int value, int width) {
 // through the calendar and locale machinery and snprintf parses its format
 // for every value, which dominated the scripting of large tables. The
 // milliseconds are the last three digits of milliseconds + 1000 (7 gives 007).
-void appendDate(QString& out, const Timestamp& stamp, qint32 milliseconds) {
+template <typename Out>
+void appendDate(Out& out, const Timestamp& stamp, qint32 milliseconds) {
     char text[64];
     char* p = text;
     *p++ = '\'';
@@ -314,7 +316,7 @@ void appendDate(QString& out, const Timestamp& stamp, qint32 milliseconds) {
         std::to_chars(number, number + sizeof number, qint64(milliseconds) + 1000).ptr;
     p = std::copy(end - std::min<std::ptrdiff_t>(3, end - number), end, p);
     *p++ = '\'';
-    out.append(QLatin1StringView(text, p - text));
+    out += QLatin1StringView(text, p - text);
 }
 
 bool isPlainTimestamp(const Timestamp& stamp) {
@@ -347,6 +349,61 @@ void appendQuoted(QString& out, QStringView text) {
     }
     out += text.mid(start);
     out += u'\'';
+}
+
+void appendQuotedPiece(QString& out, QStringView piece, bool unicode) {
+    if (unicode)
+        out += u'N';
+    appendQuoted(out, piece);
+}
+
+void appendQuotedPiece(Utf8Script& out, QStringView piece, bool unicode) {
+    out.appendQuoted(piece, unicode, false);
+}
+
+// The literal of a text, cut where literalCuts says into literals joined by
+// "+"; a NUL stands on its own as char(0) or nchar(0). Raises before writing
+// anything when the value cannot be written for the server.
+template <typename Out>
+void appendCutLiteral(Out& out, QStringView text, ColumnClass columnClass,
+                      bool maxTypesAvailable) {
+    const bool unicode = columnClass == ColumnClass::U;
+    const auto piece = [&](QStringView part) {
+        if (part.size() == 1 && part[0].isNull())
+            out += unicode ? QLatin1StringView("nchar(0)") : QLatin1StringView("char(0)");
+        else
+            appendQuotedPiece(out, part, unicode);
+    };
+    const QList<qsizetype> cuts = literalCuts(text);
+    if (cuts.isEmpty()) {
+        piece(text);
+        return;
+    }
+
+    // 8000 bytes: 8000 single-byte or 4000 Unicode characters.
+    const bool long_ = text.size() > (unicode ? 4000 : 8000);
+    if (long_ && !maxTypesAvailable)
+        raise(QStringLiteral("A text value of %1 characters holds a NUL, a backslash before a "
+                             "line break, a line that a batch runner takes as a command or "
+                             "\"$(\"; servers before SQL Server 2005 cannot load it unchanged "
+                             "from a script")
+                  .arg(text.size()));
+
+    // Such a concatenation is cut at 8000 bytes unless its first piece is of
+    // a max type.
+    if (long_)
+        out += unicode ? QLatin1StringView("convert(nvarchar(max),")
+                       : QLatin1StringView("convert(varchar(max),");
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= cuts.size(); ++i) {
+        const qsizetype end = i < cuts.size() ? cuts[i] : text.size();
+        if (i > 0)
+            out += u'+';
+        piece(text.mid(start, end - start));
+        if (i == 0 && long_)
+            out += u')';
+        start = end;
+    }
 }
 
 // What a text holds that its literal must deal with: a character that some
@@ -387,7 +444,7 @@ void appendTextLiteral(QString& out, QStringView text, ColumnClass columnClass,
                        bool maxTypesAvailable) {
     const TextMarks marks = marksOf(text);
     if (marks.mayNeedCuts) {
-        out += textLiteral(text.toString(), columnClass, maxTypesAvailable);
+        appendCutLiteral(out, text, columnClass, maxTypesAvailable);
         return;
     }
     if (columnClass == ColumnClass::U)
@@ -434,7 +491,7 @@ void appendNumber(QString& out, const QVariant& value) {
     raise(QStringLiteral("Not a number: ") + QString::fromLatin1(value.typeName()));
 }
 
-bool appendTypedNumber(QString& out, const FieldValue& value) {
+template <typename Out> bool appendTypedNumber(Out& out, const FieldValue& value) {
     using Kind = FieldValue::Kind;
     if (value.kind == Kind::Integer)
         appendInteger(out, value.integer);
@@ -449,7 +506,8 @@ bool appendTypedNumber(QString& out, const FieldValue& value) {
     return true;
 }
 
-bool appendTypedDate(QString& out, const FieldValue& value, const FieldValue* milliseconds) {
+template <typename Out>
+bool appendTypedDate(Out& out, const FieldValue& value, const FieldValue* milliseconds) {
     using Kind = FieldValue::Kind;
     const bool noMilliseconds = !milliseconds || milliseconds->isNull();
     // Anything a QDateTime would not hold as it is takes the QVariant way.
@@ -530,37 +588,15 @@ QString quotedUnicodeText(const QString& text) {
 }
 
 QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable) {
-    const bool unicode = columnClass == ColumnClass::U;
-    const auto quote = [unicode](const QString& piece) {
-        if (piece.size() == 1 && piece[0].isNull())
-            return unicode ? QStringLiteral("nchar(0)") : QStringLiteral("char(0)");
-        return unicode ? quotedUnicodeText(piece) : quotedText(piece);
-    };
-    const QList<qsizetype> cuts = literalCuts(text);
-    if (cuts.isEmpty())
-        return quote(text);
+    QString literal;
+    appendCutLiteral(literal, text, columnClass, maxTypesAvailable);
+    return literal;
+}
 
-    // 8000 bytes: 8000 single-byte or 4000 Unicode characters.
-    const bool long_ = text.size() > (unicode ? 4000 : 8000);
-    if (long_ && !maxTypesAvailable)
-        raise(QStringLiteral("A text value of %1 characters holds a NUL, a backslash before a "
-                             "line break, a line that a batch runner takes as a command or "
-                             "\"$(\"; servers before SQL Server 2005 cannot load it unchanged "
-                             "from a script")
-                  .arg(text.size()));
-
-    QStringList pieces;
-    qsizetype start = 0;
-    for (const qsizetype cut : cuts) {
-        pieces.append(quote(text.mid(start, cut - start)));
-        start = cut;
-    }
-    pieces.append(quote(text.mid(start)));
-    if (long_)
-        pieces.first() = (unicode ? QLatin1String("convert(nvarchar(max),")
-                                  : QLatin1String("convert(varchar(max),")) +
-                         pieces.first() + QLatin1Char(')');
-    return pieces.join(QLatin1Char('+'));
+void appendTextLiteral(Utf8Script& out, QStringView text, ColumnClass columnClass,
+                       bool maxTypesAvailable) {
+    if (!out.appendQuoted(text, columnClass == ColumnClass::U, true))
+        appendCutLiteral(out, text, columnClass, maxTypesAvailable);
 }
 
 QString temporalLiteral(ColumnClass columnClass, const QString& text, int scale) {
@@ -635,6 +671,44 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue&
     appendValueLiteral(out, columnClass, value.toVariant(),
                        milliseconds ? milliseconds->toVariant() : QVariant(), maxTypesAvailable,
                        scale);
+}
+
+void appendValueLiteral(Utf8Script& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale) {
+    using Kind = FieldValue::Kind;
+    if (value.isNull()) {
+        out += QLatin1StringView("null");
+        return;
+    }
+    switch (columnClass) {
+    case ColumnClass::C:
+    case ColumnClass::U:
+        if (value.kind == Kind::Text)
+            return appendTextLiteral(out, value.characters(), columnClass, maxTypesAvailable);
+        break;
+    case ColumnClass::N:
+        if (appendTypedNumber(out, value))
+            return;
+        break;
+    case ColumnClass::L:
+        if (value.kind == Kind::Bool) {
+            out += value.boolean ? u'1' : u'0';
+            return;
+        }
+        break;
+    case ColumnClass::D:
+        if (appendTypedDate(out, value, milliseconds))
+            return;
+        break;
+    default:
+        break;
+    }
+    // The rest are a few 7-bit characters, written as for a QString; one
+    // string serves them all.
+    static thread_local QString literal;
+    literal.resize(0);
+    appendValueLiteral(literal, columnClass, value, milliseconds, maxTypesAvailable, scale);
+    out += QStringView(literal);
 }
 
 } // namespace quarvex

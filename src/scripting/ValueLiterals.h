@@ -9,6 +9,8 @@
 
 namespace quarvex {
 
+class Utf8Script;
+
 // How a column's values are written into an insert statement.
 enum class ColumnClass {
     C, // text without the Unicode prefix: 'text'
@@ -50,6 +52,11 @@ QString quotedUnicodeText(const QString& text);
 // this kind cannot be written and raises. Other values are one literal.
 QString textLiteral(const QString& text, ColumnClass columnClass, bool maxTypesAvailable);
 
+// The same literal appended to a script held as UTF-8, encoded straight
+// from the text's characters.
+void appendTextLiteral(Utf8Script& out, QStringView text, ColumnClass columnClass,
+                       bool maxTypesAvailable);
+
 // A T-SQL numeric literal that loads back as the same value: integers as
 // their digits, exact numbers as delivered, floating-point values with the
 // fewest digits that read back to the same binary value.
@@ -82,6 +89,11 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const QVariant& v
 // numbers, bits, dates and bytes are written without a QVariant, straight
 // into out: this is what every value of a table's rows passes through.
 void appendValueLiteral(QString& out, ColumnClass columnClass, const FieldValue& value,
+                        const FieldValue* milliseconds, bool maxTypesAvailable, int scale);
+
+// The same appended to a script held as UTF-8: texts, numbers, bits and
+// dates are written straight into its bytes.
+void appendValueLiteral(Utf8Script& out, ColumnClass columnClass, const FieldValue& value,
                         const FieldValue* milliseconds, bool maxTypesAvailable, int scale);
 
 } // namespace quarvex

@@ -106,12 +106,14 @@ class ScriptRunIntegrationTest : public QObject {
         return {.sample = false, .loadFiles = {m_databaseFile}, .script = more};
     }
 
-    // Rows of 1, 2, 3 ... or of texts of textWidth characters.
-    static QString rows(const QString& table, int count, int textWidth = 0) {
+    // Rows of 1, 2, 3 ... or of texts of textWidth times the character.
+    static QString rows(const QString& table, int count, int textWidth = 0,
+                        QChar character = u'x') {
+        const QString quote = character.unicode() < 0x80 ? "'" : "N'";
         QString inserts;
         for (int n = 1; n <= count; ++n)
             inserts += QString("insert into %1 values (%2)\n")
-                           .arg(table, textWidth ? "'" + QString(textWidth, u'x') + "'"
+                           .arg(table, textWidth ? quote + QString(textWidth, character) + "'"
                                                  : QString::number(n));
         return inserts;
     }
@@ -292,19 +294,27 @@ private slots:
     void batchEnds_data() {
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("textWidth");        // 0: numbers
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QChar>("character");
         QTest::addColumn<QList<int>>("batchEnds"); // rows after which a GO follows
-        QTest::newRow("100 rows") << 100 << 0 << QList<int>{100};
-        QTest::newRow("101 rows") << 101 << 0 << QList<int>{100, 101};
-        QTest::newRow("rows of 12000 characters") << 5 << 12000 << QList<int>{3, 5};
+        QTest::newRow("100 rows") << 100 << 0 << "int" << QChar() << QList<int>{100};
+        QTest::newRow("101 rows") << 101 << 0 << "int" << QChar() << QList<int>{100, 101};
+        QTest::newRow("rows of 12000 characters")
+            << 5 << 12000 << "text" << QChar(u'x') << QList<int>{3, 5};
+        // Three bytes each in the 8-bit script file: still counted as
+        // characters.
+        QTest::newRow("rows of 12000 euro signs")
+            << 5 << 12000 << "ntext" << QChar(u'€') << QList<int>{3, 5};
     }
 
     void batchEnds() {
         QFETCH(int, rows);
         QFETCH(int, textWidth);
+        QFETCH(QString, type);
+        QFETCH(QChar, character);
         QFETCH(QList<int>, batchEnds);
-        test::StandIn standIn(
-            with(QString("create table R (v %1 null)\n").arg(textWidth ? "text" : "int") +
-                 this->rows("R", rows, textWidth)));
+        test::StandIn standIn(with(QString("create table R (v %1 null)\n").arg(type) +
+                                   this->rows("R", rows, textWidth, character)));
         test::ScriptRun run(standIn);
         run.tick({"R"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));

@@ -1,9 +1,12 @@
 #include "scripting/ValueLiterals.h"
 
+#include "scripting/Utf8Script.h"
+
 #include "db/ExactNumber.h"
 #include "base/ProcedureError.h"
 
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTest>
 #include <charconv>
 #include <cstring>
@@ -38,6 +41,38 @@ QDateTime at(int y, int mo, int d, int h, int mi, int s, int ms) {
 // Text with every "@" turned into a NUL, which a C++ literal cannot carry.
 QString withNuls(QString text) {
     return text.replace(u'@', QChar(0));
+}
+
+// A text literal as an 8-bit script file receives it: encoded by the file
+// layer from the QString literal, and written straight as UTF-8 from the
+// characters, with the lengths counted in UTF-16 code units. A value that
+// cannot be written raises either way, the direct way before writing.
+struct EightBitLiteral {
+    QByteArray viaString;
+    QByteArray direct;
+    qsizetype stringLength = 0;
+    qsizetype directLength = 0;
+    bool stringFailed = false;
+    bool directFailed = false;
+};
+
+EightBitLiteral eightBitLiteral(const QString& text, ColumnClass columnClass,
+                                bool maxTypesAvailable) {
+    EightBitLiteral literal;
+    QString viaString;
+    literal.stringFailed = failureOf([&] {
+                               viaString = textLiteral(text, columnClass, maxTypesAvailable);
+                           }).has_value();
+    QStringEncoder encoder(QStringConverter::System);
+    literal.viaString = encoder(viaString);
+    literal.stringLength = viaString.size();
+    Utf8Script direct;
+    literal.directFailed = failureOf([&] {
+                               appendTextLiteral(direct, text, columnClass, maxTypesAvailable);
+                           }).has_value();
+    literal.direct = direct.bytes().toByteArray();
+    literal.directLength = direct.size();
+    return literal;
 }
 
 } // namespace
@@ -223,6 +258,65 @@ private slots:
         QFETCH(ColumnClass, columnClass);
         QFETCH(QString, literal);
         QCOMPARE(textLiteral(text, columnClass, true), literal);
+        const EightBitLiteral eightBit = eightBitLiteral(text, columnClass, true);
+        QCOMPARE(eightBit.direct, eightBit.viaString);
+    }
+
+    // The UTF-8 writer takes up to sixteen characters at a time and looks
+    // closer at the first that is not plain; whatever stands at the edges of
+    // those runs, it writes the bytes the file layer makes of the QString.
+    void eightBitTextAtRunEdges_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<ColumnClass>("columnClass");
+        QTest::addColumn<bool>("maxTypesAvailable");
+        const auto row = [](const char* name, const QString& text,
+                            ColumnClass columnClass = ColumnClass::C, bool maxTypes = true) {
+            QTest::newRow(name) << text << columnClass << maxTypes;
+        };
+        const QString a7(7, u'a');
+        const QString a8(8, u'a');
+        const QString a15(15, u'a');
+        const QString a16(16, u'a');
+        const QString smiley = QStringLiteral("\U0001F600");
+        row("empty", "");
+        row("seven, eight, nine plain", a7 + "|" + a8 + "|" + a8 + "b");
+        row("sixteen and seventeen plain", a16 + "|" + a16 + "b", ColumnClass::U);
+        row("two bytes last of sixteen", a15 + "é" + "bc");
+        row("three bytes first after sixteen", a16 + "€" + a8, ColumnClass::U);
+        row("pair of surrogates across sixteen", a15 + smiley + "z", ColumnClass::U);
+        row("pair of surrogates across the last eight", a16 + a7 + smiley + a8, ColumnClass::U);
+        row("apostrophe sixteenth", a15 + "'" + "b");
+        row("apostrophe last of the last eight", a16 + a7 + "'");
+        row("apostrophes only", QString(40, u'\''), ColumnClass::U);
+        row("lone high surrogate before the closing apostrophe", QString("ab") + QChar(0xD800),
+            ColumnClass::U);
+        row("lone low surrogate after sixteen", a16 + QChar(0xDC00) + a8, ColumnClass::U);
+        row("reversed pair", a8 + QChar(0xDE00) + QChar(0xD83D) + a8, ColumnClass::U);
+        row("Latin-1 letters above 0x7F", QString(20, QChar(0x00FF)) + QString(20, QChar(0x0080)));
+        // Each ends in the byte of an apostrophe, a line break, "$" or NUL:
+        // none of them may be taken for that character.
+        row("characters whose low byte is a special one",
+            QString(20, QChar(0x0127)) + QChar(0x010A) + QChar(0x0124) + QChar(0x0100) +
+                QChar(0x2027) + a16,
+            ColumnClass::U);
+        row("line break after sixteen starts a cut", a16 + "\nGO\n" + a8);
+        row("$( across sixteen", a15 + "$(" + a8);
+        row("NUL after eight", a8 + QChar(0) + "b", ColumnClass::U);
+        row("cut after Unicode text beyond 4000", QString(4001, QChar(0x20AC)) + "$(x",
+            ColumnClass::U);
+        row("the same before 2005 cannot be written", QString(4001, QChar(0x20AC)) + "$(x",
+            ColumnClass::U, false);
+        row("long text with two-byte characters and no cut", QString(9000, QChar(0x00E9)));
+    }
+
+    void eightBitTextAtRunEdges() {
+        QFETCH(QString, text);
+        QFETCH(ColumnClass, columnClass);
+        QFETCH(bool, maxTypesAvailable);
+        const EightBitLiteral literal = eightBitLiteral(text, columnClass, maxTypesAvailable);
+        QCOMPARE(literal.directFailed, literal.stringFailed);
+        QCOMPARE(literal.direct, literal.viaString);
+        QCOMPARE(literal.directLength, literal.stringLength);
     }
 
     // A split value longer than 8000 bytes starts with a max type, so that
