@@ -12,6 +12,7 @@
 #include "scripting/ScriptContext.h"
 #include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
+#include "scripting/VariantLiteral.h"
 
 #include <optional>
 
@@ -28,11 +29,13 @@ QString textOf(const QVariant& value) {
 
 // Positions of the fields each column's values come from: the select list
 // in column order, then the milliseconds of the date columns in the same
-// order. Found by position, not by name: a column may be named like the
-// alias of another column's milliseconds.
+// order, then the three helper fields of each sql_variant column. Found by
+// position, not by name: a column may be named like the alias of another
+// column's milliseconds.
 struct FieldPositions {
     QList<int> value;
     QList<int> milliseconds;
+    QList<int> variant; // the first helper field
 };
 
 FieldPositions fieldPositions(const RecordSet& records, const TableColumns& columns) {
@@ -41,6 +44,11 @@ FieldPositions fieldPositions(const RecordSet& records, const TableColumns& colu
     for (int i = 0; i < columns.columns.size(); ++i) {
         positions.value.append(i);
         positions.milliseconds.append(columns.columns[i].MsAlias.isEmpty() ? -1 : next++);
+    }
+    for (const ColumnInfo& column : columns.columns) {
+        const bool variant = column.ColumnClass == ColumnClass::Variant;
+        positions.variant.append(variant ? next : -1);
+        next += variant ? 3 : 0;
     }
     if (records.fieldCount() != next)
         raise(QStringLiteral("The row query returned %1 columns where %2 were asked for")
@@ -104,6 +112,8 @@ TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 o
     const bool sql2005Plus = serverVersion >= 9;
     TableColumns columns;
     columns.newerTypes = newerTypes;
+    columns.maxTypes = sql2005Plus;
+    columns.dateTypes = serverVersion >= 10;
     for (RecordSet records(connection,
                            columnQuery(sql2005Plus, objectId, newerTypes, serverVersion >= 13));
          !records.atEnd(); records.moveNext())
@@ -169,8 +179,15 @@ public:
                 const FieldValue* milliseconds =
                     msPosition < 0 ? nullptr : &records.field(msPosition);
                 const ColumnInfo& column = columns.columns[i];
-                appendValueLiteral(m_buffer, column.ColumnClass, records.field(positions.value[i]),
-                                   milliseconds, sql2005Plus, column.Scale);
+                if (const int helpers = positions.variant[i]; helpers >= 0)
+                    appendVariantLiteral(m_buffer, VariantFields{records.field(positions.value[i]),
+                                                                 records.field(helpers),
+                                                                 records.field(helpers + 1),
+                                                                 records.field(helpers + 2)});
+                else
+                    appendValueLiteral(m_buffer, column.ColumnClass,
+                                       records.field(positions.value[i]), milliseconds, sql2005Plus,
+                                       column.Scale);
             }
             m_buffer += QLatin1String(")\r\n");
             ++m_rowCount;
