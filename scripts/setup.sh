@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libsqlite3-dev
+    libssl-dev openssl  # the stand-in's TLS, and the tests' certificates
     xvfb xauth
     time  # /usr/bin/time, for bench/run.sh
     help2man  # the manual pages, made from --help

@@ -283,7 +283,7 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
     const auto info = object(objectId);
     if (!info)
         return std::nullopt;
-    TableInfo table{*info, {}};
+    TableInfo table{*info, {}, {}};
     SqliteStatement statement(
         m_db,
         QStringLiteral("select c.column_id, c.name, c.user_type_id, c.is_nullable, "

@@ -44,13 +44,26 @@ TdsConnection::TdsConnection(QTcpSocket* socket, Engine* engine, const LoginPoli
 }
 
 void TdsConnection::onReadyRead() {
-    m_buffer.append(m_socket->readAll());
+    if (!takeIncoming(m_socket->readAll())) {
+        m_socket->abort();
+        return;
+    }
     if (!m_openingRecorded && !m_buffer.isEmpty()) {
         m_openingRecorded = true;
         if (m_log)
             m_log->recordOpening(m_session.spid, quint8(m_buffer[0]));
     }
     readMessages();
+}
+
+bool TdsConnection::takeIncoming(const QByteArray& raw) {
+    if (!m_inTls) {
+        m_buffer.append(raw);
+        return true;
+    }
+    bool failed = false;
+    m_buffer.append(m_tls->decrypt(raw, &failed));
+    return !failed;
 }
 
 // While a reply streams, only an attention is read: it cancels the reply.
@@ -88,7 +101,15 @@ void TdsConnection::readMessages() {
 
 void TdsConnection::handleMessage(int type, const QByteArray& payload) {
     if (type == TdsPrelogin) {
-        send(TdsReply, preloginReply(m_engine->options().version));
+        if (m_tls && !m_tls->established())
+            handleHandshake(payload);
+        else
+            handlePrelogin(payload);
+        return;
+    }
+    if (m_tls && !m_tls->established() && m_policy.encryption == ServerEncryption::Required) {
+        // A client that will not encrypt is not served at all.
+        m_socket->abort();
         return;
     }
     if (type == TdsLogin7) {
@@ -127,6 +148,42 @@ void TdsConnection::handleMessage(int type, const QByteArray& payload) {
     }
 }
 
+// As SQL Server answers: the client's own choice where the server allows it,
+// and never less than the server demands.
+void TdsConnection::handlePrelogin(const QByteArray& payload) {
+    const PreloginEncryption client = clientEncryption(payload);
+    PreloginEncryption answer = EncryptNotSup;
+    if (m_policy.tls && m_policy.encryption == ServerEncryption::Login)
+        answer = client == EncryptReq ? EncryptOn : client;
+    else if (m_policy.tls && m_policy.encryption == ServerEncryption::Required)
+        answer = client == EncryptOn ? EncryptOn : EncryptReq;
+    send(TdsReply, preloginReply(m_engine->options().version, answer));
+    if (answer == EncryptNotSup)
+        return;
+    m_tls = std::make_unique<TlsChannel>(*m_policy.tls);
+    m_tlsForLoginOnly = answer == EncryptOff;
+}
+
+void TdsConnection::handleHandshake(const QByteArray& records) {
+    bool failed = false;
+    const QByteArray answer = m_tls->handshake(records, &failed);
+    if (!answer.isEmpty())
+        send(TdsPrelogin, answer);
+    if (failed) {
+        m_socket->flush();
+        m_socket->abort();
+        return;
+    }
+    if (!m_tls->established())
+        return;
+    // What the client sent after its last handshake packet is already TLS.
+    m_inTls = true;
+    const QByteArray rest = m_buffer;
+    m_buffer.clear();
+    if (!takeIncoming(rest))
+        m_socket->abort();
+}
+
 void TdsConnection::refuseLogin(int number, const QString& text, int severity,
                                 bool thenLoginFailed) {
     TdsTokens tokens(m_tdsVersion);
@@ -146,6 +203,14 @@ void TdsConnection::refuseLogin(int number, const QString& text, int severity,
 }
 
 void TdsConnection::handleLogin(const QByteArray& payload) {
+    if (m_log)
+        m_log->recordLogin(m_session.spid, m_inTls);
+    // Under ENCRYPT_OFF the login packet alone travels inside TLS; its
+    // answer and the rest of the session go in the clear.
+    if (m_inTls && m_tlsForLoginOnly) {
+        m_inTls = false;
+        m_tls.reset();
+    }
     const auto request = parseLogin7(payload);
     if (!request) {
         m_socket->abort();
@@ -434,7 +499,7 @@ void TdsConnection::writePacket(int type, const char* data, qsizetype size, bool
     packet[5] = char(m_session.spid & 0xFF);
     packet[6] = char(m_packetNumber++ & 0xFF);
     packet.append(data, size);
-    m_socket->write(packet);
+    m_socket->write(m_inTls ? m_tls->encrypt(packet) : packet);
 }
 
 } // namespace quarvex::standin

@@ -3,6 +3,7 @@
 #include "ReplyStream.h"
 #include "Session.h"
 #include "TdsLogin.h"
+#include "TlsChannel.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -17,9 +18,15 @@ namespace quarvex::standin {
 class Engine;
 class BatchLog;
 
+// How much of a session the server wants inside TLS: none (it offers no
+// TLS), the login packet at least, or everything.
+enum class ServerEncryption { Off, Login, Required };
+
 struct LoginPolicy {
     QString login; // empty: any login and password
     QString password;
+    ServerEncryption encryption = ServerEncryption::Off;
+    std::shared_ptr<TlsContext> tls; // the certificate; needed unless Off
 };
 
 // Faults a test orders to see how a client copes with a server that hangs or
@@ -47,6 +54,11 @@ private:
     void onReadyRead();
     void readMessages();
     void handleMessage(int type, const QByteArray& payload);
+    void handlePrelogin(const QByteArray& payload);
+    // A handshake record from the client, inside a PRELOGIN packet.
+    void handleHandshake(const QByteArray& records);
+    // Bytes from the socket, decrypted while the session is inside TLS.
+    bool takeIncoming(const QByteArray& raw);
     void handleLogin(const QByteArray& payload);
     void handleBatch(const QByteArray& payload);
     void handleRpc(const QByteArray& payload);
@@ -81,6 +93,9 @@ private:
     std::unique_ptr<ReplyStream> m_reply; // the reply being sent, if any
     QByteArray m_unsent;                  // its tokens not yet in a packet
     int m_packetNumber = 1;
+    std::unique_ptr<TlsChannel> m_tls; // from the PRELOGIN answer on, if any
+    bool m_tlsForLoginOnly = false;    // ENCRYPT_OFF: only the login is inside
+    bool m_inTls = false;              // the bytes on the wire are TLS records
 };
 
 } // namespace quarvex::standin

@@ -19,7 +19,7 @@ int readU16(const QByteArray& b, int at) {
 
 } // namespace
 
-QByteArray preloginReply(const QString& version) {
+QByteArray preloginReply(const QString& version, PreloginEncryption encryption) {
     const QStringList parts = version.split(u'.');
     const int major = parts.value(0).toInt();
     const int minor = parts.value(1).toInt();
@@ -43,10 +43,21 @@ QByteArray preloginReply(const QString& version) {
     w.u8(minor);
     w.u16be(build);
     w.u16(0);
-    w.u8(0x02); // ENCRYPT_NOT_SUP
-    w.u8(0);    // instance name accepted
-    w.u8(0);    // no MARS
+    w.u8(encryption);
+    w.u8(0); // instance name accepted
+    w.u8(0); // no MARS
     return w.data();
+}
+
+PreloginEncryption clientEncryption(const QByteArray& prelogin) {
+    // Option headers: token, offset and length (big-endian), until 0xFF.
+    for (int at = 0; at + 5 <= prelogin.size() && quint8(prelogin[at]) != 0xFF; at += 5) {
+        const int offset = quint8(prelogin[at + 1]) << 8 | quint8(prelogin[at + 2]);
+        const int length = quint8(prelogin[at + 3]) << 8 | quint8(prelogin[at + 4]);
+        if (prelogin[at] == 0x01 && length >= 1 && offset < prelogin.size())
+            return PreloginEncryption(quint8(prelogin[offset]) & 0x03);
+    }
+    return EncryptNotSup;
 }
 
 std::optional<LoginRequest> parseLogin7(const QByteArray& p) {

@@ -16,9 +16,19 @@ enum TdsMessageType {
     TdsPrelogin = 0x12,
 };
 
-// The PRELOGIN answer: the server's version, and encryption not supported,
-// so that the whole session runs in the clear.
-QByteArray preloginReply(const QString& version);
+// The ENCRYPTION option of PRELOGIN, from either side.
+enum PreloginEncryption {
+    EncryptOff = 0x00,    // the login only
+    EncryptOn = 0x01,     // the whole session
+    EncryptNotSup = 0x02, // no TLS at all
+    EncryptReq = 0x03,    // the whole session, or no connection
+};
+
+// The PRELOGIN answer: the server's version and its encryption choice.
+QByteArray preloginReply(const QString& version, PreloginEncryption encryption);
+
+// The ENCRYPTION option the client sent; EncryptNotSup when it sent none.
+PreloginEncryption clientEncryption(const QByteArray& prelogin);
 
 struct LoginRequest {
     quint32 tdsVersion = 0; // as the client sent it, e.g. 0x74000004

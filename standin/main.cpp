@@ -47,6 +47,34 @@ std::optional<Faults> faultsFrom(const QCommandLineParser& parser) {
     return faults;
 }
 
+// The encryption ordered on the command line; false when it makes no sense.
+bool encryptionFrom(const QCommandLineParser& parser, LoginPolicy& policy) {
+    const QString certificate = parser.value(QStringLiteral("tls-cert"));
+    const QString key = parser.value(QStringLiteral("tls-key"));
+    const QString mode = parser.value(QStringLiteral("encryption"));
+    if (mode == QLatin1String("off"))
+        policy.encryption = ServerEncryption::Off;
+    else if (mode == QLatin1String("required"))
+        policy.encryption = ServerEncryption::Required;
+    else if (mode == QLatin1String("login") || (mode.isEmpty() && !certificate.isEmpty()))
+        policy.encryption = ServerEncryption::Login;
+    else if (!mode.isEmpty())
+        return false;
+    if (certificate.isEmpty() != key.isEmpty() ||
+        (certificate.isEmpty() && policy.encryption != ServerEncryption::Off)) {
+        std::fprintf(stderr, "quarvex-standin: --encryption login or required needs --tls-cert "
+                             "and --tls-key\n");
+        return false;
+    }
+    if (certificate.isEmpty())
+        return true;
+    QString error;
+    policy.tls = TlsContext::load(certificate, key, &error);
+    if (!policy.tls)
+        std::fprintf(stderr, "quarvex-standin: %s\n", qPrintable(error));
+    return policy.tls != nullptr;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -88,8 +116,19 @@ int main(int argc, char* argv[]) {
         QStringLiteral("drop-after-rows"),
         QStringLiteral("Fault: send N rows of a longer result, then close the connection."),
         QStringLiteral("N"));
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"),
+                                     QStringLiteral("The server's certificate (PEM)."),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"),
+                                    QStringLiteral("Its private key (PEM)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption encryption(
+        QStringLiteral("encryption"),
+        QStringLiteral("off (no TLS), login (TLS as the client asks, the login at least; the "
+                       "default with a certificate) or required (the whole session)."),
+        QStringLiteral("MODE"));
     parser.addOptions({port, sample, load, database, version, login, password, log, stallLogin,
-                       stallAfterRows, dropAfterRows});
+                       stallAfterRows, dropAfterRows, tlsCert, tlsKey, encryption});
     parser.process(app);
 
     if (!parser.isSet(port)) {
@@ -143,6 +182,8 @@ int main(int argc, char* argv[]) {
         policy.login = parser.value(login);
         policy.password = parser.value(password);
     }
+    if (!encryptionFrom(parser, policy))
+        return 2;
     const std::optional<Faults> faults = faultsFrom(parser);
     if (!faults) {
         std::fprintf(stderr, "quarvex-standin: give one of --stall-after-rows and "

@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
@@ -105,9 +106,13 @@ void FrmQuarvex::connectHandlers() {
     // Any change of a connection or filter text, typed or set by the program,
     // makes the next page switch reload the list. The output folder, the
     // viewer and the options do not affect the list.
-    for (TextBox* box : {m_txtUserID, m_txtPassword, m_txtServer, m_txtDatabase, m_txtTblFilt,
-                         m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
-        connect(box, &QLineEdit::textChanged, this, [this] { m_fields.ConfigChanged = true; });
+    // How the connection is protected counts as a connection setting too.
+    const auto changed = [this] { m_fields.ConfigChanged = true; };
+    for (TextBox* box : {m_txtUserID, m_txtPassword, m_txtServer, m_txtDatabase, m_txtCAFile,
+                         m_txtTblFilt, m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
+        connect(box, &QLineEdit::textChanged, this, changed);
+    connect(m_cboEncryption, &QComboBox::currentIndexChanged, this, changed);
+    connect(m_chkTrustCert, &QCheckBox::toggled, this, changed);
 
     for (TextBox* box : findChildren<TextBox*>())
         connect(box, &TextBox::gotFocus, this,
@@ -218,6 +223,9 @@ Settings FrmQuarvex::settings() const {
     Settings current;
     current.connection = ConnectionSettings{m_txtServer->text(), m_txtDatabase->text(),
                                             m_txtUserID->text(), m_txtPassword->text()};
+    current.connection.encryption = Encryption(m_cboEncryption->currentIndex());
+    current.connection.trustServerCertificate = m_chkTrustCert->isChecked();
+    current.connection.caFile = m_txtCAFile->text();
     current.filters =
         CatalogueFilters{m_txtTblFilt->text(), m_txtProcFilt->text(), m_txtTrigFilt->text(),
                          m_txtViewFilt->text(), m_txtFuncFilt->text()};
@@ -241,6 +249,9 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setText(m_txtUserID, settings.connection.userId);
     setText(m_txtServer, settings.connection.server);
     setText(m_txtDatabase, settings.connection.database);
+    m_cboEncryption->setCurrentIndex(int(settings.connection.encryption));
+    m_chkTrustCert->setChecked(settings.connection.trustServerCertificate);
+    setText(m_txtCAFile, settings.connection.caFile);
     setText(m_txtProcFilt, settings.filters.procs);
     setText(m_txtTrigFilt, settings.filters.triggers);
     setText(m_txtTblFilt, settings.filters.tables);

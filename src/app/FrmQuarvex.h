@@ -13,6 +13,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -95,6 +96,9 @@ private:
     TextBox* m_txtPassword = nullptr;
     TextBox* m_txtServer = nullptr;
     TextBox* m_txtDatabase = nullptr;
+    QComboBox* m_cboEncryption = nullptr;
+    QCheckBox* m_chkTrustCert = nullptr;
+    TextBox* m_txtCAFile = nullptr;
     TextBox* m_txtProcFilt = nullptr;
     TextBox* m_txtTrigFilt = nullptr;
     TextBox* m_txtTblFilt = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -107,6 +108,13 @@ QWidget* FrmQuarvex::buildConfigPage() {
     m_txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
     m_txtServer = textBox("txtServer", defaults.connection.server, fraSQL);
     m_txtDatabase = textBox("txtDatabase", defaults.connection.database, fraSQL);
+    m_cboEncryption = named(new QComboBox(fraSQL), "cboEncryption");
+    // In the order of the Encryption values, whose indexes the file keeps.
+    m_cboEncryption->addItems(
+        {QStringLiteral("Optional"), QStringLiteral("Mandatory"), QStringLiteral("Strict")});
+    m_chkTrustCert = checkBox("chkTrustCert", QStringLiteral("Trust server certificate"),
+                              defaults.connection.trustServerCertificate, fraSQL);
+    m_txtCAFile = textBox("txtCAFile", defaults.connection.caFile, fraSQL);
     m_txtProcFilt = textBox("txtProcFilt", defaults.filters.procs, fraSQL);
     m_txtTrigFilt = textBox("txtTrigFilt", defaults.filters.triggers, fraSQL);
     m_txtTblFilt = textBox("txtTblFilt", defaults.filters.tables, fraSQL);
@@ -122,6 +130,11 @@ QWidget* FrmQuarvex::buildConfigPage() {
     sql->addWidget(m_txtServer, 1, 1);
     sql->addWidget(label("lblDatabase", QStringLiteral("Database:"), fraSQL), 1, 2);
     sql->addWidget(m_txtDatabase, 1, 3);
+    sql->addWidget(label("lblEncryption", QStringLiteral("Encryption:"), fraSQL), 2, 0);
+    sql->addWidget(m_cboEncryption, 2, 1);
+    sql->addWidget(m_chkTrustCert, 2, 2, 1, 2);
+    sql->addWidget(label("lblCAFile", QStringLiteral("CA file:"), fraSQL), 3, 0);
+    sql->addWidget(m_txtCAFile, 3, 1, 1, 3);
     const std::pair<const char*, QString> filterLabels[] = {
         {"lblProcFilt", QStringLiteral("Proc filter:")},
         {"lblTrigFilt", QStringLiteral("Trigger filter:")},
@@ -132,8 +145,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
     TextBox* const filters[] = {m_txtProcFilt, m_txtTrigFilt, m_txtTblFilt, m_txtViewFilt,
                                 m_txtFuncFilt};
     for (int i = 0; i < 5; ++i) {
-        sql->addWidget(label(filterLabels[i].first, filterLabels[i].second, fraSQL), 2 + i, 0);
-        sql->addWidget(filters[i], 2 + i, 1, 1, 3);
+        sql->addWidget(label(filterLabels[i].first, filterLabels[i].second, fraSQL), 4 + i, 0);
+        sql->addWidget(filters[i], 4 + i, 1, 1, 3);
     }
     sql->setColumnStretch(1, 1);
     sql->setColumnStretch(3, 1);
@@ -229,9 +242,10 @@ void FrmQuarvex::arrangeTabOrder() {
     QList<QWidget*> order{m_cmdTab->button(0), m_cmdTab->button(1), m_lstNames};
     for (int index = 1; index <= 7; ++index)
         order.append(m_cmdAction->button(index));
-    order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_txtProcFilt
-          << m_txtTrigFilt << m_txtTblFilt << m_txtViewFilt << m_txtFuncFilt << m_txtViewer
-          << m_txtPath << m_chkAlter << m_chkGroup << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
+    order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
+          << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
+          << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
+          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -62,6 +62,25 @@ int timeoutSeconds(const QString& text) {
     return seconds;
 }
 
+Encryption encryptionNamed(const QString& name) {
+    const QStringList names = {"optional", "mandatory", "strict"};
+    const qsizetype index = names.indexOf(name.toLower());
+    if (index < 0)
+        usage(QLatin1String("--encryption takes optional, mandatory or strict: ") + name);
+    return Encryption(index);
+}
+
+void applyEncryption(const QCommandLineParser& parser, ConnectionSettings& connection) {
+    if (parser.isSet("encryption"))
+        connection.encryption = encryptionNamed(parser.value("encryption"));
+    if (parser.isSet("trust-server-certificate"))
+        connection.trustServerCertificate = true;
+    if (parser.isSet("ca-file"))
+        connection.caFile = parser.value("ca-file");
+    if (parser.isSet("host-name-in-certificate"))
+        connection.hostNameInCertificate = parser.value("host-name-in-certificate");
+}
+
 Settings settingsFrom(const QCommandLineParser& parser) {
     Settings settings;
     settings.outputPath = QDir::currentPath();
@@ -91,6 +110,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     take("function-filter", settings.filters.functions);
     if (parser.isSet("timeout"))
         settings.connection.queryTimeoutSeconds = timeoutSeconds(parser.value("timeout"));
+    applyEncryption(parser, settings.connection);
     settings.outputPath = trimmedOutputPath(settings.outputPath);
     if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
         usage(failure->description);
@@ -120,6 +140,14 @@ void defineOptions(QCommandLineParser& parser) {
         {"password-stdin", "Read the password from standard input."},
         {"out", "Output folder (default: the current folder).", "folder"},
         {"timeout", "Seconds to wait for a silent server (default 600, 0: for ever).", "seconds"},
+        {"encryption",
+         "TLS for the connection: optional (as the server offers; the default), mandatory (the "
+         "whole session, the certificate checked) or strict (TDS 8, Microsoft's Driver 18).",
+         "level"},
+        {"trust-server-certificate",
+         "Encrypt without checking the server's certificate (a self-signed server)."},
+        {"ca-file", "PEM file of the authority that signed the server's certificate.", "file"},
+        {"host-name-in-certificate", "Name the server's certificate must carry.", "name"},
         {"alter", "Script ALTER rather than CREATE."},
         {"create", "Script CREATE as stored."},
         {"group", "Grouped deletes in reverse order instead of truncation."},

@@ -1,10 +1,13 @@
 #include "db/OdbcConnection.h"
 
 #include "base/ProcedureError.h"
+#include "db/EncryptionFailure.h"
+#include "db/FreeTdsConfig.h"
 #include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcDiagnostics.h"
 #include "db/OdbcStatement.h"
+#include "db/PreloginProbe.h"
 
 #include <QStringList>
 
@@ -39,6 +42,20 @@ OdbcHandle newEnvironment() {
         SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         SQL_HANDLE_ENV, handle);
     return environment;
+}
+
+// FreeTDS names no cause when TLS fails; a PRELOGIN of our own, which
+// carries no login, tells a server without TLS from a refused certificate.
+[[noreturn]] void raiseExplained(Failure failure, const QString& driver,
+                                 const ConnectionSettings& settings, int timeoutSeconds) {
+    const bool freeTds = driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive);
+    if (freeTds && settings.encryption != Encryption::Optional) {
+        const QString text = encryptionFailureText(
+            freeTds, settings, serverOffersTls(settings.server, timeoutSeconds));
+        if (!text.isEmpty())
+            failure.description = text;
+    }
+    raise(failure);
 }
 
 } // namespace
@@ -87,10 +104,18 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
             reached.server = named->host + QLatin1Char(',') +
                              QString::number(lookUpInstancePort(*named, loginTimeoutSeconds));
     const QString text = odbcConnectionString(driverName, reached);
+    std::optional<PrivateFreeTdsScope> freeTdsConfig;
+    if (freeTdsSectionNeeded(driverName, reached))
+        freeTdsConfig.emplace(privateFreeTdsConfigFor(reached));
     SQLSMALLINT outLength = 0;
-    checkOdbc(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, nullptr,
-                                0, &outLength, SQL_DRIVER_NOPROMPT),
-              SQL_HANDLE_DBC, dbc);
+    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
+                                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    freeTdsConfig.reset();
+    try {
+        checkOdbc(rc, SQL_HANDLE_DBC, dbc);
+    } catch (const ProcedureError& error) {
+        raiseExplained(error.failure(), driverName, reached, loginTimeoutSeconds);
+    }
     m_open = true;
 
     // After the login a silent server is waited for as long as the query

@@ -1,6 +1,7 @@
 #include "db/OdbcConnectionString.h"
 
 #include "base/ProcedureError.h"
+#include "db/FreeTdsConfig.h"
 
 #include <QRegularExpression>
 
@@ -33,6 +34,82 @@ QString withoutAddressBrackets(const QString& host) {
     if (host.size() > 2 && host.startsWith(u'[') && host.endsWith(u']'))
         return host.mid(1, host.size() - 2);
     return host;
+}
+
+bool checksCertificate(const ConnectionSettings& settings) {
+    return settings.encryption != Encryption::Optional && !settings.trustServerCertificate;
+}
+
+// The driver's refusal, before anything goes to the server.
+[[noreturn]] void cannot(const QString& driver, const QString& what) {
+    const QString name =
+        isFreeTds(driver) ? QStringLiteral("The FreeTDS ODBC driver") : QString(driver);
+    raise(QStringLiteral("%1 cannot %2").arg(name, what));
+}
+
+// FreeTDS: "Encryption" (off, request, require) is its only keyword; it has
+// no TDS 8 and takes the authorities and the name check from its
+// configuration file only.
+QString freeTdsEncryption(const ConnectionSettings& settings) {
+    if (settings.encryption == Encryption::Strict)
+        cannot(QStringLiteral("FreeTDS"),
+               QStringLiteral("encrypt strictly (TDS 8); choose Mandatory, or use Microsoft's "
+                              "ODBC Driver 18 for SQL Server"));
+    // FreeTDS's default is "request" already; without the keyword an
+    // "encryption" the user's freetds.conf sets still holds.
+    if (settings.encryption == Encryption::Optional)
+        return {};
+    const QString host = withoutAddressBrackets(
+        serverAddress(settings.server).host.section(QLatin1Char('\\'), 0, 0));
+    if (checksCertificate(settings) && !settings.hostNameInCertificate.isEmpty() &&
+        settings.hostNameInCertificate.compare(host, Qt::CaseInsensitive) != 0)
+        cannot(QStringLiteral("FreeTDS"),
+               QStringLiteral("check the certificate for a name other than the server's own "
+                              "(%1)")
+                   .arg(host));
+    return QStringLiteral("Encryption=require;");
+}
+
+// Microsoft's drivers: 18 knows Optional, Mandatory and Strict and the newer
+// keywords; 17 knows only yes and no. Optional checks no certificate, as
+// FreeTDS does not, so that a server that insists on TLS with a self-signed
+// certificate is reached as before.
+QString microsoftEncryption(const QString& driver, const ConnectionSettings& settings) {
+    const bool version18 = driver.contains(QLatin1String("18"));
+    QString text;
+    switch (settings.encryption) {
+    case Encryption::Optional:
+        return version18 ? QStringLiteral("Encrypt=Optional;TrustServerCertificate=Yes;")
+                         : QStringLiteral("Encrypt=no;TrustServerCertificate=Yes;");
+    case Encryption::Mandatory:
+        text = version18 ? QStringLiteral("Encrypt=Mandatory;") : QStringLiteral("Encrypt=yes;");
+        break;
+    case Encryption::Strict:
+        if (!version18)
+            cannot(driver, QStringLiteral("encrypt strictly (TDS 8); choose Mandatory, or use "
+                                          "ODBC Driver 18 for SQL Server"));
+        text = QStringLiteral("Encrypt=Strict;");
+        break;
+    default:
+        raiseUnexpectedCase();
+    }
+    if (settings.trustServerCertificate)
+        return text + QStringLiteral("TrustServerCertificate=Yes;");
+    if (!settings.hostNameInCertificate.isEmpty()) {
+        if (!version18)
+            cannot(driver, QStringLiteral("check the certificate for another host name"));
+        text += odbcPair(QStringLiteral("HostNameInCertificate"), settings.hostNameInCertificate);
+    }
+    // Microsoft's drivers take no file of authorities; Driver 18 compares
+    // the server's certificate with a given one, in strict mode only.
+    if (!settings.caFile.isEmpty()) {
+        if (settings.encryption != Encryption::Strict)
+            cannot(driver, QStringLiteral("be given a CA file; add the authority to the "
+                                          "system's trusted certificates, or choose Strict "
+                                          "with the server's own certificate as the file"));
+        text += odbcPair(QStringLiteral("ServerCertificate"), settings.caFile);
+    }
+    return text;
 }
 
 } // namespace
@@ -75,7 +152,11 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
     // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read
     // the "host,port" form directly, as SQL Server's own tools do.
     const ServerAddress address = serverAddress(settings.server);
-    if (isFreeTds(driver)) {
+    const QString encryption =
+        isFreeTds(driver) ? freeTdsEncryption(settings) : microsoftEncryption(driver, settings);
+    if (freeTdsSectionNeeded(driver, settings)) {
+        text += odbcPair(QStringLiteral("Servername"), freeTdsSectionName());
+    } else if (isFreeTds(driver)) {
         text += odbcPair(QStringLiteral("Server"), withoutAddressBrackets(address.host));
         if (!address.port.isEmpty())
             text += odbcPair(QStringLiteral("Port"), address.port);
@@ -98,7 +179,33 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
         text += QLatin1String("TDS_Version=7.4;");
         text += QLatin1String("ClientCharset=UTF-8;");
     }
-    return text;
+    return text + encryption;
+}
+
+QString freeTdsSectionName() {
+    return QStringLiteral("quarvex-connection");
+}
+
+bool freeTdsSectionNeeded(const QString& driver, const ConnectionSettings& settings) {
+    return isFreeTds(driver) && checksCertificate(settings);
+}
+
+QStringList freeTdsSectionLines(const ConnectionSettings& settings) {
+    const ServerAddress address = serverAddress(settings.server);
+    const QString instance = address.host.section(QLatin1Char('\\'), 1);
+    const QString host = withoutAddressBrackets(address.host.section(QLatin1Char('\\'), 0, 0));
+    checkFreeTdsValue(QStringLiteral("server"), address.host);
+    checkFreeTdsValue(QStringLiteral("CA file"), settings.caFile);
+    QStringList lines{QStringLiteral("host = ") + host};
+    if (!address.port.isEmpty())
+        lines << QStringLiteral("port = ") + address.port;
+    else if (!instance.isEmpty())
+        lines << QStringLiteral("instance = ") + instance;
+    // "system": the authorities the system trusts.
+    lines << QStringLiteral("ca file = ") +
+                 (settings.caFile.isEmpty() ? QStringLiteral("system") : settings.caFile)
+          << QStringLiteral("check certificate hostname = yes");
+    return lines;
 }
 
 } // namespace quarvex

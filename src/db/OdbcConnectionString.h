@@ -24,7 +24,23 @@ QString odbcPair(const QString& key, const QString& value, BraceRule rule = Brac
 
 // The ODBC connection string for a driver, built from the four texts
 // themselves so that no character in them can cut a value short or start a
-// keyword of its own.
+// keyword of its own, with the encryption the settings ask for in the
+// driver's own words. When FreeTDS needs a configuration section of its own
+// (freeTdsSectionNeeded), the string names that section instead of the
+// server. Raises, before anything is sent, for a setting the driver cannot
+// honour.
 QString odbcConnectionString(const QString& driver, const ConnectionSettings& settings);
+
+// The name under which the connection's own FreeTDS section is reached.
+QString freeTdsSectionName();
+
+// FreeTDS's ODBC driver checks a certificate only when its configuration
+// names the authorities ("ca file"); the connection string has no keyword
+// for it.
+bool freeTdsSectionNeeded(const QString& driver, const ConnectionSettings& settings);
+
+// The lines of that section: where the server is and how its certificate is
+// checked, each "name = value".
+QStringList freeTdsSectionLines(const ConnectionSettings& settings);
 
 } // namespace quarvex

@@ -22,6 +22,12 @@ struct SavedControl {
     QString ConnectionSettings::*connectionText = nullptr;
     QString CatalogueFilters::*filter = nullptr;
     int Settings::*checkState = nullptr;
+    // The connection's encryption choice (its index) and trust box, kept
+    // like check boxes: a decimal number from 0 to 2.
+    Encryption ConnectionSettings::*choice = nullptr;
+    bool ConnectionSettings::*box = nullptr;
+
+    bool isNumber() const { return checkState || choice || box; }
 };
 
 // The saved controls in the window's design order, then the later ones.
@@ -42,7 +48,29 @@ const SavedControl savedControls[] = {
     {"txtViewer", &Settings::viewer},
     // Added after the first fourteen; a file without it reads as clear.
     {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
+    // Added later still; a file without them reads as Optional, clear, empty.
+    {"cboEncryption", nullptr, nullptr, nullptr, nullptr, &ConnectionSettings::encryption},
+    {"chkTrustCert", nullptr, nullptr, nullptr, nullptr, nullptr,
+     &ConnectionSettings::trustServerCertificate},
+    {"txtCAFile", nullptr, &ConnectionSettings::caFile},
 };
+
+int numberOf(const Settings& settings, const SavedControl& control) {
+    if (control.choice)
+        return int(settings.connection.*control.choice);
+    if (control.box)
+        return settings.connection.*control.box ? Checked : Unchecked;
+    return settings.*control.checkState;
+}
+
+void setNumber(Settings& settings, const SavedControl& control, int number) {
+    if (control.choice)
+        settings.connection.*control.choice = Encryption(number);
+    else if (control.box)
+        settings.connection.*control.box = number == Checked;
+    else
+        settings.*control.checkState = number;
+}
 
 QString& textOf(Settings& settings, const SavedControl& control) {
     if (control.connectionText)
@@ -72,7 +100,7 @@ QString settingsFileText(const Settings& settings) {
     Settings copy = settings;
     for (const SavedControl& control : savedControls) {
         const QString value =
-            control.checkState ? QString::number(copy.*control.checkState) : textOf(copy, control);
+            control.isNumber() ? QString::number(numberOf(copy, control)) : textOf(copy, control);
         text += QLatin1String(control.name) + QLatin1Char('=') + value + QLatin1String("\r\n");
     }
     return text;
@@ -89,14 +117,14 @@ void applySettingsFileText(const QString& fileText, Settings& settings) {
             continue;
         const qsizetype start = at + key.size();
         const QString value = text.mid(start, text.indexOf(QLatin1Char('\n'), start) - start);
-        if (!control.checkState) {
+        if (!control.isNumber()) {
             textOf(settings, control) = trimmedBlanks(value);
             continue;
         }
         const double number = leadingNumber(value);
         if (!(number > -0.5 && number < 2.5))
             raise(QStringLiteral("Invalid property value"));
-        settings.*control.checkState = int(std::lround(number));
+        setNumber(settings, control, int(std::lround(number)));
     }
 }
 

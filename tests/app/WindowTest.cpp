@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -210,11 +211,11 @@ private slots:
         QTest::addColumn<bool>("processingPage");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
-            << false << QStringList{"txtUserID",   "txtPassword", "txtServer",  "txtDatabase",
-                                    "txtProcFilt", "txtTrigFilt", "txtTblFilt", "txtViewFilt",
-                                    "txtFuncFilt", "txtViewer",   "txtPath",    "chkAlter",
-                                    "chkGroup",    "chkEncrypt",  "chkUnicode", "chkNewTypes",
-                                    "Next Tab"};
+            << false << QStringList{"txtUserID",     "txtPassword",  "txtServer",   "txtDatabase",
+                                    "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
+                                    "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
+                                    "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
+                                    "chkEncrypt",    "chkUnicode",   "chkNewTypes", "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
@@ -257,9 +258,11 @@ private slots:
         QTest::addColumn<QString>("edited");
         QTest::addColumn<bool>("reloads");
         for (const char* box :
-             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtTblFilt", "txtProcFilt",
-              "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
+             {"txtUserID", "txtPassword", "txtServer", "txtDatabase", "txtCAFile", "txtTblFilt",
+              "txtProcFilt", "txtTrigFilt", "txtViewFilt", "txtFuncFilt"})
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
+        QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
+        QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
         for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
                                   "chkUnicode", "chkNewTypes"})
             QTest::addRow("changing %s keeps the list", other)
@@ -284,6 +287,8 @@ private slots:
             harness.control<QLineEdit>(edited.mid(4))->setText(QStringLiteral("1=1"));
         else if (edited.startsWith(u"txt"))
             QTest::keyClicks(harness.control(edited), QStringLiteral("x"));
+        else if (edited.startsWith(u"cbo"))
+            harness.control<QComboBox>(edited)->setCurrentIndex(1);
         else if (!edited.isEmpty())
             harness.control<QCheckBox>(edited)->click();
         QCOMPARE(harness.window->fields().ConfigChanged, reloads);
@@ -593,6 +598,9 @@ private slots:
             first.control<QCheckBox>("chkUnicode")->setChecked(true);
             first.control<QCheckBox>("chkGroup")->setChecked(false);
             first.control<QCheckBox>("chkNewTypes")->setChecked(true);
+            first.control<QComboBox>("cboEncryption")->setCurrentIndex(2);
+            first.control<QCheckBox>("chkTrustCert")->setChecked(true);
+            first.control<QLineEdit>("txtCAFile")->setText("/etc/ssl/our ca.pem");
             if (closeBy == 0) {
                 first.button(QStringLiteral("cmdTab"), 0)->click();
                 first.button(QStringLiteral("cmdAction"), 2)->click();
@@ -614,6 +622,11 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkUnicode")->isChecked());
         QVERIFY(!second.control<QCheckBox>("chkGroup")->isChecked());
         QVERIFY(second.control<QCheckBox>("chkNewTypes")->isChecked());
+        QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(),
+                 QStringLiteral("Strict"));
+        QVERIFY(second.control<QCheckBox>("chkTrustCert")->isChecked());
+        QCOMPARE(second.control<QLineEdit>("txtCAFile")->text(),
+                 QStringLiteral("/etc/ssl/our ca.pem"));
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }

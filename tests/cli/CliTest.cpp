@@ -210,6 +210,21 @@ private slots:
             << "quarvex-cli: Nothing ticked: no script written";
         QTest::newRow("bad filter") << QStringList{"--table-filter", "nosuch = 1", "--all"} << 1
                                     << "quarvex-cli: LoadList: ";
+        QTest::newRow("unknown encryption")
+            << QStringList{"--encryption", "always", "--all"} << 2
+            << "quarvex-cli: --encryption takes optional, mandatory or strict: always";
+        QTest::newRow("mandatory, even trusted, refuses a server without TLS")
+            << QStringList{"--encryption", "Mandatory", "--trust-server-certificate", "--all"} << 1
+            << "quarvex-cli: LoadList: OpenConnection: The server 127.0.0.1,";
+        QTest::newRow("strict is refused with FreeTDS")
+            << QStringList{"--encryption", "strict", "--all"} << 1
+            << "quarvex-cli: LoadList: OpenConnection: The FreeTDS ODBC driver cannot encrypt "
+               "strictly";
+        QTest::newRow("another host name in the certificate is refused with FreeTDS")
+            << QStringList{"--encryption",   "mandatory", "--host-name-in-certificate",
+                           "db.example.com", "--ca-file", "/nowhere.pem",
+                           "--all"}
+            << 1 << "quarvex-cli: LoadList: OpenConnection: The FreeTDS ODBC driver cannot check";
     }
 
     void exitStatuses() {

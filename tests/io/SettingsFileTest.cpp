@@ -33,9 +33,51 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The fourteen lines of the design order, then the newer-types box.
-    void defaultFileHasFourteenLinesInDesignOrderThenNewTypes() {
-        QCOMPARE(settingsFileText(defaults()), fourteenLines() + "chkNewTypes=0\r\n");
+    // The fourteen lines of the design order, then the newer-types box and
+    // the connection's encryption.
+    void defaultFileHasFourteenLinesInDesignOrderThenTheLaterOnes() {
+        QCOMPARE(settingsFileText(defaults()),
+                 fourteenLines() + "chkNewTypes=0\r\ncboEncryption=0\r\nchkTrustCert=0\r\n"
+                                   "txtCAFile=\r\n");
+    }
+
+    void encryptionSettingsComeBack() {
+        Settings saved = defaults();
+        saved.connection.encryption = Encryption::Mandatory;
+        saved.connection.trustServerCertificate = true;
+        saved.connection.caFile = "/etc/ssl/our ca.pem";
+        Settings read;
+        applySettingsFileText(settingsFileText(saved), read);
+        QCOMPARE(read.connection.encryption, Encryption::Mandatory);
+        QVERIFY(read.connection.trustServerCertificate);
+        QCOMPARE(read.connection.caFile, QString("/etc/ssl/our ca.pem"));
+    }
+
+    // Files of older versions: without the later lines they read whole, as
+    // Optional, not trusted, no CA file, whatever the settings held before.
+    void olderFilesReadWithTheEncryptionDefaults_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("fourteen lines") << fourteenLines();
+        QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n";
+        QTest::newRow("seventeen lines")
+            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n";
+    }
+
+    void olderFilesReadWithTheEncryptionDefaults() {
+        QFETCH(QString, file);
+        Settings settings;
+        applySettingsFileText(file, settings);
+        QCOMPARE(settings.connection.encryption, Encryption::Optional);
+        QVERIFY(!settings.connection.trustServerCertificate);
+        QVERIFY(settings.connection.caFile.isEmpty());
+    }
+
+    void anEncryptionChoiceOutOfRangeStopsTheReading() {
+        Settings settings;
+        const auto failure = failureOf(
+            [&] { applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings); });
+        QVERIFY(failure.has_value());
+        QCOMPARE(settings.connection.encryption, Encryption::Optional);
     }
 
     // A file of an older version has no fifteenth line; it reads whole and

@@ -19,8 +19,11 @@ void runBatches(OdbcConnection& connection, const QString& script) {
             connection.execute(batch);
 }
 
-ScriptRun::ScriptRun(const StandIn& server) {
+ScriptRun::ScriptRun(const StandIn& server,
+                     const std::function<void(ConnectionSettings&)>& adjust) {
     settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+    if (adjust)
+        adjust(settings.connection);
     settings.filters = {};
     settings.outputPath = folder.folder();
     settings.chkGroup = Unchecked;

@@ -8,6 +8,7 @@
 #include "support/TempFolder.h"
 
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace quarvex {
@@ -32,7 +33,9 @@ struct ScriptRun {
     // start, as a program that is not installed does.
     QStringList viewed;
 
-    explicit ScriptRun(const StandIn& server);
+    // adjust changes the connection settings before the list is loaded.
+    explicit ScriptRun(const StandIn& server,
+                       const std::function<void(ConnectionSettings&)>& adjust = {});
 
     void tick(const QStringList& names);
     // The run's failure, if it failed; its description is returned.

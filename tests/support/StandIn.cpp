@@ -33,6 +33,10 @@ StandIn::StandIn(const StandInOptions& options) {
         arguments << "--stall-after-rows" << QString::number(options.stallAfterRows);
     if (options.dropAfterRows >= 0)
         arguments << "--drop-after-rows" << QString::number(options.dropAfterRows);
+    if (!options.tlsCert.isEmpty())
+        arguments << "--tls-cert" << options.tlsCert << "--tls-key" << options.tlsKey;
+    if (!options.encryption.isEmpty())
+        arguments << "--encryption" << options.encryption;
 #ifdef Q_OS_LINUX
     // A test that crashes must not leave its server running.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -71,6 +75,10 @@ QString StandIn::serverText() const {
 
 QStringList StandIn::receivedBatches() const {
     return standin::BatchLog::read(m_folder.filePath(QStringLiteral("batches.log")));
+}
+
+QStringList StandIn::logins() const {
+    return standin::BatchLog::read(m_folder.filePath(QStringLiteral("batches.log")), "login");
 }
 
 QList<int> StandIn::openingPacketTypes() const {

@@ -18,6 +18,9 @@ struct StandInOptions {
     bool stallLogin = false;    // --stall-login
     int stallAfterRows = -1;    // --stall-after-rows when 0 or more
     int dropAfterRows = -1;     // --drop-after-rows when 0 or more
+    QString tlsCert = {};       // --tls-cert and --tls-key when not empty
+    QString tlsKey = {};
+    QString encryption = {}; // --encryption when not empty: off, login or required
 };
 
 // A quarvex-standin on a free loopback port for one test; stopped with
@@ -36,6 +39,8 @@ public:
     // The type of the first packet of every connection, in order: 0x12 for
     // a TDS 7 client's PRELOGIN, 0x02 for a TDS 4.2/5.0 login.
     QList<int> openingPacketTypes() const;
+    // How the login of every connection arrived, in order: "tls" or "clear".
+    QStringList logins() const;
 
 private:
     QTemporaryDir m_folder;

@@ -1,0 +1,169 @@
+#include "base/ProcedureError.h"
+#include "db/OdbcConnection.h"
+#include "db/ServerConnection.h"
+#include "support/ScriptRun.h"
+#include "support/StandIn.h"
+#include "support/TestCertificates.h"
+
+#include <QTest>
+
+using namespace quarvex;
+using namespace quarvex::test;
+
+Q_DECLARE_METATYPE(quarvex::Encryption)
+
+namespace {
+
+// The file without its header note, whose date and time change every run.
+QString withoutHeader(const QString& text) {
+    return text.mid(text.indexOf("GO\r\n\r\n") + 6);
+}
+
+} // namespace
+
+// FreeTDS against the stand-in speaking TLS: which servers each setting
+// reaches, how the login travels, and what a refusal says.
+class EncryptionIntegrationTest : public QObject {
+    Q_OBJECT
+
+    TestCertificates m_certificates;
+
+    StandInOptions serverWith(const QString& certificate, const QString& mode) const {
+        StandInOptions options;
+        options.sample = true;
+        options.encryption = mode;
+        if (!certificate.isEmpty()) {
+            options.tlsCert = m_certificates.certificate(certificate);
+            options.tlsKey = m_certificates.key(certificate);
+        }
+        return options;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(m_certificates.error().isEmpty(), qPrintable(m_certificates.error()));
+    }
+
+    void connect_data() {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<Encryption>("encryption");
+        QTest::addColumn<bool>("trust");
+        QTest::addColumn<bool>("caFile");
+        QTest::addColumn<QStringList>("logins");
+        QTest::addColumn<QString>("refusal");
+        const auto tls = QStringList{"tls"};
+        QTest::newRow("optional: a server without TLS gets the login in clear")
+            << ""
+            << "off" << Encryption::Optional << false << false << QStringList{"clear"} << "";
+        QTest::newRow("optional: TLS for the login only")
+            << "server"
+            << "login" << Encryption::Optional << false << false << tls << "";
+        QTest::newRow("optional: a server that requires TLS")
+            << "server"
+            << "required" << Encryption::Optional << false << false << tls << "";
+        QTest::newRow("optional: an unchecked certificate still carries the login")
+            << "self"
+            << "login" << Encryption::Optional << false << true << tls << "";
+        QTest::newRow("mandatory with the authority's file")
+            << "server"
+            << "login" << Encryption::Mandatory << false << true << tls << "";
+        QTest::newRow("mandatory against a server that requires TLS")
+            << "server"
+            << "required" << Encryption::Mandatory << false << true << tls << "";
+        QTest::newRow("mandatory trusting a self-signed server")
+            << "self"
+            << "login" << Encryption::Mandatory << true << false << tls << "";
+        QTest::newRow("mandatory: a server without TLS is refused")
+            << ""
+            << "off" << Encryption::Mandatory << false << true << QStringList{}
+            << "does not support encryption, and encryption is Mandatory";
+        QTest::newRow("mandatory: a server without TLS is refused even when trusted")
+            << ""
+            << "off" << Encryption::Mandatory << true << false << QStringList{}
+            << "does not support encryption, and encryption is Mandatory";
+        QTest::newRow("mandatory: an unknown authority")
+            << "self"
+            << "login" << Encryption::Mandatory << false << true << QStringList{}
+            << "certificate was refused";
+        QTest::newRow("mandatory: the test authority is not the system's")
+            << "server"
+            << "login" << Encryption::Mandatory << false << false << QStringList{}
+            << "not signed by an authority the system trusts";
+        QTest::newRow("mandatory: a certificate for another host")
+            << "wronghost"
+            << "login" << Encryption::Mandatory << false << true << QStringList{}
+            << "certificate was refused";
+        QTest::newRow("mandatory: an expired certificate")
+            << "expired"
+            << "login" << Encryption::Mandatory << false << true << QStringList{}
+            << "certificate was refused";
+        QTest::newRow("strict: FreeTDS cannot, nothing is sent")
+            << "server"
+            << "required" << Encryption::Strict << true << false << QStringList{}
+            << "FreeTDS ODBC driver cannot encrypt strictly";
+    }
+
+    void connect() {
+        QFETCH(QString, certificate);
+        QFETCH(QString, mode);
+        QFETCH(Encryption, encryption);
+        QFETCH(bool, trust);
+        QFETCH(bool, caFile);
+        QFETCH(QStringList, logins);
+        QFETCH(QString, refusal);
+        StandIn server(serverWith(certificate, mode));
+        QVERIFY(server.isRunning());
+        ConnectionSettings settings{server.serverText(), "Northwind", "sa", "secret"};
+        settings.encryption = encryption;
+        settings.trustServerCertificate = trust;
+        if (caFile)
+            settings.caFile = m_certificates.certificate("ca");
+
+        OdbcConnection connection;
+        const auto failure = failureOf([&] {
+            OpenConnection(connection, settings);
+            QVERIFY(IsSQL2005Plus(connection));
+        });
+        if (refusal.isEmpty()) {
+            QVERIFY2(!failure, failure ? qPrintable(failure->description) : "");
+        } else {
+            QVERIFY(failure.has_value());
+            QVERIFY2(failure->description.startsWith("OpenConnection: ") &&
+                         failure->description.contains(refusal),
+                     qPrintable(failure->description));
+        }
+        QCOMPARE(server.logins(), logins);
+        if (encryption == Encryption::Strict)
+            QVERIFY(server.openingPacketTypes().isEmpty());
+    }
+
+    // The script of the same rows, whether they came in clear or in TLS.
+    void rowsAlikeInClearAndInTls() {
+        StandIn clear(serverWith("", "off"));
+        StandIn wholeSession(serverWith("server", "required"));
+        StandIn loginOnly(serverWith("server", "login"));
+        const QString authority = m_certificates.certificate("ca");
+        const auto tables = QStringList{"Customers", "Orders", "Order Details", "Products"};
+        const auto script = [&](const StandIn& server, auto adjust) {
+            ScriptRun run(server, adjust);
+            run.tick(tables);
+            const auto failure = run.create();
+            return failure ? *failure : withoutHeader(run.file("Tables.sql"));
+        };
+        const QString expected = script(clear, [](ConnectionSettings&) {});
+        QVERIFY(expected.contains("insert"));
+        QCOMPARE(script(wholeSession,
+                        [&](ConnectionSettings& c) {
+                            c.encryption = Encryption::Mandatory;
+                            c.caFile = authority;
+                        }),
+                 expected);
+        QCOMPARE(script(loginOnly, [](ConnectionSettings&) {}), expected);
+        QVERIFY(!wholeSession.logins().isEmpty() && !loginOnly.logins().isEmpty());
+        QVERIFY(!wholeSession.logins().contains("clear") && !loginOnly.logins().contains("clear"));
+    }
+};
+
+QTEST_GUILESS_MAIN(EncryptionIntegrationTest)
+#include "EncryptionIntegrationTest.moc"
