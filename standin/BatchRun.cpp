@@ -21,7 +21,8 @@ BatchRun::BatchRun(Engine& engine, Session& session, const QString& batch)
     // The whole batch is checked before any of it runs, as SQL Server
     // compiles a batch first: a syntax error anywhere runs nothing.
     try {
-        Translator checker(m_batch, m_lexed.tokens, {});
+        Translator checker(m_batch, m_lexed.tokens,
+                           {nullptr, 0, {}, m_engine.knowsCreateOrAlter()});
         while (!checker.atEnd()) {
             m_starts.append(checker.position());
             checker.next();
@@ -73,9 +74,9 @@ BatchRun::RowRead BatchRun::nextRow(QVariantList& row) {
 
 void BatchRun::runStatement(int start) {
     const Engine::ActiveSession active(m_engine, m_session);
-    Translator translator(
-        m_batch, m_lexed.tokens,
-        {&m_engine.catalogue(), m_session.identityInsertObject, m_engine.options().database});
+    Translator translator(m_batch, m_lexed.tokens,
+                          {&m_engine.catalogue(), m_session.identityInsertObject,
+                           m_engine.options().database, m_engine.knowsCreateOrAlter()});
     translator.seek(start);
     int line = 1;
     try {

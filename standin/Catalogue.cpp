@@ -348,6 +348,11 @@ void Catalogue::setSqliteName(int objectId, const QString& sqliteName) {
                {sqliteName, objectId});
 }
 
+void Catalogue::renameObject(int objectId, const QString& name) {
+    sqliteExec(m_db, QStringLiteral("update qx_objects set name = ? where object_id = ?"),
+               {name, objectId});
+}
+
 void Catalogue::addColumn(int objectId, const ColumnInfo& c) {
     sqliteExec(
         m_db, QStringLiteral("insert into qx_columns values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),

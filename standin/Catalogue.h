@@ -85,6 +85,7 @@ public:
 
     int createObject(const QString& name, int schemaId, const QString& type, int parentId);
     void setSqliteName(int objectId, const QString& sqliteName);
+    void renameObject(int objectId, const QString& name); // its stored text stays as it is
     void addColumn(int objectId, const ColumnInfo& column);
     void setModule(int objectId, int number, const std::optional<QString>& definition,
                    bool encrypted);

@@ -73,6 +73,11 @@ int Engine::majorVersion() const {
     return m_options.version.section(u'.', 0, 0).toInt();
 }
 
+bool Engine::knowsCreateOrAlter() const {
+    const int major = majorVersion();
+    return major > 13 || (major == 13 && m_options.version.section(u'.', 2, 2).toInt() >= 4001);
+}
+
 QString Engine::versionText() const {
     static const char* const products[] = {"7.00", "2000", "2005", "2008", "2012",
                                            "2014", "2016", "2017", "2019", "2022"};
@@ -202,6 +207,8 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
         return createModule(statement);
     case Statement::Kind::Drop:
         return drop(statement);
+    case Statement::Kind::Rename:
+        return rename(statement);
     case Statement::Kind::AddForeignKeys:
     case Statement::Kind::DropConstraints:
     case Statement::Kind::CheckConstraints:
@@ -584,7 +591,12 @@ void Engine::createModule(const Statement& statement) {
         parentId = parent->objectId;
     }
     int objectId = 0;
-    if (statement.isAlter) {
+    if (statement.createOrAlter && existing && existing->type != statement.moduleType)
+        throw SqlError{2714,
+                       QStringLiteral("There is already an object named '%1' in the database.")
+                           .arg(statement.name.last()),
+                       16, 3, false};
+    if (statement.isAlter || (statement.createOrAlter && existing)) {
         if (!existing)
             throw invalidObjectName(shown.join(u'.'));
         objectId = existing->objectId;
@@ -664,6 +676,23 @@ void Engine::drop(const Statement& statement) {
             m_foreignKeys->dropTable(object->objectId, shown.join(u'.'));
         removeObject(*object);
     }
+}
+
+void Engine::rename(const Statement& statement) {
+    const auto object = m_catalogue->find(statement.names.first());
+    if (!object)
+        throw SqlError{15248,
+                       QStringLiteral("Either the parameter @objname is ambiguous or the claimed "
+                                      "@objtype (OBJECT) is wrong."),
+                       11, 1, false};
+    QStringList target{object->schema, statement.value};
+    if (const auto other = m_catalogue->find(target); other && other->objectId != object->objectId)
+        throw SqlError{15335,
+                       QStringLiteral("Error: The new name '%1' is already in use as a OBJECT "
+                                      "name and would cause a duplicate that is not permitted.")
+                           .arg(statement.value),
+                       11, 1, false};
+    m_catalogue->renameObject(object->objectId, statement.value);
 }
 
 // An object with what belongs to it: its constraints, triggers and SQLite

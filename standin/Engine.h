@@ -64,7 +64,8 @@ public:
     QString startError() const { return m_startError; }
     const EngineOptions& options() const { return m_options; }
     int majorVersion() const;
-    QString versionText() const; // @@VERSION
+    bool knowsCreateOrAlter() const; // from 13.0.4001, SQL Server 2016 SP1
+    QString versionText() const;     // @@VERSION
 
     // Runs a whole batch and reads every result into its outcome.
     QList<Outcome> executeBatch(Session& session, const QString& batch);
@@ -107,6 +108,7 @@ private:
     int versionHistory(const Statement& statement, int objectId);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
+    void rename(const Statement& statement);
     void removeObject(const ObjectInfo& object);
     void alterTable(const Statement& statement);
     void truncate(const Statement& statement);

@@ -60,6 +60,7 @@ struct Statement {
         CheckConstraints,
         Truncate,
         CheckIdent,
+        Rename, // sp_rename: names[0] to value
         Use,
         Unsupported, // what
     };
@@ -92,6 +93,7 @@ struct Statement {
     // CREATE/ALTER of a procedure, view, trigger or function.
     QString moduleType; // P, V, TR, FN, IF, TF
     bool isAlter = false;
+    bool createOrAlter = false;
     bool encrypted = false;
     int procedureNumber = 1;
     QStringList parentName;

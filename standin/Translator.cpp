@@ -177,6 +177,9 @@ Statement Translator::next() {
         statement = parseCreate(isAlter);
     } else if (first.isWord("drop"))
         statement = parseDrop();
+    else if (((first.isWord("exec") || first.isWord("execute")) && peek(1).isWord("sp_rename")) ||
+             (first.isWord("sp_rename") && m_statementStart == 0))
+        statement = parseRename();
     else if (first.kind == Token::Word &&
              QStringList{"exec", "execute", "declare", "if", "while", "begin", "commit", "rollback",
                          "grant", "raiserror", "with", "waitfor", "save"}

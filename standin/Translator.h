@@ -19,6 +19,7 @@ public:
         const Catalogue* catalogue = nullptr; // null: syntax only
         int identityInsertObject = 0;         // table with SET IDENTITY_INSERT ON
         QString database;                     // for the names in messages
+        bool createOrAlter = false;           // CREATE OR ALTER is known (2016 SP1 on)
     };
 
     Translator(const QString& batch, const QList<Token>& tokens, Context context);
@@ -50,6 +51,7 @@ private:
     int lineOf(const Token& token) const;
 
     QStringList parseName();
+    Statement parseRename();
     QString parseNamePart();
     struct TypeSpec {
         QString name;

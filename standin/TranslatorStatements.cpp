@@ -432,6 +432,19 @@ Statement Translator::parseUse() {
 
 Statement Translator::parseCreate(bool isAlter) {
     const Token& verb = m_tokens[m_pos - 1];
+    // Servers before 2016 SP1 know no CREATE OR ALTER: OR is a syntax error.
+    if (!isAlter && peek().isWord("or")) {
+        if (!m_context.createOrAlter || !peek(1).isWord("alter"))
+            syntaxError();
+        take();
+        take();
+        if (!(peek().isWord("proc") || peek().isWord("procedure") || peek().isWord("view") ||
+              peek().isWord("trigger") || peek().isWord("function")))
+            syntaxError();
+        Statement statement = parseModule(false, verb);
+        statement.createOrAlter = true;
+        return statement;
+    }
     const Token& what = peek();
     if (what.isWord("proc") || what.isWord("procedure") || what.isWord("view") ||
         what.isWord("trigger") || what.isWord("function"))
@@ -740,6 +753,23 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
     }
     if (!takeWord("as"))
         syntaxError();
+    // The body runs to the end of the batch, so a second module's CREATE
+    // (a numbered procedure's next number, say) is not the first statement.
+    for (int at = m_pos; m_tokens[at].kind != Token::End; ++at) {
+        const Token& t = m_tokens[at];
+        const int last = int(m_tokens.size()) - 1;
+        const Token& next = m_tokens[qMin(at + 1, last)];
+        const Token& named = next.isWord("or") ? m_tokens[qMin(at + 3, last)] : next;
+        if ((t.isWord("create") || t.isWord("alter")) &&
+            (named.isWord("proc") || named.isWord("procedure") || named.isWord("view") ||
+             named.isWord("trigger") || named.isWord("function")))
+            throw SqlError{111,
+                           QStringLiteral("'%1 %2' must be the first statement in a query batch.")
+                               .arg(t.text.toUpper(), named.isWord("proc")
+                                                          ? QStringLiteral("PROCEDURE")
+                                                          : named.text.toUpper()),
+                           15, 1, true};
+    }
     if (statement.moduleType == QLatin1String("V")) {
         const int bodyStart = m_pos;
         try {
@@ -755,6 +785,40 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
         definition.replace(verb.begin, verb.end - verb.begin, QStringLiteral("CREATE"));
     statement.definition = definition;
     m_pos = int(m_tokens.size()) - 1;
+    return statement;
+}
+
+// Rule: EXEC sp_rename 'old', 'new' [, 'OBJECT'], the parameters by position
+// or as @objname, @newname and @objtype. Only objects are renamed; their
+// stored text keeps the old name, as on the real server.
+Statement Translator::parseRename() {
+    if (!peek().isWord("sp_rename"))
+        take();
+    take();
+    QStringList arguments;
+    do {
+        if (peek().kind == Token::Variable) {
+            take();
+            expectSymbol("=");
+        }
+        if (peek().kind != Token::String && peek().kind != Token::UnicodeString)
+            syntaxError();
+        arguments.append(take().text);
+    } while (takeSymbol(","));
+    if (arguments.size() == 3 &&
+        arguments[2].compare(QLatin1String("object"), Qt::CaseInsensitive) != 0)
+        return unsupportedRest(QStringLiteral("sp_rename of a ") + arguments[2].toUpper());
+    if (arguments.size() < 2 || arguments.size() > 3)
+        return unsupportedRest(QStringLiteral("sp_rename with these parameters"));
+    Statement statement;
+    statement.kind = Statement::Kind::Rename;
+    const LexResult old = lex(arguments[0]);
+    QStringList parts;
+    for (const Token& t : old.tokens)
+        if (t.isName())
+            parts.append(t.text);
+    statement.names.append(parts);
+    statement.value = arguments[1];
     return statement;
 }
 

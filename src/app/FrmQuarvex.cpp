@@ -236,6 +236,7 @@ Settings FrmQuarvex::settings() const {
     current.chkGroup = checkValue(m_chkGroup);
     current.chkEncrypt = checkValue(m_chkEncrypt);
     current.chkNewTypes = checkValue(m_chkNewTypes);
+    current.chkCreateOrAlter = checkValue(m_chkCreateOrAlter);
     return current;
 }
 
@@ -264,6 +265,7 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setCheckValue(m_chkGroup, settings.chkGroup);
     setCheckValue(m_chkEncrypt, settings.chkEncrypt);
     setCheckValue(m_chkNewTypes, settings.chkNewTypes);
+    setCheckValue(m_chkCreateOrAlter, settings.chkCreateOrAlter);
 }
 
 void FrmQuarvex::createScripts() {

@@ -111,6 +111,7 @@ private:
     QCheckBox* m_chkEncrypt = nullptr;
     QCheckBox* m_chkUnicode = nullptr;
     QCheckBox* m_chkNewTypes = nullptr;
+    QCheckBox* m_chkCreateOrAlter = nullptr;
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;

@@ -185,6 +185,11 @@ QWidget* FrmQuarvex::buildConfigPage() {
                              QStringLiteral("Script newer data types (date and time, xml, alias "
                                             "and spatial types) rather than skip the table."),
                              defaults.newTypes(), page);
+    m_chkCreateOrAlter =
+        checkBox("chkCreateOrAlter",
+                 QStringLiteral("Script CREATE OR ALTER (SQL Server 2016 SP1 and later) rather "
+                                "than CREATE or ALTER."),
+                 defaults.createOrAlter(), page);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -194,7 +199,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes})
+    for (QCheckBox* option :
+         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkCreateOrAlter})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;
@@ -245,7 +251,7 @@ void FrmQuarvex::arrangeTabOrder() {
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
           << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
           << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
-          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes;
+          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

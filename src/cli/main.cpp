@@ -119,6 +119,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     applySwitch(parser, "encrypt", "no-encrypt", settings.chkEncrypt);
     applySwitch(parser, "unicode", "ansi", settings.chkUnicode);
     applySwitch(parser, "newer-types", "no-newer-types", settings.chkNewTypes);
+    applySwitch(parser, "create-or-alter", "no-create-or-alter", settings.chkCreateOrAlter);
     settings.connection.password = readPassword(parser.isSet("password-stdin"));
     return settings;
 }
@@ -159,6 +160,9 @@ void defineOptions(QCommandLineParser& parser) {
         {"newer-types",
          "Script date and time types, xml, alias, hierarchy, spatial and sql_variant types."},
         {"no-newer-types", "Skip tables with such types."},
+        {"create-or-alter", "Script CREATE OR ALTER (SQL Server 2016 SP1 and later); wins over "
+                            "--alter."},
+        {"no-create-or-alter", "Script CREATE or ALTER as --alter and --create say."},
         {"table-filter", "SQL condition for tables.", "sql"},
         {"proc-filter", "SQL condition for procedures.", "sql"},
         {"trigger-filter", "SQL condition for triggers.", "sql"},

@@ -4,6 +4,8 @@
 #include "base/ProcedureError.h"
 #include "db/OdbcConnection.h"
 
+#include <QStringList>
+
 namespace quarvex {
 
 void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settings) {
@@ -20,6 +22,25 @@ bool isVersion2005Plus(const QString& dbmsVersion) {
 bool IsSQL2005Plus(const OdbcConnection& connection) {
     return reraisingAs(QStringLiteral("IsSQL2005Plus"),
                        [&] { return isVersion2005Plus(connection.dbmsVersion()); });
+}
+
+bool isVersionWithCreateOrAlter(const QString& dbmsVersion) {
+    const QStringList parts = dbmsVersion.trimmed().split(u'.');
+    bool majorRead = false;
+    const int major = parts.value(0).toInt(&majorRead);
+    if (!majorRead || major < 13)
+        return false;
+    return major > 13 || parts.value(2).toInt() >= 4001;
+}
+
+void RequireCreateOrAlter(const OdbcConnection& connection) {
+    reraisingAs(QStringLiteral("RequireCreateOrAlter"), [&] {
+        const QString version = connection.dbmsVersion();
+        if (!isVersionWithCreateOrAlter(version))
+            raise(QLatin1String("CREATE OR ALTER needs SQL Server 2016 SP1 (13.0.4001) or "
+                                "later; this server is version ") +
+                  version);
+    });
 }
 
 int ServerVersion(const OdbcConnection& connection) {

@@ -26,6 +26,14 @@ int ServerVersion(const OdbcConnection& connection);
 // The version test on its own: the leading number of the version text.
 bool isVersion2005Plus(const QString& dbmsVersion);
 
+// True from version 13.0.4001 (SQL Server 2016 SP1) on, the first to know
+// CREATE OR ALTER. The version text reads major.minor.build ("13.00.4001").
+bool isVersionWithCreateOrAlter(const QString& dbmsVersion);
+
+// Raises, naming the server's version, when the server knows no CREATE OR
+// ALTER. Raises "RequireCreateOrAlter: " + description.
+void RequireCreateOrAlter(const OdbcConnection& connection);
+
 // The message with the SQL text that was running added two lines below it,
 // when the message came from the server ("SQL Server" in it) and there is SQL
 // text to add; otherwise the message unchanged.

@@ -46,8 +46,9 @@ const SavedControl savedControls[] = {
     {"txtFuncFilt", nullptr, nullptr, &CatalogueFilters::functions},
     {"txtPath", &Settings::outputPath},
     {"txtViewer", &Settings::viewer},
-    // Added after the first fourteen; a file without it reads as clear.
+    // Added after the first fourteen; a file without them reads as clear.
     {"chkNewTypes", nullptr, nullptr, nullptr, &Settings::chkNewTypes},
+    {"chkCreateOrAlter", nullptr, nullptr, nullptr, &Settings::chkCreateOrAlter},
     // Added later still; a file without them reads as Optional, clear, empty.
     {"cboEncryption", nullptr, nullptr, nullptr, nullptr, &ConnectionSettings::encryption},
     {"chkTrustCert", nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -25,12 +25,14 @@ struct Settings {
     int chkGroup = Checked;
     int chkEncrypt = Unchecked;
     int chkNewTypes = Unchecked;
+    int chkCreateOrAlter = Unchecked;
 
     bool alter() const { return chkAlter == Checked; }
     bool group() const { return chkGroup == Checked; }
     bool encrypt() const { return chkEncrypt == Checked; }
     bool unicode() const { return chkUnicode == Checked; }
     bool newTypes() const { return chkNewTypes == Checked; }
+    bool createOrAlter() const { return chkCreateOrAlter == Checked; }
 
     static QString defaultViewer() {
 #ifdef Q_OS_WIN

@@ -182,6 +182,15 @@ public:
 
     const RunSummary& summary() const { return m_summary; }
 
+    // Whether a procedure, trigger, view or function is ticked.
+    bool objectsTicked() const {
+        const ObjectList& list = m_context.toolkit.objectList();
+        for (int i = 0; i < list.count(); ++i)
+            if (list.isChecked(i) && list.entry(i).object.kind != ObjectKind::Table)
+                return true;
+        return false;
+    }
+
 private:
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
         // A name that cannot stand on one line is shown escaped, wherever it
@@ -195,11 +204,10 @@ private:
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
         const bool isTable = object.kind == ObjectKind::Table;
-        const bool scripted =
-            unsafe    ? skipUnsafeName(object.kind, name)
-            : isTable ? ScriptTable(m_context, object.id, name, owner, connection,
-                                    m_keys.deletedTables.contains(object.id))
-                      : ScriptObject(m_context, object.id, name, connection, object.kind);
+        const bool scripted = unsafe    ? skipUnsafeName(object.kind, name)
+                              : isTable ? ScriptTable(m_context, object.id, name, owner, connection,
+                                                      m_keys.deletedTables.contains(object.id))
+                                        : ScriptObject(m_context, object, name, connection);
         const size_t kind = indexOf(object.kind);
         m_summary.used[kind] = true;
         if (scripted) {
@@ -282,6 +290,10 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         context.toolkit.setBusy(true);
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
+        // A server without CREATE OR ALTER refuses the run before any
+        // script; tables alone need no check.
+        if (context.settings.createOrAlter() && run.objectsTicked())
+            RequireCreateOrAlter(*connection);
         run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
         connection->close();

@@ -47,34 +47,50 @@ qsizetype wholeWordMarker(const QString& upper, const QString& marker, qsizetype
     return -1;
 }
 
-} // namespace
+// The end of "CREATE" or of a stored "CREATE OR ALTER" whose CREATE ends at
+// afterCreate; the words may stand apart by any blanks or line breaks.
+qsizetype endOfCreateVerb(const QString& upper, qsizetype afterCreate) {
+    qsizetype at = afterCreate;
+    const auto skipBlanks = [&] {
+        const qsizetype from = at;
+        while (at < upper.size() && isControlOrBlank(upper[at]))
+            ++at;
+        return at > from;
+    };
+    if (!skipBlanks() || !QStringView(upper).mid(at).startsWith(u"OR"))
+        return afterCreate;
+    at += 2;
+    if (!skipBlanks() || !QStringView(upper).mid(at).startsWith(u"ALTER"))
+        return afterCreate;
+    at += 5;
+    return at < upper.size() && isControlOrBlank(upper[at]) ? at : afterCreate;
+}
 
-QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
-                     const QString& definition, const ObjectScriptOptions& options) {
-    const QString note = QLatin1String(options.alter ? "Altering " : "Creating ") +
-                         QLatin1String(options.encrypt ? "(With Encryption) " : "") + displayName +
-                         QLatin1String("...");
-    QString header = BoxPrint(note);
-    header.chop(2); // the note ends with "GO" and one line break
-
-    QString text = header + trimmedControlsAndBlanks(definition);
+// One definition as its own batch, edited as asked.
+QString definitionBatch(const ObjectKindFacts& kind, const QString& definition,
+                        const ObjectScriptOptions& options) {
+    // The line break in front stands for the end of the line before, so that
+    // a definition that begins with CREATE is found like any other line.
+    QString text = QLatin1Char('\n') + trimmedControlsAndBlanks(definition);
     if (!text.endsWith(u'\n'))
         text += QLatin1String("\r\n");
     text += QLatin1String("GO\r\n\r\n");
 
-    // CREATE counts only at the start of a line. The header ends with a line
-    // break, so a definition that begins with CREATE is found too.
+    // CREATE counts only at the start of a line.
     const qsizetype lineFeed = upperSameLength(text).indexOf(QLatin1String("\nCREATE"));
     if (lineFeed < 0)
         raise(couldNotLocate(QStringLiteral("CREATE statement")));
     const qsizetype afterCreate = lineFeed + 7;
-    if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterCreate)))
+    const qsizetype afterVerb = endOfCreateVerb(upperSameLength(text), afterCreate);
+    if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterVerb)))
              .startsWith(kind.createWord))
         raise(couldNotLocate(QLatin1String("CREATE ") + kind.createWord +
                              QLatin1String(" statement")));
 
-    if (options.alter)
-        text = text.left(lineFeed) + QLatin1String("\nALTER") + text.mid(afterCreate);
+    if (options.createOrAlter)
+        text = text.left(lineFeed) + QLatin1String("\nCREATE OR ALTER") + text.mid(afterVerb);
+    else if (options.alter)
+        text = text.left(lineFeed) + QLatin1String("\nALTER") + text.mid(afterVerb);
 
     if (options.encrypt) {
         const qsizetype at =
@@ -83,6 +99,26 @@ QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
             raise(couldNotLocate(QStringLiteral("place to insert WITH ENCRYPTION")));
         text = text.left(at) + QLatin1String("\r\nWITH ENCRYPTION\r\n") + text.mid(at);
     }
+    return text.mid(1);
+}
+
+QLatin1StringView noteVerb(const ObjectScriptOptions& options) {
+    if (options.createOrAlter)
+        return QLatin1StringView("Creating or altering ");
+    return QLatin1StringView(options.alter ? "Altering " : "Creating ");
+}
+
+} // namespace
+
+QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
+                     const QStringList& definitions, const ObjectScriptOptions& options) {
+    const QString note = noteVerb(options) +
+                         QLatin1String(options.encrypt ? "(With Encryption) " : "") + displayName +
+                         QLatin1String("...");
+    QString text = BoxPrint(note);
+    text.chop(2); // the note ends with "GO" and one line break
+    for (const QString& definition : definitions)
+        text += definitionBatch(kind, definition, options);
     return text;
 }
 

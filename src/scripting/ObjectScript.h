@@ -3,20 +3,24 @@
 #include "model/ObjectKinds.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quarvex {
 
 struct ObjectScriptOptions {
     bool alter = false;
     bool encrypt = false;
+    bool createOrAlter = false; // wins over alter
 };
 
-// The block one object adds to its script file: the boxed progress note, the
-// definition trimmed at both ends, CREATE turned into ALTER and WITH
-// ENCRYPTION put in front of the first whole-word marker when asked, and the
-// batch end. Raises when CREATE, the kind's keyword after it, or a place for
-// WITH ENCRYPTION cannot be found.
+// The block one object adds to its script file: the boxed progress note,
+// then each definition (one per number of a numbered procedure group) as a
+// batch of its own: trimmed at both ends, CREATE turned into ALTER or CREATE
+// OR ALTER and WITH ENCRYPTION put in front of the first whole-word marker
+// when asked, and the batch end. A stored CREATE OR ALTER counts as CREATE.
+// Raises when CREATE, the kind's keyword after it, or a place for WITH
+// ENCRYPTION cannot be found in any of them.
 QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
-                     const QString& definition, const ObjectScriptOptions& options);
+                     const QStringList& definitions, const ObjectScriptOptions& options);
 
 } // namespace quarvex

@@ -3,6 +3,7 @@
 #include "base/ProcedureError.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
+#include "scripting/ModuleHeader.h"
 #include "scripting/ObjectScript.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
@@ -33,8 +34,22 @@ QString definitionQuery(bool sql2005Plus, qint32 objectId, ObjectKind kind) {
            id + QLatin1String(" order by 3,4 ");
 }
 
-bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
-                  OdbcConnection& connection, ObjectKind kind) {
+namespace {
+
+// A module renamed with sp_rename keeps its old name in its stored text; its
+// script would make or change the old object.
+void requireListedName(const QString& definition, const ObjectRef& object) {
+    const std::optional<ModuleHeaderName> header = moduleHeaderName(definition);
+    if (header && !namesListedObject(*header, object.owner, object.name))
+        raise(QLatin1String("its stored text names ") + header->written +
+              QLatin1String(": it was renamed; script it from its source"));
+}
+
+} // namespace
+
+bool ScriptObject(ScriptContext& context, const ObjectRef& object, const QString& objectName,
+                  OdbcConnection& connection) {
+    const ObjectKind kind = object.kind;
     QString fileName;
     std::optional<RecordSet> records;
 
@@ -44,21 +59,34 @@ bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& object
             raiseUnexpectedCase();
         const ObjectKindFacts& facts = factsOf(kind);
         fileName = context.scriptFile(kind);
-        const QString query = definitionQuery(IsSQL2005Plus(connection), objectId, kind);
+        const bool sql2005Plus = IsSQL2005Plus(connection);
+        const QString query = definitionQuery(sql2005Plus, object.id, kind);
+        const bool numbered = !sql2005Plus || kind == ObjectKind::Proc;
 
-        // Older servers hand the text out in pieces of at most 4000
-        // characters, split wherever the text falls; joined they are whole.
-        QString definition;
+        // One text per number of a numbered procedure group. Older servers
+        // hand each out in pieces of at most 4000 characters, split wherever
+        // the text falls; joined they are whole.
+        QStringList definitions;
+        qint64 number = 0;
         records.emplace(connection, query);
         for (; !records->atEnd(); records->moveNext()) {
-            definition += records->value(0).toString();
+            const qint64 rowNumber = numbered ? records->value(2).toLongLong() : 1;
+            if (definitions.isEmpty() || rowNumber != number)
+                definitions.append(QString());
+            number = rowNumber;
+            definitions.last() += records->value(0).toString();
             if (records->value(1).toLongLong() != 0)
                 raise(QStringLiteral("Object encrypted or insufficient rights to definition"));
         }
         records->close();
+        if (definitions.isEmpty())
+            definitions.append(QString());
+        for (const QString& definition : definitions)
+            requireListedName(definition, object);
 
-        const ObjectScriptOptions options{context.settings.alter(), context.settings.encrypt()};
-        context.files().AppendFile(fileName, objectScript(facts, objectName, definition, options));
+        const ObjectScriptOptions options{context.settings.alter(), context.settings.encrypt(),
+                                          context.settings.createOrAlter()};
+        context.files().AppendFile(fileName, objectScript(facts, objectName, definitions, options));
     });
     if (!failure)
         return true;

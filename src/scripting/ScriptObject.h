@@ -12,8 +12,10 @@ struct ScriptContext;
 // Appends the source of one procedure, trigger, view or function to its
 // kind's script file. True when scripted; false when skipped, after the user
 // has been told and the reason noted in the file. Never raises.
-bool ScriptObject(ScriptContext& context, qint32 objectId, const QString& objectName,
-                  OdbcConnection& connection, ObjectKind kind);
+// objectName is the name as notes show it; a module whose stored text names
+// another object (renamed since) is skipped.
+bool ScriptObject(ScriptContext& context, const ObjectRef& object, const QString& objectName,
+                  OdbcConnection& connection);
 
 // The query that reads an object's source text: its text and whether it is
 // hidden, one row per piece or per number of a numbered procedure group.

@@ -215,7 +215,8 @@ private slots:
                                     "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
                                     "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
                                     "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
-                                    "chkEncrypt",    "chkUnicode",   "chkNewTypes", "Next Tab"};
+                                    "chkEncrypt",    "chkUnicode",   "chkNewTypes", "chkCreateOrAlter",
+                                    "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",    "Select Type",
@@ -264,7 +265,7 @@ private slots:
         QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
         QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
         for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
-                                  "chkUnicode", "chkNewTypes"})
+                                  "chkUnicode", "chkNewTypes", "chkCreateOrAlter"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -601,6 +602,7 @@ private slots:
             first.control<QComboBox>("cboEncryption")->setCurrentIndex(2);
             first.control<QCheckBox>("chkTrustCert")->setChecked(true);
             first.control<QLineEdit>("txtCAFile")->setText("/etc/ssl/our ca.pem");
+            first.control<QCheckBox>("chkCreateOrAlter")->setChecked(true);
             if (closeBy == 0) {
                 first.button(QStringLiteral("cmdTab"), 0)->click();
                 first.button(QStringLiteral("cmdAction"), 2)->click();
@@ -627,6 +629,7 @@ private slots:
         QVERIFY(second.control<QCheckBox>("chkTrustCert")->isChecked());
         QCOMPARE(second.control<QLineEdit>("txtCAFile")->text(),
                  QStringLiteral("/etc/ssl/our ca.pem"));
+        QVERIFY(second.control<QCheckBox>("chkCreateOrAlter")->isChecked());
         QVERIFY(second.window->fields().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }

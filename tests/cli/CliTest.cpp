@@ -114,6 +114,7 @@ private slots:
             "empty.cfg",
             "txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFilt=\r\n");
         m_data.write("newtypes.cfg", m_data.bytes("empty.cfg") + "chkNewTypes=1\r\n");
+        m_data.write("createoralter.cfg", m_data.bytes("empty.cfg") + "chkCreateOrAlter=1\r\n");
         m_server = std::make_unique<quarvex::test::StandIn>(
             quarvex::test::StandInOptions{.sample = false,
                                           .login = "loader",
@@ -194,6 +195,19 @@ private slots:
             << QStringList{"--config", m_data.path("newtypes.cfg"), "--no-newer-types",
                            "table:dbo.Bad"}
             << 3 << "";
+        // The server answers as 2005, which knows no CREATE OR ALTER.
+        const QString refused =
+            "quarvex-cli: CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
+            "Server 2016 SP1 (13.0.4001) or later; this server is version 09.00.1399";
+        QTest::newRow("--create-or-alter refused by the server")
+            << QStringList{"--create-or-alter", "proc:dbo.spOne"} << 1 << refused;
+        QTest::newRow("CREATE OR ALTER as the settings file says")
+            << QStringList{"--config", m_data.path("createoralter.cfg"), "proc:dbo.spOne"} << 1
+            << refused;
+        QTest::newRow("--no-create-or-alter overrides the settings file")
+            << QStringList{"--config", m_data.path("createoralter.cfg"), "--no-create-or-alter",
+                           "proc:dbo.spOne"}
+            << 0 << "";
         QTest::newRow("unknown object")
             << QStringList{"table:dbo.Nothing"} << 2
             << "quarvex-cli: No listed object matches table:dbo.Nothing";

@@ -382,6 +382,26 @@ private slots:
         QCOMPARE(isVersion2005Plus(version), is2005Plus);
     }
 
+    // CREATE OR ALTER came with 2016 SP1, build 4001 of version 13.
+    void createOrAlterVersions_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("2014") << "12.00.6024" << false;
+        QTest::newRow("2016 before SP1") << "13.00.4000" << false;
+        QTest::newRow("2016 SP1") << "13.00.4001" << true;
+        QTest::newRow("2017, any build") << "14.00.1000" << true;
+        QTest::newRow("2022") << "16.00.1000" << true;
+        QTest::newRow("2000 with a large build") << "8.00.9999" << false;
+        QTest::newRow("no build") << "13.00" << false;
+        QTest::newRow("no number") << "Microsoft SQL Server" << false;
+    }
+
+    void createOrAlterVersions() {
+        QFETCH(QString, version);
+        QFETCH(bool, known);
+        QCOMPARE(isVersionWithCreateOrAlter(version), known);
+    }
+
     // The context of a server's message: tests/catalogue/LoadListIntegrationTest.
     // Other drivers (Microsoft's) say so by SQLSTATE alone.
     void connectionLossByState_data() {

@@ -33,12 +33,12 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The fourteen lines of the design order, then the newer-types box and
-    // the connection's encryption.
+    // The fourteen lines of the design order, then the later boxes and the
+    // connection's encryption.
     void defaultFileHasFourteenLinesInDesignOrderThenTheLaterOnes() {
         QCOMPARE(settingsFileText(defaults()),
-                 fourteenLines() + "chkNewTypes=0\r\ncboEncryption=0\r\nchkTrustCert=0\r\n"
-                                   "txtCAFile=\r\n");
+                 fourteenLines() + "chkNewTypes=0\r\nchkCreateOrAlter=0\r\ncboEncryption=0\r\n"
+                                   "chkTrustCert=0\r\ntxtCAFile=\r\n");
     }
 
     void encryptionSettingsComeBack() {
@@ -80,12 +80,32 @@ private slots:
         QCOMPARE(settings.connection.encryption, Encryption::Optional);
     }
 
-    // A file of an older version has no fifteenth line; it reads whole and
-    // leaves the box clear.
-    void olderFileWithoutTheNewTypesLine() {
+    // Files of older versions lack the later lines; they read whole and
+    // leave those boxes clear.
+    void olderFilesLeaveTheLaterBoxesClear_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("newTypes");
+        QTest::newRow("fourteen lines") << fourteenLines() << 0;
+        QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n" << 1;
+    }
+
+    void olderFilesLeaveTheLaterBoxesClear() {
+        QFETCH(QString, file);
+        QFETCH(int, newTypes);
         Settings settings;
-        applySettingsFileText(fourteenLines(), settings);
-        QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
+        applySettingsFileText(file, settings);
+        QCOMPARE(settings.chkNewTypes, newTypes);
+        QCOMPARE(settings.chkCreateOrAlter, int(Unchecked));
+    }
+
+    void createOrAlterLineRoundTrips() {
+        Settings settings = defaults();
+        settings.chkCreateOrAlter = Checked;
+        const QString text = settingsFileText(settings);
+        QVERIFY(text.contains("\r\nchkCreateOrAlter=1\r\n"));
+        Settings read;
+        applySettingsFileText(text, read);
+        QVERIFY(read.createOrAlter());
     }
 
     void reading_data() {

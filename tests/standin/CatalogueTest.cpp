@@ -59,6 +59,36 @@ private slots:
                "object_id('dbo.g')), "
                "(select count(*) from sys.numbered_procedures where object_id = object_id('dbo.g'))"
             << "1 1";
+        // sp_rename changes the catalogue's name and leaves the stored text.
+        const QStringList renamed{"create procedure dbo.spOld as select 1",
+                                  "exec sp_rename 'dbo.spOld', 'spNew'"};
+        QTest::newRow("renamed, text kept, 2000")
+            << "8.00.2039" << renamed
+            << "select o.name, c.text from sysobjects o join syscomments c on c.id = o.id "
+               "where o.name like 'sp%'"
+            << "spNew create procedure dbo.spOld as select 1";
+        QTest::newRow("renamed, text kept, by parameter name, 2005")
+            << "9.00.1399"
+            << QStringList{renamed[0],
+                           "sp_rename @objname = N'[dbo].[spOld]', @newname = N'spNew', "
+                           "@objtype = 'OBJECT'"}
+            << "select o.name, m.definition from sys.objects o join sys.sql_modules m on "
+               "m.object_id = o.object_id"
+            << "spNew create procedure dbo.spOld as select 1";
+        // CREATE OR ALTER makes or changes the object and is stored as written.
+        QTest::newRow("CREATE OR ALTER twice, 2016 SP1")
+            << "13.00.4001"
+            << QStringList{"create or alter procedure dbo.p as select 1",
+                           "CREATE OR ALTER PROCEDURE dbo.p AS select 2"}
+            << "select count(*), max(definition) from sys.sql_modules"
+            << "1 CREATE OR ALTER PROCEDURE dbo.p AS select 2";
+        QTest::newRow("CREATE OR ALTER of a second number, 2022")
+            << "16.00.1000"
+            << QStringList{"create procedure dbo.g;1 as select 1",
+                           "create or alter procedure dbo.g;2 as select 2",
+                           "create or alter procedure dbo.g;2 as select 3"}
+            << "select procedure_number, definition from sys.numbered_procedures"
+            << "2 create or alter procedure dbo.g;2 as select 3";
     }
 
     void shapes() {

@@ -43,8 +43,18 @@ private slots:
             "Conversion failed when converting the varchar value 'b' to data type int.");
         row("procedure not first", "select 1\ncreate procedure p as select 1", 111,
             "'CREATE PROCEDURE' must be the first statement in a query batch.");
+        row("a second module in a module's batch",
+            "create procedure g;1 as select 1\ncreate procedure g;2 as select 2", 111,
+            "'CREATE PROCEDURE' must be the first statement in a query batch.");
         row("unsupported statement is named", "exec sp_who", 50000,
             "The stand-in does not support EXEC.");
+        row("CREATE OR ALTER before 2016 SP1", "create or alter procedure p as select 1", 102,
+            "Incorrect syntax near the keyword 'or'.");
+        row("renaming what is not there", "exec sp_rename 'dbo.Nope', 'Other'", 15248,
+            "Either the parameter @objname is ambiguous or the claimed @objtype (OBJECT) is "
+            "wrong.");
+        row("renaming a column is not supported", "exec sp_rename 'T.Name', 'N', 'COLUMN'", 50000,
+            "The stand-in does not support sp_rename of a COLUMN.");
     }
 
     void errors() {
