@@ -1,5 +1,7 @@
 #include "ResultCursor.h"
 
+#include "Variant.h"
+
 #include <sqlite3.h>
 
 namespace quarvex::standin {
@@ -106,7 +108,12 @@ void ResultCursor::settleColumns(const Statement& statement) {
         const bool stored = type && holdsStoredValues(i);
         if (!type && i < statement.hints.size())
             type = statement.hints[i];
-        if (!type || (!stored && mayOutgrow(*type))) {
+        // A client gets a variant's base value as text (see valueAt).
+        const bool variant = type && type->isVariant();
+        m_variant.append(variant);
+        if (variant)
+            type = SqlType{BaseType::NVarChar, 4000, 0, 0};
+        if (!type || ((!stored || variant) && mayOutgrow(*type))) {
             measured.append(i);
             typeUnknown.append(!type);
         }
@@ -141,7 +148,7 @@ void ResultCursor::measureValues(const QList<int>& columns, const QList<bool>& t
     QList<ValueMeasure> measures(columns.size());
     while (m_query.step() == SQLITE_ROW)
         for (int k = 0; k < columns.size(); ++k)
-            measures[k].see(m_query.value(columns[k]));
+            measures[k].see(valueAt(columns[k]));
     sqlite3_reset(m_query.handle());
     for (int k = 0; k < columns.size(); ++k) {
         SqlType& type = m_columns[columns[k]].type;
@@ -172,8 +179,17 @@ bool ResultCursor::next(QVariantList& row) {
     const int count = int(m_columns.size());
     row.resize(count);
     for (int i = 0; i < count; ++i)
-        row[i] = m_query.value(i);
+        row[i] = valueAt(i);
     return true;
+}
+
+QVariant ResultCursor::valueAt(int column) const {
+    QVariant value = m_query.value(column);
+    if (!m_variant[column])
+        return value;
+    if (const auto variant = decodeVariant(value))
+        return variantText(*variant);
+    return value.isNull() ? value : QVariant(value.toString());
 }
 
 } // namespace quarvex::standin

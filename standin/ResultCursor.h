@@ -28,11 +28,13 @@ private:
     bool holdsStoredValues(int column) const;
     void measureValues(const QList<int>& columns, const QList<bool>& typeUnknown);
     bool step();
+    QVariant valueAt(int column) const;
 
     Engine& m_engine;
     Session& m_session;
     SqliteStatement m_query;
     QList<ResultColumn> m_columns;
+    QList<bool> m_variant; // a sql_variant column, sent as its values' text
     bool m_onRow = false;   // the statement stands on a row not yet handed out
     bool m_started = false; // the first row (read in the constructor) was handed out
 };

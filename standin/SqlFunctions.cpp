@@ -7,6 +7,7 @@
 #include "TemporalText.h"
 #include "Translator.h"
 #include "ValueConversion.h"
+#include "Variant.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -333,6 +334,14 @@ void convertFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         result(context, convertValue(typeOf(arg(argv[0]).toString()), arg(argv[1]),
                                      dateFormatOf(context), style));
     });
+}
+
+void variantFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    guarded(context, [&] { result(context, toVariant(arg(argv[0]).toString(), arg(argv[1]))); });
+}
+
+void variantPropertyFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    result(context, variantProperty(arg(argv[0]), arg(argv[1]).toString()));
 }
 
 void nextIdentityFunction(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -815,6 +824,8 @@ void registerSqlFunctions(sqlite3* db, Engine* engine) {
         {"tsql_store", 2, storeFunction, true},
         {"tsql_convert", 2, convertFunction, true},
         {"tsql_convert", 3, convertFunction, true},
+        {"tsql_variant", 2, variantFunction, true},
+        {"tsql_variant_property", 2, variantPropertyFunction, true},
         {"tsql_next_identity", 1, nextIdentityFunction, false},
         {"tsql_seen_identity", 2, seenIdentityFunction, false},
         {"tsql_rowversion", 0, rowVersionFunction, false},

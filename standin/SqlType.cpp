@@ -46,6 +46,7 @@ constexpr TypeInfo typeInfos[] = {
     {BaseType::HierarchyId, "hierarchyid", 240},
     {BaseType::Geometry, "geometry", 240},
     {BaseType::Geography, "geography", 240},
+    {BaseType::Variant, "sql_variant", 98},
 };
 
 const TypeInfo& infoOf(BaseType base) {
@@ -205,6 +206,8 @@ int SqlType::maxLength() const {
     case BaseType::Geometry:
     case BaseType::Geography:
         return -1;
+    case BaseType::Variant:
+        return 8016;
     }
     return 0;
 }
@@ -290,6 +293,8 @@ QString SqlType::sqliteDeclaration() const {
     QString text = declaration();
     if (text.endsWith(QLatin1String("(max)")))
         text = text.chopped(5) + QLatin1String("(-1)");
+    if (isVariant())
+        return text + QStringLiteral(" blob"); // its blobs stay as they are
     if (isExactNumber()) {
         // "decimal(38,10)" would get NUMERIC affinity, which keeps only 15
         // digits; a word "blob" in the name gives no affinity, so each value
@@ -417,6 +422,7 @@ const SystemTypeRow* systemTypes(int* count) {
         {"hierarchyid", fixed(BaseType::HierarchyId)},
         {"geometry", fixed(BaseType::Geometry)},
         {"geography", fixed(BaseType::Geography)},
+        {"sql_variant", fixed(BaseType::Variant)},
     };
     *count = int(std::size(rows));
     return rows;

@@ -42,6 +42,8 @@ enum class BaseType {
     HierarchyId,
     Geometry,
     Geography,
+    // A value of any other non-max type that keeps its own type with it.
+    Variant,
 };
 
 // A declared type: its base, length (characters for text, bytes for
@@ -79,6 +81,7 @@ struct SqlType {
     }
     // date, time, datetime2 and datetimeoffset: ISO literals and text forms.
     bool isTemporal() const;
+    bool isVariant() const { return base == BaseType::Variant; }
     // hierarchyid, geometry and geography, held as their bytes.
     bool isClrType() const;
     // Whether a server of this major version has the type (those of 2008 need 10).

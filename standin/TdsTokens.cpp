@@ -104,6 +104,8 @@ int wireTypeOf(const SqlType& t, bool dateTypes) {
         return t.isMax() ? ImageType : BigVarBinary;
     case BaseType::Image:
         return ImageType;
+    case BaseType::Variant: // the cursor sends a variant's base value as text
+        return NVarChar;
     }
     return IntN;
 }

@@ -451,6 +451,12 @@ Translator::Expr Translator::parseFunction(const QString& name) {
             throw SqlError{
                 243, QStringLiteral("Type %1 is not a defined system type.").arg(declared.name), 16,
                 1, true};
+        // Rule: a variant keeps the type of what it was made of, as far as
+        // the expression tells it; else the value tells it at run time.
+        if (type->isVariant())
+            return {QStringLiteral("tsql_variant('%1', %2)")
+                        .arg(value.type ? value.type->declaration() : QString(), value.sql),
+                    type};
         return {
             QStringLiteral("tsql_convert('%1', %2%3)").arg(type->declaration(), value.sql, style),
             type};
@@ -549,6 +555,7 @@ Translator::Expr Translator::parseFunction(const QString& name) {
         {"serverproperty", "tsql_serverproperty", 1, 1, int(BaseType::NVarChar)},
         {"ident_current", "tsql_ident_current", 1, 1, int(BaseType::Numeric)},
         {"isnumeric", "tsql_isnumeric", 1, 1, int(BaseType::Int)},
+        {"sql_variant_property", "tsql_variant_property", 2, 2, int(BaseType::Variant)},
         {"str", "tsql_str", 1, 3, int(BaseType::VarChar)},
         {"sum", "sum", 1, 1, -1},
         {"min", "min", 1, 1, -1},

@@ -4,6 +4,7 @@
 #include "DateTimeText.h"
 #include "ExactDecimal.h"
 #include "TemporalText.h"
+#include "Variant.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -361,6 +362,8 @@ QVariant convert(const SqlType& type, const QVariant& value, const QString& date
                  int style) {
     if (value.isNull() || !value.isValid())
         return QVariant();
+    if (const auto variant = decodeVariant(value))
+        return fromVariant(type, *variant, dateFormat, cut, style);
     switch (type.base) {
     case BaseType::Int:
     case BaseType::SmallInt:
@@ -418,6 +421,8 @@ QVariant convert(const SqlType& type, const QVariant& value, const QString& date
     case BaseType::Geometry:
     case BaseType::Geography:
         return toClrType(type, value);
+    case BaseType::Variant:
+        return toVariant(QString(), value);
     }
     return value;
 }

@@ -21,6 +21,8 @@ constexpr int noStyle = -2;
 // - date, time, datetime2, datetimeoffset: their text in style 121, with as
 //   many fraction digits as the scale ('yyyy-mm-dd hh:mm:ss.fff +hh:mm')
 // - hierarchyid, geometry, geography: their bytes
+// - sql_variant: its base type and value in one blob (Variant.h); a variant
+//   converts to another type as its base value would
 QVariant storeValue(const SqlType& type, const QVariant& value, const QString& dateFormat);
 QVariant convertValue(const SqlType& type, const QVariant& value, const QString& dateFormat,
                       int style = noStyle);

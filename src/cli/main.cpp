@@ -160,7 +160,8 @@ void defineOptions(QCommandLineParser& parser) {
         {"no-encrypt", "Leave object scripts as stored."},
         {"unicode", "Write the scripts as UTF-16 with byte-order mark."},
         {"ansi", "Write the scripts in the system's 8-bit encoding."},
-        {"newer-types", "Script date and time types, xml, alias, hierarchy and spatial types."},
+        {"newer-types",
+         "Script date and time types, xml, alias, hierarchy, spatial and sql_variant types."},
         {"no-newer-types", "Skip tables with such types."},
         {"create-or-alter", "Script CREATE OR ALTER (SQL Server 2016 SP1 and later); wins over "
                             "--alter."},

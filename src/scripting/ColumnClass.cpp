@@ -34,6 +34,8 @@ const QHash<QString, NewerType>& newerTypes() {
         {QStringLiteral("hierarchyid"), {ColumnClass::HierarchyId, asBytes}},
         {QStringLiteral("geometry"), {ColumnClass::Geometry, asBytes}},
         {QStringLiteral("geography"), {ColumnClass::Geography, asBytes}},
+        // Read through several fields (see VariantLiteral.h), not one.
+        {QStringLiteral("sql_variant"), {ColumnClass::Variant, QLatin1String("%1")}},
     };
     return types;
 }

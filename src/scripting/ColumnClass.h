@@ -24,7 +24,7 @@ ColumnClass classOfType(const QString& typeName);
 
 // The class with the newer data types: date, time, datetime2,
 // datetimeoffset, xml (as Unicode text), hierarchyid, geometry and
-// geography, and alias types by their base type's rules. Any other type
+// geography, sql_variant, and alias types by their base type's rules. Any other type
 // raises naming the declared type (an alias type's own name).
 ColumnClass classOfNewerType(const ColumnType& type);
 

@@ -14,6 +14,7 @@
 #include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
 #include "scripting/Utf8Script.h"
+#include "scripting/VariantLiteral.h"
 
 #include <optional>
 
@@ -30,11 +31,13 @@ QString textOf(const QVariant& value) {
 
 // Positions of the fields each column's values come from: the select list
 // in column order, then the milliseconds of the date columns in the same
-// order. Found by position, not by name: a column may be named like the
-// alias of another column's milliseconds.
+// order, then the three helper fields of each sql_variant column. Found by
+// position, not by name: a column may be named like the alias of another
+// column's milliseconds.
 struct FieldPositions {
     QList<int> value;
     QList<int> milliseconds;
+    QList<int> variant; // the first helper field
 };
 
 FieldPositions fieldPositions(const RecordSet& records, const TableColumns& columns) {
@@ -43,6 +46,11 @@ FieldPositions fieldPositions(const RecordSet& records, const TableColumns& colu
     for (int i = 0; i < columns.columns.size(); ++i) {
         positions.value.append(i);
         positions.milliseconds.append(columns.columns[i].MsAlias.isEmpty() ? -1 : next++);
+    }
+    for (const ColumnInfo& column : columns.columns) {
+        const bool variant = column.ColumnClass == ColumnClass::Variant;
+        positions.variant.append(variant ? next : -1);
+        next += variant ? 3 : 0;
     }
     if (records.fieldCount() != next)
         raise(QStringLiteral("The row query returned %1 columns where %2 were asked for")
@@ -106,6 +114,8 @@ TableColumns readColumns(OdbcConnection& connection, int serverVersion, qint32 o
     const bool sql2005Plus = serverVersion >= 9;
     TableColumns columns;
     columns.newerTypes = newerTypes;
+    columns.maxTypes = sql2005Plus;
+    columns.dateTypes = serverVersion >= 10;
     for (RecordSet records(connection,
                            columnQuery(sql2005Plus, objectId, newerTypes, serverVersion >= 13));
          !records.atEnd(); records.moveNext())
@@ -164,6 +174,15 @@ public:
                                       maxTypesAvailable, column.Scale);
         appendValueLiteral(m_bytes, column.ColumnClass, value, milliseconds, maxTypesAvailable,
                            column.Scale);
+    }
+
+    // A variant's literal is short and rare; it goes through the text path.
+    void appendVariant(const VariantFields& fields) {
+        if (!m_utf8)
+            return appendVariantLiteral(m_text, fields);
+        QString literal;
+        appendVariantLiteral(literal, fields);
+        *this += literal;
     }
 
     // Appends the text to the file and empties it, keeping its memory.
@@ -256,8 +275,13 @@ public:
                 const int msPosition = positions.milliseconds[i];
                 const FieldValue* milliseconds =
                     msPosition < 0 ? nullptr : &records.field(msPosition);
-                m_buffer.appendValue(columns.columns[i], records.field(positions.value[i]),
-                                     milliseconds, sql2005Plus);
+                const FieldValue& value = records.field(positions.value[i]);
+                if (const int helpers = positions.variant[i]; helpers >= 0)
+                    m_buffer.appendVariant(VariantFields{value, records.field(helpers),
+                                                         records.field(helpers + 1),
+                                                         records.field(helpers + 2)});
+                else
+                    m_buffer.appendValue(columns.columns[i], value, milliseconds, sql2005Plus);
             }
             m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;

@@ -1,8 +1,10 @@
 #include "scripting/TableScript.h"
 
+#include "base/ProcedureError.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/ColumnClass.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/VariantLiteral.h"
 
 namespace quarvex {
 
@@ -64,6 +66,9 @@ void TableColumns::add(const QString& name, const ColumnType& type, bool identit
         newerTypes ? classOfNewerType(type) : classOfType(type.declared);
     if (columnClass == ColumnClass::T)
         return;
+    // Its values are read as text through nvarchar(max).
+    if (columnClass == ColumnClass::Variant && !maxTypes)
+        raise(QLatin1String("Cannot generate script for data type ") + type.declared);
 
     const bool isDate = columnClass == ColumnClass::D;
     const QString alias = isDate ? name + QLatin1String("__ms") : QString();
@@ -77,7 +82,12 @@ void TableColumns::add(const QString& name, const ColumnType& type, bool identit
         readList += QLatin1Char(',');
     }
     selectList += sqlName;
-    readList += readExpression(type.scripted(), sqlName);
+    if (columnClass == ColumnClass::Variant) {
+        readList += variantTextExpression(sqlName, dateTypes);
+        variantExpressions += variantHelperExpressions(sqlName);
+    } else {
+        readList += readExpression(type.scripted(), sqlName);
+    }
     if (isDate)
         millisecondExpressions +=
             QLatin1String(",datepart(ms,") + sqlName + QLatin1String(") ") + sqlIdentifier(alias);
@@ -127,7 +137,7 @@ QString reseed(const QString& tableName) {
 QString rowQuery(const QString& tableName, const TableColumns& columns,
                  const QString& rowFilter) {
     QString query = QLatin1String("select ") + columns.readList + columns.millisecondExpressions +
-                    QLatin1String(" from ") + tableName;
+                    columns.variantExpressions + QLatin1String(" from ") + tableName;
     if (!rowFilter.isEmpty())
         query += QLatin1String(" where (") + rowFilter + QLatin1Char(')');
     if (!columns.identityColumn.isEmpty())

@@ -31,6 +31,10 @@ QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes = false,
 struct TableColumns {
     // Whether the newer data types are scripted rather than refused.
     bool newerTypes = false;
+    // Whether the server has the max types (2005) and the date and time
+    // types of 2008: what the row query may name.
+    bool maxTypes = true;
+    bool dateTypes = true;
 
     QList<ColumnInfo> columns;
     QString selectList;
@@ -38,6 +42,9 @@ struct TableColumns {
     // types read as text or bytes.
     QString readList;
     QString millisecondExpressions;
+    // The helper fields of the sql_variant columns, three each, after the
+    // milliseconds (see VariantLiteral.h).
+    QString variantExpressions;
     QString identityColumn;
 
     // Adds a column the catalogue listed (timestamp and computed columns are

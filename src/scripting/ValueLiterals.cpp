@@ -655,6 +655,7 @@ void appendValueLiteral(QString& out, ColumnClass columnClass, const QVariant& v
         out += clrTypeLiteral(columnClass, value.toByteArray());
         return;
     case ColumnClass::T:
+    case ColumnClass::Variant: // written from several fields, never from one
         break;
     }
     raiseUnexpectedCase();

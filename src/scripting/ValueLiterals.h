@@ -28,6 +28,7 @@ enum class ColumnClass {
     HierarchyId,    // convert(hierarchyid,0x...)
     Geometry,       // convert(geometry,0x...)
     Geography,      // convert(geography,0x...)
+    Variant,        // convert(sql_variant,convert(BASE TYPE,literal)); see VariantLiteral.h
 };
 
 // 'yyyy-mm-dd hh:mi:ss.mmm' with the milliseconds the server reported

@@ -181,6 +181,64 @@ int majorVersion(const QString& version) {
     return version.section('.', 0, 0).toInt();
 }
 
+// sql_variant values of every base type the scripter writes, each with its
+// own length, precision and scale, among a date column (whose milliseconds
+// field comes between the variants' helper fields) and a second variant.
+QString variantTableScript(int major) {
+    QStringList values{"convert(int,-2147483648)",
+                       "convert(bigint,9223372036854775807)",
+                       "convert(smallint,-32768)",
+                       "convert(tinyint,255)",
+                       "convert(bit,1)",
+                       "convert(decimal(38,10),-1234567890123456789012345678.0123456789)",
+                       "convert(decimal(38,10),1.5)",
+                       "convert(numeric(10,3),0.001)",
+                       "convert(float,0.30000000000000004)",
+                       "convert(float,1.7976931348623157E+308)",
+                       "convert(float,2.2250738585072014E-308)",
+                       "convert(real,1.17549435E-38)",
+                       "convert(money,-922337203685477.5808)",
+                       "convert(smallmoney,214748.3647)",
+                       "convert(datetime,'2008-12-10 14:05:09.997')",
+                       "convert(smalldatetime,'2079-06-06 23:59:00')",
+                       "convert(nvarchar(20),N'Ωμéγα ''q''')",
+                       "convert(nvarchar(40),N'x'+nchar(10)+N'GO'+nchar(10)+N'y')",
+                       "N''",
+                       "convert(varchar(20),'abc')",
+                       "convert(char(5),'ab')",
+                       "convert(nchar(3),N'z')",
+                       "convert(varbinary(10),0x0AFF)",
+                       "convert(binary(4),0x01)",
+                       "convert(uniqueidentifier,'6F9619FF-8B86-D011-B42D-00C04FC964FF')",
+                       "null"};
+    if (major >= 10)
+        values << "convert(datetime2(7),'2009-03-02 16:45:12.1234567')"
+               << "convert(datetime2(3),'9999-12-31 23:59:59.999')"
+               << "convert(date,'0001-01-01')"
+               << "convert(time(3),'12:34:56.789')"
+               << "convert(datetimeoffset(7),'2009-03-06 23:59:59.9999999 +05:45')";
+    QString script = "create table Variants (id int identity(1,1) not null, v sql_variant null, "
+                     "dt datetime null, w sql_variant null)\nGO\n";
+    for (const QString& value : values)
+        script += "insert into Variants (v) values (convert(sql_variant," + value + "))\n";
+    return script +
+           "insert into Variants (v,dt,w) values (convert(sql_variant,N'x'),"
+           "'2008-12-10 14:05:09.997',convert(sql_variant,convert(decimal(5,2),-1.5)))\nGO\n";
+}
+
+int variantRowCount(const QString& version) {
+    return majorVersion(version) >= 10 ? 32 : 27;
+}
+
+// A variant's base type, precision, scale and maximum length in one text.
+QString variantProperties(const QString& column) {
+    return QStringLiteral("convert(sysname,sql_variant_property(%1,'BaseType'))+' '+"
+                          "convert(varchar(11),sql_variant_property(%1,'Precision'))+' '+"
+                          "convert(varchar(11),sql_variant_property(%1,'Scale'))+' '+"
+                          "convert(varchar(11),sql_variant_property(%1,'MaxLength')) %1_props")
+        .arg(column);
+}
+
 // The tables of the run: the classic types (unless a server before 2005,
 // which cannot load their longest values, is to show the alias types),
 // then what the newer-types option adds on that server.
@@ -197,6 +255,8 @@ QStringList tablesFor(const QString& version, bool newTypes) {
         tables << "Documents";
     if (newTypes && major >= 10)
         tables << "Newer";
+    if (newTypes && major >= 9)
+        tables << "Variants";
     return tables;
 }
 
@@ -251,6 +311,8 @@ GO
         script += xmlTableScript;
     if (majorVersion(version) >= 10)
         script += newerTableScript();
+    if (majorVersion(version) >= 9)
+        script += variantTableScript(majorVersion(version));
     return script;
 }
 
@@ -259,6 +321,10 @@ GO
 QString snapshotColumns(const QString& table) {
     if (table == "Documents")
         return "id,convert(nvarchar(max),doc) doc";
+    // The stand-in sends a variant as its base value's text, every digit
+    // and every byte of it.
+    if (table == "Variants")
+        return "id,v,dt,w," + variantProperties("v") + "," + variantProperties("w");
     if (table != "Newer")
         return "*";
     QStringList columns{"id"};
@@ -341,6 +407,7 @@ private slots:
         QTest::newRow("2000, newer types: alias types") << "8.00.2039" << 0 << 0 << 1;
         QTest::newRow("2005, newer types: xml and alias types") << "9.00.1399" << 1 << 0 << 1;
         QTest::newRow("2008, ansi, newer types") << "10.00.1600" << 0 << 1 << 1;
+        QTest::newRow("2016, ansi, newer types") << "13.00.4001" << 0 << 0 << 1;
         QTest::newRow("2022, unicode, newer types") << "16.00.4135" << 1 << 1 << 1;
     }
 
@@ -368,7 +435,8 @@ private slots:
                                                  {"Bounded", hostileTexts().size() + 4},
                                                  {"Aliased", 3},
                                                  {"Documents", 3},
-                                                 {"Newer", 5}};
+                                                 {"Newer", 5},
+                                                 {"Variants", variantRowCount(version)}};
         QList<QList<QStringList>> before;
         for (const QString& table : tables) {
             before << snapshot(connection, table);
@@ -399,6 +467,10 @@ private slots:
             << "10.00.1600"
             << "Newer"
             << "Table Newer skipped: Cannot generate script for data type date";
+        QTest::newRow("2016, newer types clear")
+            << "13.00.4001"
+            << "Variants"
+            << "Table Variants skipped: Cannot generate script for data type sql_variant";
         QTest::newRow("2000, long text")
             << "8.00.2039"
             << "Everything"

@@ -2,8 +2,9 @@
 
 #include "scripting/Utf8Script.h"
 
-#include "db/ExactNumber.h"
 #include "base/ProcedureError.h"
+#include "db/ExactNumber.h"
+#include "scripting/VariantLiteral.h"
 
 #include <QRegularExpression>
 #include <QStringEncoder>
@@ -206,6 +207,93 @@ private slots:
         QString written;
         const auto failure =
             failureOf([&] { written = valueLiteral(columnClass, value, {}, true, scale); });
+        QCOMPARE(failure.has_value(), literal.isEmpty());
+        QCOMPARE(written, literal);
+    }
+
+    // A sql_variant from its fields: the text, the base type with its
+    // precision, scale and maximum length, the float and the bytes. The base type's length,
+    // precision and scale come back with it. An empty literal: refused.
+    void variantLiterals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("info");
+        QTest::addColumn<QVariant>("number");
+        QTest::addColumn<QVariant>("bytes");
+        QTest::addColumn<QString>("literal");
+        const auto row = [](const char* name, const QString& text, const QString& info,
+                            const QVariant& number, const QVariant& bytes, const QString& literal) {
+            QTest::newRow(name) << text << info << number << bytes << literal;
+        };
+        const QString none;
+        const auto wrapped = [](const QString& inner) {
+            return "convert(sql_variant,convert(" + inner + "))";
+        };
+        row("int", "-2147483648", "int 10 0 4", {}, {}, wrapped("int,-2147483648"));
+        row("decimal keeps precision and scale", "1.5000000000", "decimal 38 10 17", {}, {},
+            wrapped("decimal(38,10),1.5000000000"));
+        row("money as read", "-922337203685477.5808", "money 19 4 8", {}, {},
+            wrapped("money,-922337203685477.5808"));
+        row("float from its value, not its text", none, "float 53 0 8", 0.30000000000000004, {},
+            wrapped("float,3.0000000000000004E-1"));
+        row("real with a real's digits", none, "real 24 0 4", double(1.17549435E-38f), {},
+            wrapped("real,1.1754944E-38"));
+        row("nvarchar length in characters", "O'Brien", "nvarchar 0 0 40", {}, {},
+            wrapped("nvarchar(20),N'O''Brien'"));
+        row("varchar length", "abc", "varchar 0 0 20", {}, {}, wrapped("varchar(20),'abc'"));
+        row("text cut where a batch runner would break it", "x\nGO\ny", "nvarchar 0 0 8", {}, {},
+            wrapped("nvarchar(4),N'x\n'+N'GO\ny'"));
+        row("varbinary from its bytes", none, "varbinary 0 0 10", {}, QByteArray("\x0A\xFF", 2),
+            wrapped("varbinary(10),0x0AFF"));
+        row("binary", none, "binary 0 0 4", {}, QByteArray("\x01\x00\x00\x00", 4),
+            wrapped("binary(4),0x01000000"));
+        row("uniqueidentifier", "6F9619FF-8B86-D011-B42D-00C04FC964FF", "uniqueidentifier 0 0 16",
+            {}, {}, wrapped("uniqueidentifier,'6F9619FF-8B86-D011-B42D-00C04FC964FF'"));
+        row("datetime keeps milliseconds", "2008-12-10 14:05:09.997", "datetime 23 3 8", {}, {},
+            wrapped("datetime,'2008-12-10 14:05:09.997'"));
+        row("smalldatetime", "2079-06-06 23:59:00.000", "smalldatetime 16 0 4", {}, {},
+            wrapped("smalldatetime,'2079-06-06 23:59:00'"));
+        row("datetime2 with its scale", "2009-03-02 16:45:12.1230000", "datetime2 23 3 7", {}, {},
+            wrapped("datetime2(3),'2009-03-02 16:45:12.123'"));
+        row("time with its scale", "12:34:56.7890000", "time 12 3 5", {}, {},
+            wrapped("time(3),'12:34:56.789'"));
+        row("datetimeoffset", "2009-03-06 23:59:59.9999999 +05:45", "datetimeoffset 34 7 10", {},
+            {}, wrapped("datetimeoffset(7),'2009-03-06 23:59:59.9999999 +05:45'"));
+        row("null", none, none, {}, {}, "null");
+        row("number text that is no number", "1e5", "int 10 0 4", {}, {}, "");
+        row("fraction digit beyond the scale", "12:34:56.7891000", "time 12 3 5", {}, {}, "");
+        row("float without its value", "0.3", "float 53 0 8", {}, {}, "");
+        row("base type it cannot write", "x", "sometype 0 0 8", {}, {}, "");
+        row("properties it cannot read", "1", "int 10", {}, {}, "");
+    }
+
+    void variantLiterals() {
+        QFETCH(QString, text);
+        QFETCH(QString, info);
+        QFETCH(QVariant, number);
+        QFETCH(QVariant, bytes);
+        QFETCH(QString, literal);
+        const auto field = [](FieldValue::Kind kind) {
+            FieldValue value;
+            value.kind = kind;
+            return value;
+        };
+        FieldValue textField =
+            field(text.isNull() ? FieldValue::Kind::Null : FieldValue::Kind::Text);
+        textField.text = text;
+        FieldValue infoField =
+            field(info.isNull() ? FieldValue::Kind::Null : FieldValue::Kind::Text);
+        infoField.text = info;
+        FieldValue numberField =
+            field(number.isValid() ? FieldValue::Kind::Double : FieldValue::Kind::Null);
+        numberField.real = number.toDouble();
+        FieldValue bytesField =
+            field(bytes.isValid() ? FieldValue::Kind::Bytes : FieldValue::Kind::Null);
+        bytesField.bytes = bytes.toByteArray();
+        QString written;
+        const auto failure = failureOf([&] {
+            appendVariantLiteral(written,
+                                 VariantFields{textField, infoField, numberField, bytesField});
+        });
         QCOMPARE(failure.has_value(), literal.isEmpty());
         QCOMPARE(written, literal);
     }

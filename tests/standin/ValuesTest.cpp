@@ -8,6 +8,7 @@
 #include "standin/SqlFunctions.h"
 #include "standin/TemporalText.h"
 #include "standin/ValueConversion.h"
+#include "standin/Variant.h"
 
 #include <QTest>
 
@@ -235,6 +236,79 @@ private slots:
         } catch (const SqlError& error) {
             QCOMPARE(error.number, number);
         }
+    }
+
+    // A sql_variant keeps the type it was made from: its properties, and
+    // what it converts to as its base value would. An empty result: error
+    // 206, the type has no variant form.
+    void variants_data() {
+        QTest::addColumn<QString>("type"); // the value's own; empty: the value tells
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("properties");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("converted"); // bytes as hex
+        const auto row = [](const char* name, const QString& type, const QVariant& value,
+                            const QString& properties, const QString& target, int style,
+                            const QString& converted) {
+            QTest::newRow(name) << type << value << properties << target << style << converted;
+        };
+        row("decimal keeps precision and scale", "decimal(38,10)", 1.5, "decimal 38 10 17",
+            "nvarchar(100)", noStyle, "1.5000000000");
+        row("money as text: two decimals", "money", 1.5, "money 19 4 8", "nvarchar(30)", noStyle,
+            "1.50");
+        row("money as text: four with style 2", "money", 1.5, "money 19 4 8", "nvarchar(30)", 2,
+            "1.5000");
+        row("nvarchar length in bytes", "nvarchar(20)", "abc", "nvarchar 0 0 40", "varbinary(max)",
+            noStyle, "610062006300");
+        row("sysname is nvarchar(128)", "sysname", "x", "nvarchar 0 0 256", "nvarchar(10)", noStyle,
+            "x");
+        row("float to its bits", "float", 0.30000000000000004, "float 53 0 8", "varbinary(8)",
+            noStyle, "3fd3333333333334");
+        row("datetime in style 121", "datetime", "2008-12-10T14:05:09.997", "datetime 23 3 8",
+            "nvarchar(30)", 121, "2008-12-10 14:05:09.997");
+        row("datetime2 keeps its scale", "datetime2(3)", "2009-03-02 16:45:12.123",
+            "datetime2 23 3 7", "datetime2(7)", noStyle, "2009-03-02 16:45:12.1230000");
+        row("bigint from the value alone", "", qint64(3000000000), "bigint 19 0 8", "int", noStyle,
+            "");
+        row("text from the value alone is nvarchar", "", "ab", "nvarchar 0 0 4", "varchar(1)",
+            noStyle, "a");
+        row("a max type has no variant form", "nvarchar(max)", "x", "", "", noStyle, "");
+    }
+
+    void variants() {
+        QFETCH(QString, type);
+        QFETCH(QVariant, value);
+        QFETCH(QString, properties);
+        QFETCH(QString, target);
+        QFETCH(int, style);
+        QFETCH(QString, converted);
+        QVariant variant;
+        try {
+            variant = toVariant(type, value);
+        } catch (const SqlError& error) {
+            QCOMPARE(error.number, 206);
+            QVERIFY(properties.isEmpty());
+            return;
+        }
+        QStringList read;
+        for (const char* property : {"BaseType", "Precision", "Scale", "MaxLength"})
+            read << variantProperty(variant, property).toString();
+        QCOMPARE(read.join(' '), properties);
+        QString result;
+        try {
+            const QVariant value2 = convertValue(declared(target), variant, "dmy", style);
+            result = value2.typeId() == QMetaType::QByteArray ? value2.toByteArray().toHex()
+                                                              : value2.toString();
+        } catch (const SqlError& error) {
+            QCOMPARE(error.number, 8115); // 3000000000 does not fit an int
+        }
+        QCOMPARE(result, converted);
+    }
+
+    void variantNullStaysNull() {
+        QVERIFY(toVariant("int", QVariant()).isNull());
+        QVERIFY(variantProperty(QVariant(), "BaseType").isNull());
     }
 
     void codePage1252() {
