@@ -12,8 +12,8 @@
 #include "support/RecordingToolkit.h"
 #include "support/ScriptRun.h"
 #include "support/StandIn.h"
+#include "support/Tsql.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -360,18 +360,6 @@ QList<QStringList> snapshot(OdbcConnection& connection, const QString& table) {
     return rows;
 }
 
-// Feeds a script file to FreeTDS's tsql, as a user may load it; tsql's
-// output, for the failure message.
-QString runThroughTsql(const test::StandIn& server, const QString& scriptPath) {
-    QProcess tsql;
-    tsql.setStandardInputFile(scriptPath);
-    tsql.setProcessChannelMode(QProcess::MergedChannels);
-    tsql.start("tsql", {"-H", "127.0.0.1", "-p", QString::number(server.port()), "-U", "sa", "-P",
-                        "pw", "-D", "Northwind"});
-    tsql.waitForFinished(60000);
-    return QString::fromLocal8Bit(tsql.readAll());
-}
-
 // Where a control character stands in the text other than in a CR LF line
 // end; -1 when none does.
 qsizetype strayControlCharacter(const QString& text) {
@@ -506,7 +494,7 @@ private slots:
         // The NULs reach the program, so a script that lost them would show.
         for (const char* column : {"vc", "t", "nvc", "nt", "vcm", "nvcm"})
             QVERIFY(before.first().contains(column + ("=QString:" + hostileTexts().first())));
-        const QString output = runThroughTsql(server, run.folder.path("Tables.sql"));
+        const QString output = test::runThroughTsql(server, run.folder.path("Tables.sql"));
         QVERIFY2(snapshot(connection, "Hostile") == before, qPrintable(output));
     }
 
@@ -563,8 +551,8 @@ private slots:
             QCOMPARE(strayControlCharacter(run.file(script)), qsizetype(-1));
         QVERIFY(run.file(file).contains(BoxPrint(message)));
 
-        const QString output = runThroughTsql(server, run.folder.path("Tables.sql")) +
-                               runThroughTsql(server, run.folder.path(file));
+        const QString output = test::runThroughTsql(server, run.folder.path("Tables.sql")) +
+                               test::runThroughTsql(server, run.folder.path(file));
         OdbcConnection connection;
         connection.open(run.settings.connection);
         RecordSet count(connection, "select count(*) from Important");
