@@ -33,8 +33,6 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The fourteen lines of the design order, then the later boxes and the
-    // connection's encryption.
     void defaultFileHasFourteenLinesInDesignOrderThenTheLaterOnes() {
         QCOMPARE(settingsFileText(defaults()),
                  fourteenLines() + "chkNewTypes=0\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n"
@@ -42,57 +40,41 @@ private slots:
                                    "chkTrustCert=0\r\ntxtCAFile=\r\n");
     }
 
-    void encryptionSettingsComeBack() {
+    // What the window sets comes back through the file's text.
+    void laterSettingsRoundTrip() {
         Settings saved = defaults();
         saved.connection.encryption = Encryption::Mandatory;
         saved.connection.trustServerCertificate = true;
         saved.connection.caFile = "/etc/ssl/our ca.pem";
+        saved.chkCreateOrAlter = Checked;
+        saved.chkMerge = Checked;
+        const QString text = settingsFileText(saved);
+        QVERIFY(text.contains("\r\nchkCreateOrAlter=1\r\nchkMerge=1\r\n"));
         Settings read;
-        applySettingsFileText(settingsFileText(saved), read);
+        applySettingsFileText(text, read);
         QCOMPARE(read.connection.encryption, Encryption::Mandatory);
         QVERIFY(read.connection.trustServerCertificate);
         QCOMPARE(read.connection.caFile, QString("/etc/ssl/our ca.pem"));
+        QVERIFY(read.createOrAlter());
+        QCOMPARE(read.chkMerge, int(Checked));
     }
 
-    // Files of older versions: without the later lines they read whole, as
-    // Optional, not trusted, no CA file, whatever the settings held before.
-    void olderFilesReadWithTheEncryptionDefaults_data() {
-        QTest::addColumn<QString>("file");
-        QTest::newRow("fourteen lines") << fourteenLines();
-        QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n";
-        QTest::newRow("seventeen lines")
-            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n";
-    }
-
-    void olderFilesReadWithTheEncryptionDefaults() {
-        QFETCH(QString, file);
-        Settings settings;
-        applySettingsFileText(file, settings);
-        QCOMPARE(settings.connection.encryption, Encryption::Optional);
-        QVERIFY(!settings.connection.trustServerCertificate);
-        QVERIFY(settings.connection.caFile.isEmpty());
-    }
-
-    void anEncryptionChoiceOutOfRangeStopsTheReading() {
-        Settings settings;
-        const auto failure = failureOf(
-            [&] { applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings); });
-        QVERIFY(failure.has_value());
-        QCOMPARE(settings.connection.encryption, Encryption::Optional);
-    }
-
-    // Files of older versions lack the later lines; they read whole and
-    // leave those boxes clear.
-    void olderFilesLeaveTheLaterBoxesClear_data() {
+    // Files of older versions lack the later lines; they read whole, leave
+    // those boxes clear and the connection Optional, untrusted, without CA.
+    void olderFilesReadWithTheDefaults_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("newTypes");
         QTest::newRow("fourteen lines") << fourteenLines() << 0;
         QTest::newRow("fifteen lines") << fourteenLines() + "chkNewTypes=1\r\n" << 1;
         QTest::newRow("sixteen lines")
-            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\n" << 1;
+            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\n"
+            << 1;
+        QTest::newRow("seventeen lines")
+            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n"
+            << 1;
     }
 
-    void olderFilesLeaveTheLaterBoxesClear() {
+    void olderFilesReadWithTheDefaults() {
         QFETCH(QString, file);
         QFETCH(int, newTypes);
         Settings settings;
@@ -100,48 +82,36 @@ private slots:
         QCOMPARE(settings.chkNewTypes, newTypes);
         QCOMPARE(settings.chkCreateOrAlter, int(Unchecked));
         QCOMPARE(settings.chkMerge, int(Unchecked));
+        QCOMPARE(settings.connection.encryption, Encryption::Optional);
+        QVERIFY(!settings.connection.trustServerCertificate);
+        QVERIFY(settings.connection.caFile.isEmpty());
     }
 
-    void createOrAlterLineRoundTrips() {
-        Settings settings = defaults();
-        settings.chkCreateOrAlter = Checked;
-        const QString text = settingsFileText(settings);
-        QVERIFY(text.contains("\r\nchkCreateOrAlter=1\r\n"));
-        Settings read;
-        applySettingsFileText(text, read);
-        QVERIFY(read.createOrAlter());
-    }
-
-    void mergeLineRoundTrips() {
-        Settings settings = defaults();
-        settings.chkMerge = Checked;
-        Settings read;
-        applySettingsFileText(settingsFileText(settings), read);
-        QCOMPARE(read.chkMerge, int(Checked));
+    void anEncryptionChoiceOutOfRangeStopsTheReading() {
+        Settings settings;
+        QVERIFY(failureOf([&] {
+                    applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings);
+                }).has_value());
+        QCOMPARE(settings.connection.encryption, Encryption::Optional);
     }
 
     void reading_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("server");
         QTest::addColumn<int>("alter");
-        QTest::newRow("blanks around a value are trimmed, inner kept")
-            << "txtServer=  my host  \r\n"
-            << "my host" << 1;
-        QTest::newRow("other letter case is another name") << "TXTSERVER=x\r\n"
-                                                           << "localhost" << 1;
-        QTest::newRow("a blank before the name") << " txtServer=x\r\n"
-                                                 << "localhost" << 1;
-        QTest::newRow("last line without a line break") << "chkAlter=0\r\ntxtServer=x"
-                                                        << "x" << 0;
-        QTest::newRow("first of two lines wins") << "txtServer=a\r\ntxtServer=b\r\n"
-                                                 << "a" << 1;
-        QTest::newRow("non-number clears a check box") << "chkAlter=yes\r\n"
-                                                       << "localhost" << 0;
-        QTest::newRow("number with blanks in front") << "chkAlter= 1\r\n"
-                                                     << "localhost" << 1;
-        QTest::newRow("unknown names and junk are ignored")
-            << "junk\r\ntxtNothing=1\r\n\r\nchkAlter=0\r\n"
-            << "localhost" << 0;
+        const auto row = [](const char* name, const char* file, const char* server, int alter) {
+            QTest::newRow(name) << QString(file) << QString(server) << alter;
+        };
+        row("blanks around a value are trimmed, inner kept", "txtServer=  my host  \r\n", "my host",
+            1);
+        row("other letter case is another name", "TXTSERVER=x\r\n", "localhost", 1);
+        row("a blank before the name", " txtServer=x\r\n", "localhost", 1);
+        row("last line without a line break", "chkAlter=0\r\ntxtServer=x", "x", 0);
+        row("first of two lines wins", "txtServer=a\r\ntxtServer=b\r\n", "a", 1);
+        row("non-number clears a check box", "chkAlter=yes\r\n", "localhost", 0);
+        row("number with blanks in front", "chkAlter= 1\r\n", "localhost", 1);
+        row("unknown names and junk are ignored", "junk\r\ntxtNothing=1\r\n\r\nchkAlter=0\r\n",
+            "localhost", 0);
     }
 
     void reading() {
@@ -154,8 +124,7 @@ private slots:
         QCOMPARE(settings.chkAlter, alter);
     }
 
-    // A file edited on Linux, one written by the window, one touched by both,
-    // and one an editor gave a byte-order mark: read alike, every value whole.
+    // Any line ending, with or without a byte-order mark: every value whole.
     void lineEndingsAndByteOrderMark_data() {
         QTest::addColumn<QString>("file");
         const QString lines[] = {"txtServer=db1,1433", "chkAlter=0", "txtTblFilt=name = 'a' ",
@@ -185,8 +154,6 @@ private slots:
         QCOMPARE(settings.outputPath, QStringLiteral("/srv/out"));
     }
 
-    // The bytes of a file with a UTF-8 byte-order mark, through the reading
-    // the programs use.
     void fileWithByteOrderMarkSetsItsFirstLine() {
         test::TempFolder folder;
         folder.write("quarvex.cfg", "\xEF\xBB\xBFtxtServer=db1\nchkGroup=0\n");
@@ -213,32 +180,19 @@ private slots:
                  qPrintable(failure->description));
     }
 
-    // Beside the program only where a (writable) file already is; otherwise,
-    // even in a writable program folder, in the user's configuration folder,
-    // which is made on the way.
-    void settingsFilePlace_data() {
-        QTest::addColumn<QByteArray>("besideProgram"); // "" none or "rw"
-        QTest::addColumn<bool>("usesBesideProgram");
-        QTest::newRow("writable file beside the program") << QByteArray("rw") << true;
-        QTest::newRow("no file beside the program") << QByteArray("") << false;
-    }
-
+    // Beside the program only where a file already is; otherwise in the
+    // user's configuration folder, made on the way.
     void settingsFilePlace() {
-        QFETCH(QByteArray, besideProgram);
-        QFETCH(bool, usesBesideProgram);
         test::TempFolder program;
         test::TempFolder home;
         qputenv("XDG_CONFIG_HOME", home.path("config").toUtf8());
-        if (!besideProgram.isEmpty())
-            program.write("quarvex.cfg", "txtServer=x\r\n");
-        const QString path = settingsFilePath(program.folder(), "quarvex");
+        const QString withoutFile = settingsFilePath(program.folder(), "quarvex");
+        program.write("quarvex.cfg", "txtServer=x\r\n");
+        const QString withFile = settingsFilePath(program.folder(), "quarvex");
         qunsetenv("XDG_CONFIG_HOME");
-        if (usesBesideProgram) {
-            QCOMPARE(path, program.path("quarvex.cfg"));
-        } else {
-            QCOMPARE(path, home.path("config/quarvex/quarvex.cfg"));
-            QVERIFY(QFileInfo(home.path("config/quarvex")).isDir());
-        }
+        QCOMPARE(withoutFile, home.path("config/quarvex/quarvex.cfg"));
+        QVERIFY(QFileInfo(home.path("config/quarvex")).isDir());
+        QCOMPARE(withFile, program.path("quarvex.cfg"));
     }
 };
 
