@@ -45,29 +45,6 @@ private slots:
         m_server.reset();
     }
 
-    void versionOfEachGeneration_data() {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("reported");
-        QTest::addColumn<bool>("is2005Plus");
-        QTest::newRow("2000") << "8.00.2039"
-                              << "08.00.2039" << false;
-        QTest::newRow("2005") << "9.00.1399"
-                              << "09.00.1399" << true;
-        QTest::newRow("current") << "16.00.4135"
-                                 << "16.00.4135" << true;
-    }
-
-    void versionOfEachGeneration() {
-        QFETCH(QString, version);
-        QFETCH(QString, reported);
-        QFETCH(bool, is2005Plus);
-        test::StandIn server({.sample = false, .version = version});
-        OdbcConnection connection;
-        OpenConnection(connection, settingsFor(server));
-        QCOMPARE(connection.dbmsVersion(), reported);
-        QCOMPARE(IsSQL2005Plus(connection), is2005Plus);
-    }
-
     void loginChecks_data() {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("database");
