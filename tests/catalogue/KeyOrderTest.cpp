@@ -72,57 +72,41 @@ private slots:
         QTest::addColumn<bool>("grouped");
         QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("status");
-        QTest::newRow("unticked tables and other kinds keep their rows")
-            << "P:p1 +T:C T:X +T:B +T:A T:Y V:v1"
-            << "C>B B>A X>Y" << true << "p1 +A X +B +C Y v1"
-            << "Key order: 2 entries moved";
-        QTest::newRow("chain ticked in reverse") << "+T:C +T:B +T:A"
-                                                 << "B>A C>B" << true << "+A +B +C"
-                                                 << "Key order: 2 entries moved";
-        QTest::newRow("diamond") << "+T:D +T:C +T:B +T:A"
-                                 << "B>A C>A D>B D>C" << true << "+A +C +B +D"
-                                 << "Key order: 2 entries moved";
-        QTest::newRow("independent chains keep the user's order")
-            << "+T:Z +T:X2 +T:Y1 +T:X1 +T:Y2"
-            << "X2>X1 Y2>Y1" << true << "+Z +Y1 +X1 +X2 +Y2"
-            << "Key order: 3 entries moved";
+        const auto row = [](const char* name, const char* layout, const char* references,
+                            bool grouped, const char* order, const QString& status) {
+            QTest::newRow(name) << layout << references << grouped << order << status;
+        };
+        const QString moved = "Key order: %1 entries moved";
+        const QString none = "Key order: no entry moved";
         const QString loops = "; keys checked after the load: ";
-        QTest::newRow("a table that waits for a cycle comes after it")
-            << "+T:C +T:A +T:B"
-            << "C>A A>B B>A" << true << "+A +C +B"
-            << "Key order: 2 entries moved" + loops + "a cycle among dbo.A, dbo.B";
-        QTest::newRow("two cycles and tables that reference themselves named apart")
-            << "+T:A +T:C +T:B +T:D +T:E +T:F"
-            << "A>B B>A C>D D>C E>E F>F" << true << "+A +C +B +D +E +F"
-            << "Key order: no entry moved" + loops +
-                   "a cycle among dbo.A, dbo.B; a cycle among dbo.C, dbo.D; dbo.E, dbo.F "
-                   "reference themselves";
-        QTest::newRow("a table that references itself")
-            << "+T:E +T:A"
-            << "E>E E>A" << false << "+A +E"
-            << "Key order: 2 entries moved" + loops +
-                   "dbo.E references itself. dbo.A is "
-                   "referenced by a foreign key; truncate will be refused: use grouped deletes";
-        QTest::newRow("truncation: a cycle's own keys do not refuse it")
-            << "+T:A +T:B"
-            << "A>B B>A" << false << "+A +B"
-            << "Key order: no entry moved" + loops + "a cycle among dbo.A, dbo.B";
-        QTest::newRow("truncation: a key from outside the cycle does")
-            << "+T:A +T:B"
-            << "A>B B>A Z>B" << false << "+A +B"
-            << "Key order: no entry moved" + loops +
-                   "a cycle among dbo.A, dbo.B. dbo.B is "
-                   "referenced by a foreign key; truncate will be refused: use grouped deletes";
-        QTest::newRow("truncation: referenced by an unlisted table; unticked not named")
-            << "+T:A T:B"
-            << "Z>A A>B" << false << "+A B"
-            << "Key order: no entry moved. dbo.A is referenced by a foreign key; truncate will "
-               "be refused: use grouped deletes";
-        QTest::newRow("truncation: three named, the rest counted")
-            << "+T:E +T:D +T:C +T:B +T:A"
-            << "Z>A Z>B Z>C Z>D Z>E" << false << "+E +D +C +B +A"
-            << "Key order: no entry moved. dbo.E, dbo.D, dbo.C and 2 more are referenced by "
-               "foreign keys; truncate will be refused: use grouped deletes";
+        const QString refused = " referenced by a foreign key; truncate will be refused: use "
+                                "grouped deletes";
+        row("unticked tables and other kinds keep their rows", "P:p1 +T:C T:X +T:B +T:A T:Y V:v1",
+            "C>B B>A X>Y", true, "p1 +A X +B +C Y v1", moved.arg(2));
+        row("chain ticked in reverse", "+T:C +T:B +T:A", "B>A C>B", true, "+A +B +C", moved.arg(2));
+        row("diamond", "+T:D +T:C +T:B +T:A", "B>A C>A D>B D>C", true, "+A +C +B +D",
+            moved.arg(2));
+        row("independent chains keep the user's order", "+T:Z +T:X2 +T:Y1 +T:X1 +T:Y2",
+            "X2>X1 Y2>Y1", true, "+Z +Y1 +X1 +X2 +Y2", moved.arg(3));
+        row("a table that waits for a cycle comes after it", "+T:C +T:A +T:B", "C>A A>B B>A", true,
+            "+A +C +B", moved.arg(2) + loops + "a cycle among dbo.A, dbo.B");
+        row("two cycles and tables that reference themselves named apart",
+            "+T:A +T:C +T:B +T:D +T:E +T:F", "A>B B>A C>D D>C E>E F>F", true, "+A +C +B +D +E +F",
+            none + loops +
+                "a cycle among dbo.A, dbo.B; a cycle among dbo.C, dbo.D; dbo.E, dbo.F "
+                "reference themselves");
+        row("a table that references itself", "+T:E +T:A", "E>E E>A", false, "+A +E",
+            moved.arg(2) + loops + "dbo.E references itself. dbo.A is" + refused);
+        row("truncation: a cycle's own keys do not refuse it", "+T:A +T:B", "A>B B>A", false,
+            "+A +B", none + loops + "a cycle among dbo.A, dbo.B");
+        row("truncation: a key from outside the cycle does", "+T:A +T:B", "A>B B>A Z>B", false,
+            "+A +B", none + loops + "a cycle among dbo.A, dbo.B. dbo.B is" + refused);
+        row("truncation: referenced by an unlisted table; unticked not named", "+T:A T:B",
+            "Z>A A>B", false, "+A B", none + ". dbo.A is" + refused);
+        row("truncation: three named, the rest counted", "+T:E +T:D +T:C +T:B +T:A",
+            "Z>A Z>B Z>C Z>D Z>E", false, "+E +D +C +B +A",
+            none + ". dbo.E, dbo.D, dbo.C and 2 more are referenced by foreign keys; truncate will "
+                   "be refused: use grouped deletes");
     }
 
     void ordersTheTickedTables() {
@@ -150,15 +134,12 @@ private slots:
         QTest::addColumn<QString>("references");
         QTest::addColumn<QString>("keys"); // "table:key", key named as its reference
         QTest::newRow("own keys and a cycle's, none to or from outside it")
-            << "+T:C +T:B +T:A +T:E T:U"
-            << "A>B B>A C>A E>E U>U E>U A>B"
+            << "+T:C +T:B +T:A +T:E T:U" << "A>B B>A C>A E>E U>U E>U A>B"
             << "B:B>A A:A>B A:A>B E:E>E";
-        QTest::newRow("a cycle through an unticked table is none") << "+T:A T:B +T:C"
-                                                                   << "A>B B>C C>A"
-                                                                   << "";
-        QTest::newRow("a cycle of three") << "+T:A +T:B +T:C +T:D"
-                                          << "A>B B>C C>A D>A"
-                                          << "A:A>B B:B>C C:C>A";
+        QTest::newRow("a cycle through an unticked table is none")
+            << "+T:A T:B +T:C" << "A>B B>C C>A" << "";
+        QTest::newRow("a cycle of three")
+            << "+T:A +T:B +T:C +T:D" << "A>B B>C C>A D>A" << "A:A>B B:B>C C:C>A";
     }
 
     void keysNoOrderSatisfies() {

@@ -94,7 +94,6 @@ private slots:
         QTest::addColumn<bool>("targetHasThem");
         QTest::newRow("2000, CREATE into an empty database") << "8.00.2039" << 0 << false;
         QTest::newRow("2000, ALTER of an older group") << "8.00.2039" << 1 << true;
-        QTest::newRow("2005, CREATE into an empty database") << "9.00.1399" << 0 << false;
         QTest::newRow("2005, ALTER of an older group") << "9.00.1399" << 1 << true;
         QTest::newRow("2022, ALTER of an older group") << "16.00.1000" << 1 << true;
     }
@@ -124,8 +123,6 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("targetHasThem");
         QTest::newRow("2016 SP1, none there") << "13.00.4001" << false;
-        QTest::newRow("2016 SP1, all there") << "13.00.4001" << true;
-        QTest::newRow("2022, none there") << "16.00.1000" << false;
         QTest::newRow("2022, all there") << "16.00.1000" << true;
     }
 
@@ -153,19 +150,11 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("object");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("2014") << "12.00.2000"
-                              << "spPlain"
-                              << "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
-                                 "Server 2016 SP1 (13.0.4001) or later; this server is version "
-                                 "12.00.2000";
-        QTest::newRow("2016 before SP1")
-            << "13.00.4000"
-            << "vPlain"
-            << "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL Server 2016 SP1 "
-               "(13.0.4001) or later; this server is version 13.00.4000";
-        QTest::newRow("2014, tables only") << "12.00.2000"
-                                           << "T"
-                                           << "";
+        const QString refused = "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
+                                "Server 2016 SP1 (13.0.4001) or later; this server is version ";
+        QTest::newRow("2014") << "12.00.2000" << "spPlain" << refused + "12.00.2000";
+        QTest::newRow("2016 before SP1") << "13.00.4000" << "vPlain" << refused + "13.00.4000";
+        QTest::newRow("2014, tables only") << "12.00.2000" << "T" << "";
     }
 
     void createOrAlterRefusedOnOlderServers() {

@@ -35,17 +35,16 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("escaped");
         QTest::addColumn<bool>("unsafe");
-        QTest::newRow("plain") << "Order Details"
-                               << "Order Details" << false;
-        QTest::newRow("line breaks and TAB") << "a\r\nb\tc"
-                                             << "a\\r\\nb\\tc" << true;
-        QTest::newRow("backslash doubled, so that it differs from an escape") << "DOMAIN\\n"
-                                                                              << "DOMAIN\\\\n"
-                                                                              << false;
-        QTest::newRow("NUL and escape in octal") << QString("x") + QChar(0) + QChar(0x1B) + "9"
-                                                 << "x\\000\\0339" << true;
-        QTest::newRow("DEL and beyond are not control characters here")
-            << QString("\x7F\u00e9") << QString("\x7F\u00e9") << false;
+        const auto row = [](const char* name, const QString& text, const QString& escaped,
+                            bool unsafe) { QTest::newRow(name) << text << escaped << unsafe; };
+        row("plain", "Order Details", "Order Details", false);
+        row("line breaks and TAB", "a\r\nb\tc", "a\\r\\nb\\tc", true);
+        row("backslash doubled, so that it differs from an escape", "DOMAIN\\n", "DOMAIN\\\\n",
+            false);
+        row("NUL and escape in octal", QString("x") + QChar(0) + QChar(0x1B) + "9", "x\\000\\0339",
+            true);
+        row("DEL and beyond are not control characters here", QString("\x7F\u00e9"),
+            QString("\x7F\u00e9"), false);
     }
 
     void escapedNames() {
