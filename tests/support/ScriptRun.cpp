@@ -4,6 +4,7 @@
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
 #include "db/OdbcConnection.h"
+#include "db/RecordSet.h"
 #include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
 #include "scripting/ScriptContext.h"
@@ -19,9 +20,37 @@ void runBatches(OdbcConnection& connection, const QString& script) {
             connection.execute(batch);
 }
 
+QStringList loadReportingErrors(OdbcConnection& connection, const QString& script) {
+    QStringList errors;
+    QString previous;
+    for (const QString& batch : script.split(QStringLiteral("\r\nGO\r\n"))) {
+        if (batch.trimmed().isEmpty())
+            continue;
+        if (const auto failure = failureOf([&] { connection.execute(batch); }))
+            errors << previous.trimmed() + "\n=> " + failure->description;
+        previous = batch;
+    }
+    return errors;
+}
+
+QStringList rowsOf(OdbcConnection& connection, const QString& query) {
+    QStringList rows;
+    for (RecordSet records(connection, query); !records.atEnd(); records.moveNext()) {
+        QStringList row;
+        for (int i = 0; i < records.fieldCount(); ++i)
+            row << records.value(i).toString();
+        rows << row.join(u'|');
+    }
+    return rows;
+}
+
+ConnectionSettings loginTo(const StandIn& server) {
+    return {server.serverText(), "Northwind", "sa", "pw"};
+}
+
 ScriptRun::ScriptRun(const StandIn& server,
                      const std::function<void(ConnectionSettings&)>& adjust) {
-    settings.connection = {server.serverText(), "Northwind", "sa", "pw"};
+    settings.connection = loginTo(server);
     if (adjust)
         adjust(settings.connection);
     settings.filters = {};

@@ -20,6 +20,13 @@ namespace quarvex::test {
 // Runs a script the way a line-based tool does: batch by batch at lines
 // reading GO.
 void runBatches(OdbcConnection& connection, const QString& script);
+// Each batch in turn, as a batch runner that goes on after an error does;
+// the errors, each after the text of the batch before it.
+QStringList loadReportingErrors(OdbcConnection& connection, const QString& script);
+// Each row of the query, its values' texts joined by '|'.
+QStringList rowsOf(OdbcConnection& connection, const QString& query);
+// The stand-in's sample database, logged into as the runs do.
+ConnectionSettings loginTo(const StandIn& server);
 
 // One script run as the window does it, against a stand-in: the whole
 // catalogue listed, objects ticked by name, the scripts written into a
