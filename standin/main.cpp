@@ -1,9 +1,9 @@
 // quarvex-standin: a SQL Server stand-in for Quarvex's tests and demo. It
 // speaks TDS on loopback and answers from SQLite.
 
-#include "Engine.h"
-#include "SampleDatabase.h"
-#include "Server.h"
+#include "standin/engine/BatchRun.h"
+#include "standin/engine/SampleDatabase.h"
+#include "standin/tds/Server.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -150,7 +150,7 @@ int main(int argc, char* argv[]) {
     Session setup;
     setup.login = QStringLiteral("sa");
     if (parser.isSet(sample)) {
-        const QString error = engine.runScript(setup, sampleDatabaseScript(engine.majorVersion()));
+        const QString error = runScript(engine, setup, sampleDatabaseScript(engine.majorVersion()));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quarvex-standin: sample database: %s\n", qPrintable(error));
             return 1;
@@ -170,7 +170,7 @@ int main(int argc, char* argv[]) {
         else
             script = QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
         Session loader = setup;
-        const QString error = engine.runScript(loader, script);
+        const QString error = runScript(engine, loader, script);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quarvex-standin: %s: %s\n", qPrintable(path), qPrintable(error));
             return 1;

@@ -2,7 +2,7 @@
 // queries rely on, and the sample database that every generation loads.
 
 #include "EngineHarness.h"
-#include "standin/SampleDatabase.h"
+#include "standin/engine/SampleDatabase.h"
 
 using namespace quarvex::standin;
 using quarvex::test::EngineHarness;
@@ -23,7 +23,7 @@ private slots:
         QFETCH(QString, version);
         QFETCH(int, newTypeTables);
         EngineHarness h(version);
-        QCOMPARE(h.engine.runScript(h.session, sampleDatabaseScript(h.engine.majorVersion())),
+        QCOMPARE(runScript(h.engine, h.session, sampleDatabaseScript(h.engine.majorVersion())),
                  QString());
         QCOMPARE(h.scalar("select count(*) from dbo.StockMovements"), QVariant(qint64(300)));
         QCOMPARE(

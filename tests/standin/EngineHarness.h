@@ -1,6 +1,6 @@
 #pragma once
 
-#include "standin/Engine.h"
+#include "standin/engine/BatchRun.h"
 
 #include <QTest>
 
@@ -19,7 +19,7 @@ struct EngineHarness {
     }
 
     QList<standin::Outcome> run(const QString& batch) {
-        return engine.executeBatch(session, batch);
+        return executeBatch(engine, session, batch);
     }
 
     QList<QVariantList> rows(const QString& batch) {

@@ -48,9 +48,9 @@ private slots:
 
         Session other;
         other.spid = 52;
-        const QList<Outcome> elsewhere = db.engine.executeBatch(other, "select * from #t");
+        const QList<Outcome> elsewhere = executeBatch(db.engine, other, "select * from #t");
         QCOMPARE(errorsOf(elsewhere), QStringList{"208"});
-        db.engine.executeBatch(other, "select Id into #t from dbo.P");
+        executeBatch(db.engine, other, "select Id into #t from dbo.P");
         QCOMPARE(db.lines("select count(*) from #t"), QStringList{"1"});
 
         db.engine.endSession(db.session);

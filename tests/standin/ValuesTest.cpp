@@ -1,14 +1,14 @@
 // The stand-in's value rules: how literals are read and stored the way SQL
 // Server reads and stores them.
 
-#include "standin/CodePage1252.h"
-#include "standin/DateTimeText.h"
-#include "standin/ExactDecimal.h"
-#include "standin/Lexer.h"
-#include "standin/SqlFunctions.h"
-#include "standin/TemporalText.h"
-#include "standin/ValueConversion.h"
-#include "standin/Variant.h"
+#include "standin/engine/SqlFunctions.h"
+#include "standin/sql/Lexer.h"
+#include "standin/values/CodePage1252.h"
+#include "standin/values/DateTimeText.h"
+#include "standin/values/ExactDecimal.h"
+#include "standin/values/TemporalText.h"
+#include "standin/values/ValueConversion.h"
+#include "standin/values/Variant.h"
 
 #include <QTest>
 

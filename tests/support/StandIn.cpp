@@ -1,6 +1,6 @@
 #include "support/StandIn.h"
 
-#include "standin/BatchLog.h"
+#include "standin/log/BatchLog.h"
 
 #include <QFile>
 #include <QRegularExpression>

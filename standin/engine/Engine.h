@@ -1,0 +1,79 @@
+#pragma once
+
+#include "standin/engine/EngineContext.h"
+#include "standin/engine/ForeignKeys.h"
+#include "standin/engine/Outcome.h"
+#include "standin/engine/Session.h"
+#include "standin/sql/Statement.h"
+#include "standin/store/Catalogue.h"
+#include "standin/values/SqlError.h"
+#include "standin/values/SqlType.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+struct sqlite3;
+
+namespace quarvex::standin {
+
+// One database: SQLite in memory, its catalogue, and the T-SQL it runs.
+// Single-threaded, but the batches of several connections may interleave: a
+// batch runs a statement at a time (BatchRun, above it) and a query's rows are read as
+// its client takes them.
+class Engine : public EngineContext {
+public:
+    explicit Engine(const EngineOptions& options);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    QString startError() const { return m_startError; }
+    const EngineOptions& options() const override { return m_options; }
+    int majorVersion() const { return m_options.majorVersion(); }
+    bool knowsCreateOrAlter() const { return m_options.knowsCreateOrAlter(); }
+
+    Catalogue& catalogue() override { return *m_catalogue; }
+    const ForeignKeys& foreignKeys() const override { return *m_foreignKeys; }
+    QByteArray nextRowVersion() override;
+    sqlite3* db() const override { return m_db; }
+
+    // Runs one statement. A query's outcome comes with its cursor, before
+    // any row is read.
+    void execute(Session& session, const Statement& statement, QList<Outcome>& out);
+    // The value of an IF statement's condition.
+    bool condition(const Statement& statement);
+    // Undoes the session's open transaction, if any.
+    void rollback(Session& session);
+    // A connection ends: its temporary tables go, its transaction is undone.
+    void endSession(Session& session);
+
+private:
+    void runQuery(Session& session, const Statement& statement, QList<Outcome>& out);
+    void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
+    void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
+    void createTable(const Statement& statement);
+    void recordKeys(int objectId, const QList<ColumnInfo>& columns, const Statement& statement);
+    int versionHistory(const Statement& statement, int objectId);
+    void createModule(const Statement& statement);
+    void drop(const Statement& statement);
+    void rename(const Statement& statement);
+    void removeObject(const ObjectInfo& object);
+    void alterTable(const Statement& statement);
+    void truncate(const Statement& statement);
+    void selectInto(Session& session, const Statement& statement, QList<Outcome>& out);
+    void transaction(Session& session, const Statement& statement);
+    void checkIdent(const Statement& statement, QList<Outcome>& out);
+    int schemaFor(const QStringList& name) const;
+    [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;
+
+    EngineOptions m_options;
+    sqlite3* m_db = nullptr;
+    std::unique_ptr<Catalogue> m_catalogue;
+    std::unique_ptr<ForeignKeys> m_foreignKeys;
+    quint64 m_rowVersion = 2000;
+    QString m_startError;
+};
+
+} // namespace quarvex::standin

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "standin/sql/Lexer.h"
+#include "standin/sql/Statement.h"
+#include "standin/values/SqlError.h"
+
+#include <QHash>
+
+namespace quarvex::standin {
+
+class Catalogue;
+
+// Turns T-SQL into statements for SQLite, one named rule per construct (see
+// the parse* and emit* functions). Without a catalogue it only checks the
+// syntax, which is how a whole batch is checked before any of it runs.
+class Translator {
+public:
+    struct Context {
+        const Catalogue* catalogue = nullptr; // null: syntax only
+        int identityInsertObject = 0;         // table with SET IDENTITY_INSERT ON
+        QString database;                     // for the names in messages
+        bool createOrAlter = false;           // CREATE OR ALTER is known (2016 SP1 on)
+        int spid = 0;                         // whose temporary tables the names mean
+    };
+
+    Translator(const QString& batch, const QList<Token>& tokens, Context context);
+
+    // Parses the statement at the current token; throws SqlError.
+    Statement next();
+    bool atEnd();
+    int position() const { return m_pos; }
+    void seek(int position) { m_pos = position; }
+
+private:
+    struct Expr {
+        QString sql;
+        TypeHint type;
+    };
+    struct Query {
+        QString sql;
+        QList<TypeHint> hints;
+    };
+
+    const Token& peek(int ahead = 0) const;
+    const Token& take();
+    bool takeWord(const char* word);
+    bool takeSymbol(const char* symbol);
+    void expectWord(const char* word);
+    void expectSymbol(const char* symbol);
+    [[noreturn]] void syntaxError() const;
+    bool isReserved(const Token& token) const;
+    int lineOf(const Token& token) const;
+
+    QStringList parseName();
+    Statement parseRename();
+    QString parseNamePart();
+    struct TypeSpec {
+        QString name;
+        int arg1 = -2;
+        int arg2 = -2;
+    };
+    TypeSpec parseTypeSpec();
+
+    // Statements.
+    Statement parseSelectStatement();
+    Statement parseInsert();
+    Statement parseUpdate();
+    QString assignments(int objectId, const QStringList& columns, const QList<Expr>& values) const;
+    Statement parseUpdateFrom(const QStringList& target, const QStringList& assignedColumns,
+                              const QList<Expr>& values);
+    Statement parseIf();
+    Statement parseBegin();
+    Statement parseTransactionEnd();
+    Statement parseRaiserror();
+    Statement parseDelete();
+    Statement parseTruncate();
+    Statement parseSet();
+    Statement parsePrint();
+    Statement parseDbcc();
+    Statement parseUse();
+    Statement parseCreate(bool isAlter);
+    Statement parseCreateTable();
+    int parseGeneratedAlways();
+    void parseTableOptions(Statement& statement);
+    Statement parseCreateType();
+    Statement parseModule(bool isAlter, const Token& verb);
+    Statement parseDrop();
+    Statement parseAlterTable();
+    QStringList parseKeyColumns();
+    ForeignKeyDefinition parseReferences(const QString& name, const QStringList& columns);
+    Statement unsupportedRest(const QString& what);
+
+    // Queries.
+    Query parseQuery();
+    Query parseSelectCore(QString* limit);
+    QString parseFromClause();
+    QString parseTableSource();
+    QString resolveTable(const QStringList& parts);
+
+    // Expressions, by precedence.
+    Expr parseExpr();
+    Expr parseAnd();
+    Expr parseNot();
+    Expr parsePredicate();
+    Expr parseAdditive();
+    Expr parseMultiplicative();
+    Expr parseUnary();
+    Expr parsePrimary();
+    Expr parseFunction(const QString& name);
+    Expr parseCase();
+    Expr parseGlobal(const Token& token);
+    Expr numberLiteral(const Token& token, bool negative);
+
+    QString m_batch;
+    // Const, so that reading a token never copies the whole batch's list.
+    const QList<Token> m_tokens;
+    int m_pos = 0;
+    Context m_context;
+    int m_statementStart = 0;
+    // Types of the columns of the table being created, for computed columns.
+    QHash<QString, SqlType> m_columnTypes;
+    // SELECT ... INTO: the new table's name, once the select list has it.
+    QStringList m_intoTable;
+};
+
+// The operand kinds tsql_add is told at translation time, so that it can
+// apply SQL Server's + rules: concatenation of strings cut at 8000 bytes
+// unless an operand is a max type, addition of numbers.
+enum AddOperand {
+    AddUnknown = 0,
+    AddString = 1,
+    AddUnicode = 2,
+    AddNumber = 3,
+    AddBinary = 4,
+    AddMax = 8
+};
+int addOperandFlags(const TypeHint& type);
+
+} // namespace quarvex::standin
