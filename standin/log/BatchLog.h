@@ -14,7 +14,6 @@ namespace quarvex::standin {
 class BatchLog {
 public:
     explicit BatchLog(const QString& path);
-    bool isOpen() const { return m_file.isOpen(); }
     void record(int spid, const QString& batch) { write("batch", spid, batch); }
     void recordOpening(int spid, int packetType) {
         write("opening", spid, QString::number(packetType));

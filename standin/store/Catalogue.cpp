@@ -157,10 +157,6 @@ QStringList sessionName(const QStringList& parts, int spid) {
     return {parts.last() + u'@' + QString::number(spid)};
 }
 
-bool isTemporaryName(const QString& catalogueName) {
-    return catalogueName.startsWith(u'#');
-}
-
 const ColumnInfo* TableInfo::column(const QString& name) const {
     for (const ColumnInfo& c : columns)
         if (c.name.compare(name, Qt::CaseInsensitive) == 0)

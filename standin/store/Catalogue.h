@@ -66,7 +66,6 @@ struct IdentityState {
 // A temporary table (#name, perhaps as tempdb..#name) belongs to one
 // connection: its catalogue name carries the connection's spid.
 QStringList sessionName(const QStringList& parts, int spid);
-bool isTemporaryName(const QString& catalogueName);
 
 class Catalogue {
 public:

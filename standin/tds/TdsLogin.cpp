@@ -94,13 +94,4 @@ std::optional<LoginRequest> parseLogin7(const QByteArray& p) {
     return request;
 }
 
-QByteArray scramblePassword(const QString& password) {
-    QByteArray bytes(reinterpret_cast<const char*>(password.utf16()), password.size() * 2);
-    for (char& c : bytes) {
-        const quint8 x = quint8(c);
-        c = char((((x & 0x0F) << 4) | (x >> 4)) ^ 0xA5);
-    }
-    return bytes;
-}
-
 } // namespace quarvex::standin

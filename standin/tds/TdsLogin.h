@@ -45,7 +45,4 @@ struct LoginRequest {
 // Reads a LOGIN7 message; nullopt when it is malformed.
 std::optional<LoginRequest> parseLogin7(const QByteArray& payload);
 
-// The password as LOGIN7 scrambles it: nibbles swapped, then XOR 0xA5.
-QByteArray scramblePassword(const QString& password);
-
 } // namespace quarvex::standin

@@ -39,10 +39,6 @@ public:
         ucs2(s);
     }
     int size() const { return int(m_bytes.size()); }
-    void patchU16(int at, int v) {
-        m_bytes[at] = char(v & 0xFF);
-        m_bytes[at + 1] = char((v >> 8) & 0xFF);
-    }
     const QByteArray& data() const { return m_bytes; }
 
 private:
