@@ -1,8 +1,8 @@
 #include "standin/values/DateTimeText.h"
 
+#include "standin/values/DateTimeReader.h"
+
 #include <QDate>
-#include <QRegularExpression>
-#include <QStringList>
 
 namespace quarvex::standin {
 
@@ -12,70 +12,26 @@ constexpr qint64 ticksPerDay = 24LL * 60 * 60 * 300;
 
 const qint64 baseJulianDay = QDate(1900, 1, 1).toJulianDay();
 
-const char* const monthNames[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                  "jul", "aug", "sep", "oct", "nov", "dec"};
-
-struct TimeOfDay {
-    qint64 ticks = 0;
-    bool ok = true;
-};
-
-// hh:mi[:ss[.fraction | :milliseconds]] [AM|PM]
-TimeOfDay parseTime(QString text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{1,2})(?::(\d{1,2})(?::(\d{1,2})(?:([.:])(\d+))?)?)?\s*([AaPp][Mm])?$)"));
-    const auto match = pattern.match(text.trimmed());
-    if (!match.hasMatch() || (match.captured(2).isEmpty() && match.captured(6).isEmpty()))
-        return {0, false};
-    int hour = match.captured(1).toInt();
-    const int minute = match.captured(2).toInt();
-    const int second = match.captured(3).toInt();
-    if (!match.captured(6).isEmpty()) {
-        if (hour > 12)
-            return {0, false};
-        const bool pm = match.captured(6).toLower() == QLatin1String("pm");
-        hour = hour % 12 + (pm ? 12 : 0);
-    }
-    if (hour > 23 || minute > 59 || second > 59)
-        return {0, false};
-    qint64 ticks = ((hour * 60LL + minute) * 60 + second) * 300;
-    const QString fraction = match.captured(5);
-    if (!fraction.isEmpty()) {
-        // After a colon the digits are milliseconds; after a point, a fraction.
-        qint64 numerator = 0;
-        qint64 denominator = 1;
-        if (match.captured(4) == QLatin1String(":")) {
-            if (fraction.size() > 3)
-                return {0, false};
-            numerator = fraction.toLongLong();
-            denominator = 1000;
-        } else {
-            for (QChar digit : fraction.left(9)) {
-                numerator = numerator * 10 + digit.digitValue();
-                denominator *= 10;
-            }
+// Ticks of 1/300 second since midnight; fractions round to the nearest tick.
+qint64 clockTicks(const ClockParts& clock) {
+    qint64 ticks = ((clock.hour * 60LL + clock.minute) * 60 + clock.second) * 300;
+    if (clock.fraction.isEmpty())
+        return ticks;
+    qint64 numerator = 0;
+    qint64 denominator = 1;
+    if (clock.thousandths) {
+        numerator = clock.fraction.toLongLong();
+        denominator = 1000;
+    } else {
+        for (QChar digit : clock.fraction.left(9)) {
+            numerator = numerator * 10 + digit.digitValue();
+            denominator *= 10;
         }
-        ticks += (numerator * 300 * 2 + denominator) / (2 * denominator);
     }
-    return {ticks, true};
+    return ticks + (numerator * 300 * 2 + denominator) / (2 * denominator);
 }
 
 } // namespace
-
-int monthFromName(const QString& word) {
-    const QString lower = word.toLower();
-    for (int i = 0; i < 12; ++i)
-        if (lower.startsWith(QLatin1String(monthNames[i])))
-            return i + 1;
-    return 0;
-}
-
-int fullYear(const QString& digits) {
-    const int year = digits.toInt();
-    if (digits.size() > 2)
-        return year;
-    return year < 50 ? 2000 + year : 1900 + year;
-}
 
 std::optional<DateTimeTicks> parseDateTime(const QString& input, const QString& dateFormat,
                                            bool small, DateTimeError* error) {
@@ -90,75 +46,18 @@ std::optional<DateTimeTicks> parseDateTime(const QString& input, const QString& 
     if (text.isEmpty())
         return DateTimeTicks{0, 0};
 
-    int year = 1900;
-    int month = 1;
-    int day = 1;
-    QString timeText;
-
-    static const QRegularExpression iso(
-        QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?)Z?$)"));
-    static const QRegularExpression unseparated(
-        QStringLiteral(R"(^(\d{4})(\d{2})(\d{2})(?:\s+(.*))?$)"));
-    static const QRegularExpression separated(
-        QStringLiteral(R"(^(\d{1,4})([-/.])(\d{1,4})\2(\d{1,4})(?:\s+(.*))?$)"));
-    static const QRegularExpression timeOnly(
-        QStringLiteral(R"(^\d{1,2}:.*|^\d{1,2}\s*[AaPp][Mm]$)"));
-
-    if (auto m = iso.match(text); m.hasMatch()) {
-        year = m.captured(1).toInt();
-        month = m.captured(2).toInt();
-        day = m.captured(3).toInt();
-        timeText = m.captured(4);
-    } else if (auto u = unseparated.match(text); u.hasMatch()) {
-        year = u.captured(1).toInt();
-        month = u.captured(2).toInt();
-        day = u.captured(3).toInt();
-        timeText = u.captured(4);
-    } else if (auto sep = separated.match(text); sep.hasMatch()) {
-        const QString parts[3] = {sep.captured(1), sep.captured(3), sep.captured(4)};
-        timeText = sep.captured(5);
-        QString order = dateFormat.toLower();
-        if (parts[0].size() == 4) {
-            // A leading four-digit year: day and month keep DATEFORMAT's order.
-            order = QStringLiteral("y") + QString(order).remove(u'y');
-        } else if (parts[1].size() == 4 && order.indexOf(u'y') != 1) {
-            return fail(DateTimeError::Unreadable);
-        }
-        for (int i = 0; i < 3; ++i) {
-            if (order[i] == u'y')
-                year = fullYear(parts[i]);
-            else if (order[i] == u'm')
-                month = parts[i].toInt();
-            else
-                day = parts[i].toInt();
-        }
-    } else if (timeOnly.match(text).hasMatch()) {
-        timeText = text;
-    } else {
-        // Alphabetic month: "Dec 10 2008", "10 December 2008", "December 10, 2008".
-        static const QRegularExpression words(
-            QStringLiteral(R"(^([A-Za-z]+|\d+)[ ,]+([A-Za-z]+|\d+)[ ,]+(\d+)(?:\s+(\d.*))?$)"));
-        const auto w = words.match(text);
-        if (!w.hasMatch())
-            return fail(DateTimeError::Unreadable);
-        const bool monthFirst = monthFromName(w.captured(1)) > 0;
-        month = monthFromName(monthFirst ? w.captured(1) : w.captured(2));
-        if (month == 0)
-            return fail(DateTimeError::Unreadable);
-        day = (monthFirst ? w.captured(2) : w.captured(1)).toInt();
-        year = fullYear(w.captured(3));
-        timeText = w.captured(4);
-    }
-
-    if (!QDate::isValid(year, month, day))
+    const auto date = readDate(text, dateFormat, DateForms::Classic);
+    if (!date)
         return fail(DateTimeError::Unreadable);
-    TimeOfDay time;
-    if (!timeText.trimmed().isEmpty()) {
-        time = parseTime(timeText);
-        if (!time.ok)
+    qint64 ticks = 0;
+    if (!date->rest.trimmed().isEmpty()) {
+        const auto clock = readClock(date->rest, DateForms::Classic);
+        if (!clock)
             return fail(DateTimeError::Unreadable);
+        ticks = clockTicks(*clock);
     }
-    DateTimeTicks value{QDate(year, month, day).toJulianDay() - baseJulianDay, time.ticks};
+    DateTimeTicks value{QDate(date->year, date->month, date->day).toJulianDay() - baseJulianDay,
+                        ticks};
     if (value.ticks >= ticksPerDay) {
         value.days += value.ticks / ticksPerDay;
         value.ticks %= ticksPerDay;

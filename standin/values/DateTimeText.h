@@ -30,11 +30,6 @@ std::optional<DateTimeTicks> parseDateTime(const QString& text, const QString& d
 QString storedDateTime(const DateTimeTicks& value);
 std::optional<DateTimeTicks> fromStoredDateTime(const QString& text);
 
-// A month named in English or abbreviated ("Dec", "december"); 0 if none.
-int monthFromName(const QString& word);
-// A year as written: two digits below 50 are 20xx, the others 19xx.
-int fullYear(const QString& digits);
-
 // smalldatetime's rounding of a datetime to the minute.
 DateTimeTicks roundToMinute(const DateTimeTicks& value);
 

@@ -1,5 +1,7 @@
 #include "standin/values/TemporalText.h"
 
+#include "standin/values/DateTimeReader.h"
+
 #include <QDate>
 #include <QRegularExpression>
 #include <QStringList>
@@ -30,88 +32,11 @@ qint64 instant(const TemporalValue& v) {
     return v.days * unitsPerDay + v.time - qint64(v.offset) * 60 * unitsPerSecond;
 }
 
-struct DateParts {
-    int year = 1900;
-    int month = 1;
-    int day = 1;
-    QString rest; // what follows the date: the time
-};
-
-// The date at the start of text, as SQL Server reads it for these types.
-std::optional<DateParts> readDate(const QString& text, const QString& dateFormat) {
-    static const QRegularExpression timeOnly(QStringLiteral(R"(^\d{1,2}(:|\s*[AaPp][Mm]$))"));
-    static const QRegularExpression iso(
-        QStringLiteral(R"(^(\d{4})-(\d{1,2})-(\d{1,2})(?:T(.+)|\s+(.*))?$)"));
-    static const QRegularExpression unseparated(
-        QStringLiteral(R"(^(\d{2})?(\d{2})(\d{2})(\d{2})(?:\s+(.*))?$)"));
-    static const QRegularExpression separated(
-        QStringLiteral(R"(^(\d{1,4})([/.-])(\d{1,4})\2(\d{1,4})(?:\s+(.*))?$)"));
-    static const QRegularExpression words(
-        QStringLiteral(R"(^([A-Za-z]+|\d+)[ ,]+([A-Za-z]+|\d+)[ ,]+(\d+)(?:\s+(\d.*))?$)"));
-    DateParts parts;
-    if (timeOnly.match(text).hasMatch()) {
-        parts.rest = text;
-    } else if (const auto m = iso.match(text); m.hasMatch()) {
-        parts = {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
-                 m.captured(4) + m.captured(5)};
-    } else if (const auto u = unseparated.match(text); u.hasMatch()) {
-        parts = {fullYear(u.captured(1) + u.captured(2)), u.captured(3).toInt(),
-                 u.captured(4).toInt(), u.captured(5)};
-    } else if (const auto s = separated.match(text); s.hasMatch()) {
-        const QString numbers[3] = {s.captured(1), s.captured(3), s.captured(4)};
-        QString order = dateFormat.toLower();
-        if (numbers[0].size() == 4)
-            order = QStringLiteral("y") + QString(order).remove(u'y');
-        else if (numbers[1].size() == 4 && order.indexOf(u'y') != 1)
-            return std::nullopt;
-        for (int i = 0; i < 3; ++i) {
-            if (order[i] == u'y')
-                parts.year = fullYear(numbers[i]);
-            else if (order[i] == u'm')
-                parts.month = numbers[i].toInt();
-            else
-                parts.day = numbers[i].toInt();
-        }
-        parts.rest = s.captured(5);
-    } else if (const auto w = words.match(text); w.hasMatch()) {
-        const bool monthFirst = monthFromName(w.captured(1)) > 0;
-        parts = {fullYear(w.captured(3)), monthFromName(monthFirst ? w.captured(1) : w.captured(2)),
-                 (monthFirst ? w.captured(2) : w.captured(1)).toInt(), w.captured(4)};
-    } else {
-        return std::nullopt;
-    }
-    if (parts.year < 1 || !QDate::isValid(parts.year, parts.month, parts.day))
-        return std::nullopt;
-    return parts;
-}
-
-// hh:mm[:ss[.fffffff | :mmm]] [AM|PM] or hh AM|PM, in units of 100 ns.
-std::optional<qint64> readClock(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{1,2})(?::(\d{1,2})(?::(\d{1,2})(?:([.:])(\d*))?)?)?\s*([AaPp][Mm])?$)"));
-    const auto m = pattern.match(text.trimmed());
-    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(6).isEmpty()))
-        return std::nullopt;
-    int hour = m.captured(1).toInt();
-    const int minute = m.captured(2).toInt();
-    const int second = m.captured(3).toInt();
-    if (!m.captured(6).isEmpty()) {
-        const bool pm = m.captured(6).toLower() == QLatin1String("pm");
-        if (hour > 12 || (pm && hour == 0))
-            return std::nullopt;
-        hour = hour % 12 + (pm ? 12 : 0);
-    }
-    if (hour > 23 || minute > 59 || second > 59)
-        return std::nullopt;
-    // After a colon the digits are thousandths; after a point, a fraction of
-    // at most seven digits.
-    const QString digits = m.captured(5);
-    const bool thousandths = m.captured(4) == QLatin1String(":");
-    if (digits.size() > (thousandths ? 3 : 7))
-        return std::nullopt;
-    const qint64 fraction =
-        thousandths ? digits.toLongLong() * 10000 : digits.leftJustified(7, u'0').toLongLong();
-    return ((hour * 60LL + minute) * 60 + second) * unitsPerSecond + fraction;
+// In units of 100 ns since midnight.
+qint64 clockUnits(const ClockParts& clock) {
+    const qint64 fraction = clock.thousandths ? clock.fraction.toLongLong() * 10000
+                                              : clock.fraction.leftJustified(7, u'0').toLongLong();
+    return ((clock.hour * 60LL + clock.minute) * 60 + clock.second) * unitsPerSecond + fraction;
 }
 
 // A trailing offset ('+05:45', ' -14:00', 'Z') is cut from text. false: one
@@ -225,15 +150,15 @@ std::optional<TemporalValue> parseTemporal(const QString& input, const SqlType& 
     TemporalValue value{dayNumber(1900, 1, 1), 0, offset};
     if (text.isEmpty())
         return fitted(value, type, error);
-    const auto date = readDate(text, dateFormat);
+    const auto date = readDate(text, dateFormat, DateForms::Newer);
     if (!date)
         return unreadable();
     value.days = dayNumber(date->year, date->month, date->day);
     if (!date->rest.trimmed().isEmpty()) {
-        const auto clock = readClock(date->rest);
+        const auto clock = readClock(date->rest, DateForms::Newer);
         if (!clock)
             return unreadable();
-        value.time = *clock;
+        value.time = clockUnits(*clock);
     }
     return fitted(value, type, error);
 }
