@@ -191,6 +191,153 @@ QByteArray textBytes(const SqlType& t, const QVariant& v) {
     return toCodePage1252(text);
 }
 
+// A value of an integer or bit column, from whatever SQLite kept.
+void writeInteger(TdsWriter& w, const SqlType& t, const QVariant& v, int wire) {
+    const int size = wire == BitN ? 1 : fixedSize(t);
+    qint64 n = 0;
+    if (v.typeId() == QMetaType::Double)
+        n = qint64(v.toDouble());
+    else if (v.typeId() == QMetaType::QString)
+        n = v.toString().trimmed().section(u'.', 0, 0).toLongLong();
+    else
+        n = v.toLongLong();
+    if (wire == BitN)
+        n = n != 0;
+    w.u8(size);
+    for (int k = 0; k < size; ++k)
+        w.u8(int((quint64(n) >> (8 * k)) & 0xFF));
+}
+
+void writeFloat(TdsWriter& w, const SqlType& t, const QVariant& v) {
+    const double d =
+        v.typeId() == QMetaType::QString ? readDouble(v.toString()).value_or(0.0) : v.toDouble();
+    if (t.base == BaseType::Real) {
+        const float f = float(d);
+        quint32 bits = 0;
+        std::memcpy(&bits, &f, 4);
+        w.u8(4);
+        w.u32(bits);
+    } else {
+        quint64 bits = 0;
+        std::memcpy(&bits, &d, 8);
+        w.u8(8);
+        w.u64(bits);
+    }
+}
+
+void writeDecimal(TdsWriter& w, const SqlType& t, const QVariant& v) {
+    const auto scaled = scaledDecimal(exactText(v, t.scale), t.scale);
+    if (!scaled)
+        return w.u8(0);
+    const int size = decimalBytes(t.precision);
+    w.u8(size);
+    w.u8(scaled->negative ? 0 : 1);
+    for (int k = 0; k < size - 1; ++k)
+        w.u8(int((scaled->magnitude >> (8 * k)) & 0xFF));
+}
+
+void writeMoney(TdsWriter& w, const SqlType& t, const QVariant& v) {
+    const auto units = moneyUnits(v);
+    if (!units)
+        return w.u8(0);
+    const qint64 n = *units;
+    if (t.base == BaseType::SmallMoney) {
+        w.u8(4);
+        w.u32(quint32(qint32(n)));
+    } else {
+        w.u8(8);
+        w.u32(quint32(quint64(n) >> 32));
+        w.u32(quint32(quint64(n) & 0xFFFFFFFFu));
+    }
+}
+
+void writeDateTime(TdsWriter& w, const SqlType& t, const QVariant& v) {
+    const auto ticks = fromStoredDateTime(v.toString());
+    if (!ticks)
+        return w.u8(0);
+    if (t.base == BaseType::SmallDateTime) {
+        w.u8(4);
+        w.u16(int(ticks->days));
+        w.u16(int(ticks->ticks / (60 * 300)));
+    } else {
+        w.u8(8);
+        w.u32(quint32(qint32(ticks->days)));
+        w.u32(quint32(ticks->ticks));
+    }
+}
+
+void writeGuid(TdsWriter& w, const QVariant& v) {
+    if (QUuid::fromString(v.toString()).isNull())
+        return w.u8(0);
+    w.u8(16);
+    w.bytes(guidBytes(v.toString()));
+}
+
+// The bytes of a text or binary value: binary as kept (text put into a
+// binary column as code page 1252), text in the column's encoding.
+QByteArray valueBytes(const SqlType& t, const QVariant& v, bool binary) {
+    if (!binary)
+        return textBytes(t, v);
+    return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : toCodePage1252(v.toString());
+}
+
+// text, ntext and image: a text pointer and a timestamp before the value.
+void writeLongBytes(TdsWriter& w, const QByteArray& bytes) {
+    w.u8(16);
+    w.bytes(QByteArray(16, '\x01')); // text pointer
+    w.bytes(QByteArray(8, '\x01'));  // timestamp
+    w.u32(quint32(bytes.size()));
+    w.bytes(bytes);
+}
+
+// One value of a ROW token, as its column's wire type carries it.
+void writeValue(TdsWriter& w, const SqlType& t, const QVariant& v, int wire) {
+    const bool null = v.isNull() || !v.isValid();
+    switch (wire) {
+    case DateN:
+    case TimeN:
+    case DateTime2N:
+    case DateTimeOffsetN:
+        if (const auto temporal = temporalOf(t, v))
+            return writeTemporal(w, t, *temporal);
+        return w.u8(0);
+    case BigChar:
+    case BigVarChar:
+    case NChar:
+    case NVarChar:
+    case BigBinary:
+    case BigVarBinary: {
+        if (null)
+            return w.u16(0xFFFF);
+        const QByteArray bytes = valueBytes(t, v, wire == BigBinary || wire == BigVarBinary);
+        w.u16(int(bytes.size()));
+        return w.bytes(bytes);
+    }
+    }
+    if (null)
+        return w.u8(0);
+    switch (wire) {
+    case IntN:
+    case BitN:
+        return writeInteger(w, t, v, wire);
+    case FloatN:
+        return writeFloat(w, t, v);
+    case DecimalN:
+    case NumericN:
+        return writeDecimal(w, t, v);
+    case MoneyN:
+        return writeMoney(w, t, v);
+    case DateTimeN:
+        return writeDateTime(w, t, v);
+    case GuidType:
+        return writeGuid(w, v);
+    case TextType:
+    case NTextType:
+    case ImageType:
+        return writeLongBytes(w, valueBytes(t, v, wire == ImageType));
+    }
+}
+
 } // namespace
 
 QByteArray defaultCollation() {
@@ -359,159 +506,8 @@ void TdsTokens::columnMetadata(TdsWriter& w, const QList<ResultColumn>& columns)
 void TdsTokens::row(TdsWriter& w, const QList<ResultColumn>& columns,
                     const QVariantList& values) const {
     w.u8(0xD1);
-    for (int i = 0; i < columns.size(); ++i) {
-        const SqlType& t = columns[i].type;
-        const QVariant& v = values[i];
-        const bool null = v.isNull() || !v.isValid();
-        const int wire = wireTypeOf(t, hasDateTypes());
-        switch (wire) {
-        case DateN:
-        case TimeN:
-        case DateTime2N:
-        case DateTimeOffsetN:
-            if (const auto temporal = temporalOf(t, v))
-                writeTemporal(w, t, *temporal);
-            else
-                w.u8(0);
-            break;
-        case IntN:
-        case BitN: {
-            if (null) {
-                w.u8(0);
-                break;
-            }
-            const int size = wire == BitN ? 1 : fixedSize(t);
-            qint64 n = 0;
-            if (v.typeId() == QMetaType::Double)
-                n = qint64(v.toDouble());
-            else if (v.typeId() == QMetaType::QString)
-                n = v.toString().trimmed().section(u'.', 0, 0).toLongLong();
-            else
-                n = v.toLongLong();
-            if (wire == BitN)
-                n = n != 0;
-            w.u8(size);
-            for (int k = 0; k < size; ++k)
-                w.u8(int((quint64(n) >> (8 * k)) & 0xFF));
-            break;
-        }
-        case FloatN: {
-            if (null) {
-                w.u8(0);
-                break;
-            }
-            const double d = v.typeId() == QMetaType::QString
-                                 ? readDouble(v.toString()).value_or(0.0)
-                                 : v.toDouble();
-            if (t.base == BaseType::Real) {
-                const float f = float(d);
-                quint32 bits = 0;
-                std::memcpy(&bits, &f, 4);
-                w.u8(4);
-                w.u32(bits);
-            } else {
-                quint64 bits = 0;
-                std::memcpy(&bits, &d, 8);
-                w.u8(8);
-                w.u64(bits);
-            }
-            break;
-        }
-        case DecimalN:
-        case NumericN: {
-            const auto scaled = null ? std::nullopt : scaledDecimal(exactText(v, t.scale), t.scale);
-            if (!scaled) {
-                w.u8(0);
-                break;
-            }
-            const int size = decimalBytes(t.precision);
-            w.u8(size);
-            w.u8(scaled->negative ? 0 : 1);
-            for (int k = 0; k < size - 1; ++k)
-                w.u8(int((scaled->magnitude >> (8 * k)) & 0xFF));
-            break;
-        }
-        case MoneyN: {
-            const auto units = null ? std::nullopt : moneyUnits(v);
-            if (!units) {
-                w.u8(0);
-                break;
-            }
-            const qint64 n = *units;
-            if (t.base == BaseType::SmallMoney) {
-                w.u8(4);
-                w.u32(quint32(qint32(n)));
-            } else {
-                w.u8(8);
-                w.u32(quint32(quint64(n) >> 32));
-                w.u32(quint32(quint64(n) & 0xFFFFFFFFu));
-            }
-            break;
-        }
-        case DateTimeN: {
-            const auto ticks = null ? std::nullopt : fromStoredDateTime(v.toString());
-            if (!ticks) {
-                w.u8(0);
-                break;
-            }
-            if (t.base == BaseType::SmallDateTime) {
-                w.u8(4);
-                w.u16(int(ticks->days));
-                w.u16(int(ticks->ticks / (60 * 300)));
-            } else {
-                w.u8(8);
-                w.u32(quint32(qint32(ticks->days)));
-                w.u32(quint32(ticks->ticks));
-            }
-            break;
-        }
-        case GuidType:
-            if (null || QUuid::fromString(v.toString()).isNull()) {
-                w.u8(0);
-            } else {
-                w.u8(16);
-                w.bytes(guidBytes(v.toString()));
-            }
-            break;
-        case BigChar:
-        case BigVarChar:
-        case NChar:
-        case NVarChar:
-        case BigBinary:
-        case BigVarBinary: {
-            if (null) {
-                w.u16(0xFFFF);
-                break;
-            }
-            const QByteArray bytes =
-                (wire == BigBinary || wire == BigVarBinary)
-                    ? (v.typeId() == QMetaType::QByteArray ? v.toByteArray()
-                                                           : toCodePage1252(v.toString()))
-                    : textBytes(t, v);
-            w.u16(int(bytes.size()));
-            w.bytes(bytes);
-            break;
-        }
-        case TextType:
-        case NTextType:
-        case ImageType: {
-            if (null) {
-                w.u8(0);
-                break;
-            }
-            const QByteArray bytes = wire == ImageType ? (v.typeId() == QMetaType::QByteArray
-                                                              ? v.toByteArray()
-                                                              : toCodePage1252(v.toString()))
-                                                       : textBytes(t, v);
-            w.u8(16);
-            w.bytes(QByteArray(16, '\x01')); // text pointer
-            w.bytes(QByteArray(8, '\x01'));  // timestamp
-            w.u32(quint32(bytes.size()));
-            w.bytes(bytes);
-            break;
-        }
-        }
-    }
+    for (int i = 0; i < columns.size(); ++i)
+        writeValue(w, columns[i].type, values[i], wireTypeOf(columns[i].type, hasDateTypes()));
 }
 
 } // namespace quarvex::standin
