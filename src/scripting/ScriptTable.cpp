@@ -14,6 +14,7 @@
 #include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
 #include "scripting/Utf8Script.h"
+#include "scripting/ValueLiteral.h"
 #include "scripting/VariantLiteral.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ColumnClass.h"
+#include "scripting/ColumnType.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/VariantLiteral.h"
 
