@@ -55,12 +55,6 @@ FieldValue single(float number) {
     return value;
 }
 
-FieldValue bit(bool on) {
-    FieldValue value = field(FieldValue::Kind::Bool);
-    value.boolean = on;
-    return value;
-}
-
 FieldValue bytes(const QByteArray& content) {
     FieldValue value = field(FieldValue::Kind::Bytes);
     value.bytes = content;
@@ -126,8 +120,8 @@ class ValueLiteralTest : public QObject {
 
 private slots:
     // Each value as the script carries it, or the start of the message that
-    // refuses it. Apostrophes, empty texts and the limits of the classic
-    // types also load back in the round trip.
+    // refuses it. Bits, bytes, apostrophes, empty texts and the limits of each
+    // classic type load back in the round trip, through the same function.
     void literals_data() {
         QTest::addColumn<ColumnClass>("columnClass");
         QTest::addColumn<FieldValue>("value");
@@ -162,12 +156,6 @@ private slots:
         row("8-bit text beyond ASCII", C, text("Grüße, 5 €"), "'Grüße, 5 €'");
         row("Unicode text, apostrophe, surrogate pair", U, text("O'Brien \U0001F600"),
             "N'O''Brien \U0001F600'");
-        row("bit false", L, bit(false), "0");
-        row("bit true", L, bit(true), "1");
-        row("bigint at its lower limit", N, integer(std::numeric_limits<qint64>::min()),
-            "-9223372036854775808");
-        row("negative money at full precision", N, exact("-922337203685477.5808"),
-            "-922337203685477.5808");
         row("float short enough for plain decimal", N, real(-123.456), "-123.456");
         row("whole float", N, real(100000.0), "100000");
         row("tiny float", N, real(1.5e-300), "1.5E-300");
@@ -182,14 +170,9 @@ private slots:
         refused("a number as text", N, text("12"), "Unexpected fall to Case Else");
         dated("milliseconds padded", stamp(2008, 12, 10, 14, 5, 9), integer(7),
               "'2008-12-10 14:05:09.007'");
-        dated("own fraction dropped, last millisecond of all",
-              stamp(9999, 12, 31, 23, 59, 59, 999999999), integer(997),
-              "'9999-12-31 23:59:59.997'");
         dated("smalldatetime: milliseconds null", stamp(1900, 1, 1, 0, 0, 0), FieldValue(),
               "'1900-01-01 00:00:00.000'");
         refused("no such day", D, stamp(2009, 2, 30, 0, 0, 0), "GetDate: Invalid date value");
-        row("bytes", B, bytes(QByteArray("\x0A\xFF", 2)), "0x0AFF");
-        row("no bytes", B, bytes({}), "0x");
         row("geometry", Geometry, bytes(QByteArray("\x00\x0A", 2)), "convert(geometry,0x000A)");
 
         // The newer types arrive as the server's text in style 121.
@@ -333,12 +316,12 @@ private slots:
         QCOMPARE(result.units, result.text.size());
     }
 
-    // A float or real literal reads back to the same bits.
+    // A float or real literal reads back to the same bits; the limits of each
+    // and 17 digits load back in the round trip.
     void numbersReadBackExactly_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("isReal");
         QTest::newRow("one third") << 1.0 / 3.0 << false;
-        QTest::newRow("17 digits") << 0.1 + 0.2 << false;
         QTest::newRow("smallest subnormal") << std::numeric_limits<double>::denorm_min() << false;
         QTest::newRow("2^53 + 2") << 9007199254740994.0 << false;
         QTest::newRow("negative huge") << -1.2345678901234567e200 << false;
@@ -347,7 +330,6 @@ private slots:
         QTest::newRow("1e15") << 1e15 << false;
         QTest::newRow("1e-7") << 1e-7 << false;
         QTest::newRow("real one third") << double(1.0f / 3.0f) << true;
-        QTest::newRow("real needing 9 digits") << double(10.0000105f) << true;
         QTest::newRow("negative real") << double(-0.3f) << true;
     }
 
@@ -361,47 +343,33 @@ private slots:
                  qPrintable(literal));
     }
 
-    // A sql_variant from its fields: the text, the base type with its
-    // precision, scale and maximum length, the float and the bytes. The base
-    // type's length, precision and scale come back with it. Empty: refused.
-    void variantLiterals_data() {
+    // Fields no server gives a sql_variant column, refused whole: each base
+    // type with its value loads back in the round trip's Variants table.
+    void variantLiteralsRefused_data() {
         QTest::addColumn<FieldValue>("value");
-        QTest::addColumn<FieldValue>("info");
+        QTest::addColumn<QString>("info");
         QTest::addColumn<FieldValue>("number");
-        QTest::addColumn<QString>("literal");
-        const auto row = [](const char* name, const FieldValue& value, const char* info,
-                            const FieldValue& number, const QString& literal) {
-            QTest::newRow(name) << value << (info ? text(info) : FieldValue()) << number << literal;
-        };
-        const auto wrapped = [](const QString& inner) {
-            return "convert(sql_variant,convert(" + inner + "))";
-        };
-        const FieldValue none;
-        row("int", text("-2147483648"), "int 10 0 4", none, wrapped("int,-2147483648"));
-        row("float from its value, not its text", none, "float 53 0 8", real(0.30000000000000004),
-            wrapped("float,3.0000000000000004E-1"));
-        row("real with a real's digits", none, "real 24 0 4", real(double(1.17549435E-38f)),
-            wrapped("real,1.1754944E-38"));
-        row("null", none, nullptr, none, "null");
-        row("number text that is no number", text("1e5"), "int 10 0 4", none, "");
-        row("fraction digit beyond the scale", text("12:34:56.7891000"), "time 12 3 5", none, "");
-        row("float without its value", text("0.3"), "float 53 0 8", none, "");
-        row("base type it cannot write", text("x"), "sometype 0 0 8", none, "");
-        row("properties it cannot read", text("1"), "int 10", none, "");
+        QTest::newRow("number text that is no number")
+            << text("1e5") << "int 10 0 4" << FieldValue();
+        QTest::newRow("fraction digit beyond the scale")
+            << text("12:34:56.7891000") << "time 12 3 5" << FieldValue();
+        QTest::newRow("float without its value") << text("0.3") << "float 53 0 8" << FieldValue();
+        QTest::newRow("base type it cannot write") << text("x") << "sometype 0 0 8" << FieldValue();
+        QTest::newRow("properties it cannot read") << text("1") << "int 10" << FieldValue();
     }
 
-    void variantLiterals() {
+    void variantLiteralsRefused() {
         QFETCH(FieldValue, value);
-        QFETCH(FieldValue, info);
+        QFETCH(QString, info);
         QFETCH(FieldValue, number);
-        QFETCH(QString, literal);
+        const FieldValue infoField = text(info);
         const FieldValue noBytes;
         QString out;
         const auto failure = failureOf([&] {
-            appendVariantLiteral(out, VariantFields{value, info, number, noBytes});
+            appendVariantLiteral(out, VariantFields{value, infoField, number, noBytes});
         });
-        QCOMPARE(failure.has_value(), literal.isEmpty());
-        QCOMPARE(out, literal);
+        QVERIFY(failure.has_value());
+        QVERIFY(out.isEmpty());
     }
 };
 
