@@ -107,6 +107,12 @@ private:
     Expr parseUnary();
     Expr parsePrimary();
     Expr parseFunction(const QString& name);
+    QList<Expr> parseArguments(const QString& name, int minCount, int maxCount);
+    Expr parseIdentProperty(const QString& name);
+    Expr parseConvert(const QString& name);
+    Expr parseCount();
+    Expr parseDateFunction(const QString& name);
+    Expr parseMappedFunction(const QString& name);
     Expr parseCase();
     Expr parseGlobal(const Token& token);
     Expr numberLiteral(const Token& token, bool negative);

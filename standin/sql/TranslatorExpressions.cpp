@@ -392,117 +392,123 @@ Translator::Expr Translator::parseGlobal(const Token& t) {
 
 // Rule: built-in functions, each mapped to SQLite's equivalent or to one of
 // the stand-in's tsql_ functions.
+// A function call, its name and "(" read: the forms with a syntax of their
+// own first, then the functions that map onto SQLite's or ours by name.
 Translator::Expr Translator::parseFunction(const QString& name) {
-    auto args = [&](int minCount, int maxCount) {
-        QList<Expr> list;
-        if (!peek().isSymbol(")")) {
-            do
-                list.append(parseExpr());
-            while (takeSymbol(","));
-        }
-        expectSymbol(")");
-        if (list.size() < minCount || list.size() > maxCount)
-            throw SqlError{
-                174,
-                QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(minCount),
-                15, 1, true};
-        return list;
-    };
-    auto joined = [](const QList<Expr>& list) {
-        QStringList parts;
-        for (const Expr& e : list)
-            parts.append(e.sql);
-        return parts.join(QStringLiteral(", "));
-    };
-    auto datePart = [&] {
-        if (!peek().isName() && peek().kind != Token::String)
-            syntaxError();
-        return take().text.toLower();
-    };
-    if (name == QLatin1String("ident_seed") || name == QLatin1String("ident_incr")) {
-        // Rule: IDENT_SEED and IDENT_INCR of a table named by a string.
-        const QList<Expr> list = args(1, 1);
-        return {QStringLiteral("tsql_ident_property(%1, '%2')")
-                    .arg(list[0].sql, name == QLatin1String("ident_seed") ? QStringLiteral("seed")
-                                                                          : QStringLiteral("incr")),
-                SqlType{BaseType::Numeric, 0, 38, 0}};
+    if (name == QLatin1String("ident_seed") || name == QLatin1String("ident_incr"))
+        return parseIdentProperty(name);
+    if (name == QLatin1String("convert") || name == QLatin1String("cast"))
+        return parseConvert(name);
+    if (name == QLatin1String("count"))
+        return parseCount();
+    static const QStringList dateFunctions = {"datepart", "datename", "dateadd", "datediff",
+                                              "year",     "month",    "day"};
+    if (dateFunctions.contains(name))
+        return parseDateFunction(name);
+    return parseMappedFunction(name);
+}
+
+// The arguments up to ")", as many as the function takes.
+QList<Translator::Expr> Translator::parseArguments(const QString& name, int minCount,
+                                                   int maxCount) {
+    QList<Expr> list;
+    if (!peek().isSymbol(")")) {
+        do
+            list.append(parseExpr());
+        while (takeSymbol(","));
     }
-    if (name == QLatin1String("convert") || name == QLatin1String("cast")) {
-        // Rule: CONVERT(type, value[, style]) and CAST(value AS type).
-        TypeSpec declared;
-        Expr value;
-        QString style;
-        if (name == QLatin1String("convert")) {
-            declared = parseTypeSpec();
-            expectSymbol(",");
-            value = parseExpr();
-            if (takeSymbol(","))
-                style = QStringLiteral(", ") + parseExpr().sql;
-        } else {
-            value = parseExpr();
-            expectWord("as");
-            declared = parseTypeSpec();
-        }
-        expectSymbol(")");
-        auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2, true);
-        if (type && m_context.catalogue && !type->existsIn(m_context.catalogue->majorVersion()))
-            type.reset();
-        if (!type)
-            throw SqlError{
-                243, QStringLiteral("Type %1 is not a defined system type.").arg(declared.name), 16,
-                1, true};
-        // Rule: a variant keeps the type of what it was made of, as far as
-        // the expression tells it; else the value tells it at run time.
-        if (type->isVariant())
-            return {QStringLiteral("tsql_variant('%1', %2)")
-                        .arg(value.type ? value.type->declaration() : QString(), value.sql),
-                    type};
-        return {
-            QStringLiteral("tsql_convert('%1', %2%3)").arg(type->declaration(), value.sql, style),
+    expectSymbol(")");
+    if (list.size() < minCount || list.size() > maxCount)
+        throw SqlError{
+            174, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(minCount),
+            15, 1, true};
+    return list;
+}
+
+Translator::Expr Translator::parseIdentProperty(const QString& name) {
+    // Rule: IDENT_SEED and IDENT_INCR of a table named by a string.
+    const QList<Expr> list = parseArguments(name, 1, 1);
+    return {QStringLiteral("tsql_ident_property(%1, '%2')")
+                .arg(list[0].sql, name == QLatin1String("ident_seed") ? QStringLiteral("seed")
+                                                                      : QStringLiteral("incr")),
+            SqlType{BaseType::Numeric, 0, 38, 0}};
+}
+
+Translator::Expr Translator::parseConvert(const QString& name) {
+    // Rule: CONVERT(type, value[, style]) and CAST(value AS type).
+    TypeSpec declared;
+    Expr value;
+    QString style;
+    if (name == QLatin1String("convert")) {
+        declared = parseTypeSpec();
+        expectSymbol(",");
+        value = parseExpr();
+        if (takeSymbol(","))
+            style = QStringLiteral(", ") + parseExpr().sql;
+    } else {
+        value = parseExpr();
+        expectWord("as");
+        declared = parseTypeSpec();
+    }
+    expectSymbol(")");
+    auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2, true);
+    if (type && m_context.catalogue && !type->existsIn(m_context.catalogue->majorVersion()))
+        type.reset();
+    if (!type)
+        throw SqlError{243,
+                       QStringLiteral("Type %1 is not a defined system type.").arg(declared.name),
+                       16, 1, true};
+    // Rule: a variant keeps the type of what it was made of, as far as
+    // the expression tells it; else the value tells it at run time.
+    if (type->isVariant())
+        return {QStringLiteral("tsql_variant('%1', %2)")
+                    .arg(value.type ? value.type->declaration() : QString(), value.sql),
+                type};
+    return {QStringLiteral("tsql_convert('%1', %2%3)").arg(type->declaration(), value.sql, style),
             type};
+}
+
+Translator::Expr Translator::parseCount() {
+    QString inner;
+    if (takeSymbol("*")) {
+        inner = QStringLiteral("*");
+    } else {
+        const bool distinct = takeWord("distinct");
+        inner = (distinct ? QStringLiteral("distinct ") : QString()) + parseExpr().sql;
     }
-    if (name == QLatin1String("count")) {
-        QString inner;
-        if (takeSymbol("*")) {
-            inner = QStringLiteral("*");
-        } else {
-            const bool distinct = takeWord("distinct");
-            inner = (distinct ? QStringLiteral("distinct ") : QString()) + parseExpr().sql;
-        }
-        expectSymbol(")");
-        return {QStringLiteral("count(") + inner + u')', intType()};
-    }
-    if (name == QLatin1String("datepart") || name == QLatin1String("datename")) {
-        const QString part = datePart();
-        expectSymbol(",");
-        const Expr value = parseExpr();
-        expectSymbol(")");
-        return {QStringLiteral("tsql_datepart('%1', %2)").arg(part, value.sql), intType()};
-    }
-    if (name == QLatin1String("dateadd")) {
-        const QString part = datePart();
-        expectSymbol(",");
-        const Expr n = parseExpr();
-        expectSymbol(",");
-        const Expr value = parseExpr();
-        expectSymbol(")");
-        return {QStringLiteral("tsql_dateadd('%1', %2, %3)").arg(part, n.sql, value.sql),
-                SqlType{BaseType::DateTime, 0, 0, 0}};
-    }
-    if (name == QLatin1String("datediff")) {
-        const QString part = datePart();
-        expectSymbol(",");
-        const Expr a = parseExpr();
-        expectSymbol(",");
-        const Expr b = parseExpr();
-        expectSymbol(")");
-        return {QStringLiteral("tsql_datediff('%1', %2, %3)").arg(part, a.sql, b.sql), intType()};
-    }
+    expectSymbol(")");
+    return {QStringLiteral("count(") + inner + u')', intType()};
+}
+
+// DATEPART, DATENAME, DATEADD, DATEDIFF, and YEAR, MONTH and DAY as DATEPART.
+Translator::Expr Translator::parseDateFunction(const QString& name) {
     if (name == QLatin1String("year") || name == QLatin1String("month") ||
         name == QLatin1String("day")) {
-        const QList<Expr> a = args(1, 1);
+        const QList<Expr> a = parseArguments(name, 1, 1);
         return {QStringLiteral("tsql_datepart('%1', %2)").arg(name, a[0].sql), intType()};
     }
+    if (!peek().isName() && peek().kind != Token::String)
+        syntaxError();
+    const QString part = take().text.toLower();
+    expectSymbol(",");
+    const Expr first = parseExpr();
+    if (name == QLatin1String("datepart") || name == QLatin1String("datename")) {
+        expectSymbol(")");
+        return {QStringLiteral("tsql_datepart('%1', %2)").arg(part, first.sql), intType()};
+    }
+    expectSymbol(",");
+    const Expr second = parseExpr();
+    expectSymbol(")");
+    if (name == QLatin1String("dateadd"))
+        return {QStringLiteral("tsql_dateadd('%1', %2, %3)").arg(part, first.sql, second.sql),
+                SqlType{BaseType::DateTime, 0, 0, 0}};
+    return {QStringLiteral("tsql_datediff('%1', %2, %3)").arg(part, first.sql, second.sql),
+            intType()};
+}
+
+// The functions that differ from SQLite's (or our tsql_*) only in name: a
+// table of one line each.
+Translator::Expr Translator::parseMappedFunction(const QString& name) {
     struct Mapping {
         const char* tsql;
         const char* sqlite;
@@ -565,7 +571,7 @@ Translator::Expr Translator::parseFunction(const QString& name) {
     for (const Mapping& m : mappings) {
         if (name != QLatin1String(m.tsql))
             continue;
-        const QList<Expr> list = args(m.minArgs, m.maxArgs);
+        const QList<Expr> list = parseArguments(name, m.minArgs, m.maxArgs);
         TypeHint type;
         if (m.result == -1)
             type = list.isEmpty() ? TypeHint() : list[0].type;
@@ -576,7 +582,10 @@ Translator::Expr Translator::parseFunction(const QString& name) {
             type = SqlType{BaseType::Numeric, 0, 38, 0};
         if (type && type->base == BaseType::Char)
             type->length = 1;
-        return {QLatin1String(m.sqlite) + u'(' + joined(list) + u')', type};
+        QStringList sql;
+        for (const Expr& e : list)
+            sql.append(e.sql);
+        return {QLatin1String(m.sqlite) + u'(' + sql.join(QStringLiteral(", ")) + u')', type};
     }
     throw SqlError{195,
                    QStringLiteral("'%1' is not a recognized built-in function name.").arg(name), 15,
