@@ -40,6 +40,13 @@ private:
         QString sql;
         QList<TypeHint> hints;
     };
+    // What an INSERT takes its rows from.
+    struct InsertSource {
+        QList<int> rowWidths; // VALUES: the number of values in each row
+        QString rowsSql;      // VALUES as SQLite's
+        QString selectSql;
+        bool defaultValues = false;
+    };
 
     const Token& peek(int ahead = 0) const;
     const Token& take();
@@ -64,6 +71,7 @@ private:
     // Statements.
     Statement parseSelectStatement();
     Statement parseInsert();
+    InsertSource parseInsertSource();
     Statement parseUpdate();
     QString assignments(int objectId, const QStringList& columns, const QList<Expr>& values) const;
     Statement parseUpdateFrom(const QStringList& target, const QStringList& assignedColumns,

@@ -44,8 +44,134 @@ QString generatedValue(const ColumnInfo& column) {
     return QStringLiteral("tsql_store('%1', 0)").arg(column.type.declaration());
 }
 
+// Without a column list, the columns a value is given for.
+QList<const ColumnInfo*> defaultTargets(const TableInfo& table) {
+    QList<const ColumnInfo*> targets;
+    for (const ColumnInfo& c : table.columns)
+        if (!c.identity && !c.computed && c.type.base != BaseType::Timestamp &&
+            !c.generatedAlways && !c.hidden)
+            targets.append(&c);
+    return targets;
+}
+
+// The columns of an INSERT's list; those the server fills itself refused.
+QList<const ColumnInfo*> listedTargets(const QStringList& listed, const TableInfo& table,
+                                       const ObjectInfo& object, const QString& database) {
+    QList<const ColumnInfo*> targets;
+    for (const QString& columnName : listed) {
+        const ColumnInfo* c = table.column(columnName);
+        if (!c)
+            throw invalidColumnName(columnName);
+        if (c->computed)
+            throw SqlError{271,
+                           QStringLiteral("The column \"%1\" cannot be modified because it is "
+                                          "either a computed column or is the result of a "
+                                          "UNION operator.")
+                               .arg(c->name),
+                           16, 1, false};
+        if (c->generatedAlways)
+            throw SqlError{13536,
+                           QStringLiteral("Cannot insert an explicit value into a GENERATED "
+                                          "ALWAYS column in table '%1.%2.%3'. Use INSERT with "
+                                          "a column list to exclude the GENERATED ALWAYS "
+                                          "column, or insert a DEFAULT into GENERATED ALWAYS "
+                                          "column.")
+                               .arg(database, object.schema, object.name),
+                           16, 1, false};
+        if (c->type.base == BaseType::Timestamp)
+            throw SqlError{273,
+                           QStringLiteral("Cannot insert an explicit value into a timestamp "
+                                          "column. Use INSERT with a column list to exclude "
+                                          "the timestamp column, or insert a DEFAULT into the "
+                                          "timestamp column."),
+                           16, 1, false};
+        targets.append(c);
+    }
+    return targets;
+}
+
+// An identity column is given a value exactly when IDENTITY_INSERT is on.
+void checkIdentityTarget(const TableInfo& table, const QList<const ColumnInfo*>& targets,
+                         bool identityInsert, const QString& tableName) {
+    const ColumnInfo* identity = table.identityColumn();
+    const bool identityListed = identity && targets.contains(identity);
+    if (identityListed && !identityInsert)
+        throw SqlError{544,
+                       QStringLiteral("Cannot insert explicit value for identity column in table "
+                                      "'%1' when IDENTITY_INSERT is set to OFF.")
+                           .arg(tableName),
+                       16, 1, false};
+    if (identity && !identityListed && identityInsert)
+        throw SqlError{545,
+                       QStringLiteral("Explicit value must be specified for identity column in "
+                                      "table '%1' either when IDENTITY_INSERT is set to ON or "
+                                      "when a replication user is inserting into a NOT FOR "
+                                      "REPLICATION identity column.")
+                           .arg(tableName),
+                       16, 1, false};
+}
+
+void checkRowWidth(int values, int targets) {
+    if (values > targets)
+        throw SqlError{110,
+                       QStringLiteral("There are fewer columns in the INSERT statement than "
+                                      "values specified in the VALUES clause. The number of "
+                                      "values in the VALUES clause must match the number of "
+                                      "columns specified in the INSERT statement."),
+                       15, 1, true};
+    if (values < targets)
+        throw SqlError{109,
+                       QStringLiteral("There are more columns in the INSERT statement than "
+                                      "values specified in the VALUES clause. The number of "
+                                      "values in the VALUES clause must match the number of "
+                                      "columns specified in the INSERT statement."),
+                       15, 1, true};
+}
+
+// What an INSERT's SELECT gives each column: the row's values (src.c1, ...)
+// stored as the column's type, the identity, the rowversion and the
+// generated columns the server fills itself.
+struct InsertColumns {
+    QStringList names;
+    QStringList values;
+    QStringList sourceNames;
+};
+
+InsertColumns insertColumns(const TableInfo& table, const QList<const ColumnInfo*>& targets,
+                            int objectId) {
+    InsertColumns columns;
+    const ColumnInfo* identity = table.identityColumn();
+    for (int i = 0; i < targets.size(); ++i) {
+        const ColumnInfo* c = targets[i];
+        const QString source = QStringLiteral("src.c%1").arg(i + 1);
+        columns.sourceNames.append(QStringLiteral("c%1").arg(i + 1));
+        columns.names.append(quoteName(c->name));
+        if (c == identity)
+            columns.values.append(
+                QStringLiteral("tsql_seen_identity(%1, %2)").arg(objectId).arg(source));
+        else
+            columns.values.append(
+                QStringLiteral("tsql_store('%1', %2)").arg(c->type.declaration(), source));
+    }
+    if (identity && !targets.contains(identity)) {
+        columns.names.append(quoteName(identity->name));
+        columns.values.append(QStringLiteral("tsql_next_identity(%1)").arg(objectId));
+    }
+    for (const ColumnInfo& c : table.columns) {
+        if (c.type.base == BaseType::Timestamp) {
+            columns.names.append(quoteName(c.name));
+            columns.values.append(QStringLiteral("tsql_rowversion()"));
+        } else if (c.generatedAlways) {
+            columns.names.append(quoteName(c.name));
+            columns.values.append(generatedValue(c));
+        }
+    }
+    return columns;
+}
+
 } // namespace
 
+// INSERT [INTO] name [(columns)] VALUES (...), ... | query | DEFAULT VALUES.
 Statement Translator::parseInsert() {
     expectWord("insert");
     takeWord("into");
@@ -58,29 +184,7 @@ Statement Translator::parseInsert() {
         while (takeSymbol(","));
         expectSymbol(")");
     }
-    QList<QList<Expr>> rows;
-    QString selectSql;
-    bool defaultValues = false;
-    if (takeWord("values")) {
-        do {
-            expectSymbol("(");
-            QList<Expr> row;
-            do
-                row.append(parseExpr());
-            while (takeSymbol(","));
-            expectSymbol(")");
-            rows.append(row);
-        } while (takeSymbol(","));
-    } else if (peek().isWord("select") || peek().isSymbol("(")) {
-        selectSql = parseQuery().sql;
-    } else if (takeWord("default")) {
-        expectWord("values");
-        defaultValues = true;
-    } else if (peek().isWord("exec") || peek().isWord("execute")) {
-        throw unsupported(QStringLiteral("INSERT ... EXEC"));
-    } else {
-        syntaxError();
-    }
+    const InsertSource source = parseInsertSource();
 
     Statement statement;
     statement.kind = Statement::Kind::Modify;
@@ -95,141 +199,67 @@ Statement Translator::parseInsert() {
     if (object->type != QLatin1String("U"))
         throw unsupported(QStringLiteral("inserting into views"));
     statement.objectId = object->objectId;
-
-    QList<const ColumnInfo*> targets;
     refuseHistoryWrite(*m_context.catalogue, *table, statement.verb, m_context.database);
-    if (listed.isEmpty()) {
-        for (const ColumnInfo& c : table->columns)
-            if (!c.identity && !c.computed && c.type.base != BaseType::Timestamp &&
-                !c.generatedAlways && !c.hidden)
-                targets.append(&c);
-        if (m_context.identityInsertObject == object->objectId)
-            throw SqlError{8101,
-                           QStringLiteral("An explicit value for the identity column in table "
-                                          "'%1' can only be specified when a column list is used "
-                                          "and IDENTITY_INSERT is ON.")
-                               .arg(name.join(u'.')),
-                           16, 1, false};
-    } else {
-        for (const QString& columnName : listed) {
-            const ColumnInfo* c = table->column(columnName);
-            if (!c)
-                throw invalidColumnName(columnName);
-            if (c->computed)
-                throw SqlError{271,
-                               QStringLiteral("The column \"%1\" cannot be modified because it is "
-                                              "either a computed column or is the result of a "
-                                              "UNION operator.")
-                                   .arg(c->name),
-                               16, 1, false};
-            if (c->generatedAlways)
-                throw SqlError{13536,
-                               QStringLiteral("Cannot insert an explicit value into a GENERATED "
-                                              "ALWAYS column in table '%1.%2.%3'. Use INSERT with "
-                                              "a column list to exclude the GENERATED ALWAYS "
-                                              "column, or insert a DEFAULT into GENERATED ALWAYS "
-                                              "column.")
-                                   .arg(m_context.database, object->schema, object->name),
-                               16, 1, false};
-            if (c->type.base == BaseType::Timestamp)
-                throw SqlError{273,
-                               QStringLiteral("Cannot insert an explicit value into a timestamp "
-                                              "column. Use INSERT with a column list to exclude "
-                                              "the timestamp column, or insert a DEFAULT into the "
-                                              "timestamp column."),
-                               16, 1, false};
-            targets.append(c);
-        }
-    }
-    const ColumnInfo* identity = table->identityColumn();
-    const bool identityListed = identity && targets.contains(identity);
     const bool identityInsert = m_context.identityInsertObject == object->objectId;
-    if (identityListed && !identityInsert)
-        throw SqlError{544,
-                       QStringLiteral("Cannot insert explicit value for identity column in table "
-                                      "'%1' when IDENTITY_INSERT is set to OFF.")
-                           .arg(object->name),
+    if (listed.isEmpty() && identityInsert)
+        throw SqlError{8101,
+                       QStringLiteral("An explicit value for the identity column in table "
+                                      "'%1' can only be specified when a column list is used "
+                                      "and IDENTITY_INSERT is ON.")
+                           .arg(name.join(u'.')),
                        16, 1, false};
-    if (identity && !identityListed && identityInsert)
-        throw SqlError{545,
-                       QStringLiteral("Explicit value must be specified for identity column in "
-                                      "table '%1' either when IDENTITY_INSERT is set to ON or "
-                                      "when a replication user is inserting into a NOT FOR "
-                                      "REPLICATION identity column.")
-                           .arg(object->name),
-                       16, 1, false};
-    for (const auto& row : rows) {
-        if (row.size() > targets.size())
-            throw SqlError{110,
-                           QStringLiteral("There are fewer columns in the INSERT statement than "
-                                          "values specified in the VALUES clause. The number of "
-                                          "values in the VALUES clause must match the number of "
-                                          "columns specified in the INSERT statement."),
-                           15, 1, true};
-        if (row.size() < targets.size())
-            throw SqlError{109,
-                           QStringLiteral("There are more columns in the INSERT statement than "
-                                          "values specified in the VALUES clause. The number of "
-                                          "values in the VALUES clause must match the number of "
-                                          "columns specified in the INSERT statement."),
-                           15, 1, true};
+    const QList<const ColumnInfo*> targets =
+        listed.isEmpty() ? defaultTargets(*table)
+                         : listedTargets(listed, *table, *object, m_context.database);
+    checkIdentityTarget(*table, targets, identityInsert, object->name);
+    for (int width : source.rowWidths)
+        checkRowWidth(width, int(targets.size()));
+    const InsertColumns columns = insertColumns(*table, targets, object->objectId);
+    if (source.defaultValues && columns.names.isEmpty()) {
+        statement.sql = QStringLiteral("insert into %1 default values").arg(sqliteName);
+        return statement;
     }
-
-    QStringList columnNames;
-    QStringList values;
-    QStringList sourceNames;
-    for (int i = 0; i < targets.size(); ++i) {
-        const ColumnInfo* c = targets[i];
-        const QString source = QStringLiteral("src.c%1").arg(i + 1);
-        sourceNames.append(QStringLiteral("c%1").arg(i + 1));
-        columnNames.append(quoteName(c->name));
-        if (c == identity)
-            values.append(
-                QStringLiteral("tsql_seen_identity(%1, %2)").arg(object->objectId).arg(source));
-        else
-            values.append(
-                QStringLiteral("tsql_store('%1', %2)").arg(c->type.declaration(), source));
-    }
-    if (identity && !identityListed) {
-        columnNames.append(quoteName(identity->name));
-        values.append(QStringLiteral("tsql_next_identity(%1)").arg(object->objectId));
-    }
-    for (const ColumnInfo& c : table->columns) {
-        if (c.type.base == BaseType::Timestamp) {
-            columnNames.append(quoteName(c.name));
-            values.append(QStringLiteral("tsql_rowversion()"));
-        } else if (c.generatedAlways) {
-            columnNames.append(quoteName(c.name));
-            values.append(generatedValue(c));
-        }
-    }
-    QString source;
-    if (defaultValues) {
-        if (columnNames.isEmpty()) {
-            statement.sql = QStringLiteral("insert into %1 default values").arg(sqliteName);
-            return statement;
-        }
-        source = QStringLiteral("(select 1)");
-    } else if (!selectSql.isEmpty()) {
-        source = selectSql;
-    } else {
-        QStringList rowTexts;
-        for (const auto& row : rows) {
-            QStringList texts;
-            for (const Expr& e : row)
-                texts.append(e.sql);
-            rowTexts.append(u'(' + texts.join(QStringLiteral(", ")) + u')');
-        }
-        source = QStringLiteral("values ") + rowTexts.join(QStringLiteral(", "));
-    }
-    const QString cte = sourceNames.isEmpty()
-                            ? QStringLiteral("with src as (%1) ").arg(source)
+    const QString from = source.defaultValues         ? QStringLiteral("(select 1)")
+                         : source.selectSql.isEmpty() ? source.rowsSql
+                                                      : source.selectSql;
+    const QString cte = columns.sourceNames.isEmpty()
+                            ? QStringLiteral("with src as (%1) ").arg(from)
                             : QStringLiteral("with src(%1) as (%2) ")
-                                  .arg(sourceNames.join(QStringLiteral(", ")), source);
+                                  .arg(columns.sourceNames.join(QStringLiteral(", ")), from);
     statement.sql = cte + QStringLiteral("insert into %1 (%2) select %3 from src")
-                              .arg(sqliteName, columnNames.join(QStringLiteral(", ")),
-                                   values.join(QStringLiteral(", ")));
+                              .arg(sqliteName, columns.names.join(QStringLiteral(", ")),
+                                   columns.values.join(QStringLiteral(", ")));
     return statement;
+}
+
+// What follows the column list: the rows of VALUES as SQL, a query, or
+// DEFAULT VALUES.
+Translator::InsertSource Translator::parseInsertSource() {
+    InsertSource source;
+    if (takeWord("values")) {
+        QStringList rowTexts;
+        do {
+            expectSymbol("(");
+            QStringList texts;
+            do
+                texts.append(parseExpr().sql);
+            while (takeSymbol(","));
+            expectSymbol(")");
+            source.rowWidths.append(int(texts.size()));
+            rowTexts.append(u'(' + texts.join(QStringLiteral(", ")) + u')');
+        } while (takeSymbol(","));
+        source.rowsSql = QStringLiteral("values ") + rowTexts.join(QStringLiteral(", "));
+    } else if (peek().isWord("select") || peek().isSymbol("(")) {
+        source.selectSql = parseQuery().sql;
+    } else if (takeWord("default")) {
+        expectWord("values");
+        source.defaultValues = true;
+    } else if (peek().isWord("exec") || peek().isWord("execute")) {
+        throw unsupported(QStringLiteral("INSERT ... EXEC"));
+    } else {
+        syntaxError();
+    }
+    return source;
 }
 
 // Rule: UPDATE t SET col = value, ... [WHERE]; values converted like INSERT's.
