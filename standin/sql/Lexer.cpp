@@ -13,169 +13,227 @@ bool isNamePart(QChar c) {
     return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'@' || c == u'$';
 }
 
-} // namespace
 
-LexResult lex(const QString& s) {
-    LexResult result;
-    const int n = int(s.size());
-    int i = 0;
-    auto at = [&](int k) { return k < n ? s[k] : QChar(); };
-    while (i < n) {
-        const QChar c = s[i];
+// Reads tokens from the start of a batch, one at a time.
+class Scanner {
+public:
+    explicit Scanner(const QString& s)
+        : m_s(s)
+        , m_n(int(s.size())) {}
+
+    bool atEnd() const { return m_i >= m_n; }
+    bool lastStringUnclosed() const { return m_unclosed; }
+
+    // Skips a blank, a -- comment or a /* comment */ (they nest); false
+    // when none stands here.
+    bool skipBlankOrComment() {
+        const QChar c = m_s[m_i];
         if (c.isSpace()) {
-            ++i;
-            continue;
-        }
-        if (c == u'-' && at(i + 1) == u'-') {
-            while (i < n && s[i] != u'\n')
-                ++i;
-            continue;
-        }
-        if (c == u'/' && at(i + 1) == u'*') {
-            int depth = 0;
-            while (i < n) {
-                if (s[i] == u'/' && at(i + 1) == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (s[i] == u'*' && at(i + 1) == u'/') {
-                    i += 2;
-                    if (--depth == 0)
-                        break;
-                } else {
-                    ++i;
-                }
-            }
-            continue;
-        }
-        Token token;
-        token.begin = i;
-        const bool unicode = (c == u'N' || c == u'n') && at(i + 1) == u'\'';
-        if (c == u'\'' || unicode) {
-            token.kind = unicode ? Token::UnicodeString : Token::String;
-            i += unicode ? 2 : 1;
-            bool closed = false;
-            while (i < n) {
-                if (s[i] == u'\'') {
-                    if (at(i + 1) == u'\'') {
-                        token.text += u'\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                if (s[i] == u'\\' && at(i + 1) == u'\n') {
-                    i += 2;
-                    continue;
-                }
-                if (s[i] == u'\\' && at(i + 1) == u'\r' && at(i + 2) == u'\n') {
-                    i += 3;
-                    continue;
-                }
-                token.text += s[i++];
-            }
-            if (!closed) {
-                result.unclosedQuote = true;
-                result.unclosedText = token.text;
-            }
-        } else if (c == u'[') {
-            token.kind = Token::QuotedName;
-            ++i;
-            while (i < n) {
-                if (s[i] == u']') {
-                    if (at(i + 1) == u']') {
-                        token.text += u']';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                token.text += s[i++];
-            }
-        } else if (c == u'"') {
-            token.kind = Token::QuotedName;
-            ++i;
-            while (i < n) {
-                if (s[i] == u'"') {
-                    if (at(i + 1) == u'"') {
-                        token.text += u'"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                token.text += s[i++];
-            }
-        } else if (c == u'0' && (at(i + 1) == u'x' || at(i + 1) == u'X')) {
-            token.kind = Token::Binary;
-            i += 2;
-            while (i < n && isxdigit(s[i].toLatin1()) && s[i].unicode() < 128)
-                token.text += s[i++];
-        } else if (c.isDigit() || (c == u'.' && at(i + 1).isDigit())) {
-            token.kind = Token::Integer;
-            while (i < n && s[i].isDigit())
-                token.text += s[i++];
-            if (i < n && s[i] == u'.') {
-                token.kind = Token::Decimal;
-                token.text += s[i++];
-                while (i < n && s[i].isDigit())
-                    token.text += s[i++];
-            }
-            if (i < n && (s[i] == u'e' || s[i] == u'E')) {
-                int k = i + 1;
-                if (at(k) == u'+' || at(k) == u'-')
-                    ++k;
-                if (at(k).isDigit()) {
-                    token.kind = Token::Float;
-                    token.text += s.mid(i, k - i);
-                    i = k;
-                    while (i < n && s[i].isDigit())
-                        token.text += s[i++];
-                }
-            }
-        } else if (c == u'@') {
-            token.kind = Token::Variable;
-            token.text += s[i++];
-            if (at(i) == u'@')
-                token.text += s[i++];
-            while (i < n && isNamePart(s[i]))
-                token.text += s[i++];
-        } else if (isNameStart(c)) {
-            token.kind = Token::Word;
-            while (i < n && isNamePart(s[i]))
-                token.text += s[i++];
+            ++m_i;
+        } else if (c == u'-' && at(m_i + 1) == u'-') {
+            while (m_i < m_n && m_s[m_i] != u'\n')
+                ++m_i;
+        } else if (c == u'/' && at(m_i + 1) == u'*') {
+            skipBlockComment();
         } else {
-            token.kind = Token::Symbol;
-            static const char* const pairs[] = {"<>", "!=", "<=", ">=", "!<", "!>", "::"};
-            token.text = c;
-            ++i;
-            for (const char* pair : pairs) {
-                if (c == QLatin1Char(pair[0]) && at(i) == QLatin1Char(pair[1])) {
-                    token.text += at(i);
-                    ++i;
+            return false;
+        }
+        return true;
+    }
+
+    Token next() {
+        const QChar c = m_s[m_i];
+        Token token;
+        token.begin = m_i;
+        const bool unicode = (c == u'N' || c == u'n') && at(m_i + 1) == u'\'';
+        if (c == u'\'' || unicode)
+            readString(token, unicode);
+        else if (c == u'[')
+            readQuotedName(token, u']');
+        else if (c == u'"')
+            readQuotedName(token, u'"');
+        else if (c == u'0' && (at(m_i + 1) == u'x' || at(m_i + 1) == u'X'))
+            readBinary(token);
+        else if (c.isDigit() || (c == u'.' && at(m_i + 1).isDigit()))
+            readNumber(token);
+        else if (c == u'@')
+            readVariable(token);
+        else if (isNameStart(c))
+            readWord(token);
+        else
+            readSymbol(token);
+        token.end = m_i;
+        return token;
+    }
+
+private:
+    QChar at(int k) const { return k < m_n ? m_s[k] : QChar(); }
+
+    void skipBlockComment() {
+        int depth = 0;
+        while (m_i < m_n) {
+            if (m_s[m_i] == u'/' && at(m_i + 1) == u'*') {
+                ++depth;
+                m_i += 2;
+            } else if (m_s[m_i] == u'*' && at(m_i + 1) == u'/') {
+                m_i += 2;
+                if (--depth == 0)
                     break;
-                }
+            } else {
+                ++m_i;
             }
         }
-        token.end = i;
-        result.tokens.append(token);
     }
-    Token end;
-    end.begin = end.end = n;
-    result.tokens.append(end);
 
-    // Line numbers in one pass; counting from the start for every statement
-    // made long batches quadratic.
+    // 'text' or N'text': '' is one apostrophe, a backslash before a line
+    // break continues the line.
+    void readString(Token& token, bool unicode) {
+        token.kind = unicode ? Token::UnicodeString : Token::String;
+        m_i += unicode ? 2 : 1;
+        m_unclosed = true;
+        while (m_i < m_n) {
+            if (m_s[m_i] == u'\'') {
+                if (at(m_i + 1) == u'\'') {
+                    token.text += u'\'';
+                    m_i += 2;
+                    continue;
+                }
+                ++m_i;
+                m_unclosed = false;
+                break;
+            }
+            if (m_s[m_i] == u'\\' && at(m_i + 1) == u'\n') {
+                m_i += 2;
+                continue;
+            }
+            if (m_s[m_i] == u'\\' && at(m_i + 1) == u'\r' && at(m_i + 2) == u'\n') {
+                m_i += 3;
+                continue;
+            }
+            token.text += m_s[m_i++];
+        }
+    }
+
+    // [name] or "name", the closing character doubled inside.
+    void readQuotedName(Token& token, QChar close) {
+        token.kind = Token::QuotedName;
+        ++m_i;
+        while (m_i < m_n) {
+            if (m_s[m_i] == close) {
+                if (at(m_i + 1) == close) {
+                    token.text += close;
+                    m_i += 2;
+                    continue;
+                }
+                ++m_i;
+                break;
+            }
+            token.text += m_s[m_i++];
+        }
+    }
+
+    void readBinary(Token& token) {
+        token.kind = Token::Binary;
+        m_i += 2;
+        while (m_i < m_n && isxdigit(m_s[m_i].toLatin1()) && m_s[m_i].unicode() < 128)
+            token.text += m_s[m_i++];
+    }
+
+    void readDigits(Token& token) {
+        while (m_i < m_n && m_s[m_i].isDigit())
+            token.text += m_s[m_i++];
+    }
+
+    // 12, 1.5, .5, 1e3, 1.5E-3.
+    void readNumber(Token& token) {
+        token.kind = Token::Integer;
+        readDigits(token);
+        if (m_i < m_n && m_s[m_i] == u'.') {
+            token.kind = Token::Decimal;
+            token.text += m_s[m_i++];
+            readDigits(token);
+        }
+        if (m_i < m_n && (m_s[m_i] == u'e' || m_s[m_i] == u'E')) {
+            int k = m_i + 1;
+            if (at(k) == u'+' || at(k) == u'-')
+                ++k;
+            if (at(k).isDigit()) {
+                token.kind = Token::Float;
+                token.text += m_s.mid(m_i, k - m_i);
+                m_i = k;
+                readDigits(token);
+            }
+        }
+    }
+
+    void readVariable(Token& token) {
+        token.kind = Token::Variable;
+        token.text += m_s[m_i++];
+        if (at(m_i) == u'@')
+            token.text += m_s[m_i++];
+        while (m_i < m_n && isNamePart(m_s[m_i]))
+            token.text += m_s[m_i++];
+    }
+
+    void readWord(Token& token) {
+        token.kind = Token::Word;
+        while (m_i < m_n && isNamePart(m_s[m_i]))
+            token.text += m_s[m_i++];
+    }
+
+    void readSymbol(Token& token) {
+        static const char* const pairs[] = {"<>", "!=", "<=", ">=", "!<", "!>", "::"};
+        const QChar c = m_s[m_i];
+        token.kind = Token::Symbol;
+        token.text = c;
+        ++m_i;
+        for (const char* pair : pairs) {
+            if (c == QLatin1Char(pair[0]) && at(m_i) == QLatin1Char(pair[1])) {
+                token.text += at(m_i);
+                ++m_i;
+                break;
+            }
+        }
+    }
+
+    const QString& m_s;
+    const int m_n;
+    int m_i = 0;
+    bool m_unclosed = false;
+};
+
+// Line numbers in one pass; counting from the start for every statement
+// made long batches quadratic.
+void numberLines(QList<Token>& tokens, const QString& s) {
     int line = 1;
     int counted = 0;
-    for (Token& token : result.tokens) {
+    for (Token& token : tokens) {
         line += int(QStringView(s).mid(counted, token.begin - counted).count(u'\n'));
         counted = token.begin;
         token.line = line;
     }
+}
+
+} // namespace
+
+LexResult lex(const QString& s) {
+    LexResult result;
+    Scanner scan(s);
+    while (!scan.atEnd()) {
+        if (scan.skipBlankOrComment())
+            continue;
+        const Token token = scan.next();
+        const bool string = token.kind == Token::String || token.kind == Token::UnicodeString;
+        if (string && scan.lastStringUnclosed()) {
+            result.unclosedQuote = true;
+            result.unclosedText = token.text;
+        }
+        result.tokens.append(token);
+    }
+    Token end;
+    end.begin = end.end = int(s.size());
+    result.tokens.append(end);
+    numberLines(result.tokens, s);
     return result;
 }
 
