@@ -10,6 +10,97 @@
 
 namespace quarvex::standin {
 
+namespace {
+
+void setDateFormat(Session& session, const Statement& statement) {
+    static const QStringList formats{"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
+    const QString format = statement.value.toLower();
+    if (!formats.contains(format))
+        throw SqlError{
+            2741, QStringLiteral("SET DATEFORMAT date order '%1' is invalid.").arg(statement.value),
+            16, 1, false};
+    session.dateFormat = format;
+}
+
+// SET LANGUAGE: its date format with it, and a message that tells the client.
+Outcome setLanguage(Session& session, const Statement& statement) {
+    const QString language = statement.value.toLower();
+    if (language == QLatin1String("us_english") || language == QLatin1String("english")) {
+        session.language = QStringLiteral("us_english");
+        session.dateFormat = QStringLiteral("mdy");
+    } else if (language == QLatin1String("british")) {
+        session.language = QStringLiteral("British");
+        session.dateFormat = QStringLiteral("dmy");
+    } else {
+        throw SqlError{2741,
+                       QStringLiteral("SET LANGUAGE failed because '%1' is not an official "
+                                      "language name or a language alias on this SQL "
+                                      "Server.")
+                           .arg(statement.value),
+                       16, 1, false};
+    }
+    Outcome o;
+    o.kind = Outcome::Kind::Message;
+    o.message = SqlError{
+        5703, QStringLiteral("Changed language setting to %1.").arg(session.language), 0, 1, false};
+    o.newLanguage = session.language;
+    return o;
+}
+
+// The options accepted without effect (or with one flag of their own); a
+// list of them may share one SET.
+void setListedOptions(Session& session, const Statement& statement) {
+    const QString& option = statement.option;
+    static const QStringList known{"ansi_nulls",
+                                   "ansi_padding",
+                                   "ansi_warnings",
+                                   "ansi_null_dflt_on",
+                                   "ansi_null_dflt_off",
+                                   "ansi_defaults",
+                                   "arithabort",
+                                   "arithignore",
+                                   "concat_null_yields_null",
+                                   "quoted_identifier",
+                                   "numeric_roundabort",
+                                   "xact_abort",
+                                   "implicit_transactions",
+                                   "cursor_close_on_commit",
+                                   "lock_timeout",
+                                   "datefirst",
+                                   "rowcount",
+                                   "transaction",
+                                   "deadlock_priority",
+                                   "query_governor_cost_limit",
+                                   "fmtonly",
+                                   "noexec",
+                                   "parseonly",
+                                   "showplan_text",
+                                   "statistics",
+                                   "forceplan",
+                                   "nocount",
+                                   "context_info",
+                                   "fips_flagger",
+                                   "remote_proc_transactions"};
+    const QStringList names =
+        statement.names.isEmpty() ? QStringList{option} : statement.names.first();
+    for (const QString& name : names) {
+        if (!known.contains(name))
+            throw SqlError{195, QStringLiteral("'%1' is not a recognized SET option.").arg(name),
+                           15, 1, true};
+        if ((name == QLatin1String("rowcount") && statement.value != QLatin1String("0")) ||
+            ((name == QLatin1String("noexec") || name == QLatin1String("parseonly")) &&
+             statement.value == QLatin1String("on")))
+            throw unsupported(QStringLiteral("SET %1 %2").arg(name.toUpper(), statement.value));
+        if (name == QLatin1String("fmtonly"))
+            session.formatOnly = statement.value == QLatin1String("on");
+        if (name == QLatin1String("xact_abort"))
+            session.xactAbort = statement.value == QLatin1String("on");
+        session.options.insert(name, statement.value);
+    }
+}
+
+} // namespace
+
 Engine::Engine(const EngineOptions& options)
     : m_options(options) {
     if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
@@ -301,119 +392,48 @@ void Engine::runModify(Session& session, const Statement& statement, QList<Outco
 
 void Engine::setOption(Session& session, const Statement& statement, QList<Outcome>& out) {
     const QString& option = statement.option;
-    if (option == QLatin1String("nocount")) {
+    if (option == QLatin1String("nocount"))
         session.noCount = statement.value == QLatin1String("on");
-    } else if (option == QLatin1String("dateformat")) {
-        static const QStringList formats{"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
-        const QString format = statement.value.toLower();
-        if (!formats.contains(format))
-            throw SqlError{
-                2741,
-                QStringLiteral("SET DATEFORMAT date order '%1' is invalid.").arg(statement.value),
-                16, 1, false};
-        session.dateFormat = format;
-    } else if (option == QLatin1String("language")) {
-        const QString language = statement.value.toLower();
-        if (language == QLatin1String("us_english") || language == QLatin1String("english")) {
-            session.language = QStringLiteral("us_english");
-            session.dateFormat = QStringLiteral("mdy");
-        } else if (language == QLatin1String("british")) {
-            session.language = QStringLiteral("British");
-            session.dateFormat = QStringLiteral("dmy");
-        } else {
-            throw SqlError{2741,
-                           QStringLiteral("SET LANGUAGE failed because '%1' is not an official "
-                                          "language name or a language alias on this SQL "
-                                          "Server.")
-                               .arg(statement.value),
-                           16, 1, false};
-        }
-        Outcome o;
-        o.kind = Outcome::Kind::Message;
-        o.message =
-            SqlError{5703, QStringLiteral("Changed language setting to %1.").arg(session.language),
-                     0, 1, false};
-        o.newLanguage = session.language;
-        out.append(o);
-    } else if (option == QLatin1String("identity_insert")) {
-        const auto object = m_catalogue->find(statement.name);
-        QStringList shown = statement.name;
-        shown.removeAll(QString());
-        if (!object || object->type != QLatin1String("U"))
-            throw invalidObjectName(shown.join(u'.'));
-        const auto table = m_catalogue->table(object->objectId);
-        if (!table->identityColumn())
-            throw SqlError{8106,
-                           QStringLiteral("Table '%1' does not have the identity property. Cannot "
-                                          "perform SET operation.")
-                               .arg(shown.join(u'.')),
-                           16, 1, false};
-        if (statement.value == QLatin1String("on")) {
-            if (session.identityInsertObject && session.identityInsertObject != object->objectId)
-                throw SqlError{
-                    8107,
-                    QStringLiteral("IDENTITY_INSERT is already ON for table '%1'. Cannot "
-                                   "perform SET operation for table '%2'.")
-                        .arg(session.identityInsertName,
-                             m_options.database + u'.' + object->schema + u'.' + object->name),
-                    16, 1, false};
-            session.identityInsertObject = object->objectId;
-            session.identityInsertName =
-                m_options.database + u'.' + object->schema + u'.' + object->name;
-        } else if (session.identityInsertObject == object->objectId) {
-            session.identityInsertObject = 0;
-            session.identityInsertName.clear();
-        }
-    } else if (option == QLatin1String("textsize")) {
+    else if (option == QLatin1String("dateformat"))
+        setDateFormat(session, statement);
+    else if (option == QLatin1String("language"))
+        out.append(setLanguage(session, statement));
+    else if (option == QLatin1String("identity_insert"))
+        setIdentityInsert(session, statement);
+    else if (option == QLatin1String("textsize"))
         session.textSize = statement.value.toLongLong();
-    } else {
-        static const QStringList known{"ansi_nulls",
-                                       "ansi_padding",
-                                       "ansi_warnings",
-                                       "ansi_null_dflt_on",
-                                       "ansi_null_dflt_off",
-                                       "ansi_defaults",
-                                       "arithabort",
-                                       "arithignore",
-                                       "concat_null_yields_null",
-                                       "quoted_identifier",
-                                       "numeric_roundabort",
-                                       "xact_abort",
-                                       "implicit_transactions",
-                                       "cursor_close_on_commit",
-                                       "lock_timeout",
-                                       "datefirst",
-                                       "rowcount",
-                                       "transaction",
-                                       "deadlock_priority",
-                                       "query_governor_cost_limit",
-                                       "fmtonly",
-                                       "noexec",
-                                       "parseonly",
-                                       "showplan_text",
-                                       "statistics",
-                                       "forceplan",
-                                       "nocount",
-                                       "context_info",
-                                       "fips_flagger",
-                                       "remote_proc_transactions"};
-        const QStringList names =
-            statement.names.isEmpty() ? QStringList{option} : statement.names.first();
-        for (const QString& name : names) {
-            if (!known.contains(name))
-                throw SqlError{195,
-                               QStringLiteral("'%1' is not a recognized SET option.").arg(name), 15,
-                               1, true};
-            if ((name == QLatin1String("rowcount") && statement.value != QLatin1String("0")) ||
-                ((name == QLatin1String("noexec") || name == QLatin1String("parseonly")) &&
-                 statement.value == QLatin1String("on")))
-                throw unsupported(QStringLiteral("SET %1 %2").arg(name.toUpper(), statement.value));
-            if (name == QLatin1String("fmtonly"))
-                session.formatOnly = statement.value == QLatin1String("on");
-            if (name == QLatin1String("xact_abort"))
-                session.xactAbort = statement.value == QLatin1String("on");
-            session.options.insert(name, statement.value);
-        }
+    else
+        setListedOptions(session, statement);
+}
+
+void Engine::setIdentityInsert(Session& session, const Statement& statement) {
+    const auto object = m_catalogue->find(statement.name);
+    QStringList shown = statement.name;
+    shown.removeAll(QString());
+    if (!object || object->type != QLatin1String("U"))
+        throw invalidObjectName(shown.join(u'.'));
+    const auto table = m_catalogue->table(object->objectId);
+    if (!table->identityColumn())
+        throw SqlError{8106,
+                       QStringLiteral("Table '%1' does not have the identity property. Cannot "
+                                      "perform SET operation.")
+                           .arg(shown.join(u'.')),
+                       16, 1, false};
+    if (statement.value == QLatin1String("on")) {
+        if (session.identityInsertObject && session.identityInsertObject != object->objectId)
+            throw SqlError{
+                8107,
+                QStringLiteral("IDENTITY_INSERT is already ON for table '%1'. Cannot "
+                               "perform SET operation for table '%2'.")
+                    .arg(session.identityInsertName,
+                         m_options.database + u'.' + object->schema + u'.' + object->name),
+                16, 1, false};
+        session.identityInsertObject = object->objectId;
+        session.identityInsertName =
+            m_options.database + u'.' + object->schema + u'.' + object->name;
+    } else if (session.identityInsertObject == object->objectId) {
+        session.identityInsertObject = 0;
+        session.identityInsertName.clear();
     }
 }
 

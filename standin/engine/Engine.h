@@ -53,6 +53,7 @@ private:
     void runQuery(Session& session, const Statement& statement, QList<Outcome>& out);
     void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
+    void setIdentityInsert(Session& session, const Statement& statement);
     void createTable(const Statement& statement);
     void recordKeys(int objectId, const QList<ColumnInfo>& columns, const Statement& statement);
     int versionHistory(const Statement& statement, int objectId);
