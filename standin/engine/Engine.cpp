@@ -461,57 +461,21 @@ void Engine::createTable(const Statement& statement) {
     QList<ColumnInfo> columns;
     QStringList definitions;
     const ColumnDefinition* identity = nullptr;
-    int columnId = 0;
     for (const ColumnDefinition& d : statement.columns) {
         ColumnInfo column;
-        column.columnId = ++columnId;
-        column.name = d.name;
-        column.nullable = d.nullable;
-        column.generatedAlways = d.generatedAlways;
-        column.hidden = d.hidden;
-        QString definition = quoteName(d.name) + u' ';
-        if (!d.computedSql.isEmpty()) {
-            column.type = d.computedType.value_or(SqlType{BaseType::Int, 0, 0, 0});
-            column.userTypeId = column.type.userTypeId();
-            column.computed = true;
-            definition += column.type.sqliteDeclaration() +
-                          QStringLiteral(" generated always as (") + d.computedSql +
-                          QStringLiteral(") virtual");
-        } else {
-            const auto type = m_catalogue->resolveType(d.typeName, d.arg1, d.arg2);
-            if (!type)
-                throw SqlError{
-                    2715,
-                    QStringLiteral("Column, parameter, or variable #%1: Cannot find data "
-                                   "type %2.")
-                        .arg(columnId)
-                        .arg(d.typeName),
-                    16, 6, false};
-            column.type = type->type;
-            column.userTypeId = type->userTypeId;
-            column.identity = d.identity;
-            if (d.identity) {
-                if (identity)
-                    throw SqlError{2744,
-                                   QStringLiteral("Multiple identity columns specified for table "
-                                                  "'%1'. Only one identity column per table is "
-                                                  "allowed.")
-                                       .arg(statement.name.last()),
-                                   16, 2, false};
-                identity = &d;
-            }
-            definition += column.type.sqliteDeclaration();
-            // Dates and times take the collation too: it orders them by value.
-            if (column.type.isText() || column.type.isTemporal())
-                definition += QStringLiteral(" collate tsql");
-            if (!d.nullable && column.type.base != BaseType::Timestamp)
-                definition += QStringLiteral(" not null");
-            if (!d.defaultSql.isEmpty())
-                definition += QStringLiteral(" default (tsql_store('%1', %2))")
-                                  .arg(column.type.declaration(), d.defaultSql);
+        column.columnId = int(columns.size()) + 1;
+        definitions.append(columnSql(d, column));
+        if (column.identity) {
+            if (identity)
+                throw SqlError{2744,
+                               QStringLiteral("Multiple identity columns specified for table "
+                                              "'%1'. Only one identity column per table is "
+                                              "allowed.")
+                                   .arg(statement.name.last()),
+                               16, 2, false};
+            identity = &d;
         }
         columns.append(column);
-        definitions.append(definition);
     }
     if (!statement.primaryKey.isEmpty()) {
         QStringList keys;
@@ -536,7 +500,51 @@ void Engine::createTable(const Statement& statement) {
         m_catalogue->setIdentity(
             objectId, IdentityState{identity->seed, identity->increment, identity->seed, false});
     recordKeys(objectId, columns, statement);
-    // The constraint objects a real table brings along.
+    createConstraintObjects(statement, schemaId, objectId);
+    addKeysAndKind(statement, objectId);
+}
+
+// A column's definition in SQLite's CREATE TABLE; column gets what the
+// catalogue keeps of it.
+QString Engine::columnSql(const ColumnDefinition& d, ColumnInfo& column) const {
+    column.name = d.name;
+    column.nullable = d.nullable;
+    column.generatedAlways = d.generatedAlways;
+    column.hidden = d.hidden;
+    QString definition = quoteName(d.name) + u' ';
+    if (!d.computedSql.isEmpty()) {
+        column.type = d.computedType.value_or(SqlType{BaseType::Int, 0, 0, 0});
+        column.userTypeId = column.type.userTypeId();
+        column.computed = true;
+        return definition + column.type.sqliteDeclaration() +
+               QStringLiteral(" generated always as (") + d.computedSql +
+               QStringLiteral(") virtual");
+    }
+    const auto type = m_catalogue->resolveType(d.typeName, d.arg1, d.arg2);
+    if (!type)
+        throw SqlError{2715,
+                       QStringLiteral("Column, parameter, or variable #%1: Cannot find data "
+                                      "type %2.")
+                           .arg(column.columnId)
+                           .arg(d.typeName),
+                       16, 6, false};
+    column.type = type->type;
+    column.userTypeId = type->userTypeId;
+    column.identity = d.identity;
+    definition += column.type.sqliteDeclaration();
+    // Dates and times take the collation too: it orders them by value.
+    if (column.type.isText() || column.type.isTemporal())
+        definition += QStringLiteral(" collate tsql");
+    if (!d.nullable && column.type.base != BaseType::Timestamp)
+        definition += QStringLiteral(" not null");
+    if (!d.defaultSql.isEmpty())
+        definition += QStringLiteral(" default (tsql_store('%1', %2))")
+                          .arg(column.type.declaration(), d.defaultSql);
+    return definition;
+}
+
+// The constraint objects a real table brings along.
+void Engine::createConstraintObjects(const Statement& statement, int schemaId, int objectId) {
     if (!statement.primaryKey.isEmpty()) {
         const QString name = statement.constraintName.isEmpty()
                                  ? QStringLiteral("PK__%1__%2")
@@ -551,6 +559,9 @@ void Engine::createTable(const Statement& statement) {
             m_catalogue->createObject(
                 QStringLiteral("DF__%1__%2").arg(statement.name.last().left(9), d.name.left(5)),
                 schemaId, QStringLiteral("D"), objectId);
+}
+
+void Engine::addKeysAndKind(const Statement& statement, int objectId) {
     // Keys last, so that one may refer to the table itself; SQL Server makes
     // neither the table nor any key when one key cannot be made.
     try {

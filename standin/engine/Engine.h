@@ -55,6 +55,9 @@ private:
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
     void setIdentityInsert(Session& session, const Statement& statement);
     void createTable(const Statement& statement);
+    QString columnSql(const ColumnDefinition& d, ColumnInfo& column) const;
+    void createConstraintObjects(const Statement& statement, int schemaId, int objectId);
+    void addKeysAndKind(const Statement& statement, int objectId);
     void recordKeys(int objectId, const QList<ColumnInfo>& columns, const Statement& statement);
     int versionHistory(const Statement& statement, int objectId);
     void createModule(const Statement& statement);
