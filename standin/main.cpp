@@ -75,129 +75,82 @@ bool encryptionFrom(const QCommandLineParser& parser, LoginPolicy& policy) {
     return policy.tls != nullptr;
 }
 
-} // namespace
+void addOptions(QCommandLineParser& parser) {
+    struct Option {
+        const char* name;
+        const char* description;
+        const char* valueName; // "": a flag
+        const char* fallback;
+    };
+    static const Option options[] = {
+        {"port", "Port (0: a free one).", "N", ""},
+        {"sample", "Load the sample database.", "", ""},
+        {"load", "Run a T-SQL script (batches separated by GO) at start.", "FILE", ""},
+        {"database", "Database name.", "NAME", "Northwind"},
+        {"version", "Server version the login reports.", "VERSION", "9.00.1399"},
+        {"login", "The only login accepted.", "NAME", ""},
+        {"password", "Its password.", "PW", ""},
+        {"log", "Record every SQL batch.", "FILE", ""},
+        {"stall-login", "Fault: accept connections and never answer them.", "", ""},
+        {"stall-after-rows", "Fault: send N rows of a longer result, then fall silent.", "N", ""},
+        {"drop-after-rows", "Fault: send N rows of a longer result, then close the connection.",
+         "N", ""},
+        {"tls-cert", "The server's certificate (PEM).", "FILE", ""},
+        {"tls-key", "Its private key (PEM).", "FILE", ""},
+        {"encryption",
+         "off (no TLS), login (TLS as the client asks, the login at least; the default with a "
+         "certificate) or required (the whole session).",
+         "MODE", ""},
+    };
+    for (const Option& o : options)
+        parser.addOption(
+            QCommandLineOption(QString::fromUtf8(o.name), QString::fromUtf8(o.description),
+                               QString::fromUtf8(o.valueName), QString::fromUtf8(o.fallback)));
+}
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quarvex-standin"));
+// A script file's text: UTF-16 behind its byte-order mark, else UTF-8.
+QString scriptText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE"))
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                                  (bytes.size() - 2) / 2);
+    return QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+}
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("A SQL Server stand-in over SQLite, for Quarvex's tests and demo."));
-    parser.addHelpOption();
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port (0: a free one)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption sample(QStringLiteral("sample"),
-                                    QStringLiteral("Load the sample database."));
-    const QCommandLineOption load(
-        QStringLiteral("load"),
-        QStringLiteral("Run a T-SQL script (batches separated by GO) at start."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Database name."),
-                                      QStringLiteral("NAME"), QStringLiteral("Northwind"));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Server version the login reports."),
-                                     QStringLiteral("VERSION"), QStringLiteral("9.00.1399"));
-    const QCommandLineOption login(QStringLiteral("login"),
-                                   QStringLiteral("The only login accepted."),
-                                   QStringLiteral("NAME"));
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Its password."),
-                                      QStringLiteral("PW"));
-    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Record every SQL batch."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption stallLogin(
-        QStringLiteral("stall-login"),
-        QStringLiteral("Fault: accept connections and never answer them."));
-    const QCommandLineOption stallAfterRows(
-        QStringLiteral("stall-after-rows"),
-        QStringLiteral("Fault: send N rows of a longer result, then fall silent."),
-        QStringLiteral("N"));
-    const QCommandLineOption dropAfterRows(
-        QStringLiteral("drop-after-rows"),
-        QStringLiteral("Fault: send N rows of a longer result, then close the connection."),
-        QStringLiteral("N"));
-    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"),
-                                     QStringLiteral("The server's certificate (PEM)."),
-                                     QStringLiteral("FILE"));
-    const QCommandLineOption tlsKey(QStringLiteral("tls-key"),
-                                    QStringLiteral("Its private key (PEM)."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption encryption(
-        QStringLiteral("encryption"),
-        QStringLiteral("off (no TLS), login (TLS as the client asks, the login at least; the "
-                       "default with a certificate) or required (the whole session)."),
-        QStringLiteral("MODE"));
-    parser.addOptions({port, sample, load, database, version, login, password, log, stallLogin,
-                       stallAfterRows, dropAfterRows, tlsCert, tlsKey, encryption});
-    parser.process(app);
-
-    if (!parser.isSet(port)) {
-        std::fprintf(stderr, "quarvex-standin: --port is required\n");
-        return 2;
-    }
-    EngineOptions options;
-    options.database = parser.value(database);
-    options.version = parser.value(version);
-    if (options.version.section(u'.', 0, 0).toInt() < 7) {
-        std::fprintf(stderr, "quarvex-standin: --version must look like 9.00.1399\n");
-        return 2;
-    }
-    Engine engine(options);
-    if (!engine.startError().isEmpty()) {
-        std::fprintf(stderr, "quarvex-standin: %s\n", qPrintable(engine.startError()));
-        return 1;
-    }
+// The sample database and the scripts of --load, in order; false (with a
+// message) at the first that fails.
+bool loadDatabase(Engine& engine, const QCommandLineParser& parser) {
     Session setup;
     setup.login = QStringLiteral("sa");
-    if (parser.isSet(sample)) {
+    if (parser.isSet(QStringLiteral("sample"))) {
         const QString error = runScript(engine, setup, sampleDatabaseScript(engine.majorVersion()));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quarvex-standin: sample database: %s\n", qPrintable(error));
-            return 1;
+            return false;
         }
     }
-    for (const QString& path : parser.values(load)) {
+    for (const QString& path : parser.values(QStringLiteral("load"))) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "quarvex-standin: cannot read %s\n", qPrintable(path));
-            return 1;
+            return false;
         }
-        QByteArray bytes = file.readAll();
-        QString script;
-        if (bytes.startsWith("\xFF\xFE"))
-            script = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
-                                        (bytes.size() - 2) / 2);
-        else
-            script = QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
         Session loader = setup;
-        const QString error = runScript(engine, loader, script);
+        const QString error = runScript(engine, loader, scriptText(file.readAll()));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quarvex-standin: %s: %s\n", qPrintable(path), qPrintable(error));
-            return 1;
+            return false;
         }
     }
+    return true;
+}
 
-    LoginPolicy policy;
-    if (parser.isSet(login)) {
-        policy.login = parser.value(login);
-        policy.password = parser.value(password);
-    }
-    if (!encryptionFrom(parser, policy))
-        return 2;
-    const std::optional<Faults> faults = faultsFrom(parser);
-    if (!faults) {
-        std::fprintf(stderr, "quarvex-standin: give one of --stall-after-rows and "
-                             "--drop-after-rows, with a row count of 0 or more\n");
-        return 2;
-    }
-    Server server(&engine, policy, *faults, parser.value(log));
-    const int chosen = server.listen(parser.value(port).toInt());
+// Listens, says where, and answers until SIGTERM or SIGINT.
+int serve(QCoreApplication& app, Server& server, const QString& port) {
+    const int chosen = server.listen(port.toInt());
     if (chosen < 0) {
-        std::fprintf(stderr, "quarvex-standin: cannot listen on port %s\n",
-                     qPrintable(parser.value(port)));
+        std::fprintf(stderr, "quarvex-standin: cannot listen on port %s\n", qPrintable(port));
         return 1;
     }
-
     if (::pipe(signalPipe) != 0)
         return 1;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
@@ -208,4 +161,52 @@ int main(int argc, char* argv[]) {
     std::printf("listening on 127.0.0.1:%d\n", chosen);
     std::fflush(stdout);
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quarvex-standin"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A SQL Server stand-in over SQLite, for Quarvex's tests and demo."));
+    parser.addHelpOption();
+    addOptions(parser);
+    parser.process(app);
+
+    if (!parser.isSet(QStringLiteral("port"))) {
+        std::fprintf(stderr, "quarvex-standin: --port is required\n");
+        return 2;
+    }
+    EngineOptions options;
+    options.database = parser.value(QStringLiteral("database"));
+    options.version = parser.value(QStringLiteral("version"));
+    if (options.version.section(u'.', 0, 0).toInt() < 7) {
+        std::fprintf(stderr, "quarvex-standin: --version must look like 9.00.1399\n");
+        return 2;
+    }
+    Engine engine(options);
+    if (!engine.startError().isEmpty()) {
+        std::fprintf(stderr, "quarvex-standin: %s\n", qPrintable(engine.startError()));
+        return 1;
+    }
+    if (!loadDatabase(engine, parser))
+        return 1;
+
+    LoginPolicy policy;
+    if (parser.isSet(QStringLiteral("login"))) {
+        policy.login = parser.value(QStringLiteral("login"));
+        policy.password = parser.value(QStringLiteral("password"));
+    }
+    if (!encryptionFrom(parser, policy))
+        return 2;
+    const std::optional<Faults> faults = faultsFrom(parser);
+    if (!faults) {
+        std::fprintf(stderr, "quarvex-standin: give one of --stall-after-rows and "
+                             "--drop-after-rows, with a row count of 0 or more\n");
+        return 2;
+    }
+    Server server(&engine, policy, *faults, parser.value(QStringLiteral("log")));
+    return serve(app, server, parser.value(QStringLiteral("port")));
 }
