@@ -88,6 +88,13 @@ private:
     Statement parseUse();
     Statement parseCreate(bool isAlter);
     Statement parseCreateTable();
+    void skipParenthesised();
+    void skipIndexOptions();
+    void parseTableConstraint(Statement& statement);
+    ColumnDefinition parseColumnDefinition(Statement& statement);
+    bool parseColumnConstraint(Statement& statement, ColumnDefinition& column,
+                               QString& constraintName);
+    void parseIdentity(ColumnDefinition& column);
     int parseGeneratedAlways();
     void parseTableOptions(Statement& statement);
     Statement parseCreateType();

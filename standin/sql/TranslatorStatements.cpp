@@ -572,6 +572,7 @@ Statement Translator::parseCreate(bool isAlter) {
 // increment), DEFAULT, computed columns (name AS expression), PRIMARY KEY,
 // UNIQUE and FOREIGN KEY (column or table constraint); CHECK is read and not
 // enforced.
+// CREATE TABLE name (columns and constraints) [ON ...] [AS NODE | EDGE] [WITH (...)].
 Statement Translator::parseCreateTable() {
     expectWord("table");
     Statement statement;
@@ -579,129 +580,19 @@ Statement Translator::parseCreateTable() {
     statement.name = parseName();
     expectSymbol("(");
     m_columnTypes.clear();
-    auto skipParenthesised = [&] {
-        expectSymbol("(");
-        int depth = 1;
-        while (depth > 0 && peek().kind != Token::End) {
-            if (peek().isSymbol("("))
-                ++depth;
-            else if (peek().isSymbol(")"))
-                --depth;
-            take();
-        }
-    };
-    auto skipIndexOptions = [&] {
-        if (!takeWord("clustered"))
-            takeWord("nonclustered");
-    };
-    auto parseTableConstraint = [&] {
-        QString constraintName;
-        if (takeWord("constraint"))
-            constraintName = parseNamePart();
-        if (takeWord("primary")) {
-            expectWord("key");
-            skipIndexOptions();
-            statement.primaryKey = parseKeyColumns();
-            statement.constraintName = constraintName;
-        } else if (takeWord("unique")) {
-            skipIndexOptions();
-            statement.uniqueKeys.append(parseKeyColumns());
-        } else if (takeWord("foreign")) {
-            expectWord("key");
-            const QStringList columns = parseKeyColumns();
-            statement.foreignKeys.append(parseReferences(constraintName, columns));
-        } else if (takeWord("check")) {
-            skipParenthesised();
-        } else {
-            syntaxError();
-        }
-    };
     do {
         if (peek().isWord("constraint") || peek().isWord("primary") || peek().isWord("unique") ||
             peek().isWord("foreign") || peek().isWord("check")) {
-            parseTableConstraint();
-            continue;
-        }
-        // PERIOD FOR SYSTEM_TIME (start, end): the columns say what they are.
-        if (peek().isWord("period") && peek(1).isWord("for")) {
+            parseTableConstraint(statement);
+        } else if (peek().isWord("period") && peek(1).isWord("for")) {
+            // PERIOD FOR SYSTEM_TIME (start, end): the columns say what they are.
             take();
             take();
             parseNamePart();
             skipParenthesised();
-            continue;
+        } else {
+            statement.columns.append(parseColumnDefinition(statement));
         }
-        ColumnDefinition column;
-        column.name = parseNamePart();
-        if (takeWord("as")) {
-            const Expr e = parseExpr();
-            column.computedSql = e.sql;
-            column.computedType = e.type;
-            takeWord("persisted");
-            statement.columns.append(column);
-            continue;
-        }
-        const TypeSpec declared = parseTypeSpec();
-        column.typeName = declared.name;
-        column.arg1 = declared.arg1;
-        column.arg2 = declared.arg2;
-        if (const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2))
-            m_columnTypes.insert(column.name.toLower(), *type);
-        QString constraintName; // names the column constraint that follows
-        for (;;) {
-            if (takeWord("identity")) {
-                column.identity = true;
-                column.nullable = false;
-                if (takeSymbol("(")) {
-                    const bool negativeSeed = takeSymbol("-");
-                    column.seed = (negativeSeed ? -1 : 1) * take().text.toLongLong();
-                    expectSymbol(",");
-                    const bool negativeStep = takeSymbol("-");
-                    column.increment = (negativeStep ? -1 : 1) * take().text.toLongLong();
-                    expectSymbol(")");
-                }
-            } else if (takeWord("not")) {
-                if (takeWord("for")) {
-                    expectWord("replication");
-                } else {
-                    expectWord("null");
-                    column.nullable = false;
-                }
-            } else if (takeWord("null")) {
-                column.nullable = true;
-            } else if (takeWord("constraint")) {
-                constraintName = parseNamePart();
-            } else if (takeWord("primary")) {
-                expectWord("key");
-                skipIndexOptions();
-                column.primaryKey = true;
-                column.nullable = false;
-                statement.primaryKey = QStringList{column.name};
-                statement.constraintName = std::exchange(constraintName, {});
-            } else if (takeWord("unique")) {
-                skipIndexOptions();
-                column.unique = true;
-                statement.uniqueKeys.append(QStringList{column.name});
-            } else if (takeWord("default")) {
-                column.defaultSql = parseUnary().sql;
-            } else if (takeWord("collate")) {
-                parseNamePart();
-            } else if (takeWord("generated")) {
-                column.generatedAlways = parseGeneratedAlways();
-            } else if (takeWord("hidden")) {
-                column.hidden = true;
-            } else if (takeWord("rowguidcol")) {
-            } else if (peek().isWord("references") || peek().isWord("foreign")) {
-                if (takeWord("foreign"))
-                    expectWord("key");
-                statement.foreignKeys.append(
-                    parseReferences(std::exchange(constraintName, {}), {column.name}));
-            } else if (takeWord("check")) {
-                skipParenthesised();
-            } else {
-                break;
-            }
-        }
-        statement.columns.append(column);
     } while (takeSymbol(","));
     expectSymbol(")");
     if (takeWord("on"))
@@ -719,6 +610,133 @@ Statement Translator::parseCreateTable() {
         parseTableOptions(statement);
     m_columnTypes.clear();
     return statement;
+}
+
+void Translator::skipParenthesised() {
+    expectSymbol("(");
+    int depth = 1;
+    while (depth > 0 && peek().kind != Token::End) {
+        if (peek().isSymbol("("))
+            ++depth;
+        else if (peek().isSymbol(")"))
+            --depth;
+        take();
+    }
+}
+
+void Translator::skipIndexOptions() {
+    if (!takeWord("clustered"))
+        takeWord("nonclustered");
+}
+
+// [CONSTRAINT name] PRIMARY KEY | UNIQUE | FOREIGN KEY | CHECK, after the columns.
+void Translator::parseTableConstraint(Statement& statement) {
+    QString constraintName;
+    if (takeWord("constraint"))
+        constraintName = parseNamePart();
+    if (takeWord("primary")) {
+        expectWord("key");
+        skipIndexOptions();
+        statement.primaryKey = parseKeyColumns();
+        statement.constraintName = constraintName;
+    } else if (takeWord("unique")) {
+        skipIndexOptions();
+        statement.uniqueKeys.append(parseKeyColumns());
+    } else if (takeWord("foreign")) {
+        expectWord("key");
+        const QStringList columns = parseKeyColumns();
+        statement.foreignKeys.append(parseReferences(constraintName, columns));
+    } else if (takeWord("check")) {
+        skipParenthesised();
+    } else {
+        syntaxError();
+    }
+}
+
+// A column: name AS expression, or name type and its column constraints.
+ColumnDefinition Translator::parseColumnDefinition(Statement& statement) {
+    ColumnDefinition column;
+    column.name = parseNamePart();
+    if (takeWord("as")) {
+        const Expr e = parseExpr();
+        column.computedSql = e.sql;
+        column.computedType = e.type;
+        takeWord("persisted");
+        return column;
+    }
+    const TypeSpec declared = parseTypeSpec();
+    column.typeName = declared.name;
+    column.arg1 = declared.arg1;
+    column.arg2 = declared.arg2;
+    if (const auto type = SqlType::fromName(declared.name, declared.arg1, declared.arg2))
+        m_columnTypes.insert(column.name.toLower(), *type);
+    QString constraintName; // names the column constraint that follows
+    while (parseColumnConstraint(statement, column, constraintName)) {
+    }
+    return column;
+}
+
+// One of a column's constraints and properties; false when none follows.
+bool Translator::parseColumnConstraint(Statement& statement, ColumnDefinition& column,
+                                       QString& constraintName) {
+    if (takeWord("identity")) {
+        parseIdentity(column);
+    } else if (takeWord("not")) {
+        if (takeWord("for")) {
+            expectWord("replication");
+        } else {
+            expectWord("null");
+            column.nullable = false;
+        }
+    } else if (takeWord("null")) {
+        column.nullable = true;
+    } else if (takeWord("constraint")) {
+        constraintName = parseNamePart();
+    } else if (takeWord("primary")) {
+        expectWord("key");
+        skipIndexOptions();
+        column.primaryKey = true;
+        column.nullable = false;
+        statement.primaryKey = QStringList{column.name};
+        statement.constraintName = std::exchange(constraintName, {});
+    } else if (takeWord("unique")) {
+        skipIndexOptions();
+        column.unique = true;
+        statement.uniqueKeys.append(QStringList{column.name});
+    } else if (takeWord("default")) {
+        column.defaultSql = parseUnary().sql;
+    } else if (takeWord("collate")) {
+        parseNamePart();
+    } else if (takeWord("generated")) {
+        column.generatedAlways = parseGeneratedAlways();
+    } else if (takeWord("hidden")) {
+        column.hidden = true;
+    } else if (takeWord("rowguidcol")) {
+    } else if (peek().isWord("references") || peek().isWord("foreign")) {
+        if (takeWord("foreign"))
+            expectWord("key");
+        statement.foreignKeys.append(
+            parseReferences(std::exchange(constraintName, {}), {column.name}));
+    } else if (takeWord("check")) {
+        skipParenthesised();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// IDENTITY [(seed, increment)].
+void Translator::parseIdentity(ColumnDefinition& column) {
+    column.identity = true;
+    column.nullable = false;
+    if (takeSymbol("(")) {
+        const bool negativeSeed = takeSymbol("-");
+        column.seed = (negativeSeed ? -1 : 1) * take().text.toLongLong();
+        expectSymbol(",");
+        const bool negativeStep = takeSymbol("-");
+        column.increment = (negativeStep ? -1 : 1) * take().text.toLongLong();
+        expectSymbol(")");
+    }
 }
 
 // Rule: GENERATED ALWAYS AS ROW START | ROW END | TRANSACTION_ID START | END
