@@ -175,49 +175,16 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
         return runQuery(session, statement, out);
     case Statement::Kind::Modify:
         return runModify(session, statement, out);
-    case Statement::Kind::Print: {
-        SqliteStatement query(m_db, statement.sql);
-        if (!query.ok())
-            throwSqliteError(query.error(), statement);
-        const int rc = query.step();
-        if (rc != SQLITE_ROW)
-            throwSqliteError(query.error(), statement);
-        Outcome o;
-        o.kind = Outcome::Kind::Message;
-        o.message = SqlError{0, query.value(0).toString(), 0, 1, false};
-        o.line = statement.line;
-        out.append(o);
-        return;
-    }
+    case Statement::Kind::Print:
+        return print(statement, out);
     case Statement::Kind::SetOption:
         return setOption(session, statement, out);
     case Statement::Kind::CreateTable:
         return createTable(statement);
-    case Statement::Kind::CreateType: {
-        const ColumnDefinition& base = statement.columns.first();
-        const auto type = m_catalogue->resolveType(base.typeName, base.arg1, base.arg2);
-        if (!type || type->userTypeId > 256)
-            throw SqlError{
-                243, QStringLiteral("Type %1 is not a defined system type.").arg(base.typeName), 16,
-                2, true};
-        if (m_catalogue->resolveType(statement.name.last(), -2, -2))
-            throw SqlError{219,
-                           QStringLiteral("The type '%1' already exists, or you do not have "
-                                          "permission to create it.")
-                               .arg(statement.name.last()),
-                           16, 1, false};
-        m_catalogue->createAliasType(statement.name.last(), schemaFor(statement.name), type->type,
-                                     base.nullable);
-        return;
-    }
+    case Statement::Kind::CreateType:
+        return createType(statement);
     case Statement::Kind::CreateSchema:
-        if (m_catalogue->schemaId(statement.name.first()))
-            throw SqlError{2714,
-                           QStringLiteral("There is already an object named '%1' in the database.")
-                               .arg(statement.name.first()),
-                           16, 6, false};
-        m_catalogue->createSchema(statement.name.first());
-        return;
+        return createSchema(statement);
     case Statement::Kind::CreateModule:
         return createModule(statement);
     case Statement::Kind::Drop:
@@ -233,13 +200,7 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     case Statement::Kind::CheckIdent:
         return checkIdent(statement, out);
     case Statement::Kind::Use:
-        if (statement.name.first().compare(m_options.database, Qt::CaseInsensitive) != 0)
-            throw SqlError{911,
-                           QStringLiteral("Database '%1' does not exist. Make sure that the name "
-                                          "is entered correctly.")
-                               .arg(statement.name.first()),
-                           16, 1, true};
-        return;
+        return use(statement);
     case Statement::Kind::SelectInto:
         return selectInto(session, statement, out);
     case Statement::Kind::BeginTransaction:
@@ -255,6 +216,58 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     case Statement::Kind::Unsupported:
         throw unsupported(statement.what);
     }
+}
+
+// PRINT: its text as a message.
+void Engine::print(const Statement& statement, QList<Outcome>& out) {
+    SqliteStatement query(m_db, statement.sql);
+    if (!query.ok())
+        throwSqliteError(query.error(), statement);
+    const int rc = query.step();
+    if (rc != SQLITE_ROW)
+        throwSqliteError(query.error(), statement);
+    Outcome o;
+    o.kind = Outcome::Kind::Message;
+    o.message = SqlError{0, query.value(0).toString(), 0, 1, false};
+    o.line = statement.line;
+    out.append(o);
+}
+
+// CREATE TYPE name FROM base type: an alias of a system type.
+void Engine::createType(const Statement& statement) {
+    const ColumnDefinition& base = statement.columns.first();
+    const auto type = m_catalogue->resolveType(base.typeName, base.arg1, base.arg2);
+    if (!type || type->userTypeId > 256)
+        throw SqlError{243,
+                       QStringLiteral("Type %1 is not a defined system type.").arg(base.typeName),
+                       16, 2, true};
+    if (m_catalogue->resolveType(statement.name.last(), -2, -2))
+        throw SqlError{219,
+                       QStringLiteral("The type '%1' already exists, or you do not have "
+                                      "permission to create it.")
+                           .arg(statement.name.last()),
+                       16, 1, false};
+    m_catalogue->createAliasType(statement.name.last(), schemaFor(statement.name), type->type,
+                                 base.nullable);
+}
+
+void Engine::createSchema(const Statement& statement) {
+    if (m_catalogue->schemaId(statement.name.first()))
+        throw SqlError{2714,
+                       QStringLiteral("There is already an object named '%1' in the database.")
+                           .arg(statement.name.first()),
+                       16, 6, false};
+    m_catalogue->createSchema(statement.name.first());
+}
+
+// USE: only the one database there is.
+void Engine::use(const Statement& statement) const {
+    if (statement.name.first().compare(m_options.database, Qt::CaseInsensitive) != 0)
+        throw SqlError{911,
+                       QStringLiteral("Database '%1' does not exist. Make sure that the name "
+                                      "is entered correctly.")
+                           .arg(statement.name.first()),
+                       16, 1, true};
 }
 
 bool Engine::condition(const Statement& statement) {

@@ -54,6 +54,10 @@ private:
     void runModify(Session& session, const Statement& statement, QList<Outcome>& out);
     void setOption(Session& session, const Statement& statement, QList<Outcome>& out);
     void setIdentityInsert(Session& session, const Statement& statement);
+    void print(const Statement& statement, QList<Outcome>& out);
+    void createType(const Statement& statement);
+    void createSchema(const Statement& statement);
+    void use(const Statement& statement) const;
     void createTable(const Statement& statement);
     QString columnSql(const ColumnDefinition& d, ColumnInfo& column) const;
     void createConstraintObjects(const Statement& statement, int schemaId, int objectId);
