@@ -285,6 +285,25 @@ Translator::Query Translator::parseQuery() {
 Translator::Query Translator::parseSelectCore(QString* limit) {
     expectWord("select");
     Query query;
+    const QString head = parseSelectHead(limit);
+    QStringList items;
+    bool star = false;
+    do
+        parseSelectItem(items, query, star);
+    while (takeSymbol(","));
+    if (star)
+        query.hints.clear();
+    if (takeWord("into")) {
+        if (!m_intoTable.isEmpty())
+            syntaxError();
+        m_intoTable = parseName();
+    }
+    query.sql = head + items.join(QStringLiteral(", ")) + parseSelectClauses();
+    return query;
+}
+
+// "select" with DISTINCT or ALL; TOP n goes to limit.
+QString Translator::parseSelectHead(QString* limit) {
     QString head = QStringLiteral("select ");
     if (takeWord("distinct"))
         head += QStringLiteral("distinct ");
@@ -300,83 +319,82 @@ Translator::Query Translator::parseSelectCore(QString* limit) {
         if (peek().isWord("percent"))
             throw unsupported(QStringLiteral("TOP ... PERCENT"));
     }
-    QStringList items;
-    bool star = false;
-    do {
-        const Token& t = peek();
-        if (t.isSymbol("*")) {
-            take();
-            items.append(QStringLiteral("*"));
-            star = true;
-            continue;
-        }
-        if (t.isName() && peek(1).isSymbol(".") && peek(2).isSymbol("*")) {
-            const QString table = take().text;
-            take();
-            take();
-            items.append(quoteName(table) + QStringLiteral(".*"));
-            star = true;
-            continue;
-        }
-        // Rule: "alias = expression" in a select list names the column.
-        if ((t.isName() && !isReserved(t)) || t.kind == Token::String) {
-            if (peek(1).isSymbol("=")) {
-                const QString alias = take().text;
-                take();
-                const Expr e = parseExpr();
-                items.append(e.sql + QStringLiteral(" as ") + quoteName(alias));
-                query.hints.append(e.type);
-                continue;
-            }
-        }
-        const int exprStart = m_pos;
-        const Expr e = parseExpr();
-        const bool plainColumn = m_pos - exprStart == 1
-                                     ? m_tokens[exprStart].isName()
-                                     : (m_pos - exprStart >= 3 && m_tokens[m_pos - 1].isName() &&
-                                        m_tokens[m_pos - 2].isSymbol("."));
-        QString alias;
-        bool hasAlias = false;
-        if (takeWord("as")) {
-            if (!peek().isName() && peek().kind != Token::String)
-                syntaxError();
-            alias = take().text;
-            hasAlias = true;
-        } else if ((peek().isName() && !isReserved(peek())) || peek().kind == Token::String) {
-            alias = take().text;
-            hasAlias = true;
-        }
-        if (hasAlias)
-            items.append(e.sql + QStringLiteral(" as ") + quoteName(alias));
-        else if (plainColumn)
-            items.append(e.sql);
-        else
-            items.append(e.sql + QStringLiteral(" as \"\"")); // SQL Server leaves it unnamed
-        query.hints.append(e.type);
-    } while (takeSymbol(","));
-    if (star)
-        query.hints.clear();
-    if (takeWord("into")) {
-        if (!m_intoTable.isEmpty())
-            syntaxError();
-        m_intoTable = parseName();
+    return head;
+}
+
+// One item of the select list: *, table.*, alias = expression, or an
+// expression with or without its alias. Its type hint goes to query.
+void Translator::parseSelectItem(QStringList& items, Query& query, bool& star) {
+    const Token& t = peek();
+    if (t.isSymbol("*")) {
+        take();
+        items.append(QStringLiteral("*"));
+        star = true;
+        return;
     }
-    query.sql = head + items.join(QStringLiteral(", "));
+    if (t.isName() && peek(1).isSymbol(".") && peek(2).isSymbol("*")) {
+        const QString table = take().text;
+        take();
+        take();
+        items.append(quoteName(table) + QStringLiteral(".*"));
+        star = true;
+        return;
+    }
+    // Rule: "alias = expression" in a select list names the column.
+    if ((t.isName() && !isReserved(t)) || t.kind == Token::String) {
+        if (peek(1).isSymbol("=")) {
+            const QString alias = take().text;
+            take();
+            const Expr e = parseExpr();
+            items.append(e.sql + QStringLiteral(" as ") + quoteName(alias));
+            query.hints.append(e.type);
+            return;
+        }
+    }
+    const int exprStart = m_pos;
+    const Expr e = parseExpr();
+    const bool plainColumn = m_pos - exprStart == 1
+                                 ? m_tokens[exprStart].isName()
+                                 : (m_pos - exprStart >= 3 && m_tokens[m_pos - 1].isName() &&
+                                    m_tokens[m_pos - 2].isSymbol("."));
+    QString alias;
+    bool hasAlias = false;
+    if (takeWord("as")) {
+        if (!peek().isName() && peek().kind != Token::String)
+            syntaxError();
+        alias = take().text;
+        hasAlias = true;
+    } else if ((peek().isName() && !isReserved(peek())) || peek().kind == Token::String) {
+        alias = take().text;
+        hasAlias = true;
+    }
+    if (hasAlias)
+        items.append(e.sql + QStringLiteral(" as ") + quoteName(alias));
+    else if (plainColumn)
+        items.append(e.sql);
+    else
+        items.append(e.sql + QStringLiteral(" as \"\"")); // SQL Server leaves it unnamed
+    query.hints.append(e.type);
+}
+
+// FROM, WHERE, GROUP BY and HAVING, as far as they are given.
+QString Translator::parseSelectClauses() {
+    QString sql;
     if (takeWord("from"))
-        query.sql += QStringLiteral(" from ") + parseFromClause();
+        sql += QStringLiteral(" from ") + parseFromClause();
     if (takeWord("where"))
-        query.sql += QStringLiteral(" where ") + parseExpr().sql;
+        sql += QStringLiteral(" where ") + parseExpr().sql;
     if (takeWord("group")) {
         expectWord("by");
         QStringList terms;
         do
             terms.append(parseExpr().sql);
         while (takeSymbol(","));
-        query.sql += QStringLiteral(" group by ") + terms.join(QStringLiteral(", "));
+        sql += QStringLiteral(" group by ") + terms.join(QStringLiteral(", "));
     }
     if (takeWord("having"))
-        query.sql += QStringLiteral(" having ") + parseExpr().sql;
-    return query;
+        sql += QStringLiteral(" having ") + parseExpr().sql;
+    return sql;
 }
 
 // Rule: FROM with comma lists and INNER, LEFT, RIGHT, FULL and CROSS joins.

@@ -108,6 +108,9 @@ private:
     // Queries.
     Query parseQuery();
     Query parseSelectCore(QString* limit);
+    QString parseSelectHead(QString* limit);
+    void parseSelectItem(QStringList& items, Query& query, bool& star);
+    QString parseSelectClauses();
     QString parseFromClause();
     QString parseTableSource();
     QString resolveTable(const QStringList& parts);
