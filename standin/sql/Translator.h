@@ -99,6 +99,9 @@ private:
     void parseTableOptions(Statement& statement);
     Statement parseCreateType();
     Statement parseModule(bool isAlter, const Token& verb);
+    void parseModuleKind(Statement& statement, const QString& kind);
+    void parseModuleHeader(Statement& statement);
+    void refuseSecondModule() const;
     Statement parseDrop();
     Statement parseAlterTable();
     QStringList parseKeyColumns();

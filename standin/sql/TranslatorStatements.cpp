@@ -832,6 +832,32 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
     statement.isAlter = isAlter;
     const QString kind = take().text.toLower();
     statement.name = parseName();
+    parseModuleKind(statement, kind);
+    parseModuleHeader(statement);
+    if (!takeWord("as"))
+        syntaxError();
+    refuseSecondModule();
+    if (statement.moduleType == QLatin1String("V")) {
+        const int bodyStart = m_pos;
+        try {
+            statement.viewSql = parseQuery().sql;
+        } catch (const SqlError&) {
+            statement.viewSql.clear();
+        }
+        if (!atEnd() && statement.viewSql.isEmpty())
+            m_pos = bodyStart;
+    }
+    QString definition = m_batch;
+    if (isAlter)
+        definition.replace(verb.begin, verb.end - verb.begin, QStringLiteral("CREATE"));
+    statement.definition = definition;
+    m_pos = int(m_tokens.size()) - 1;
+    return statement;
+}
+
+// The module's type from the word after CREATE or ALTER, with what that
+// kind adds to its name (a procedure's number, a trigger's table).
+void Translator::parseModuleKind(Statement& statement, const QString& kind) {
     if (kind.startsWith(QLatin1String("proc"))) {
         statement.moduleType = QStringLiteral("P");
         if (takeSymbol(";")) {
@@ -848,6 +874,11 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
     } else {
         statement.moduleType = QStringLiteral("FN");
     }
+}
+
+// The header runs to the first AS outside parentheses: WITH ENCRYPTION, and
+// a function's RETURNS tells its type.
+void Translator::parseModuleHeader(Statement& statement) {
     // The header runs to the first AS outside parentheses.
     int depth = 0;
     while (peek().kind != Token::End) {
@@ -869,10 +900,11 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
         }
         take();
     }
-    if (!takeWord("as"))
-        syntaxError();
-    // The body runs to the end of the batch, so a second module's CREATE
-    // (a numbered procedure's next number, say) is not the first statement.
+}
+
+// The body runs to the end of the batch, so a second module's CREATE (a
+// numbered procedure's next number, say) is not the first statement.
+void Translator::refuseSecondModule() const {
     for (int at = m_pos; m_tokens[at].kind != Token::End; ++at) {
         const Token& t = m_tokens[at];
         const int last = int(m_tokens.size()) - 1;
@@ -888,22 +920,6 @@ Statement Translator::parseModule(bool isAlter, const Token& verb) {
                                                           : named.text.toUpper()),
                            15, 1, true};
     }
-    if (statement.moduleType == QLatin1String("V")) {
-        const int bodyStart = m_pos;
-        try {
-            statement.viewSql = parseQuery().sql;
-        } catch (const SqlError&) {
-            statement.viewSql.clear();
-        }
-        if (!atEnd() && statement.viewSql.isEmpty())
-            m_pos = bodyStart;
-    }
-    QString definition = m_batch;
-    if (isAlter)
-        definition.replace(verb.begin, verb.end - verb.begin, QStringLiteral("CREATE"));
-    statement.definition = definition;
-    m_pos = int(m_tokens.size()) - 1;
-    return statement;
 }
 
 // Rule: EXEC sp_rename 'old', 'new' [, 'OBJECT'], the parameters by position
