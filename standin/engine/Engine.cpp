@@ -99,6 +99,26 @@ void setListedOptions(Session& session, const Statement& statement) {
     }
 }
 
+// The history table a system-versioned table makes when it names none that
+// exists: its columns, without identity, defaults, keys or generation.
+Statement historyTableStatement(const Statement& statement, const QStringList& name) {
+    Statement history;
+    history.kind = Statement::Kind::CreateTable;
+    history.name = name;
+    for (ColumnDefinition d : statement.columns) {
+        if (!d.computedSql.isEmpty())
+            continue;
+        d.identity = false;
+        d.generatedAlways = 0;
+        d.hidden = false;
+        d.defaultSql.clear();
+        d.primaryKey = false;
+        d.unique = false;
+        history.columns.append(d);
+    }
+    return history;
+}
+
 } // namespace
 
 Engine::Engine(const EngineOptions& options)
@@ -636,35 +656,27 @@ int Engine::versionHistory(const Statement& statement, int objectId) {
     if (historyName.isEmpty())
         historyName = {statement.name.value(statement.name.size() - 2),
                        QStringLiteral("MSSQL_TemporalHistoryFor_%1").arg(objectId)};
-    if (!m_catalogue->find(historyName)) {
-        Statement history;
-        history.kind = Statement::Kind::CreateTable;
-        history.name = historyName;
-        for (ColumnDefinition d : statement.columns) {
-            if (!d.computedSql.isEmpty())
-                continue;
-            d.identity = false;
-            d.generatedAlways = 0;
-            d.hidden = false;
-            d.defaultSql.clear();
-            d.primaryKey = false;
-            d.unique = false;
-            history.columns.append(d);
-        }
-        createTable(history);
-    }
+    if (!m_catalogue->find(historyName))
+        createTable(historyTableStatement(statement, historyName));
     const auto history = m_catalogue->find(historyName);
     if (!history || history->type != QLatin1String("U"))
         throw invalidObjectName(historyName.join(u'.'));
     m_catalogue->setTableKind(history->objectId, TableKind{1, 0, 0, false, false});
+    addHistoryTriggers(statement, *table, end, history->sqliteName);
+    return history->objectId;
+}
 
+// UPDATE and DELETE write the old version of a row into the history table,
+// its period ending now.
+void Engine::addHistoryTriggers(const Statement& statement, const TableInfo& table,
+                                const QString& endColumn, const QString& historySqliteName) {
     QStringList names;
     QStringList oldValues;
-    for (const ColumnInfo& c : table->columns) {
+    for (const ColumnInfo& c : table.columns) {
         if (c.computed)
             continue;
         names.append(quoteName(c.name));
-        oldValues.append(c.name == end
+        oldValues.append(c.name == endColumn
                              ? QStringLiteral("tsql_period_now('%1')").arg(c.type.declaration())
                              : QStringLiteral("old.") + quoteName(c.name));
     }
@@ -672,15 +684,14 @@ int Engine::versionHistory(const Statement& statement, int objectId) {
         const QString error = sqliteExec(
             m_db, QStringLiteral("create trigger %1 after %2 on %3 begin insert into %4 (%5) "
                                  "values (%6); end")
-                      .arg(quoteName(table->object.sqliteName + QLatin1String("_history_") +
+                      .arg(quoteName(table.object.sqliteName + QLatin1String("_history_") +
                                      QLatin1String(event)),
-                           QLatin1String(event), quoteName(table->object.sqliteName),
-                           quoteName(history->sqliteName), names.join(QStringLiteral(", ")),
+                           QLatin1String(event), quoteName(table.object.sqliteName),
+                           quoteName(historySqliteName), names.join(QStringLiteral(", ")),
                            oldValues.join(QStringLiteral(", "))));
         if (!error.isEmpty())
             throwSqliteError(error, statement);
     }
-    return history->objectId;
 }
 
 void Engine::createModule(const Statement& statement) {

@@ -64,6 +64,8 @@ private:
     void addKeysAndKind(const Statement& statement, int objectId);
     void recordKeys(int objectId, const QList<ColumnInfo>& columns, const Statement& statement);
     int versionHistory(const Statement& statement, int objectId);
+    void addHistoryTriggers(const Statement& statement, const TableInfo& table,
+                            const QString& endColumn, const QString& historySqliteName);
     void createModule(const Statement& statement);
     void drop(const Statement& statement);
     void rename(const Statement& statement);

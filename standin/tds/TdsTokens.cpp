@@ -440,66 +440,70 @@ void TdsTokens::columnMetadata(TdsWriter& w, const QList<ResultColumn>& columns)
         w.u16(0x0001 | 0x0008); // nullable, read/write unknown
         const int wire = wireTypeOf(t, hasDateTypes());
         w.u8(wire);
-        switch (wire) {
-        case DateN:
-            break;
-        case TimeN:
-        case DateTime2N:
-        case DateTimeOffsetN:
-            w.u8(t.scale);
-            break;
-        case IntN:
-        case FloatN:
-        case MoneyN:
-        case DateTimeN:
-            w.u8(fixedSize(t));
-            break;
-        case BitN:
-            w.u8(1);
-            break;
-        case GuidType:
-            w.u8(16);
-            break;
-        case DecimalN:
-        case NumericN:
-            w.u8(decimalBytes(t.precision));
-            w.u8(t.precision);
-            w.u8(t.scale);
-            break;
-        case BigChar:
-        case BigVarChar:
-            w.u16(t.length);
-            w.bytes(defaultCollation());
-            break;
-        case NChar:
-        case NVarChar:
-            // A date or time as text is as long as its longest literal.
-            w.u16(t.base == BaseType::SysName ? 256
-                  : t.isTemporal()            ? 2 * t.precision
-                                              : 2 * t.length);
-            w.bytes(defaultCollation());
-            break;
-        case BigBinary:
-        case BigVarBinary:
-            w.u16(t.base == BaseType::Timestamp     ? 8
-                  : t.base == BaseType::HierarchyId ? t.maxLength()
-                                                    : t.length);
-            break;
-        case TextType:
-        case NTextType:
-        case ImageType:
-            w.u32(wire == NTextType ? 0x7FFFFFFE : 0x7FFFFFFF);
-            if (wire != ImageType)
-                w.bytes(defaultCollation());
-            if (isTds72()) {
-                w.u8(1);
-                w.usVarchar(QStringLiteral("t"));
-            } else {
-                w.usVarchar(QStringLiteral("t"));
-            }
-            break;
-        }
+        typeInfo(w, t, wire);
         w.bVarchar(c.name);
+    }
+}
+
+// What a column's wire type carries after it: length, precision and scale,
+// collation, or a LOB's table name.
+void TdsTokens::typeInfo(TdsWriter& w, const SqlType& t, int wire) const {
+    switch (wire) {
+    case DateN:
+        break;
+    case TimeN:
+    case DateTime2N:
+    case DateTimeOffsetN:
+        w.u8(t.scale);
+        break;
+    case IntN:
+    case FloatN:
+    case MoneyN:
+    case DateTimeN:
+        w.u8(fixedSize(t));
+        break;
+    case BitN:
+        w.u8(1);
+        break;
+    case GuidType:
+        w.u8(16);
+        break;
+    case DecimalN:
+    case NumericN:
+        w.u8(decimalBytes(t.precision));
+        w.u8(t.precision);
+        w.u8(t.scale);
+        break;
+    case BigChar:
+    case BigVarChar:
+        w.u16(t.length);
+        w.bytes(defaultCollation());
+        break;
+    case NChar:
+    case NVarChar:
+        // A date or time as text is as long as its longest literal.
+        w.u16(t.base == BaseType::SysName ? 256 : t.isTemporal() ? 2 * t.precision : 2 * t.length);
+        w.bytes(defaultCollation());
+        break;
+    case BigBinary:
+    case BigVarBinary:
+        w.u16(t.base == BaseType::Timestamp     ? 8
+              : t.base == BaseType::HierarchyId ? t.maxLength()
+                                                : t.length);
+        break;
+    case TextType:
+    case NTextType:
+    case ImageType:
+        w.u32(wire == NTextType ? 0x7FFFFFFE : 0x7FFFFFFF);
+        if (wire != ImageType)
+            w.bytes(defaultCollation());
+        if (isTds72()) {
+            w.u8(1);
+            w.usVarchar(QStringLiteral("t"));
+        } else {
+            w.usVarchar(QStringLiteral("t"));
+        }
+        break;
     }
 }
 

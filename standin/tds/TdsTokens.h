@@ -29,6 +29,7 @@ public:
     void row(TdsWriter& w, const QList<ResultColumn>& columns, const QVariantList& values) const;
 
 private:
+    void typeInfo(TdsWriter& w, const SqlType& t, int wire) const;
     quint32 m_version;
 };
 
