@@ -127,6 +127,8 @@ private:
     Expr parseMultiplicative();
     Expr parseUnary();
     Expr parsePrimary();
+    Expr parseParenthesised();
+    Expr parseColumnReference();
     Expr parseFunction(const QString& name);
     QList<Expr> parseArguments(const QString& name, int minCount, int maxCount);
     Expr parseIdentProperty(const QString& name);
@@ -137,6 +139,7 @@ private:
     Expr parseCase();
     Expr parseGlobal(const Token& token);
     Expr numberLiteral(const Token& token, bool negative);
+    static Expr binaryLiteral(QString hex);
 
     QString m_batch;
     // Const, so that reading a token never copies the whole batch's list.

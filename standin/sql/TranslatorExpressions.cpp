@@ -222,6 +222,14 @@ Translator::Expr Translator::parseUnary() {
     return parsePrimary();
 }
 
+// Rule: 0x literals, including the bare 0x of an empty binary.
+Translator::Expr Translator::binaryLiteral(QString hex) {
+    if (hex.size() % 2)
+        hex.prepend(u'0');
+    return {QStringLiteral("x'") + hex + u'\'',
+            SqlType{BaseType::VarBinary, qMax(1, int(hex.size()) / 2), 0, 0}};
+}
+
 Translator::Expr Translator::numberLiteral(const Token& t, bool negative) {
     const QString sign = negative ? QStringLiteral("-") : QString();
     if (t.kind == Token::Integer) {
@@ -268,30 +276,15 @@ Translator::Expr Translator::parsePrimary() {
     case Token::Float:
         take();
         return numberLiteral(t, false);
-    case Token::Binary: {
+    case Token::Binary:
         take();
-        // Rule: 0x literals, including the bare 0x of an empty binary.
-        QString hex = t.text;
-        if (hex.size() % 2)
-            hex.prepend(u'0');
-        return {QStringLiteral("x'") + hex + u'\'',
-                SqlType{BaseType::VarBinary, qMax(1, int(hex.size()) / 2), 0, 0}};
-    }
+        return binaryLiteral(t.text);
     case Token::Variable:
         take();
         return parseGlobal(t);
     case Token::Symbol:
-        if (t.isSymbol("(")) {
-            take();
-            if (peek().isWord("select")) {
-                const Query q = parseQuery();
-                expectSymbol(")");
-                return {u'(' + q.sql + u')', q.hints.value(0)};
-            }
-            const Expr e = parseExpr();
-            expectSymbol(")");
-            return {u'(' + e.sql + u')', e.type};
-        }
+        if (t.isSymbol("("))
+            return parseParenthesised();
         syntaxError();
     case Token::Word:
         if (t.isWord("null")) {
@@ -308,24 +301,40 @@ Translator::Expr Translator::parsePrimary() {
         if (isReserved(t))
             syntaxError();
         [[fallthrough]];
-    case Token::QuotedName: {
-        QStringList parts = parseName();
-        if (peek().isSymbol("(")) // schema-qualified function: dbo.fnX(...)
-            throw unsupported(QStringLiteral("calling user-defined functions"));
-        // Rule: column references keep only table alias and column name.
-        while (parts.size() > 2)
-            parts.removeFirst();
-        QStringList quoted;
-        for (const QString& p : parts)
-            quoted.append(quoteName(p));
-        TypeHint type;
-        if (parts.size() == 1 && m_columnTypes.contains(parts[0].toLower()))
-            type = m_columnTypes.value(parts[0].toLower());
-        return {quoted.join(u'.'), type};
-    }
+    case Token::QuotedName:
+        return parseColumnReference();
     default:
         syntaxError();
     }
+}
+
+// ( expression ) or ( subquery ).
+Translator::Expr Translator::parseParenthesised() {
+    take();
+    if (peek().isWord("select")) {
+        const Query q = parseQuery();
+        expectSymbol(")");
+        return {u'(' + q.sql + u')', q.hints.value(0)};
+    }
+    const Expr e = parseExpr();
+    expectSymbol(")");
+    return {u'(' + e.sql + u')', e.type};
+}
+
+Translator::Expr Translator::parseColumnReference() {
+    QStringList parts = parseName();
+    if (peek().isSymbol("(")) // schema-qualified function: dbo.fnX(...)
+        throw unsupported(QStringLiteral("calling user-defined functions"));
+    // Rule: column references keep only table alias and column name.
+    while (parts.size() > 2)
+        parts.removeFirst();
+    QStringList quoted;
+    for (const QString& p : parts)
+        quoted.append(quoteName(p));
+    TypeHint type;
+    if (parts.size() == 1 && m_columnTypes.contains(parts[0].toLower()))
+        type = m_columnTypes.value(parts[0].toLower());
+    return {quoted.join(u'.'), type};
 }
 
 Translator::Expr Translator::parseCase() {

@@ -6,11 +6,16 @@
 
 namespace quarvex::standin {
 
-std::optional<QString> normalizeDecimal(const QString& input, int precision, int scale,
-                                        bool* overflow) {
-    if (overflow)
-        *overflow = false;
-    const QString text = input.trimmed();
+namespace {
+
+// A number as written: [sign] digits [. digits] [e exponent].
+struct WrittenNumber {
+    bool negative = false;
+    QString digits;   // every digit, the point left out
+    int exponent = 0; // the power of ten the digits are worth
+};
+
+std::optional<WrittenNumber> readNumber(const QString& text) {
     int i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
@@ -44,31 +49,47 @@ std::optional<QString> normalizeDecimal(const QString& input, int precision, int
     }
     if (i != text.size())
         return std::nullopt;
+    return WrittenNumber{negative, digits, exponent};
+}
 
-    const int shift = exponent + scale;
-    if (shift >= 0) {
-        digits += QString(shift, u'0');
+// digits without its last drop digits, rounded half up.
+QString roundedOff(QString digits, int drop) {
+    bool roundUp = false;
+    if (drop > digits.size()) {
+        digits = QStringLiteral("0");
     } else {
-        const int drop = -shift;
-        bool roundUp = false;
-        if (drop > digits.size()) {
+        roundUp = digits[digits.size() - drop].digitValue() >= 5;
+        digits.chop(drop);
+        if (digits.isEmpty())
             digits = QStringLiteral("0");
-        } else {
-            roundUp = digits[digits.size() - drop].digitValue() >= 5;
-            digits.chop(drop);
-            if (digits.isEmpty())
-                digits = QStringLiteral("0");
-        }
-        if (roundUp) {
-            int k = int(digits.size()) - 1;
-            while (k >= 0 && digits[k] == u'9')
-                digits[k--] = u'0';
-            if (k < 0)
-                digits.prepend(u'1');
-            else
-                digits[k] = QChar(digits[k].unicode() + 1);
-        }
     }
+    if (roundUp) {
+        int k = int(digits.size()) - 1;
+        while (k >= 0 && digits[k] == u'9')
+            digits[k--] = u'0';
+        if (k < 0)
+            digits.prepend(u'1');
+        else
+            digits[k] = QChar(digits[k].unicode() + 1);
+    }
+    return digits;
+}
+
+} // namespace
+
+std::optional<QString> normalizeDecimal(const QString& input, int precision, int scale,
+                                        bool* overflow) {
+    if (overflow)
+        *overflow = false;
+    const auto number = readNumber(input.trimmed());
+    if (!number)
+        return std::nullopt;
+    QString digits = number->digits;
+    const int shift = number->exponent + scale;
+    if (shift >= 0)
+        digits += QString(shift, u'0');
+    else
+        digits = roundedOff(digits, -shift);
     while (digits.size() > 1 && digits[0] == u'0')
         digits.remove(0, 1);
     if (digits != QLatin1String("0") && digits.size() > precision) {
@@ -81,7 +102,7 @@ std::optional<QString> normalizeDecimal(const QString& input, int precision, int
     QString result = digits;
     if (scale > 0)
         result.insert(result.size() - scale, u'.');
-    if (negative && digits.contains(QRegularExpression(QStringLiteral("[1-9]"))))
+    if (number->negative && digits.contains(QRegularExpression(QStringLiteral("[1-9]"))))
         result.prepend(u'-');
     return result;
 }
