@@ -123,6 +123,7 @@ private:
     Expr parseAnd();
     Expr parseNot();
     Expr parsePredicate();
+    QString parseInList();
     Expr parseAdditive();
     Expr parseMultiplicative();
     Expr parseUnary();

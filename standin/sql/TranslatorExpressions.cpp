@@ -68,6 +68,23 @@ Translator::Expr Translator::parseNot() {
 
 // Rule: comparisons follow SQL Server's default collation (case-insensitive,
 // trailing blanks ignored), so 'U ' = 'u'.
+// IN's ( subquery ) or ( value, ... ), its SQL without the parentheses.
+QString Translator::parseInList() {
+    expectSymbol("(");
+    QString inner;
+    if (peek().isWord("select")) {
+        inner = parseQuery().sql;
+    } else {
+        QStringList values;
+        do
+            values.append(parseExpr().sql);
+        while (takeSymbol(","));
+        inner = values.join(QStringLiteral(", "));
+    }
+    expectSymbol(")");
+    return inner;
+}
+
 Translator::Expr Translator::parsePredicate() {
     if (takeWord("exists")) {
         expectSymbol("(");
@@ -102,23 +119,10 @@ Translator::Expr Translator::parsePredicate() {
             sql += QStringLiteral(", ") + parseAdditive().sql;
         return {notText + sql + u')', intType()};
     }
-    if (takeWord("in")) {
-        expectSymbol("(");
-        QString inner;
-        if (peek().isWord("select")) {
-            inner = parseQuery().sql;
-        } else {
-            QStringList values;
-            do
-                values.append(parseExpr().sql);
-            while (takeSymbol(","));
-            inner = values.join(QStringLiteral(", "));
-        }
-        expectSymbol(")");
-        return {l + QStringLiteral(" collate tsql ") + notText + QStringLiteral("in (") + inner +
-                    u')',
+    if (takeWord("in"))
+        return {l + QStringLiteral(" collate tsql ") + notText + QStringLiteral("in (") +
+                    parseInList() + u')',
                 intType()};
-    }
     if (takeWord("between")) {
         const Expr low = parseAdditive();
         expectWord("and");
