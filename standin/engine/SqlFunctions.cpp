@@ -814,6 +814,7 @@ bool likeMatches(const QString& value, const QString& pattern, QChar escape) {
     return v.size() != value.size() && matchAt(value, 0, pattern, 0, escape);
 }
 
+// The functions as a table, one line each.
 void registerSqlFunctions(sqlite3* db, EngineContext* engine) {
     sqlite3_create_collation(db, "tsql", SQLITE_UTF8, nullptr, compareCollated);
     static const FunctionEntry entries[] = {

@@ -520,7 +520,7 @@ Translator::Expr Translator::parseDateFunction(const QString& name) {
 }
 
 // The functions that differ from SQLite's (or our tsql_*) only in name: a
-// table of one line each.
+// table of one line each, which makes the function long.
 Translator::Expr Translator::parseMappedFunction(const QString& name) {
     struct Mapping {
         const char* tsql;

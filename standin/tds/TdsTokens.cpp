@@ -44,7 +44,7 @@ int decimalBytes(int precision) {
 
 // max types have no wire form before TDS 7.2 and the stand-in sends them as
 // the old LOB types in every version; so it sends the CLR types as the
-// binaries they are held as.
+// binaries they are held as. One case per type: a table in switch form.
 int wireTypeOf(const SqlType& t, bool dateTypes) {
     switch (t.base) {
     case BaseType::Date:

@@ -146,6 +146,7 @@ QString SqlType::declaration() const {
     }
 }
 
+// A table in switch form, one case per type, as sys.columns shows max_length.
 int SqlType::maxLength() const {
     switch (base) {
     case BaseType::Int:
@@ -324,6 +325,46 @@ std::optional<SqlType> SqlType::fromSqliteDeclaration(const QString& text) {
     return fromName(name, a1, a2);
 }
 
+namespace {
+
+// A type of the name table with its length (or, for the times, its scale)
+// as declared; nullopt when out of range.
+std::optional<SqlType> sizedType(BaseType base, int length, int arg1) {
+    switch (base) {
+    case BaseType::Char:
+    case BaseType::NChar:
+    case BaseType::Binary: {
+        if (length < 1 || length > (base == BaseType::NChar ? 4000 : 8000))
+            return std::nullopt;
+        return fixed(base, length);
+    }
+    case BaseType::VarChar:
+    case BaseType::NVarChar:
+    case BaseType::VarBinary: {
+        if (length == 0 || length < -1 || length > (base == BaseType::NVarChar ? 4000 : 8000))
+            return std::nullopt;
+        return fixed(base, length);
+    }
+    case BaseType::Decimal:
+    case BaseType::Numeric:
+        return std::nullopt; // read before, with their precision and scale
+    case BaseType::Time:
+    case BaseType::DateTime2:
+    case BaseType::DateTimeOffset: {
+        const int scale = arg1 == -2 ? 7 : arg1;
+        if (scale < 0 || scale > 7)
+            return std::nullopt;
+        return SqlType::temporal(base, scale);
+    }
+    case BaseType::Date:
+        return SqlType::temporal(base, 0);
+    default:
+        return fixed(base);
+    }
+}
+
+} // namespace
+
 std::optional<SqlType> SqlType::fromName(const QString& rawName, int arg1, int arg2, bool inCast) {
     const QString name = rawName.toLower();
     const int defaultLength = inCast ? 30 : 1;
@@ -347,42 +388,8 @@ std::optional<SqlType> SqlType::fromName(const QString& rawName, int arg1, int a
     if (name == QLatin1String("rowversion"))
         return fixed(BaseType::Timestamp);
     for (const TypeInfo& info : typeInfos) {
-        if (name != QLatin1String(info.name))
-            continue;
-        switch (info.base) {
-        case BaseType::Char:
-        case BaseType::NChar:
-        case BaseType::Binary: {
-            const int length = lengthOr(defaultLength);
-            if (length < 1 || length > (info.base == BaseType::NChar ? 4000 : 8000))
-                return std::nullopt;
-            return fixed(info.base, length);
-        }
-        case BaseType::VarChar:
-        case BaseType::NVarChar:
-        case BaseType::VarBinary: {
-            const int length = lengthOr(defaultLength);
-            if (length == 0 || length < -1 ||
-                length > (info.base == BaseType::NVarChar ? 4000 : 8000))
-                return std::nullopt;
-            return fixed(info.base, length);
-        }
-        case BaseType::Decimal:
-        case BaseType::Numeric:
-            break;
-        case BaseType::Time:
-        case BaseType::DateTime2:
-        case BaseType::DateTimeOffset: {
-            const int scale = arg1 == -2 ? 7 : arg1;
-            if (scale < 0 || scale > 7)
-                return std::nullopt;
-            return temporal(info.base, scale);
-        }
-        case BaseType::Date:
-            return temporal(info.base, 0);
-        default:
-            return fixed(info.base);
-        }
+        if (name == QLatin1String(info.name))
+            return sizedType(info.base, lengthOr(defaultLength), arg1);
     }
     return std::nullopt;
 }

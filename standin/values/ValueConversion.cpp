@@ -395,6 +395,8 @@ QVariant binarySource(const VariantValue& variant) {
     return variant.value;
 }
 
+// One case per family of types, each handing on to its own conversion: long
+// only because the type list is.
 QVariant convert(const SqlType& type, const QVariant& value, const QString& dateFormat, bool cut,
                  int style) {
     if (value.isNull() || !value.isValid())
