@@ -118,6 +118,23 @@ QVariant toInteger(const SqlType& type, const QVariant& value) {
     return n;
 }
 
+QVariant toFloat(const SqlType& type, const QVariant& value) {
+    double d = 0;
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Double) {
+        d = value.toDouble();
+    } else if (value.typeId() == QMetaType::QString) {
+        const auto read = readDouble(value.toString());
+        if (!read)
+            throw conversionFailed(value, type);
+        d = *read;
+    } else {
+        throw conversionFailed(value, type);
+    }
+    if (type.base == BaseType::Real)
+        d = double(float(d));
+    return d;
+}
+
 QVariant toExact(const SqlType& type, const QVariant& value) {
     int precision = type.precision;
     int scale = type.scale;
@@ -395,8 +412,6 @@ QVariant binarySource(const VariantValue& variant) {
     return variant.value;
 }
 
-// One case per family of types, each handing on to its own conversion: long
-// only because the type list is.
 QVariant convert(const SqlType& type, const QVariant& value, const QString& dateFormat, bool cut,
                  int style) {
     if (value.isNull() || !value.isValid())
@@ -411,22 +426,8 @@ QVariant convert(const SqlType& type, const QVariant& value, const QString& date
     case BaseType::Bit:
         return toInteger(type, value);
     case BaseType::Real:
-    case BaseType::Float: {
-        double d = 0;
-        if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Double) {
-            d = value.toDouble();
-        } else if (value.typeId() == QMetaType::QString) {
-            const auto read = readDouble(value.toString());
-            if (!read)
-                throw conversionFailed(value, type);
-            d = *read;
-        } else {
-            throw conversionFailed(value, type);
-        }
-        if (type.base == BaseType::Real)
-            d = double(float(d));
-        return d;
-    }
+    case BaseType::Float:
+        return toFloat(type, value);
     case BaseType::Decimal:
     case BaseType::Numeric:
     case BaseType::Money:
