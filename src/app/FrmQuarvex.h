@@ -54,7 +54,7 @@ public:
     explicit FrmQuarvex(FrmQuarvexServices services = {}, QWidget* parent = nullptr);
     ~FrmQuarvex() override;
 
-    RunState& fields() { return m_fields; }
+    RunState& runState() { return m_runState; }
     QtToolkit& toolkit() { return *m_toolkit; }
 
     // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
@@ -89,7 +89,7 @@ private:
     void applySettings(const Settings& settings);
 
     FrmQuarvexServices m_services;
-    RunState m_fields;
+    RunState m_runState;
 
     QButtonGroup* m_cmdTab = nullptr;
     QButtonGroup* m_cmdAction = nullptr;

@@ -16,11 +16,12 @@
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLocale>
+#include <QStringList>
 #include <QTime>
 #include <optional>
 
@@ -37,10 +38,6 @@ const QLatin1StringView commitMarkerName(".quarvex-moving");
 // Date literals are written year first; a login whose language reads dates
 // day first must not turn 2008-12-10 into 12 October.
 const QString settingsBatch = QStringLiteral("set nocount on\r\nset dateformat ymd\r\nGO\r\n\r\n");
-
-size_t indexOf(ObjectKind kind) {
-    return size_t(&factsOf(kind) - objectKinds().data());
-}
 
 QString headerTemplate(const Settings& settings) {
     const QLocale locale = QLocale::system();
@@ -59,10 +56,9 @@ public:
 
     // The script file the user reads, and the one this run writes instead
     // until it has finished.
-    QString fileOf(size_t kind) const { return m_context.outputFile(objectKinds()[kind].fileName); }
-    QString stagedFileOf(size_t kind) const {
-        return m_context.scriptFile(objectKinds()[kind].kind);
-    }
+    QString fileOf(ObjectKind kind) const { return m_context.outputFile(factsOf(kind).fileName); }
+    QString stagedFileOf(ObjectKind kind) const { return m_context.scriptFile(kind); }
+    QString stagedTablesFile() const { return stagedFileOf(ObjectKind::Table); }
 
     // What a killed run left goes: its files, or, when it was killed while
     // moving them into place, the rest of them moved too, so that the
@@ -70,9 +66,9 @@ public:
     void removeLeftovers() const {
         const QString marker = m_context.outputFile(commitMarkerName);
         if (QFile::exists(marker)) {
-            for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-                if (QFile::exists(stagedFileOf(kind)))
-                    m_files.MoveFile(stagedFileOf(kind), fileOf(kind));
+            for (const ObjectKindFacts& facts : objectKinds())
+                if (QFile::exists(stagedFileOf(facts.kind)))
+                    m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
             QFile::remove(marker);
         }
         discardStaged();
@@ -82,21 +78,21 @@ public:
     // A script file the run could not replace at its end would leave the
     // folder with files of two runs; better to fail before anything is done.
     void requireReplaceableScripts() const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.requireReplaceable(fileOf(kind));
+        for (const ObjectKindFacts& facts : objectKinds())
+            m_files.requireReplaceable(fileOf(facts.kind));
     }
 
     void writeHeaders() {
         const QString header = headerTemplate(m_context.settings);
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
-            const QString note = BoxPrint(
-                QString(header).replace(QLatin1String("%s"), objectKinds()[kind].headerWord));
+        for (const ObjectKindFacts& facts : objectKinds()) {
+            const QString note =
+                BoxPrint(QString(header).replace(QLatin1String("%s"), facts.headerWord));
             // Created anew: nothing planted under the hidden name is followed.
-            m_files.WriteNewFile(stagedFileOf(kind), note);
-            if (kind == 0)
+            m_files.WriteNewFile(stagedFileOf(facts.kind), note);
+            if (facts.kind == ObjectKind::Table)
                 m_tablesHead = note;
         }
-        m_files.AppendFile(stagedFileOf(0), settingsBatch);
+        m_files.AppendFile(stagedTablesFile(), settingsBatch);
     }
 
     // Keys that no load order satisfies go off before the first delete: in
@@ -105,12 +101,12 @@ public:
         m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
         // A merge turns them off inside its apply step.
         if (!m_context.settings.group() && !m_context.settings.merge() && !m_keys.keys.isEmpty())
-            m_files.AppendFile(stagedFileOf(0), m_keys.turnOff());
+            m_files.AppendFile(stagedTablesFile(), m_keys.turnOff());
     }
 
     void checkKeysAgain() {
         if (!m_keys.keys.isEmpty() && !m_context.settings.merge())
-            m_files.AppendFile(stagedFileOf(0), m_keys.checkAgain());
+            m_files.AppendFile(stagedTablesFile(), m_keys.checkAgain());
     }
 
     void scriptTickedEntries(OdbcConnection& connection) {
@@ -133,21 +129,20 @@ public:
     void applyMerges(bool sql2005Plus) {
         if (m_context.merges.isEmpty())
             return;
-        m_files.AppendFile(stagedFileOf(0),
+        m_files.AppendFile(stagedTablesFile(),
                            BoxPrint(QStringLiteral("Applying the staged rows: updates "
                                                    "and inserts, then deletes in "
                                                    "reverse order...")) +
-                               applyStep(m_context.merges, sql2005Plus,
-                                         m_keys.turnOffStatements(),
+                               applyStep(m_context.merges, sql2005Plus, m_keys.turnOffStatements(),
                                          m_keys.checkAgainStatements()));
     }
 
     void writeFooters() {
-        m_files.AppendFile(stagedFileOf(0), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.AppendFile(stagedFileOf(kind),
-                               BoxPrint(QLatin1String("End ") + objectKinds()[kind].headerWord +
-                                        QLatin1String(" scripts")));
+        m_files.AppendFile(stagedTablesFile(), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
+        for (const ObjectKindFacts& facts : objectKinds())
+            m_files.AppendFile(
+                stagedFileOf(facts.kind),
+                BoxPrint(QLatin1String("End ") + facts.headerWord + QLatin1String(" scripts")));
     }
 
     // The deletes, children first, go in front of the file's first
@@ -156,7 +151,7 @@ public:
         const QString deletes =
             BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
             m_deletes;
-        m_files.ReplaceFileHead(stagedFileOf(0), m_tablesHead,
+        m_files.ReplaceFileHead(stagedTablesFile(), m_tablesHead,
                                 m_tablesHead + m_keys.turnOff() + deletes + QLatin1String("\r\n"));
     }
 
@@ -166,8 +161,8 @@ public:
     void moveIntoPlace() const {
         const QString marker = m_context.outputFile(commitMarkerName);
         m_files.WriteNewFile(marker, QString());
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.MoveFile(stagedFileOf(kind), fileOf(kind));
+        for (const ObjectKindFacts& facts : objectKinds())
+            m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
         QFile::remove(marker);
     }
 
@@ -176,20 +171,20 @@ public:
     void discardStaged() const {
         if (QFile::exists(m_context.outputFile(commitMarkerName)))
             return;
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            QFile::remove(stagedFileOf(kind));
+        for (const ObjectKindFacts& facts : objectKinds())
+            QFile::remove(stagedFileOf(facts.kind));
     }
 
     // The scripts are written by now, so a viewer that will not start is
     // told once, without failing the run; the other files would fail alike.
     void startViewers(const ViewerLauncher& launchViewer) const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
-            if (!m_summary.used[kind])
+        for (const ObjectKindFacts& facts : objectKinds()) {
+            if (!m_summary.used.contains(facts.kind))
                 continue;
             const auto failure =
-                failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(kind)); });
+                failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(facts.kind)); });
             if (failure) {
-                reportFailure(m_context.toolkit, m_context.fields,
+                reportFailure(m_context.toolkit, m_context.runState,
                               prefixed(*failure, QStringLiteral("CreateScripts")).description);
                 return;
             }
@@ -220,16 +215,14 @@ private:
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
         const bool isTable = object.kind == ObjectKind::Table;
-        const bool scripted =
-            unsafe    ? skipUnsafeName(object.kind, name)
-            : isTable ? ScriptTable(m_context, object, name, owner, connection,
-                                    m_keys.deletedTables.contains(object.id))
-                      : ScriptObject(m_context, object, name, connection);
-        const size_t kind = indexOf(object.kind);
-        m_summary.used[kind] = true;
+        const bool scripted = unsafe    ? skipUnsafeName(object.kind, name)
+                              : isTable ? ScriptTable(m_context, object, name, owner, connection,
+                                                      m_keys.deletedTables.contains(object.id))
+                                        : ScriptObject(m_context, object, name, connection);
+        m_summary.used.insert(object.kind);
         if (scripted) {
             m_context.toolkit.objectList().setChecked(position, false);
-            ++m_summary.scripted[kind];
+            ++m_summary.scripted[object.kind];
         } else {
             ++m_summary.skipped;
         }
@@ -243,9 +236,9 @@ private:
     // the object, and a batch runner takes a following line reading GO as a
     // batch end, brackets or not: whatever comes next would run.
     bool skipUnsafeName(ObjectKind kind, const QString& escapedName) {
-        m_context.fields.LastError = factsOf(kind).kindWord + QLatin1Char(' ') + escapedName +
-                                     QLatin1String(" skipped: ") + unsafeNameMessage;
-        ReportSkip(m_context.toolkit, m_files, m_context.fields.LastError,
+        m_context.runState.LastError = factsOf(kind).kindWord + QLatin1Char(' ') + escapedName +
+                                       QLatin1String(" skipped: ") + unsafeNameMessage;
+        ReportSkip(m_context.toolkit, m_files, m_context.runState.LastError,
                    m_context.scriptFile(kind));
         return false;
     }
@@ -269,11 +262,13 @@ bool anyTicked(const ObjectList& list) {
 } // namespace
 
 QString RunSummary::text() const {
-    QString text = QString::number(scripted[0]) + QLatin1String(" tables/") +
-                   QString::number(scripted[1]) + QLatin1String(" procs/") +
-                   QString::number(scripted[2]) + QLatin1String(" triggers/") +
-                   QString::number(scripted[3]) + QLatin1String(" views/") +
-                   QString::number(scripted[4]) + QLatin1String(" functions scripted");
+    QStringList counts;
+    for (const ObjectKindFacts& facts : objectKinds()) {
+        const auto found = scripted.find(facts.kind);
+        const qint32 count = found == scripted.end() ? 0 : found->second;
+        counts.append(QString::number(count) + QLatin1Char(' ') + facts.countWord);
+    }
+    QString text = counts.join(u'/') + QLatin1String(" scripted");
     if (skipped > 0)
         text += QLatin1String(" - ") + QString::number(skipped) + QLatin1String(" skipped");
     return text;
@@ -336,7 +331,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
     }
     if (failure) {
         // The scripts are as they were, so the whole run is to be done again.
-        ticks.restore(context.toolkit.objectList(), context.fields);
+        ticks.restore(context.toolkit.objectList(), context.runState);
         raise(prefixed(*failure, QStringLiteral("CreateScripts")));
     }
 

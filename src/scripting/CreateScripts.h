@@ -1,19 +1,21 @@
 #pragma once
 
+#include "model/ObjectRef.h"
 #include "scripting/ViewerLauncher.h"
 
 #include <QString>
 #include <QtGlobal>
-#include <array>
+#include <map>
+#include <set>
 
 namespace quarvex {
 
 struct ScriptContext;
 
-// What one finished run did, by kind in the order of the script files.
+// What one finished run did, by kind of object.
 struct RunSummary {
-    std::array<qint32, 5> scripted{};
-    std::array<bool, 5> used{}; // the file received an object or a skip note
+    std::map<ObjectKind, qint32> scripted;
+    std::set<ObjectKind> used; // its file received an object or a skip note
     qint32 skipped = 0;
     // Nothing was ticked, so nothing was written.
     bool nothingTicked = false;

@@ -11,8 +11,9 @@
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableColumns.h"
 #include "scripting/TableFacts.h"
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
 #include "scripting/Utf8Script.h"
 #include "scripting/VariantLiteral.h"
 
@@ -319,9 +320,7 @@ public:
     }
 
 private:
-    void flush() {
-        m_buffer.moveTo(*m_scratch);
-    }
+    void flush() { m_buffer.moveTo(*m_scratch); }
 
     const TextFiles m_files;
     const QString m_tableFile;

@@ -352,7 +352,7 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, is2005Plus);
         QFETCH(bool, createOrAlter);
-        QCOMPARE(isVersion2005Plus(version), is2005Plus);
+        QCOMPARE(IsSQL2005Plus(version), is2005Plus);
         QCOMPARE(isVersionWithCreateOrAlter(version), createOrAlter);
     }
 

@@ -1,4 +1,5 @@
-#include "scripting/TableScript.h"
+#include "scripting/TableColumns.h"
+#include "scripting/TableStatements.h"
 
 #include "base/ProcedureError.h"
 #include "scripting/IdentityCounter.h"
