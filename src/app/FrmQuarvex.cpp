@@ -86,8 +86,6 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
     , m_services(std::move(services)) {
     if (!m_services.loadList)
         m_services.loadList = LoadList;
-    if (!m_services.launchViewer)
-        m_services.launchViewer = startViewer;
     if (!m_services.askRowFilter)
         m_services.askRowFilter = [this](const QString& table,
                                          const QString& condition) -> std::optional<QString> {
@@ -292,7 +290,7 @@ void FrmQuarvex::applySettings(const Settings& settings) {
 void FrmQuarvex::createScripts() {
     const Settings current = settings();
     ScriptContext context{*m_toolkit, m_runState, current};
-    CreateScripts(context, m_services.launchViewer);
+    CreateScripts(context);
 }
 
 // The condition of the current table entry, from a one-line dialog; an

@@ -91,8 +91,8 @@ void FrmQuarvex::buildControls() {
     layout->addWidget(line);
     layout->addWidget(m_pages, 1);
 
-    m_toolkit =
-        std::make_unique<QtToolkit>(*this, *m_lblStatus, *m_lstNames, m_services.showMessage);
+    m_toolkit = std::make_unique<QtToolkit>(*this, *m_lblStatus, *m_lstNames,
+                                            m_services.showMessage, m_services.startViewer);
     arrangeTabOrder();
 }
 

@@ -114,6 +114,9 @@ Settings settingsFrom(const QCommandLineParser& parser) {
         settings.connection.queryTimeoutSeconds = timeoutSeconds(parser.value("timeout"));
     applyEncryption(parser, settings.connection);
     settings.outputPath = trimmedOutputPath(settings.outputPath);
+    // The window's viewer is for the window; a run from a script or a pipe
+    // opens nothing.
+    settings.viewer.clear();
     if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
         usage(failure->description);
     applySwitch(parser, "alter", "create", settings.chkAlter);
@@ -328,8 +331,7 @@ int run(QCoreApplication& app) {
 
     ScriptContext context{toolkit, runState, settings};
     RunSummary summary;
-    if (const auto failure = failureOf(
-            [&] { summary = CreateScripts(context, [](const QString&, const QString&) {}); })) {
+    if (const auto failure = failureOf([&] { summary = CreateScripts(context); })) {
         toolkit.printLine(failure->description);
         toolkit.printLine(QStringLiteral("The script files in the output folder are unchanged."));
         return RunFailed;

@@ -17,6 +17,7 @@
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/TableStatements.h"
+#include "scripting/ViewerCommand.h"
 
 #include <QDate>
 #include <QFile>
@@ -177,12 +178,13 @@ public:
 
     // The scripts are written by now, so a viewer that will not start is
     // told once, without failing the run; the other files would fail alike.
-    void startViewers(const ViewerLauncher& launchViewer) const {
+    void startViewers() const {
         for (const ObjectKindFacts& facts : objectKinds()) {
             if (!m_summary.used.contains(facts.kind))
                 continue;
-            const auto failure =
-                failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(facts.kind)); });
+            const auto failure = failureOf([&] {
+                openInViewer(m_context.toolkit, m_context.settings.viewer, fileOf(facts.kind));
+            });
             if (failure) {
                 reportFailure(m_context.toolkit, m_context.runState,
                               prefixed(*failure, QStringLiteral("CreateScripts")).description);
@@ -279,7 +281,7 @@ const QString& nothingTickedText() {
     return text;
 }
 
-RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
+RunSummary CreateScripts(ScriptContext& context) {
     // Five files of headers only would replace the last good scripts.
     if (!anyTicked(context.toolkit.objectList())) {
         context.toolkit.setStatus(nothingTickedText());
@@ -335,7 +337,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         raise(prefixed(*failure, QStringLiteral("CreateScripts")));
     }
 
-    run.startViewers(launchViewer);
+    run.startViewers();
     return run.summary();
 }
 

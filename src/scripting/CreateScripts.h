@@ -1,7 +1,6 @@
 #pragma once
 
 #include "model/ObjectRef.h"
-#include "scripting/ViewerLauncher.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -31,7 +30,8 @@ const QString& nothingTickedText();
 // One script run: writes the five script files with their header notes,
 // scripts every ticked entry of the object list from top to bottom over one
 // connection, unticks what was scripted, writes the footers and, when asked,
-// the grouped deletes, and starts the viewer on every file that was used.
+// the grouped deletes, and starts the viewer (through the toolkit) on every
+// file that was used.
 // The files are written under hidden names and take the five scripts'
 // places only when the run has finished, so the folder holds the five
 // scripts of one run, never a mix.
@@ -41,6 +41,6 @@ const QString& nothingTickedText();
 // connection or a file that cannot be written ends it at that entry. A run
 // that fails leaves the scripts as they were and the list's entries and
 // ticks as they were when it started.
-RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer = startViewer);
+RunSummary CreateScripts(ScriptContext& context);
 
 } // namespace quarvex

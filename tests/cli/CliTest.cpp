@@ -167,7 +167,7 @@ private slots:
         FrmQuarvexServices services;
         services.settingsFile = m_data.path("window.cfg");
         services.showMessage = [](const QString&, MessageIcon, const QString&) {};
-        services.launchViewer = [](const QString&, const QString&) {};
+        services.startViewer = [](const QString&, const QStringList&) { return std::nullopt; };
         FrmQuarvex window(services);
         window.findChild<QLineEdit*>("txtPassword")->setText(password);
         window.cmdTab_Click(0);
@@ -405,7 +405,7 @@ private slots:
             services.showMessage = [&](const QString& text, MessageIcon, const QString&) {
                 messages << text;
             };
-            services.launchViewer = [](const QString&, const QString&) {};
+            services.startViewer = [](const QString&, const QStringList&) { return std::nullopt; };
             FrmQuarvex window(services);
             window.findChild<QLineEdit*>("txtUserID")->setText("loader");
             window.findChild<QLineEdit*>("txtServer")->setText(m_server->serverText());

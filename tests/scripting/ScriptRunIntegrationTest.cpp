@@ -182,7 +182,8 @@ private slots:
         run.tick({"Orders", "p"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(run.toolkit.messageTexts(),
-                 QStringList{"CreateScripts: The viewer could not be started: missing"});
+                 QStringList{"CreateScripts: The viewer could not be started: missing (No such "
+                             "file or directory)"});
         QCOMPARE(run.fields.LastError, run.toolkit.messageTexts().value(0));
         QCOMPARE(run.viewed, QStringList{run.folder.path("Tables.sql")});
         QVERIFY(run.file("Procs.sql").contains("End PROCEDURE scripts"));

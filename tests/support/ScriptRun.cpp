@@ -10,6 +10,7 @@
 #include "scripting/ScriptContext.h"
 
 #include <QRegularExpression>
+#include <utility>
 
 namespace quarvex::test {
 
@@ -56,6 +57,7 @@ ScriptRun::ScriptRun(const StandIn& server,
     settings.filters = {};
     settings.outputPath = folder.folder();
     settings.chkGroup = Unchecked;
+    toolkit.unstartable = {"missing"};
     toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
     LoadList(toolkit, fields, settings.connection, settings.filters);
 }
@@ -72,12 +74,10 @@ void ScriptRun::tick(const QStringList& names) {
 std::optional<QString> ScriptRun::create() {
     ScriptContext context{toolkit, fields, settings};
     failure = failureOf([&] {
-        CreateScripts(context, [this](const QString& program, const QString& path) {
-            viewed << path;
-            if (program == QLatin1String("missing"))
-                raise("The viewer could not be started: missing");
-        });
+        CreateScripts(context);
     });
+    for (const RecordingToolkit::ViewerStart& start : std::exchange(toolkit.viewers, {}))
+        viewed << start.arguments.last();
     if (!failure)
         return std::nullopt;
     return failure->description;
