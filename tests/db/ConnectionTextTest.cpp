@@ -1,9 +1,9 @@
 #include "base/ProcedureError.h"
+#include "db/ConnectionLoss.h"
 #include "db/EncryptionFailure.h"
 #include "db/FreeTdsConfig.h"
 #include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
-#include "db/OdbcDiagnostics.h"
 #include "db/ServerConnection.h"
 
 #include <QFile>
