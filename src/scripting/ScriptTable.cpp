@@ -15,8 +15,10 @@
 #include "scripting/TableFacts.h"
 #include "scripting/TableStatements.h"
 #include "scripting/Utf8Script.h"
+#include "scripting/ValueLiteral.h"
 #include "scripting/VariantLiteral.h"
 
+#include <limits>
 #include <optional>
 
 namespace quarvex {
@@ -25,6 +27,9 @@ namespace {
 
 constexpr int rowsPerBatch = 100;
 constexpr qsizetype batchCharacters = 32768;
+// Batches are gathered up to about this many characters before they go to
+// the file: fewer, larger writes cost the system less.
+constexpr qsizetype writeCharacters = 1 << 20;
 
 QString textOf(const QVariant& value) {
     return value.isValid() ? value.toString() : QString();
@@ -187,7 +192,7 @@ public:
     }
 
     // Appends the text to the file and empties it, keeping its memory.
-    void moveTo(NewFileAppender& file) {
+    void moveTo(BlockAppender& file) {
         if (m_utf8) {
             file.appendUtf8(m_bytes.bytes());
             m_bytes.clear();
@@ -205,9 +210,10 @@ private:
     Utf8Script m_rowHeadBytes;
 };
 
-// One table's script as it is written: the statements before the rows, the
-// rows in batches through the scratch file, the statements after them, then
-// the whole into the table file behind the counted note.
+// One table's script as it is written into the table file: the note with the
+// row count the server expects, the statements before the rows, the rows in
+// batches, the statements after them; then the note with the rows counted
+// in its place (the same unless the source changed in between).
 class TableWriter {
 public:
     TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
@@ -224,7 +230,7 @@ public:
                         objectName + QLatin1String("..."))
         , m_group(context.settings.group())
         , m_inCycle(inCycle)
-        , m_buffer(m_files.writesUtf8(m_scratchFile)) {}
+        , m_buffer(m_files.writesUtf8(m_tableFile)) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
@@ -232,13 +238,10 @@ public:
     const QString& insertTable() const { return m_insertTable; }
     qint32 rowCount() const { return m_rowCount; }
 
+    // expectedRows: what the server expects to send, or -1 when unknown.
     void begin(const TableColumns& columns, const TableFacts& facts,
-               const std::optional<IdentityCounter>& counter) {
-        // Created anew each time: a link planted under the scratch file's
-        // name must not lead the table's rows into another file. It stays
-        // open for the table's batches.
-        m_scratch.emplace(m_files, m_scratchFile);
-        m_buffer += BoxPrint(m_loadMessage);
+               const std::optional<IdentityCounter>& counter, qint32 expectedRows) {
+        m_block.emplace(m_files, m_tableFile, countedNote(expectedRows));
         if (m_merge) {
             // The rows are staged; identity values and counters are the
             // apply step's, which the server moves past inserted values.
@@ -286,9 +289,11 @@ public:
             }
             m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
-            if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() > batchCharacters) {
+            if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() - m_batchStart > batchCharacters) {
                 m_buffer += batchEnd();
-                flush();
+                if (m_buffer.size() > writeCharacters)
+                    flush();
+                m_batchStart = m_buffer.size();
             }
         }
     }
@@ -296,7 +301,7 @@ public:
     // The statements after the rows, then the scratch file behind the
     // counted note in place of the "%n" note that opens it.
     void finish() {
-        if (!m_buffer.isEmpty() && m_rowCount > 0)
+        if (m_buffer.size() > m_batchStart && m_rowCount > 0)
             m_buffer += batchEnd();
         if (m_identity) {
             m_buffer += identityInsert(m_tableName, false);
@@ -312,15 +317,25 @@ public:
         }
         if (!m_buffer.isEmpty())
             flush();
-        m_scratch->close();
-        const QString countedMessage =
-            QString(m_loadMessage).replace(QLatin1String("%n"), QString::number(m_rowCount));
-        m_files.AppendFileWithCopy(m_tableFile, BoxPrint(countedMessage), m_scratchFile,
-                                   BoxPrint(m_loadMessage));
+        m_block->finish(countedNote(m_rowCount), m_scratchFile);
+    }
+
+    // Takes back what a table that fails part way has written.
+    void discard() {
+        if (m_block)
+            m_block->discard();
     }
 
 private:
-    void flush() { m_buffer.moveTo(*m_scratch); }
+    void flush() {
+        m_buffer.moveTo(*m_block);
+    }
+
+    QString countedNote(qint32 rows) const {
+        if (rows < 0)
+            return BoxPrint(m_loadMessage);
+        return BoxPrint(QString(m_loadMessage).replace(QLatin1String("%n"), QString::number(rows)));
+    }
 
     const TextFiles m_files;
     const QString m_tableFile;
@@ -336,9 +351,10 @@ private:
     bool m_identity = false;
     bool m_emptiedByDeletes = false;
     std::optional<IdentityCounter> m_counter;
-    std::optional<NewFileAppender> m_scratch;
+    std::optional<BlockAppender> m_block;
     ScriptBuffer m_buffer;
     qint32 m_rowCount = 0;
+    qsizetype m_batchStart = 0; // where the buffer's current batch begins
 };
 
 // The key a merge matches rows on; raises when the table has none.
@@ -354,6 +370,25 @@ QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectI
     if (key.isEmpty())
         raise(QStringLiteral("has no primary key or unique key to merge on"));
     return key;
+}
+
+// The rows the row query is about to return, so that the note naming their
+// number goes in front of them at once and they are written only once; -1
+// when the server cannot tell (a count beyond int). A source that changes in
+// between costs a move of the table's script, never a wrong note.
+qint32 expectedRowCount(OdbcConnection& connection, const QString& tableName,
+                        const QString& rowFilter) {
+    qint32 rows = -1;
+    const auto failure = failureOf([&] {
+        RecordSet records(connection, rowCountQuery(tableName, rowFilter));
+        bool ok = false;
+        const qint64 count = records.atEnd() ? -1 : textOf(records.value(0)).toLongLong(&ok);
+        if (ok && count >= 0 && count <= std::numeric_limits<qint32>::max())
+            rows = qint32(count);
+    });
+    if (failure && failure->endsRun())
+        raise(*failure);
+    return rows;
 }
 
 } // namespace
@@ -377,7 +412,8 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
                 : std::nullopt;
         const QStringList key =
             context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
-        writer.begin(columns, facts, counter);
+        writer.begin(columns, facts, counter,
+                     expectedRowCount(connection, writer.tableName(), table.rowFilter));
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
         if (context.settings.merge())
@@ -387,6 +423,7 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
     if (!failure)
         return true;
 
+    writer.discard();
     skipOrEndRun(context, QStringLiteral("ScriptTable"),
                  QLatin1String("Table ") + objectName + QLatin1String(" skipped: "), *failure,
                  writer.tableFile());

@@ -1,7 +1,7 @@
 #include "scripting/TableColumns.h"
 
 #include "base/ProcedureError.h"
-#include "scripting/ColumnClass.h"
+#include "scripting/ColumnType.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/VariantLiteral.h"
 

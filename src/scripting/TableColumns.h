@@ -1,7 +1,6 @@
 #pragma once
 
-#include "scripting/ColumnClass.h"
-#include "scripting/ValueLiterals.h"
+#include "scripting/ColumnType.h"
 
 #include <QList>
 #include <QString>

@@ -5,6 +5,16 @@
 
 namespace quarvex {
 
+namespace {
+
+// The where clause of a row filter; nothing without one.
+QString filtered(const QString& rowFilter) {
+    return rowFilter.isEmpty() ? QString()
+                               : QLatin1String(" where (") + rowFilter + QLatin1Char(')');
+}
+
+} // namespace
+
 QString batchEnd() {
     return QStringLiteral("GO\r\n\r\n");
 }
@@ -48,12 +58,15 @@ QString reseed(const QString& tableName) {
 
 QString rowQuery(const QString& tableName, const TableColumns& columns, const QString& rowFilter) {
     QString query = QLatin1String("select ") + columns.readList + columns.millisecondExpressions +
-                    columns.variantExpressions + QLatin1String(" from ") + tableName;
-    if (!rowFilter.isEmpty())
-        query += QLatin1String(" where (") + rowFilter + QLatin1Char(')');
+                    columns.variantExpressions + QLatin1String(" from ") + tableName +
+                    filtered(rowFilter);
     if (!columns.identityColumn.isEmpty())
         query += QLatin1String(" order by ") + columns.identityColumn;
     return query;
+}
+
+QString rowCountQuery(const QString& tableName, const QString& rowFilter) {
+    return QLatin1String("select count(*) from ") + tableName + filtered(rowFilter);
 }
 
 } // namespace quarvex

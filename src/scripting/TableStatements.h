@@ -20,6 +20,8 @@ QString filteredDelete(const QString& tableName, const QString& rowFilter);
 QString cycleDeletion(const QString& tableName);
 QString identityInsert(const QString& tableName, bool on);
 QString reseed(const QString& tableName);
+// What the row query's rows number: select count(*) over the same rows.
+QString rowCountQuery(const QString& tableName, const QString& rowFilter);
 QString rowQuery(const QString& tableName, const TableColumns& columns,
                  const QString& rowFilter = {});
 
