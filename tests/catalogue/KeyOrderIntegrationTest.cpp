@@ -4,8 +4,7 @@
 // that follow from the keys alone are in KeyOrderTest.
 #include "catalogue/KeyOrder.h"
 #include "catalogue/SelectionOrder.h"
-#include "db/OdbcConnection.h"
-#include "db/RecordSet.h"
+#include "support/Database.h"
 #include "support/ScriptRun.h"
 
 #include <QMap>
@@ -73,17 +72,6 @@ void tick(ObjectList& list, const QStringList& ownerAndNames, bool checked = tru
                 list.setChecked(i, checked);
                 break;
             }
-}
-
-qint64 rowCount(OdbcConnection& connection, const QString& table) {
-    RecordSet records(connection, "select count(*) from " + table);
-    return records.value(0).toLongLong();
-}
-
-QString loaded(OdbcConnection& connection, const QString& script) {
-    return failureOf([&] { test::runBatches(connection, script); })
-        .value_or(Failure{"<loaded>"})
-        .description;
 }
 
 } // namespace
@@ -156,8 +144,8 @@ private slots:
 
     void sampleScriptsLoadWithTheirKeysChecked() {
         QFETCH(QString, version);
-        test::StandIn full({.version = version});
-        test::ScriptRun run(full);
+        test::Database full({.version = version});
+        test::ScriptRun run(full.server);
         run.settings.chkGroup = Checked;
         SelectAll(run.toolkit, run.fields);
         KeyOrder(run.toolkit, run.fields, run.settings);
@@ -169,9 +157,7 @@ private slots:
         const QString tables = run.file("Tables.sql");
 
         // The empty copy is emptied by hand, children first.
-        test::StandIn empty({.version = version});
-        OdbcConnection emptyCopy;
-        emptyCopy.open({empty.serverText(), "Northwind", "sa", "pw"});
+        test::Database emptyCopy({.version = version});
         for (const char* statement :
              {"update dbo.Departments set ManagerId = null", "delete from dbo.Employees",
               "delete from dbo.[Order Details]", "delete from dbo.Orders"})
@@ -181,15 +167,13 @@ private slots:
             if (list.entry(i).object.kind == ObjectKind::Table)
                 emptyCopy.execute("delete from [" + list.entry(i).object.owner + "].[" +
                                   list.entry(i).object.name + "]");
-        QCOMPARE(loaded(emptyCopy, tables), QStringLiteral("<loaded>"));
-
-        OdbcConnection fullCopy;
-        fullCopy.open(run.settings.connection);
+        QCOMPARE(emptyCopy.load(tables), QStringList());
         for (const char* table : {"dbo.Customers", "dbo.Orders", "dbo.[Order Details]",
                                   "dbo.Products", "dbo.Departments", "dbo.Employees"})
-            QCOMPARE(rowCount(emptyCopy, table), rowCount(fullCopy, table));
-        QCOMPARE(loaded(fullCopy, tables), QStringLiteral("<loaded>"));
-        QCOMPARE(rowCount(fullCopy, "dbo.[Order Details]"), 5);
+            QCOMPARE(emptyCopy.rows(QString("select count(*) from ") + table),
+                     full.rows(QString("select count(*) from ") + table));
+        QCOMPARE(full.load(tables), QStringList());
+        QCOMPARE(full.rows("select count(*) from dbo.[Order Details]"), QStringList{"5"});
     }
 };
 

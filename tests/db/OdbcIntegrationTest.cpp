@@ -13,10 +13,6 @@ using namespace quarvex;
 
 namespace {
 
-ConnectionSettings settingsFor(const test::StandIn& server) {
-    return {server.serverText(), "Northwind", "sa", "pw"};
-}
-
 QString failureOpening(const ConnectionSettings& settings) {
     OdbcConnection connection;
     return failureOf([&] { OpenConnection(connection, settings); })
@@ -37,7 +33,7 @@ private slots:
         m_server = std::make_unique<test::StandIn>(test::StandInOptions{.sample = false});
         QVERIFY(m_server->isRunning());
         m_connection = std::make_unique<OdbcConnection>();
-        OpenConnection(*m_connection, settingsFor(*m_server));
+        OpenConnection(*m_connection, m_server->login());
     }
 
     void cleanupTestCase() {

@@ -3,54 +3,15 @@
 #include "base/ProcedureError.h"
 #include "catalogue/LoadList.h"
 #include "catalogue/SelectionOrder.h"
-#include "db/OdbcConnection.h"
-#include "db/RecordSet.h"
 #include "io/TextFile.h"
 #include "scripting/CreateScripts.h"
 #include "scripting/ScriptContext.h"
 
-#include <QRegularExpression>
-
 namespace quarvex::test {
-
-void runBatches(OdbcConnection& connection, const QString& script) {
-    static const QRegularExpression batchEnd(QStringLiteral("\r\nGO\r\n"));
-    for (const QString& batch : script.split(batchEnd))
-        if (!batch.trimmed().isEmpty())
-            connection.execute(batch);
-}
-
-QStringList loadReportingErrors(OdbcConnection& connection, const QString& script) {
-    QStringList errors;
-    QString previous;
-    for (const QString& batch : script.split(QStringLiteral("\r\nGO\r\n"))) {
-        if (batch.trimmed().isEmpty())
-            continue;
-        if (const auto failure = failureOf([&] { connection.execute(batch); }))
-            errors << previous.trimmed() + "\n=> " + failure->description;
-        previous = batch;
-    }
-    return errors;
-}
-
-QStringList rowsOf(OdbcConnection& connection, const QString& query) {
-    QStringList rows;
-    for (RecordSet records(connection, query); !records.atEnd(); records.moveNext()) {
-        QStringList row;
-        for (int i = 0; i < records.fieldCount(); ++i)
-            row << records.value(i).toString();
-        rows << row.join(u'|');
-    }
-    return rows;
-}
-
-ConnectionSettings loginTo(const StandIn& server) {
-    return {server.serverText(), "Northwind", "sa", "pw"};
-}
 
 ScriptRun::ScriptRun(const StandIn& server,
                      const std::function<void(ConnectionSettings&)>& adjust) {
-    settings.connection = loginTo(server);
+    settings.connection = server.login();
     if (adjust)
         adjust(settings.connection);
     settings.filters = {};
@@ -86,6 +47,11 @@ std::optional<QString> ScriptRun::create() {
 QString ScriptRun::file(const QString& name) const {
     const TextFiles files(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
     return files.ReadFile(folder.path(name));
+}
+
+QString ScriptRun::body(const QString& name) const {
+    const QString text = file(name);
+    return text.mid(text.indexOf("GO\r\n\r\n") + 6);
 }
 
 QStringList ScriptRun::ticked() const {
