@@ -21,11 +21,11 @@ ScriptRun::ScriptRun(const StandIn& server,
     LoadList(toolkit, fields, settings.connection, settings.filters);
 }
 
-void ScriptRun::tick(const QStringList& names) {
+void ScriptRun::tick(const QStringList& names, bool checked) {
     for (const QString& name : names)
         for (int i = 0; i < toolkit.list.count(); ++i)
             if (toolkit.list.entry(i).object.name == name) {
-                toolkit.list.setChecked(i, true);
+                toolkit.list.setChecked(i, checked);
                 break;
             }
 }

@@ -29,7 +29,7 @@ struct ScriptRun {
     explicit ScriptRun(const StandIn& server,
                        const std::function<void(ConnectionSettings&)>& adjust = {});
 
-    void tick(const QStringList& names);
+    void tick(const QStringList& names, bool checked = true);
     // The run's failure, if it failed; its description is returned.
     std::optional<Failure> failure;
     std::optional<QString> create();
