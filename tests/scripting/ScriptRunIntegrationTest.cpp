@@ -176,16 +176,6 @@ private slots:
         QCOMPARE(run.toolkit.status(),
                  QStringLiteral("1 tables/1 procs/0 triggers/0 views/0 functions scripted"));
         QVERIFY(run.ticked().isEmpty());
-
-        // A second press, with nothing ticked, keeps the scripts.
-        const auto scripts = scriptBytes(run.folder);
-        const int batches = standIn->receivedBatches().size();
-        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
-        QCOMPARE(run.toolkit.status(), QStringLiteral("Nothing ticked: no script written"));
-        QCOMPARE(scriptBytes(run.folder), scripts);
-        QCOMPARE(otherFiles(run.folder), QStringList{});
-        QCOMPARE(standIn->receivedBatches().size(), batches);
-        QCOMPARE(run.viewed, QStringList{run.folder.path("Tables.sql")});
     }
 
     // Skips: the message box, the boxed note, the entry left ticked.
