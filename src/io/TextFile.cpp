@@ -205,21 +205,6 @@ void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
     appendWith(fileName, encodingOf(fileName), text, nullptr);
 }
 
-void TextFiles::AppendFileWithCopy(const QString& fileName, const QString& text,
-                                   const QString& sourceFile, const QString& skippedText) const {
-    const ScriptEncoding encoding = encodingOf(fileName);
-    QFile source(sourceFile);
-    if (encoding != encodingOf(sourceFile) || !openAfterHead(source, encoding, skippedText)) {
-        // Not the shape this is meant for: take the plain way through memory.
-        QString rest = ReadFile(sourceFile);
-        if (rest.startsWith(skippedText))
-            rest.remove(0, skippedText.size());
-        AppendFile(fileName, text + rest);
-        return;
-    }
-    appendWith(fileName, encoding, text, &source);
-}
-
 void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
                                 const QString& newHead) const {
     const ScriptEncoding encoding = encodingOf(fileName);
@@ -270,25 +255,42 @@ void TextFiles::MoveFile(const QString& from, const QString& to) const {
         fileContext(to));
 }
 
-NewFileAppender::NewFileAppender(const TextFiles& files, const QString& fileName)
+BlockAppender::BlockAppender(const TextFiles& files, const QString& fileName,
+                             const QString& head)
     : m_file(fileName)
     , m_encoding(files.encodingOf(fileName)) {
-    const QByteArray bytes = fileBytes(QString(), m_encoding);
-    createNew(m_file, bytes);
-    m_length = bytes.size();
+    reraisingAs(
+        QStringLiteral("AppendFile"),
+        [&] {
+            makeWritable(fileName);
+            if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+                raise(m_file.errorString(), FailureKind::FileWrite);
+            m_start = m_file.size();
+            if (!m_file.seek(m_start))
+                raise(m_file.errorString(), FailureKind::FileWrite);
+        },
+        fileContext(fileName));
+    const QByteArray bytes = headBytes(head);
+    appendBytes(bytes);
+    m_headSize = bytes.size();
 }
 
-void NewFileAppender::append(const QString& text) {
-    appendBytes(m_length == 0 ? fileBytes(text, m_encoding) : encode(text, m_encoding));
+// The mark goes only at the start of the file.
+QByteArray BlockAppender::headBytes(const QString& head) const {
+    return m_start == 0 ? fileBytes(head, m_encoding) : encode(head, m_encoding);
 }
 
-void NewFileAppender::appendUtf8(QByteArrayView bytes) {
+void BlockAppender::append(const QString& text) {
+    appendBytes(encode(text, m_encoding));
+}
+
+void BlockAppender::appendUtf8(QByteArrayView bytes) {
     if (m_encoding != ScriptEncoding::Ansi || !systemEncodingIsUtf8())
         raise(QStringLiteral("AppendFile: The file is not written in UTF-8"));
     appendBytes(bytes);
 }
 
-void NewFileAppender::appendBytes(QByteArrayView bytes) {
+void BlockAppender::appendBytes(QByteArrayView bytes) {
     reraisingAs(
         QStringLiteral("AppendFile"),
         [&] {
@@ -297,12 +299,61 @@ void NewFileAppender::appendBytes(QByteArrayView bytes) {
             try {
                 writeAll(m_file, bytes);
             } catch (...) {
-                m_file.resize(m_length);
+                discard();
                 throw;
             }
-            m_length += bytes.size();
         },
         fileContext(m_file.fileName()));
+}
+
+void BlockAppender::finish(const QString& finalHead, const QString& scratchFile) {
+    const QByteArray head = headBytes(finalHead);
+    reraisingAs(
+        QStringLiteral("AppendFile"),
+        [&] {
+            if (!m_file.isOpen())
+                raise(QStringLiteral("The file is closed"), FailureKind::FileWrite);
+            try {
+                if (head.size() == m_headSize) {
+                    if (!m_file.seek(m_start))
+                        raise(m_file.errorString(), FailureKind::FileWrite);
+                    writeAll(m_file, head);
+                } else {
+                    moveRestBehind(head, scratchFile);
+                }
+            } catch (...) {
+                discard();
+                throw;
+            }
+            m_file.close();
+        },
+        fileContext(m_file.fileName()));
+}
+
+// The block's rest goes into the scratch file and comes back behind the new
+// head; the file is cut back to the block's start in between.
+void BlockAppender::moveRestBehind(const QByteArray& head, const QString& scratchFile) {
+    QFile scratch(scratchFile);
+    createNew(scratch, QByteArray());
+    if (!m_file.seek(m_start + m_headSize))
+        raise(m_file.errorString(), FailureKind::FileWrite);
+    copyRest(&m_file, scratch);
+    scratch.close();
+    if (!scratch.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        raise(scratch.errorString(), FailureKind::FileWrite);
+    if (!m_file.resize(m_start) || !m_file.seek(m_start))
+        raise(m_file.errorString(), FailureKind::FileWrite);
+    writeAll(m_file, head);
+    copyRest(&scratch, m_file);
+    scratch.close();
+    scratch.remove();
+}
+
+void BlockAppender::discard() {
+    if (!m_file.isOpen())
+        return;
+    m_file.resize(m_start);
+    m_file.close();
 }
 
 void failWritesPastFileSizeLimit() {

@@ -47,14 +47,6 @@ public:
     // length.
     void AppendFile(const QString& fileName, const QString& text) const;
 
-    // Adds text and then the content of sourceFile less its leading
-    // skippedText, as one append. The source is copied in pieces, so a large
-    // file never has to fit in memory; the bytes are the same as reading the
-    // source, replacing its head and appending the result; a failure leaves
-    // the file as it was, like AppendFile.
-    void AppendFileWithCopy(const QString& fileName, const QString& text, const QString& sourceFile,
-                            const QString& skippedText) const;
-
     // Replaces the file with newHead followed by what follows oldHead in it
     // (the file must begin with oldHead), in one atomic step and without
     // holding the file in memory.
@@ -75,13 +67,18 @@ private:
     ScriptEncoding m_scriptEncoding;
 };
 
-// A file created anew as WriteNewFile creates it, then kept open for the
-// appends that follow, so that a long series of them (a large table's
-// batches) pays for no opening, stat or seek each. Every append arrives whole
-// or not at all, as with AppendFile, and fails the same way.
-class NewFileAppender {
+// One block added at the end of a file and kept open for the appends that
+// make it up (a table's part of "Tables.sql", batch by batch), so that a
+// long series of them pays for no opening, stat or seek each. The block
+// opens with a head written before its final text is known (a note naming a
+// row count); finish() puts the final head in its place, moving the rest of
+// the block through the scratch file only when the two differ in length. A
+// failed write, or discard(), cuts the file back to where the block began,
+// so that no part of a block is left to look like a whole one. Failures
+// raise "AppendFile: ...".
+class BlockAppender {
 public:
-    NewFileAppender(const TextFiles& files, const QString& fileName);
+    BlockAppender(const TextFiles& files, const QString& fileName, const QString& head);
 
     void append(const QString& text);
 
@@ -89,15 +86,22 @@ public:
     // TextFiles::writesUtf8.
     void appendUtf8(QByteArrayView bytes);
 
-    // Closes the file; it may then be read by its name.
-    void close() { m_file.close(); }
+    // Puts finalHead in place of the head and closes the file. scratchFile
+    // is made anew, as WriteNewFile makes it, when the rest must move.
+    void finish(const QString& finalHead, const QString& scratchFile);
+
+    // Cuts the file back to its length before the block and closes it.
+    void discard();
 
 private:
+    QByteArray headBytes(const QString& head) const;
     void appendBytes(QByteArrayView bytes);
+    void moveRestBehind(const QByteArray& head, const QString& scratchFile);
 
     QFile m_file;
     ScriptEncoding m_encoding;
-    qint64 m_length = 0;
+    qint64 m_start = 0;
+    qint64 m_headSize = 0;
 };
 
 // Makes a write past the process's file-size limit fail like any other

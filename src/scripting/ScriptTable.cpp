@@ -14,8 +14,10 @@
 #include "scripting/TableFacts.h"
 #include "scripting/TableScript.h"
 #include "scripting/Utf8Script.h"
+#include "scripting/ValueLiteral.h"
 #include "scripting/VariantLiteral.h"
 
+#include <limits>
 #include <optional>
 
 namespace quarvex {
@@ -186,7 +188,7 @@ public:
     }
 
     // Appends the text to the file and empties it, keeping its memory.
-    void moveTo(NewFileAppender& file) {
+    void moveTo(BlockAppender& file) {
         if (m_utf8) {
             file.appendUtf8(m_bytes.bytes());
             m_bytes.clear();
@@ -204,9 +206,10 @@ private:
     Utf8Script m_rowHeadBytes;
 };
 
-// One table's script as it is written: the statements before the rows, the
-// rows in batches through the scratch file, the statements after them, then
-// the whole into the table file behind the counted note.
+// One table's script as it is written into the table file: the note with the
+// row count the server expects, the statements before the rows, the rows in
+// batches, the statements after them; then the note with the rows counted
+// in its place (the same unless the source changed in between).
 class TableWriter {
 public:
     TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
@@ -223,7 +226,7 @@ public:
                         objectName + QLatin1String("..."))
         , m_group(context.settings.group())
         , m_inCycle(inCycle)
-        , m_buffer(m_files.writesUtf8(m_scratchFile)) {}
+        , m_buffer(m_files.writesUtf8(m_tableFile)) {}
 
     const QString& tableFile() const { return m_tableFile; }
 
@@ -231,13 +234,10 @@ public:
     const QString& insertTable() const { return m_insertTable; }
     qint32 rowCount() const { return m_rowCount; }
 
+    // expectedRows: what the server expects to send, or -1 when unknown.
     void begin(const TableColumns& columns, const TableFacts& facts,
-               const std::optional<IdentityCounter>& counter) {
-        // Created anew each time: a link planted under the scratch file's
-        // name must not lead the table's rows into another file. It stays
-        // open for the table's batches.
-        m_scratch.emplace(m_files, m_scratchFile);
-        m_buffer += BoxPrint(m_loadMessage);
+               const std::optional<IdentityCounter>& counter, qint32 expectedRows) {
+        m_block.emplace(m_files, m_tableFile, countedNote(expectedRows));
         if (m_merge) {
             // The rows are staged; identity values and counters are the
             // apply step's, which the server moves past inserted values.
@@ -311,16 +311,24 @@ public:
         }
         if (!m_buffer.isEmpty())
             flush();
-        m_scratch->close();
-        const QString countedMessage =
-            QString(m_loadMessage).replace(QLatin1String("%n"), QString::number(m_rowCount));
-        m_files.AppendFileWithCopy(m_tableFile, BoxPrint(countedMessage), m_scratchFile,
-                                   BoxPrint(m_loadMessage));
+        m_block->finish(countedNote(m_rowCount), m_scratchFile);
+    }
+
+    // Takes back what a table that fails part way has written.
+    void discard() {
+        if (m_block)
+            m_block->discard();
     }
 
 private:
     void flush() {
-        m_buffer.moveTo(*m_scratch);
+        m_buffer.moveTo(*m_block);
+    }
+
+    QString countedNote(qint32 rows) const {
+        if (rows < 0)
+            return BoxPrint(m_loadMessage);
+        return BoxPrint(QString(m_loadMessage).replace(QLatin1String("%n"), QString::number(rows)));
     }
 
     const TextFiles m_files;
@@ -337,7 +345,7 @@ private:
     bool m_identity = false;
     bool m_emptiedByDeletes = false;
     std::optional<IdentityCounter> m_counter;
-    std::optional<NewFileAppender> m_scratch;
+    std::optional<BlockAppender> m_block;
     ScriptBuffer m_buffer;
     qint32 m_rowCount = 0;
 };
@@ -355,6 +363,25 @@ QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectI
     if (key.isEmpty())
         raise(QStringLiteral("has no primary key or unique key to merge on"));
     return key;
+}
+
+// The rows the row query is about to return, so that the note naming their
+// number goes in front of them at once and they are written only once; -1
+// when the server cannot tell (a count beyond int). A source that changes in
+// between costs a move of the table's script, never a wrong note.
+qint32 expectedRowCount(OdbcConnection& connection, const QString& tableName,
+                        const QString& rowFilter) {
+    qint32 rows = -1;
+    const auto failure = failureOf([&] {
+        RecordSet records(connection, rowCountQuery(tableName, rowFilter));
+        bool ok = false;
+        const qint64 count = records.atEnd() ? -1 : textOf(records.value(0)).toLongLong(&ok);
+        if (ok && count >= 0 && count <= std::numeric_limits<qint32>::max())
+            rows = qint32(count);
+    });
+    if (failure && failure->endsRun())
+        raise(*failure);
+    return rows;
 }
 
 } // namespace
@@ -378,7 +405,8 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
                 : std::nullopt;
         const QStringList key =
             context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
-        writer.begin(columns, facts, counter);
+        writer.begin(columns, facts, counter,
+                     expectedRowCount(connection, writer.tableName(), table.rowFilter));
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
         if (context.settings.merge())
@@ -388,6 +416,7 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
     if (!failure)
         return true;
 
+    writer.discard();
     skipOrEndRun(context, QStringLiteral("ScriptTable"),
                  QLatin1String("Table ") + objectName + QLatin1String(" skipped: "), *failure,
                  writer.tableFile());

@@ -2,7 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/ColumnClass.h"
+#include "scripting/ColumnType.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/VariantLiteral.h"
 
@@ -36,6 +36,11 @@ QString newerTypesColumnQuery(bool sql2005Plus, bool generatedAlways) {
                           "from syscolumns a join systypes b on a.xusertype=b.xusertype "
                           "left join systypes c on b.xusertype>256 and c.xusertype=a.xtype "
                           "where a.id=");
+}
+
+// The where clause of a row filter; nothing without one.
+QString filtered(const QString& rowFilter) {
+    return rowFilter.isEmpty() ? QString() : QLatin1String(" where (") + rowFilter + QLatin1Char(')');
 }
 
 } // namespace
@@ -137,12 +142,15 @@ QString reseed(const QString& tableName) {
 QString rowQuery(const QString& tableName, const TableColumns& columns,
                  const QString& rowFilter) {
     QString query = QLatin1String("select ") + columns.readList + columns.millisecondExpressions +
-                    columns.variantExpressions + QLatin1String(" from ") + tableName;
-    if (!rowFilter.isEmpty())
-        query += QLatin1String(" where (") + rowFilter + QLatin1Char(')');
+                    columns.variantExpressions + QLatin1String(" from ") + tableName +
+                    filtered(rowFilter);
     if (!columns.identityColumn.isEmpty())
         query += QLatin1String(" order by ") + columns.identityColumn;
     return query;
+}
+
+QString rowCountQuery(const QString& tableName, const QString& rowFilter) {
+    return QLatin1String("select count(*) from ") + tableName + filtered(rowFilter);
 }
 
 } // namespace quarvex

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "scripting/ColumnClass.h"
-#include "scripting/ValueLiterals.h"
+#include "scripting/ColumnType.h"
 
 #include <QList>
 #include <QString>
@@ -69,6 +68,8 @@ QString filteredDelete(const QString& tableName, const QString& rowFilter);
 QString cycleDeletion(const QString& tableName);
 QString identityInsert(const QString& tableName, bool on);
 QString reseed(const QString& tableName);
+// What the row query's rows number: select count(*) over the same rows.
+QString rowCountQuery(const QString& tableName, const QString& rowFilter);
 QString rowQuery(const QString& tableName, const TableColumns& columns,
                  const QString& rowFilter = {});
 

@@ -19,7 +19,6 @@ namespace quarvex {
 class Utf8Script {
 public:
     qsizetype size() const { return m_units; }
-    bool isEmpty() const { return m_units == 0; }
     QByteArrayView bytes() const { return {m_bytes.constData(), m_length}; }
 
     // Empties the text, keeping its memory for the next batch.

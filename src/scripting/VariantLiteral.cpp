@@ -1,7 +1,10 @@
 #include "scripting/VariantLiteral.h"
 
 #include "base/ProcedureError.h"
-#include "scripting/ValueLiterals.h"
+#include "scripting/ByteLiteral.h"
+#include "scripting/DateLiteral.h"
+#include "scripting/NumberLiteral.h"
+#include "scripting/TextLiteral.h"
 
 #include <QStringList>
 #include <utility>
@@ -106,12 +109,18 @@ QString plainNumber(const VariantBase& base, QStringView text) {
     return text.toString();
 }
 
+// A real arrives as a float; its literal has a real's digits.
 QString floatLiteral(const VariantBase& base, const FieldValue& number) {
     if (number.kind != FieldValue::Kind::Double)
         raiseInexact(base, QStringView());
-    if (base.name == QLatin1String("real"))
-        return numberLiteral(QVariant(float(number.real)));
-    return numberLiteral(QVariant(number.real));
+    FieldValue value = number;
+    if (base.name == QLatin1String("real")) {
+        value.kind = FieldValue::Kind::Float;
+        value.single = float(number.real);
+    }
+    QString literal;
+    appendNumberLiteral(literal, value);
+    return literal;
 }
 
 QString declared(const VariantBase& base, int length) {
@@ -119,7 +128,21 @@ QString declared(const VariantBase& base, int length) {
 }
 
 QString temporal(ColumnClass columnClass, QStringView text, int scale) {
-    return temporalLiteral(columnClass, text.toString(), scale);
+    QString literal;
+    appendTemporalLiteral(literal, columnClass, text, scale);
+    return literal;
+}
+
+QString textLiteral(QStringView value, ColumnClass columnClass) {
+    QString literal;
+    appendTextLiteral(literal, value, columnClass, true);
+    return literal;
+}
+
+QString hexLiteral(const QByteArray& bytes) {
+    QString literal;
+    GetHex(literal, bytes);
+    return literal;
 }
 
 // The type and the literal that give back the base value.
@@ -138,17 +161,16 @@ std::pair<QString, QString> typedLiteral(const VariantBase& base, const VariantF
     if (name == QLatin1String("float") || name == QLatin1String("real"))
         return {name, floatLiteral(base, fields.number)};
     if (name == QLatin1String("char") || name == QLatin1String("varchar"))
-        return {declared(base, base.maxLength), textLiteral(text.toString(), ColumnClass::C, true)};
+        return {declared(base, base.maxLength), textLiteral(text, ColumnClass::C)};
     if (name == QLatin1String("nchar") || name == QLatin1String("nvarchar"))
-        return {declared(base, base.maxLength / 2),
-                textLiteral(text.toString(), ColumnClass::U, true)};
+        return {declared(base, base.maxLength / 2), textLiteral(text, ColumnClass::U)};
     if (name == QLatin1String("binary") || name == QLatin1String("varbinary")) {
         if (fields.bytes.kind != FieldValue::Kind::Bytes)
             raiseInexact(base, text);
-        return {declared(base, base.maxLength), GetHex(fields.bytes.bytes)};
+        return {declared(base, base.maxLength), hexLiteral(fields.bytes.bytes)};
     }
     if (name == QLatin1String("uniqueidentifier"))
-        return {name, quotedText(text.toString())};
+        return {name, textLiteral(text, ColumnClass::C)};
     // datetime keeps its milliseconds; a smalldatetime has none.
     if (name == QLatin1String("datetime"))
         return {name, temporal(ColumnClass::DateTime2, text, 3)};

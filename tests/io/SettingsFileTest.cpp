@@ -40,25 +40,6 @@ private slots:
                                    "chkTrustCert=0\r\ntxtCAFile=\r\n");
     }
 
-    // What the window sets comes back through the file's text.
-    void laterSettingsRoundTrip() {
-        Settings saved = defaults();
-        saved.connection.encryption = Encryption::Mandatory;
-        saved.connection.trustServerCertificate = true;
-        saved.connection.caFile = "/etc/ssl/our ca.pem";
-        saved.chkCreateOrAlter = Checked;
-        saved.chkMerge = Checked;
-        const QString text = settingsFileText(saved);
-        QVERIFY(text.contains("\r\nchkCreateOrAlter=1\r\nchkMerge=1\r\n"));
-        Settings read;
-        applySettingsFileText(text, read);
-        QCOMPARE(read.connection.encryption, Encryption::Mandatory);
-        QVERIFY(read.connection.trustServerCertificate);
-        QCOMPARE(read.connection.caFile, QString("/etc/ssl/our ca.pem"));
-        QVERIFY(read.createOrAlter());
-        QCOMPARE(read.chkMerge, int(Checked));
-    }
-
     // Files of older versions lack the later lines; they read whole, leave
     // those boxes clear and the connection Optional, untrusted, without CA.
     void olderFilesReadWithTheDefaults_data() {

@@ -146,18 +146,88 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder.path("target.sql")));
     }
 
-    // A scratch file that does not begin with the note it should, or a file
-    // without the head to replace, takes the plain way through memory.
-    void headsNotFoundTakeThePlainWay() {
+    // A file without the head to replace takes the plain way through memory.
+    void missingHeadTakesThePlainWay() {
         test::TempFolder folder;
         const TextFiles files;
-        files.WriteFile(folder.path("Temp.sql"), "other\r\nbody");
-        files.AppendFileWithCopy(folder.path("Tables.sql"), "note\r\n", folder.path("Temp.sql"),
-                                 "note %n\r\n");
+        files.WriteFile(folder.path("Tables.sql"), "other\r\nbody");
         files.ReplaceFileHead(folder.path("Tables.sql"), "missing", "x");
-        QCOMPARE(files.ReadFile(folder.path("Tables.sql")),
-                 QStringLiteral("note\r\nother\r\nbody"));
+        QCOMPARE(files.ReadFile(folder.path("Tables.sql")), QStringLiteral("other\r\nbody"));
     }
+
+    // A table's block: its note is written before the rows are counted and
+    // put right at the end, in place or by moving the rows behind it.
+    void blockHeads_data() {
+        QTest::addColumn<ScriptEncoding>("encoding");
+        QTest::addColumn<QString>("before"); // the file's text before the block
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("finalHead"); // null: the block is discarded
+        QTest::addColumn<bool>("linkAsScratch");
+
+        const auto ansi = ScriptEncoding::Ansi;
+        const auto unicode = ScriptEncoding::Unicode;
+        QTest::newRow("same length, put in place") << ansi << "top\r\n" << "n=%n\r\n"
+                                                   << "n=42\r\n" << false;
+        QTest::newRow("longer, rows move") << ansi << "top\r\n" << "n=9\r\n" << "n=10\r\n"
+                                           << false;
+        QTest::newRow("shorter, rows move") << ansi << "top\r\n" << "n=10\r\n" << "n=9\r\n"
+                                            << false;
+        QTest::newRow("unicode, rows move") << unicode << "top é\r\n" << "n=9\r\n"
+                                            << "n=10 é\r\n" << false;
+        QTest::newRow("unicode, empty file keeps one mark")
+            << unicode << QString() << "n=9\r\n" << "n=100\r\n" << false;
+        QTest::newRow("link planted as scratch file is replaced")
+            << ansi << "top\r\n" << "n=9\r\n" << "n=10\r\n" << true;
+        QTest::newRow("discarded block leaves the file as it was")
+            << ansi << "top\r\n" << "n=9\r\n" << QString() << false;
+    }
+
+    void blockHeads() {
+        QFETCH(ScriptEncoding, encoding);
+        QFETCH(QString, before);
+        QFETCH(QString, head);
+        QFETCH(QString, finalHead);
+        QFETCH(bool, linkAsScratch);
+        test::TempFolder folder;
+        const TextFiles files(encoding);
+        const QString path = folder.path("Tables.sql");
+        if (!before.isNull())
+            files.WriteFile(path, before);
+        if (linkAsScratch)
+            QVERIFY(QFile::link(folder.path("precious.sql"), folder.path("Temp.sql")));
+
+        BlockAppender block(files, path, head);
+        block.append("rows ü\r\n");
+        block.append(QString(3 << 20, u'x')); // more than one piece of a copy
+        if (finalHead.isNull())
+            block.discard();
+        else
+            block.finish(finalHead, folder.path("Temp.sql"));
+
+        const QString rows = QStringLiteral("rows ü\r\n") + QString(3 << 20, u'x');
+        QCOMPARE(files.ReadFile(path), finalHead.isNull() ? before : before + finalHead + rows);
+        QCOMPARE(folder.bytes("Tables.sql").count("\xFF\xFE"), encoding == ScriptEncoding::Unicode ? 1 : 0);
+        QVERIFY(!QFileInfo::exists(folder.path("precious.sql")));
+        QVERIFY(!QFileInfo::exists(folder.path("Temp.sql")) || QFileInfo(folder.path("Temp.sql")).isSymLink());
+    }
+
+#ifdef Q_OS_UNIX
+    // A block that cannot be written whole (past the file size limit) is
+    // taken back, down to its head.
+    void failedBlockIsTakenBack() {
+        test::TempFolder folder;
+        const QString path = folder.path("Tables.sql");
+        folder.write("Tables.sql", "top\r\n");
+        const auto failure = test::underFileSizeLimit(4096, [&] {
+            BlockAppender block(TextFiles(), path, "note\r\n");
+            block.append(QString(8192, u'x'));
+        });
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->description.startsWith("AppendFile: "), qPrintable(failure->description));
+        QCOMPARE(failure->kind, FailureKind::FileWrite);
+        QCOMPARE(folder.bytes("Tables.sql"), QByteArray("top\r\n"));
+    }
+#endif
 
     void readFailures_data() {
         QTest::addColumn<QByteArray>("content"); // null: no file at all

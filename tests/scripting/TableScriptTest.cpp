@@ -69,7 +69,9 @@ private slots:
         TableColumns columns;
         columns.newerTypes = newerTypes;
         columns.maxTypes = maxTypes;
-        QCOMPARE(failureOf([&] { columns.add("C", {type, {}, 0}, false, computed); })
+        QCOMPARE(failureOf([&] {
+                     columns.add("C", {type, {}, 0}, false, computed);
+                 })
                      .value_or(Failure{""})
                      .description,
                  message);
@@ -77,23 +79,22 @@ private slots:
         QVERIFY(columns.selectList.isEmpty());
     }
 
-    // With the newer types: the class, and what the row query reads (a
-    // column named "Col"), or the message when the type is still refused.
-    // The round trip covers the other types.
+    // With the newer types: the class, or the message when the type is still
+    // refused. An alias is read as its base type is; what each newer type
+    // reads runs in the round trip.
     void newerTypeColumns_data() {
         QTest::addColumn<QString>("declared");
         QTest::addColumn<QString>("base");
         QTest::addColumn<ColumnClass>("columnClass");
-        QTest::addColumn<QString>("read"); // or the message
+        QTest::addColumn<QString>("message");
         const auto row = [](const char* name, const QString& declared, const QString& base,
-                            ColumnClass columnClass, const QString& read) {
-            QTest::newRow(name) << declared << base << columnClass << read;
+                            ColumnClass columnClass, const QString& message = {}) {
+            QTest::newRow(name) << declared << base << columnClass << message;
         };
         using enum ColumnClass;
-        const QString asText = "convert(varchar(40),Col,121) Col";
-        row("geometry as bytes", "geometry", "", Geometry, "convert(varbinary(max),Col) Col");
-        row("sysname stays C", "sysname", "", C, "Col");
-        row("alias over datetime2", "Moment2", "datetime2", DateTime2, asText);
+        row("geometry", "geometry", "", Geometry);
+        row("sysname stays C", "sysname", "", C);
+        row("alias over datetime2", "Moment2", "datetime2", DateTime2);
         row("assembly type without a base", "Money2", "", C,
             "Cannot generate script for data type Money2");
     }
@@ -102,19 +103,20 @@ private slots:
         QFETCH(QString, declared);
         QFETCH(QString, base);
         QFETCH(ColumnClass, columnClass);
-        QFETCH(QString, read);
+        QFETCH(QString, message);
         TableColumns columns;
         columns.newerTypes = true;
         const auto failure = failureOf([&] {
             columns.add("Col", {declared, base, 7}, false, false);
         });
-        if (failure) {
-            QCOMPARE(failure->description, read);
+        QCOMPARE(failure.value_or(Failure{""}).description, message);
+        if (failure)
             return;
-        }
         QCOMPARE(columns.columns.first().ColumnClass, columnClass);
-        QCOMPARE(columns.readList, read);
-        QCOMPARE(columns.selectList, QStringLiteral("Col"));
+        TableColumns plain;
+        plain.newerTypes = true;
+        plain.add("Col", {base.isEmpty() ? declared : base, {}, 7}, false, false);
+        QCOMPARE(columns.readList, plain.readList);
     }
 
     // Where the counter must be set after the load, or -999 where the usual

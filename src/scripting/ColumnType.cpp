@@ -1,4 +1,4 @@
-#include "scripting/ColumnClass.h"
+#include "scripting/ColumnType.h"
 
 #include "base/ProcedureError.h"
 
