@@ -10,8 +10,6 @@
 #include <QFile>
 #include <QMap>
 #include <QTest>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace quarvex;
 
@@ -422,24 +420,6 @@ private slots:
         QVERIFY(run.create().has_value());
         QCOMPARE(scriptBytes(run.folder), expected);
         QCOMPARE(otherFiles(run.folder), QStringList{});
-    }
-
-    // A lock left by a run that died is taken over.
-    void lockOfADeadRunIsTakenOver() {
-        const auto standIn = server();
-        test::ScriptRun run(*standIn);
-        run.tick({"Orders"});
-        const pid_t child = fork();
-        if (child == 0) {
-            // Never released: the process dies holding the folder.
-            const auto failure = failureOf([&] { new OutputFolderLock(run.folder.folder()); });
-            _exit(failure ? 1 : 0);
-        }
-        int status = -1;
-        waitpid(child, &status, 0);
-        QCOMPARE(status, 0);
-        QVERIFY(QFile::exists(run.folder.path(".quarvex.lock")));
-        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
     }
 };
 
