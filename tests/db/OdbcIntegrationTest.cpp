@@ -120,6 +120,10 @@ private slots:
         row("numeric keeps its scale", "numeric(9,2)", "12.3", exact("12.30"));
         row("smallmoney", "smallmoney", "-214748.3648", exact("-214748.3648"));
         row("tinyint", "tinyint", "255", qint64(255));
+        // The round trip reads before and after alike, so it misses a digit
+        // lost on the way in.
+        row("float with all 17 digits", "float", "0.30000000000000004", 0.30000000000000004);
+        row("real", "real", "10.0000105", double(10.0000105f));
         row("char longer in utf-8 than its length", "char(10)", "'café é€'", QString("café é€   "));
         row("text of 100 000 characters", "text", "'" + QString(100000, u'a') + "'",
             QString(100000, u'a'));
