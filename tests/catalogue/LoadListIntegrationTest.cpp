@@ -113,7 +113,7 @@ private slots:
         test::StandIn server({.sample = false, .version = version, .loadFiles = {objectsFile()}});
         test::RecordingToolkit toolkit;
         RunState fields;
-        LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, filters);
+        LoadList(toolkit, fields, server.login(), filters);
         QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.messageTexts().join('\n')));
         QCOMPARE(listed(toolkit), entries);
         QCOMPARE(toolkit.status(),
@@ -141,7 +141,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, sent);
         test::StandIn server({.sample = false, .loadFiles = {objectsFile()}});
-        const ConnectionSettings connection{server.serverText(), "Northwind", "sa", "pw"};
+        const ConnectionSettings connection = server.login();
         test::RecordingToolkit toolkit;
         RunState fields;
         LoadList(toolkit, fields, connection, {});
@@ -185,7 +185,7 @@ private slots:
             {.sample = false, .loadFiles = {manyProceduresFile()}, .dropAfterRows = dropAfterRows});
         test::RecordingToolkit toolkit;
         RunState fields;
-        LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
+        LoadList(toolkit, fields, server.login(), {});
         QCOMPARE(toolkit.list.count(), count);
         QCOMPARE(toolkit.status(), status);
         QCOMPARE(toolkit.messages.size(), count ? 0 : 1);
