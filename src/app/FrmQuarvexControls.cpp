@@ -203,9 +203,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option :
-         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkCreateOrAlter,
-          m_chkMerge})
+    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
+                              m_chkCreateOrAlter, m_chkMerge})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;

@@ -289,7 +289,8 @@ public:
             }
             m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
-            if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() - m_batchStart > batchCharacters) {
+            if (m_rowCount % rowsPerBatch == 0 ||
+                m_buffer.size() - m_batchStart > batchCharacters) {
                 m_buffer += batchEnd();
                 if (m_buffer.size() > writeCharacters)
                     flush();
@@ -327,9 +328,7 @@ public:
     }
 
 private:
-    void flush() {
-        m_buffer.moveTo(*m_block);
-    }
+    void flush() { m_buffer.moveTo(*m_block); }
 
     QString countedNote(qint32 rows) const {
         if (rows < 0)

@@ -65,11 +65,10 @@ char* encodeOne(char* p, const char16_t* text, qsizetype n, qsizetype& i, Encodi
 // above 0x7F shows its top bit, and none above 0xFF can pass for an
 // apostrophe or a cut mark. The room holds the surplus bytes.
 inline int storePlain(char* p, __m128i bytes, unsigned stop) {
-    const __m128i marked =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
-                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
-                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
-                                  _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+    const __m128i marked = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
+                                                     _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+                                        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
+                                                     _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
     return __builtin_ctz(unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, marked))) | stop);
 }

@@ -120,7 +120,7 @@ private slots:
         run.settings.chkGroup = grouped ? Checked : Unchecked;
         tick(run.toolkit.list, qualifiedNames(ticks));
 
-        QCOMPARE(failureOf([&] { KeyOrder(run.toolkit, run.fields, run.settings); })
+        QCOMPARE(failureOf([&] { KeyOrder(run.toolkit, run.runState, run.settings); })
                      .value_or(Failure{"<ordered>"})
                      .description,
                  QStringLiteral("<ordered>"));

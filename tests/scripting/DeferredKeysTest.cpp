@@ -122,9 +122,9 @@ private slots:
         test::ScriptRun run(source.server);
         run.settings.chkGroup = grouped ? Checked : Unchecked;
         if (keyOrder) {
-            SelectAll(run.toolkit, run.fields);
+            SelectAll(run.toolkit, run.runState);
             run.tick({"Important"}, false);
-            KeyOrder(run.toolkit, run.fields, run.settings);
+            KeyOrder(run.toolkit, run.runState, run.settings);
             QCOMPARE(run.toolkit.status(),
                      QStringLiteral("Key order: 4 entries moved; keys checked after the load: a "
                                     "cycle among dbo.Departments, dbo.Employees; dbo.Staff List, "

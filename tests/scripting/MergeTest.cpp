@@ -194,7 +194,7 @@ private slots:
         db.run.tick({"Lines"});
         for (int i = 0; i < db.run.toolkit.list.count(); ++i)
             if (db.run.toolkit.list.entry(i).object.name == "Lines")
-                RowFilter(db.run.toolkit, db.run.fields, i, "OrderId >= 2");
+                RowFilter(db.run.toolkit, db.run.runState, i, "OrderId >= 2");
         QCOMPARE(db.run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(db.target.load(db.run.file("Tables.sql")), QStringList());
         // The source's (1,2) lies outside the filter; the target's (1,1) stays

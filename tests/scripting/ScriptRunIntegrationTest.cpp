@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(run.toolkit.messageTexts(),
                  QStringList{"CreateScripts: The viewer could not be started: missing (No such "
                              "file or directory)"});
-        QCOMPARE(run.fields.LastError, run.toolkit.messageTexts().value(0));
+        QCOMPARE(run.runState.LastError, run.toolkit.messageTexts().value(0));
         QCOMPARE(run.viewed, QStringList{run.folder.path("Tables.sql")});
         QVERIFY(run.file("Procs.sql").contains("End PROCEDURE scripts"));
         QCOMPARE(run.toolkit.status(),

@@ -20,8 +20,8 @@ ScriptRun::ScriptRun(const StandIn& server,
     settings.outputPath = folder.folder();
     settings.chkGroup = Unchecked;
     toolkit.unstartable = {"missing"};
-    toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
-    LoadList(toolkit, fields, settings.connection, settings.filters);
+    toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, runState, item); };
+    LoadList(toolkit, runState, settings.connection, settings.filters);
 }
 
 void ScriptRun::tick(const QStringList& names, bool checked) {
@@ -34,7 +34,7 @@ void ScriptRun::tick(const QStringList& names, bool checked) {
 }
 
 std::optional<QString> ScriptRun::create() {
-    ScriptContext context{toolkit, fields, settings};
+    ScriptContext context{toolkit, runState, settings};
     failure = failureOf([&] { CreateScripts(context); });
     for (const RecordingToolkit::ViewerStart& start : std::exchange(toolkit.viewers, {}))
         viewed << start.arguments.last();

@@ -19,7 +19,7 @@ namespace quarvex::test {
 struct ScriptRun {
     TempFolder folder;
     RecordingToolkit toolkit;
-    RunState fields;
+    RunState runState;
     Settings settings;
     // The files a viewer was started on. A viewer named "missing" fails to
     // start, as a program that is not installed does.

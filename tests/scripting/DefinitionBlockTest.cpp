@@ -1,6 +1,5 @@
-#include "scripting/DefinitionBlock.h"
-
 #include "base/ProcedureError.h"
+#include "scripting/DefinitionBlock.h"
 #include "scripting/ModuleHeader.h"
 
 #include <QFile>
@@ -24,7 +23,7 @@ QString body(const QString& script) {
 
 } // namespace
 
-class ObjectScriptTest : public QObject {
+class DefinitionBlockTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -40,8 +39,8 @@ private slots:
         QFETCH(bool, alter);
         QFETCH(bool, encrypt);
         QFETCH(QString, expected);
-        const QString script = definitionBlock(factsOf(ObjectKind::Proc), "p",
-                                            {"CREATE PROCEDURE p AS select 1"}, {alter, encrypt});
+        const QString script = definitionBlock(
+            factsOf(ObjectKind::Proc), "p", {"CREATE PROCEDURE p AS select 1"}, {alter, encrypt});
         QCOMPARE(script, expectedFile(expected));
     }
 
@@ -161,5 +160,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ObjectScriptTest)
-#include "ObjectScriptTest.moc"
+QTEST_GUILESS_MAIN(DefinitionBlockTest)
+#include "DefinitionBlockTest.moc"
