@@ -1,10 +1,10 @@
 // One tick on a long object list in the window's own list widget: the time
 // from the user's check mark to the entry standing in its place.
 
-#include "model/RunState.h"
 #include "app/FrmQuarvex.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/SelectionOrder.h"
+#include "model/RunState.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config dpkg-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     unixodbc unixodbc-dev tdsodbc freetds-bin
-    libsqlite3-dev
+    libsqlite3-dev  # the stand-in's database
     libssl-dev openssl  # the stand-in's TLS, and the tests' certificates
     xvfb xauth
     time  # /usr/bin/time, for bench/run.sh

@@ -17,11 +17,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
@@ -86,17 +86,15 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
     , m_services(std::move(services)) {
     if (!m_services.loadList)
         m_services.loadList = LoadList;
-    if (!m_services.launchViewer)
-        m_services.launchViewer = startViewer;
     if (!m_services.askRowFilter)
         m_services.askRowFilter = [this](const QString& table,
                                          const QString& condition) -> std::optional<QString> {
             bool ok = false;
-            const QString text = QInputDialog::getText(
-                this, QStringLiteral("Row Filter"),
-                QLatin1String("Condition for the rows of ") + table +
-                    QLatin1String(" (empty for every row):"),
-                QLineEdit::Normal, condition, &ok);
+            const QString text =
+                QInputDialog::getText(this, QStringLiteral("Row Filter"),
+                                      QLatin1String("Condition for the rows of ") + table +
+                                          QLatin1String(" (empty for every row):"),
+                                      QLineEdit::Normal, condition, &ok);
             return ok ? std::optional<QString>(text) : std::nullopt;
         };
     if (m_services.settingsFile.isEmpty())
@@ -107,7 +105,7 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
 }
 
 FrmQuarvex::~FrmQuarvex() {
-    // The list's item-check handler must not outlive the fields it uses.
+    // The list's item-check handler must not outlive the run state it uses.
     m_toolkit->objectList().onItemCheck = nullptr;
 }
 
@@ -116,14 +114,14 @@ void FrmQuarvex::connectHandlers() {
     connect(m_cmdAction, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdAction_Click);
 
     m_toolkit->objectList().onItemCheck = [this](int item) {
-        lstNames_ItemCheck(*m_toolkit, m_fields, item);
+        lstNames_ItemCheck(*m_toolkit, m_runState, item);
     };
 
     // Any change of a connection or filter text, typed or set by the program,
     // makes the next page switch reload the list. The output folder, the
     // viewer and the options do not affect the list.
     // How the connection is protected counts as a connection setting too.
-    const auto changed = [this] { m_fields.ConfigChanged = true; };
+    const auto changed = [this] { m_runState.ConfigChanged = true; };
     for (TextBox* box : {m_txtUserID, m_txtPassword, m_txtServer, m_txtDatabase, m_txtCAFile,
                          m_txtTblFilt, m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
         connect(box, &QLineEdit::textChanged, this, changed);
@@ -136,7 +134,7 @@ void FrmQuarvex::connectHandlers() {
 }
 
 void FrmQuarvex::Form_Load() {
-    reportingAs(*m_toolkit, m_fields, QStringLiteral("Form_Load"), [&] {
+    reportingAs(*m_toolkit, m_runState, QStringLiteral("Form_Load"), [&] {
         m_cmdTab->button(0)->setEnabled(true);
         m_cmdTab->button(1)->setEnabled(false);
         adjustSize();
@@ -163,19 +161,19 @@ void FrmQuarvex::closeEvent(QCloseEvent* event) {
 }
 
 void FrmQuarvex::Form_Unload() {
-    reportingAs(*m_toolkit, m_fields, QStringLiteral("Form_Unload"), [&] { writeSettings(); });
+    reportingAs(*m_toolkit, m_runState, QStringLiteral("Form_Unload"), [&] { writeSettings(); });
 }
 
 void FrmQuarvex::cmdTab_Click(int index) {
-    reportingAs(*m_toolkit, m_fields, QStringLiteral("cmdTab_Click"), [&] {
+    reportingAs(*m_toolkit, m_runState, QStringLiteral("cmdTab_Click"), [&] {
         if (index != 0 && index != 1)
             raiseUnexpectedCase();
         // The flag is cleared first: a failed load (it reports itself) is
         // retried only after another edit, or while the list is empty.
-        if (index == 0 && (m_toolkit->objectList().count() == 0 || m_fields.ConfigChanged)) {
-            m_fields.ConfigChanged = false;
+        if (index == 0 && (m_toolkit->objectList().count() == 0 || m_runState.ConfigChanged)) {
+            m_runState.ConfigChanged = false;
             const Settings current = settings();
-            m_services.loadList(*m_toolkit, m_fields, current.connection, current.filters);
+            m_services.loadList(*m_toolkit, m_runState, current.connection, current.filters);
         }
         // The pages share one place, so showing one hides the other.
         m_pages->setCurrentWidget(m_fraConfig->isHidden() ? m_fraConfig : m_fraProcess);
@@ -187,7 +185,7 @@ void FrmQuarvex::cmdTab_Click(int index) {
 }
 
 void FrmQuarvex::cmdAction_Click(int index) {
-    reportingAs(*m_toolkit, m_fields, QStringLiteral("cmdAction_Click"), [&] {
+    reportingAs(*m_toolkit, m_runState, QStringLiteral("cmdAction_Click"), [&] {
         m_txtPath->setText(trimmedOutputPath(m_txtPath->text()));
         repaint();
         switch (index) {
@@ -201,16 +199,16 @@ void FrmQuarvex::cmdAction_Click(int index) {
             Help();
             break;
         case 4:
-            SelectType(*m_toolkit, m_fields);
+            SelectType(*m_toolkit, m_runState);
             break;
         case 5:
-            SelectAll(*m_toolkit, m_fields);
+            SelectAll(*m_toolkit, m_runState);
             break;
         case 6:
-            DeselectAll(*m_toolkit, m_fields);
+            DeselectAll(*m_toolkit, m_runState);
             break;
         case 7:
-            KeyOrder(*m_toolkit, m_fields, settings());
+            KeyOrder(*m_toolkit, m_runState, settings());
             break;
         case 8:
             rowFilter();
@@ -229,7 +227,7 @@ void FrmQuarvex::Help() {
 }
 
 void FrmQuarvex::SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason) {
-    reportingAs(*m_toolkit, m_fields, QStringLiteral("SelectTextOnTab"), [&] {
+    reportingAs(*m_toolkit, m_runState, QStringLiteral("SelectTextOnTab"), [&] {
         // A click keeps the caret where the user put it; arriving by the
         // keyboard, typing replaces the whole text.
         if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
@@ -291,8 +289,8 @@ void FrmQuarvex::applySettings(const Settings& settings) {
 
 void FrmQuarvex::createScripts() {
     const Settings current = settings();
-    ScriptContext context{*m_toolkit, m_fields, current};
-    CreateScripts(context, m_services.launchViewer);
+    ScriptContext context{*m_toolkit, m_runState, current};
+    CreateScripts(context);
 }
 
 // The condition of the current table entry, from a one-line dialog; an
@@ -308,7 +306,7 @@ void FrmQuarvex::rowFilter() {
     const auto condition =
         m_services.askRowFilter(object.owner + QLatin1Char('.') + object.name, object.rowFilter);
     if (condition)
-        RowFilter(*m_toolkit, m_fields, current, *condition);
+        RowFilter(*m_toolkit, m_runState, current, *condition);
 }
 
 void FrmQuarvex::readSettings() {

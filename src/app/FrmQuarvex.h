@@ -5,7 +5,6 @@
 #include "model/ConnectionSettings.h"
 #include "model/RunState.h"
 #include "model/Settings.h"
-#include "scripting/ViewerLauncher.h"
 
 #include <QWidget>
 #include <functional>
@@ -34,8 +33,9 @@ struct FrmQuarvexServices {
     ListLoader loadList;
     // Shows a message; a modal message box unless replaced.
     QtToolkit::MessagePresenter showMessage;
-    // Starts the viewer on a script file; a detached process unless replaced.
-    ViewerLauncher launchViewer;
+    // Starts a viewer program on a script file; a detached process unless
+    // replaced.
+    QtToolkit::ViewerStarter startViewer;
     // The settings file; the program's own (beside it, or in the user's
     // configuration folder) unless given.
     QString settingsFile;
@@ -54,7 +54,7 @@ public:
     explicit FrmQuarvex(FrmQuarvexServices services = {}, QWidget* parent = nullptr);
     ~FrmQuarvex() override;
 
-    RunState& fields() { return m_fields; }
+    RunState& runState() { return m_runState; }
     QtToolkit& toolkit() { return *m_toolkit; }
 
     // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
@@ -89,7 +89,7 @@ private:
     void applySettings(const Settings& settings);
 
     FrmQuarvexServices m_services;
-    RunState m_fields;
+    RunState m_runState;
 
     QButtonGroup* m_cmdTab = nullptr;
     QButtonGroup* m_cmdAction = nullptr;

@@ -91,8 +91,8 @@ void FrmQuarvex::buildControls() {
     layout->addWidget(line);
     layout->addWidget(m_pages, 1);
 
-    m_toolkit =
-        std::make_unique<QtToolkit>(*this, *m_lblStatus, *m_lstNames, m_services.showMessage);
+    m_toolkit = std::make_unique<QtToolkit>(*this, *m_lblStatus, *m_lstNames,
+                                            m_services.showMessage, m_services.startViewer);
     arrangeTabOrder();
 }
 
@@ -203,9 +203,8 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option :
-         {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes, m_chkCreateOrAlter,
-          m_chkMerge})
+    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
+                              m_chkCreateOrAlter, m_chkMerge})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;

@@ -20,7 +20,6 @@ public:
     ~InputDiscarder() override;
 
     void setActive(bool active);
-    bool isActive() const { return m_active; }
 
     // Delivers the queued events, input dropped, and closes the window
     // afterwards (through the event loop) if that was asked for meanwhile.

@@ -1,16 +1,20 @@
 #include "app/QtToolkit.h"
 
+#include "app/ViewerProcess.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 
 namespace quarvex {
 
-QtToolkit::QtToolkit(QWidget& parent, QLabel& status, QListWidget& list, MessagePresenter presenter)
+QtToolkit::QtToolkit(QWidget& parent, QLabel& status, QListWidget& list, MessagePresenter presenter,
+                     ViewerStarter viewerStarter)
     : m_parent(parent)
     , m_status(status)
     , m_list(list)
     , m_presenter(std::move(presenter))
+    , m_viewerStarter(viewerStarter ? std::move(viewerStarter) : startViewerProcess)
     , m_inputDiscarder(parent) {}
 
 QtToolkit::~QtToolkit() {
@@ -67,6 +71,11 @@ void QtToolkit::setStatus(const QString& text) {
     m_status.setText(text);
     // Long operations do not return to the event loop; paint now.
     m_status.repaint();
+}
+
+std::optional<QString> QtToolkit::startViewer(const QString& program,
+                                              const QStringList& arguments) {
+    return m_viewerStarter(program, arguments);
 }
 
 } // namespace quarvex

@@ -21,10 +21,14 @@ class QtToolkit : public Toolkit {
 public:
     using MessagePresenter =
         std::function<void(const QString& text, MessageIcon icon, const QString& title)>;
+    using ViewerStarter =
+        std::function<std::optional<QString>(const QString& program, const QStringList& arguments)>;
 
     // Messages go to presenter when one is given (tests, a front end that
-    // logs), otherwise to a modal box over parent.
-    QtToolkit(QWidget& parent, QLabel& status, QListWidget& list, MessagePresenter presenter = {});
+    // logs), otherwise to a modal box over parent. Viewers are started by
+    // viewerStarter when one is given, otherwise as detached processes.
+    QtToolkit(QWidget& parent, QLabel& status, QListWidget& list, MessagePresenter presenter = {},
+              ViewerStarter viewerStarter = {});
     ~QtToolkit() override;
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title = {}) override;
@@ -32,6 +36,8 @@ public:
     QString status() const override;
     void setStatus(const QString& text) override;
     ListWidgetObjectList& objectList() override { return m_list; }
+    std::optional<QString> startViewer(const QString& program,
+                                       const QStringList& arguments) override;
 
     // The box showMessage shows: OK only, plain text, and the application's
     // name as title when none is given.
@@ -43,6 +49,7 @@ private:
     QLabel& m_status;
     ListWidgetObjectList m_list;
     MessagePresenter m_presenter;
+    ViewerStarter m_viewerStarter;
     InputDiscarder m_inputDiscarder;
     bool m_busy = false;
 };

@@ -59,12 +59,6 @@ private:
 // The current exception as a failure. Call only inside a catch block.
 Failure currentFailure();
 
-// The description of whatever the current exception is. Call only inside a
-// catch block.
-inline QString currentDescription() {
-    return currentFailure().description;
-}
-
 // Runs body and returns the failure it raised, or nothing when it completed.
 // The reporting and skip-and-continue forms are built on it.
 template <typename Body> std::optional<Failure> failureOf(Body&& body) {

@@ -95,17 +95,17 @@ QList<TableReference> readReferences(Toolkit& toolkit, const ConnectionSettings&
 
 } // namespace
 
-void orderByKeys(Toolkit& toolkit, RunState& fields, const QList<TableReference>& references,
+void orderByKeys(Toolkit& toolkit, RunState& runState, const QList<TableReference>& references,
                  bool groupedDeletes) {
     ObjectList& list = toolkit.objectList();
     const KeyOrderPlan plan = planKeyOrder(list, references);
-    withItemCheckSuppressed(fields, [&] { applyPlan(list, plan); });
+    withItemCheckSuppressed(runState, [&] { applyPlan(list, plan); });
     toolkit.setStatus(statusOf(plan, groupedDeletes));
 }
 
-void KeyOrder(Toolkit& toolkit, RunState& fields, const Settings& settings) {
+void KeyOrder(Toolkit& toolkit, RunState& runState, const Settings& settings) {
     const auto failure = failureOf([&] {
-        orderByKeys(toolkit, fields, readReferences(toolkit, settings.connection),
+        orderByKeys(toolkit, runState, readReferences(toolkit, settings.connection),
                     settings.group());
     });
     if (!failure)

@@ -18,11 +18,11 @@ struct RunState;
 // tables cannot be truncated.
 // Raises "KeyOrder: " + description, with the SQL that failed; the list is
 // left as it was then.
-void KeyOrder(Toolkit& toolkit, RunState& fields, const Settings& settings);
+void KeyOrder(Toolkit& toolkit, RunState& runState, const Settings& settings);
 
 // The same over references already read: reorders the list in place, keeping
 // the current row and the scroll position, and sets the status line.
-void orderByKeys(Toolkit& toolkit, RunState& fields, const QList<TableReference>& references,
+void orderByKeys(Toolkit& toolkit, RunState& runState, const QList<TableReference>& references,
                  bool groupedDeletes);
 
 } // namespace quarvex

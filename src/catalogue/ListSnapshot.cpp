@@ -25,8 +25,8 @@ ListSnapshot::ListSnapshot(const ObjectList& list)
     }
 }
 
-void ListSnapshot::restore(ObjectList& list, RunState& fields) const {
-    withItemCheckSuppressed(fields, [&] {
+void ListSnapshot::restore(ObjectList& list, RunState& runState) const {
+    withItemCheckSuppressed(runState, [&] {
         // A run only moves entries within their kind's group, so few are
         // out of place and each is found close by.
         for (int i = 0; i < m_texts.size() && i < list.count(); ++i) {

@@ -19,7 +19,7 @@ public:
     // Moves every entry back to its place with its mark, the item-check
     // handler held off. Entries are matched by their text, which holds the
     // object id.
-    void restore(ObjectList& list, RunState& fields) const;
+    void restore(ObjectList& list, RunState& runState) const;
 
 private:
     QStringList m_texts;

@@ -15,7 +15,7 @@
 
 namespace quarvex {
 
-bool LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
+bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& connection,
               const CatalogueFilters& filters) {
     std::optional<OdbcConnection> conn;
     std::optional<RecordSet> records;
@@ -58,7 +58,7 @@ bool LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& conn
         toolkit.objectList().clear();
     toolkit.setBusy(false);
     reportFailure(
-        toolkit, fields,
+        toolkit, runState,
         AppendErrorContext(QLatin1String("LoadList: ") + failure->description, failure->statement));
     return false;
 }

@@ -13,7 +13,7 @@ struct RunState;
 // its own failures; the list is cleared only once the server has accepted
 // the query, so a bad filter keeps the previous list, and a load that fails
 // after that leaves it empty. True when the list was loaded.
-bool LoadList(Toolkit& toolkit, RunState& fields, const ConnectionSettings& connection,
+bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& connection,
               const CatalogueFilters& filters);
 
 } // namespace quarvex

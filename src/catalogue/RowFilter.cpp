@@ -30,7 +30,7 @@ void checkRowFilter(const QString& table, const QString& condition) {
                   .arg(table, condition, *fault));
 }
 
-void RowFilter(Toolkit& toolkit, RunState& fields, int index, const QString& condition) {
+void RowFilter(Toolkit& toolkit, RunState& runState, int index, const QString& condition) {
     reraisingAs(QStringLiteral("RowFilter"), [&] {
         ObjectList& list = toolkit.objectList();
         ObjectRef object = list.entry(index).object;
@@ -41,7 +41,7 @@ void RowFilter(Toolkit& toolkit, RunState& fields, int index, const QString& con
         object.rowFilter = trimmed;
         const bool ticked = list.isChecked(index);
         const int top = list.topIndex();
-        withItemCheckSuppressed(fields, [&] {
+        withItemCheckSuppressed(runState, [&] {
             list.insert(index, objectEntry(object));
             list.setChecked(index, ticked);
             list.remove(index + 1);

@@ -24,6 +24,6 @@ void checkRowFilter(const QString& table, const QString& condition);
 // Gives the entry at index the row filter condition (empty clears it); the
 // entry keeps its place and its tick. Only a table takes one.
 // Raises "RowFilter: " + description.
-void RowFilter(Toolkit& toolkit, RunState& fields, int index, const QString& condition);
+void RowFilter(Toolkit& toolkit, RunState& runState, int index, const QString& condition);
 
 } // namespace quarvex

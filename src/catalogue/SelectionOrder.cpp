@@ -31,17 +31,17 @@ int insertionIndex(const ObjectList& list, int item, const QString& prefix) {
 
 } // namespace
 
-void lstNames_ItemCheck(Toolkit& toolkit, RunState& fields, int item) {
-    if (fields.SuppressItemCheck)
+void lstNames_ItemCheck(Toolkit& toolkit, RunState& runState, int item) {
+    if (runState.SuppressItemCheck)
         return;
-    reportingAs(toolkit, fields, QStringLiteral("lstNames_ItemCheck"), [&] {
+    reportingAs(toolkit, runState, QStringLiteral("lstNames_ItemCheck"), [&] {
         ObjectList& list = toolkit.objectList();
         const int top = list.topIndex();
         const ListEntry entry = list.entry(item);
         const bool mark = list.isChecked(item);
         const int p = insertionIndex(list, item, groupPrefix(entry.text));
 
-        withItemCheckSuppressed(fields, [&] {
+        withItemCheckSuppressed(runState, [&] {
             list.insert(p, entry);
             list.setChecked(p, mark);
             list.remove(item < p ? item : item + 1);
@@ -51,12 +51,12 @@ void lstNames_ItemCheck(Toolkit& toolkit, RunState& fields, int item) {
     });
 }
 
-void SelectType(Toolkit& toolkit, RunState& fields) {
+void SelectType(Toolkit& toolkit, RunState& runState) {
     reraisingAs(QStringLiteral("SelectType"), [&] {
         ObjectList& list = toolkit.objectList();
         const int current = list.currentIndex();
         const QString prefix = current >= 0 ? groupPrefix(list.text(current)) : QString();
-        withItemCheckSuppressed(fields, [&] {
+        withItemCheckSuppressed(runState, [&] {
             for (int i = 0; i < list.count(); ++i) {
                 if (!prefix.isEmpty() && groupPrefix(list.text(i)) == prefix) {
                     list.setTopIndex(i);
@@ -67,10 +67,10 @@ void SelectType(Toolkit& toolkit, RunState& fields) {
     });
 }
 
-void SelectAll(Toolkit& toolkit, RunState& fields) {
+void SelectAll(Toolkit& toolkit, RunState& runState) {
     reraisingAs(QStringLiteral("SelectAll"), [&] {
         ObjectList& list = toolkit.objectList();
-        withItemCheckSuppressed(fields, [&] {
+        withItemCheckSuppressed(runState, [&] {
             for (int i = 0; i < list.count(); ++i) {
                 list.setTopIndex(i);
                 list.setChecked(i, true);
@@ -79,10 +79,10 @@ void SelectAll(Toolkit& toolkit, RunState& fields) {
     });
 }
 
-void DeselectAll(Toolkit& toolkit, RunState& fields) {
+void DeselectAll(Toolkit& toolkit, RunState& runState) {
     reraisingAs(QStringLiteral("DeselectAll"), [&] {
         ObjectList& list = toolkit.objectList();
-        withItemCheckSuppressed(fields, [&] {
+        withItemCheckSuppressed(runState, [&] {
             for (int i = list.count() - 1; i >= 0; --i)
                 list.setChecked(i, false);
         });

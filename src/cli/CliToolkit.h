@@ -28,6 +28,10 @@ public:
     QString status() const override { return m_status; }
     void setStatus(const QString& text) override;
     ObjectList& objectList() override { return list; }
+    // Never asked: the command line runs with no viewer text.
+    std::optional<QString> startViewer(const QString&, const QStringList&) override {
+        return std::nullopt;
+    }
 
     // The text behind the program's name, as one line.
     void printLine(const QString& text);

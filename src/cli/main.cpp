@@ -114,6 +114,9 @@ Settings settingsFrom(const QCommandLineParser& parser) {
         settings.connection.queryTimeoutSeconds = timeoutSeconds(parser.value("timeout"));
     applyEncryption(parser, settings.connection);
     settings.outputPath = trimmedOutputPath(settings.outputPath);
+    // The window's viewer is for the window; a run from a script or a pipe
+    // opens nothing.
+    settings.viewer.clear();
     if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
         usage(failure->description);
     applySwitch(parser, "alter", "create", settings.chkAlter);
@@ -211,7 +214,7 @@ QList<ObjectArgument> objectArguments(const QStringList& arguments) {
 
 // The named objects in the order named, each given its row filter where it
 // stands in the list.
-QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& fields,
+QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& runState,
                                const QList<ObjectArgument>& objects) {
     QStringList names;
     for (const ObjectArgument& object : objects)
@@ -220,7 +223,7 @@ QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& fields,
     for (qsizetype i = 0; i < refs.size(); ++i) {
         if (objects[i].rowFilter.isEmpty())
             continue;
-        RowFilter(toolkit, fields, cli::positionOf(toolkit.list, refs[i]), objects[i].rowFilter);
+        RowFilter(toolkit, runState, cli::positionOf(toolkit.list, refs[i]), objects[i].rowFilter);
         refs[i].rowFilter = objects[i].rowFilter;
     }
     return refs;
@@ -283,15 +286,15 @@ int run(QCoreApplication& app) {
     const Settings settings = settingsFrom(parser);
 
     cli::CliToolkit toolkit;
-    RunState fields;
+    RunState runState;
     if (!parser.isSet("out") && !parser.isSet("list"))
         toolkit.printLine(
             QLatin1String("No --out given; writing the scripts into the current folder ") +
             QDir::toNativeSeparators(settings.outputPath));
-    toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, fields, item); };
+    toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, runState, item); };
 
     toolkit.echoStatus = false;
-    const bool listed = LoadList(toolkit, fields, settings.connection, settings.filters);
+    const bool listed = LoadList(toolkit, runState, settings.connection, settings.filters);
     toolkit.echoStatus = true;
     if (!listed)
         return RunFailed;
@@ -307,7 +310,7 @@ int run(QCoreApplication& app) {
     }
 
     QList<ObjectRef> chosen;
-    if (const auto failure = failureOf([&] { chosen = chooseObjects(toolkit, fields, objects); }))
+    if (const auto failure = failureOf([&] { chosen = chooseObjects(toolkit, runState, objects); }))
         usage(failure->description);
     if (parser.isSet("all")) {
         for (int i = 0; i < toolkit.list.count(); ++i)
@@ -319,17 +322,16 @@ int run(QCoreApplication& app) {
 
     // Its status line goes to standard error with the other progress.
     const auto keyOrderFailure = parser.isSet("key-order")
-                                     ? failureOf([&] { KeyOrder(toolkit, fields, settings); })
+                                     ? failureOf([&] { KeyOrder(toolkit, runState, settings); })
                                      : std::nullopt;
     if (keyOrderFailure) {
         toolkit.printLine(keyOrderFailure->description);
         return RunFailed;
     }
 
-    ScriptContext context{toolkit, fields, settings};
+    ScriptContext context{toolkit, runState, settings};
     RunSummary summary;
-    if (const auto failure = failureOf(
-            [&] { summary = CreateScripts(context, [](const QString&, const QString&) {}); })) {
+    if (const auto failure = failureOf([&] { summary = CreateScripts(context); })) {
         toolkit.printLine(failure->description);
         toolkit.printLine(QStringLiteral("The script files in the output folder are unchanged."));
         return RunFailed;

@@ -1,77 +1,48 @@
 #include "db/InstanceLookup.h"
 
 #include "base/ProcedureError.h"
+#include "db/internal/Socket.h"
 
 #include <QDeadlineTimer>
 #include <QList>
 #include <QStringList>
-#include <cstring>
-#include <netdb.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
+#include <vector>
 
 namespace quarvex {
 
 namespace {
 
-// A datagram socket per address of the host, closed when it goes.
+// A datagram socket per address of the host.
 class BrowserSockets {
 public:
     BrowserSockets(const QString& host, int port) {
-        addrinfo hints{};
-        hints.ai_socktype = SOCK_DGRAM;
-        addrinfo* found = nullptr;
-        const int status = getaddrinfo(host.toUtf8().constData(),
-                                       QByteArray::number(port).constData(), &hints, &found);
-        if (status != 0)
-            raise(QString::fromLocal8Bit(gai_strerror(status)) + QLatin1String(": ") + host);
-        for (const addrinfo* address = found; address; address = address->ai_next) {
-            const int socket = ::socket(address->ai_family, address->ai_socktype, 0);
-            if (socket < 0)
+        for (const SocketAddress& address : resolveHost(host, port, SOCK_DGRAM)) {
+            Socket socket(address);
+            if (!socket.isValid())
                 continue;
-            m_sockets.append(socket);
-            m_addresses.append(QByteArray(reinterpret_cast<const char*>(address->ai_addr),
-                                          qsizetype(address->ai_addrlen)));
+            m_sockets.push_back(std::move(socket));
+            m_addresses.append(address);
         }
-        freeaddrinfo(found);
-    }
-    ~BrowserSockets() {
-        for (const int socket : m_sockets)
-            ::close(socket);
-    }
-    BrowserSockets(const BrowserSockets&) = delete;
-    BrowserSockets& operator=(const BrowserSockets&) = delete;
-
-    void sendToAll(const QByteArray& request) const {
-        for (int i = 0; i < m_sockets.size(); ++i)
-            sendto(m_sockets[i], request.constData(), size_t(request.size()), 0,
-                   reinterpret_cast<const sockaddr*>(m_addresses[i].constData()),
-                   socklen_t(m_addresses[i].size()));
     }
 
-    // The first datagram to arrive on any socket within the time; empty when
-    // none did.
-    QByteArray receive(int milliseconds) const {
-        QList<pollfd> polled;
-        for (const int socket : m_sockets)
-            polled.append(pollfd{socket, POLLIN, 0});
-        if (poll(polled.data(), nfds_t(polled.size()), milliseconds) <= 0)
-            return {};
-        for (const pollfd& entry : polled) {
-            if (!(entry.revents & POLLIN))
-                continue;
-            QByteArray buffer(65535, '\0');
-            const ssize_t length = recv(entry.fd, buffer.data(), size_t(buffer.size()), 0);
-            if (length > 0)
-                return buffer.left(length);
-        }
-        return {};
+    void sendToAll(const QByteArray& request) {
+        for (qsizetype i = 0; i < m_addresses.size(); ++i)
+            m_sockets[size_t(i)].sendTo(m_addresses[i], request);
+    }
+
+    // The first datagram to arrive on any socket before the deadline; empty
+    // when none did.
+    QByteArray receive(QDeadlineTimer deadline) const {
+        QList<const Socket*> sockets;
+        for (const Socket& socket : m_sockets)
+            sockets.append(&socket);
+        return receiveFromAny(sockets, deadline);
     }
 
 private:
-    QList<int> m_sockets;
-    QList<QByteArray> m_addresses;
+    std::vector<Socket> m_sockets;
+    QList<SocketAddress> m_addresses;
 };
 
 // The answer's "key;value;..." pairs name the instance's TCP port after
@@ -104,7 +75,7 @@ std::optional<NamedInstance> namedInstance(const QString& server) {
 }
 
 int lookUpInstancePort(const NamedInstance& named, int timeoutSeconds, int browserPort) {
-    const BrowserSockets sockets(named.host, browserPort);
+    BrowserSockets sockets(named.host, browserPort);
     // CLNT_UCAST_INST: 0x04, then the instance's name ending in a zero byte.
     const QByteArray request = QByteArray(1, '\x04') + named.instance.toLocal8Bit() + '\0';
     const QDeadlineTimer deadline(qint64(qMax(timeoutSeconds, 1)) * 1000);
@@ -114,7 +85,7 @@ int lookUpInstancePort(const NamedInstance& named, int timeoutSeconds, int brows
         const QDeadlineTimer retry(1000);
         while (!retry.hasExpired() && !deadline.hasExpired()) {
             const qint64 wait = qMin(retry.remainingTime(), deadline.remainingTime());
-            if (const auto port = tcpPortOf(sockets.receive(int(wait))))
+            if (const auto port = tcpPortOf(sockets.receive(QDeadlineTimer(wait))))
                 return *port;
         }
     }

@@ -5,9 +5,9 @@
 #include "db/FreeTdsConfig.h"
 #include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
-#include "db/OdbcDiagnostics.h"
 #include "db/OdbcStatement.h"
 #include "db/PreloginProbe.h"
+#include "db/internal/OdbcDiagnostics.h"
 
 #include <QStringList>
 

@@ -3,7 +3,7 @@
 #include "base/ProcedureError.h"
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
-#include "db/OdbcDiagnostics.h"
+#include "db/internal/OdbcDiagnostics.h"
 
 #include <QDateTime>
 #include <type_traits>

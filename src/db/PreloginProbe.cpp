@@ -1,7 +1,8 @@
 #include "db/PreloginProbe.h"
 
+#include "db/internal/Socket.h"
+
 #include <QRegularExpression>
-#include <QTcpSocket>
 
 namespace quarvex {
 
@@ -44,17 +45,17 @@ std::optional<bool> serverOffersTls(const QString& serverText, int timeoutSecond
     if (!match.hasMatch())
         return std::nullopt;
     const int port = match.captured(2).isEmpty() ? 1433 : match.captured(2).toInt();
-    QTcpSocket socket;
-    const int wait = qMax(timeoutSeconds, 1) * 1000;
-    socket.connectToHost(match.captured(1), quint16(port));
-    if (!socket.waitForConnected(wait))
+    const qint64 wait = qint64(qMax(timeoutSeconds, 1)) * 1000;
+    std::optional<Socket> socket = connectTcp(match.captured(1), port, QDeadlineTimer(wait));
+    if (!socket || !socket->sendAll(preloginRequest(), QDeadlineTimer(wait)))
         return std::nullopt;
-    socket.write(preloginRequest());
     QByteArray answer;
+    // Each part of the answer is given the whole time again.
     while (answer.size() < 8 || answer.size() < (quint8(answer[2]) << 8 | quint8(answer[3]))) {
-        if (!socket.waitForReadyRead(wait))
+        const QByteArray part = receiveFromAny({&*socket}, QDeadlineTimer(wait));
+        if (part.isEmpty())
             return std::nullopt;
-        answer += socket.readAll();
+        answer += part;
     }
     const int encryption = encryptionOption(answer.mid(8));
     if (encryption < 0)

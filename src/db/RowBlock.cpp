@@ -1,7 +1,7 @@
 #include "db/RowBlock.h"
 
 #include "base/ProcedureError.h"
-#include "db/OdbcDiagnostics.h"
+#include "db/internal/OdbcDiagnostics.h"
 
 #include <algorithm>
 #include <cstring>

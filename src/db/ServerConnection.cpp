@@ -15,13 +15,13 @@ void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settin
         QLatin1String("\r\n\r\n[") + settings.server + QLatin1Char(']'));
 }
 
-bool isVersion2005Plus(const QString& dbmsVersion) {
+bool IsSQL2005Plus(const QString& dbmsVersion) {
     return leadingNumber(dbmsVersion) >= 9.0;
 }
 
 bool IsSQL2005Plus(const OdbcConnection& connection) {
     return reraisingAs(QStringLiteral("IsSQL2005Plus"),
-                       [&] { return isVersion2005Plus(connection.dbmsVersion()); });
+                       [&] { return IsSQL2005Plus(connection.dbmsVersion()); });
 }
 
 bool isVersionWithCreateOrAlter(const QString& dbmsVersion) {

@@ -18,13 +18,12 @@ void OpenConnection(OdbcConnection& connection, const ConnectionSettings& settin
 // caller asks the connection again.
 // Raises "IsSQL2005Plus: " + description.
 bool IsSQL2005Plus(const OdbcConnection& connection);
+// The same test on the server's version text: its leading number.
+bool IsSQL2005Plus(const QString& dbmsVersion);
 
 // The server's major version: 8 for SQL Server 2000, 13 for 2016, 16 for
 // 2022. Raises "ServerVersion: " + description.
 int ServerVersion(const OdbcConnection& connection);
-
-// The version test on its own: the leading number of the version text.
-bool isVersion2005Plus(const QString& dbmsVersion);
 
 // True from version 13.0.4001 (SQL Server 2016 SP1) on, the first to know
 // CREATE OR ALTER. The version text reads major.minor.build ("13.00.4001").

@@ -255,8 +255,7 @@ void TextFiles::MoveFile(const QString& from, const QString& to) const {
         fileContext(to));
 }
 
-BlockAppender::BlockAppender(const TextFiles& files, const QString& fileName,
-                             const QString& head)
+BlockAppender::BlockAppender(const TextFiles& files, const QString& fileName, const QString& head)
     : m_file(fileName)
     , m_encoding(files.encodingOf(fileName)) {
     reraisingAs(

@@ -19,6 +19,7 @@ struct ObjectKindFacts {
     QLatin1StringView commandWord;      // on the command line and in its listing: "table", ...
     QLatin1StringView fileName;         // its script file
     QLatin1StringView headerWord;       // in the header and footer notes of that file
+    QLatin1StringView countWord;        // in the status line after a run: "tables", ...
     QLatin1StringView createWord;       // what must follow CREATE in its source (none for tables)
     QLatin1StringView encryptionMarker; // WITH ENCRYPTION goes in front of it (none for tables)
     QString CatalogueFilters::*filter;  // the user's condition for the kind

@@ -3,6 +3,8 @@
 #include "model/ObjectRef.h"
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace quarvex {
 
@@ -58,6 +60,12 @@ public:
     virtual void setStatus(const QString& text) = 0;
 
     virtual ObjectList& objectList() = 0;
+
+    // Starts the viewer program with its arguments (the script file last)
+    // without waiting for it and without the database password in its
+    // environment. nullopt when it started; otherwise the system's reason.
+    virtual std::optional<QString> startViewer(const QString& program,
+                                               const QStringList& arguments) = 0;
 };
 
 } // namespace quarvex

@@ -16,11 +16,13 @@
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
+#include "scripting/ViewerCommand.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLocale>
+#include <QStringList>
 #include <QTime>
 #include <optional>
 
@@ -38,10 +40,6 @@ const QLatin1StringView commitMarkerName(".quarvex-moving");
 // day first must not turn 2008-12-10 into 12 October.
 const QString settingsBatch = QStringLiteral("set nocount on\r\nset dateformat ymd\r\nGO\r\n\r\n");
 
-size_t indexOf(ObjectKind kind) {
-    return size_t(&factsOf(kind) - objectKinds().data());
-}
-
 QString headerTemplate(const Settings& settings) {
     const QLocale locale = QLocale::system();
     return QLatin1String("Selected %s scripts from ") + settings.connection.server +
@@ -51,6 +49,30 @@ QString headerTemplate(const Settings& settings) {
 }
 
 // The steps of one run over the list, with what they share.
+// An object's name and owner as the scripts write them. A name that cannot
+// stand on one line is shown escaped, wherever it goes; the object itself is
+// skipped.
+struct ScriptedNames {
+    bool unsafe;
+    QString name;
+    QString owner;
+};
+
+ScriptedNames scriptedNames(const ObjectRef& object) {
+    const bool unsafe = hasControlCharacter(object.name) || hasControlCharacter(object.owner);
+    const auto shown = [unsafe](const QString& text) {
+        return unsafe ? cEscaped(sqlIdentifier(text)) : sqlIdentifier(text);
+    };
+    return {unsafe, shown(object.name), shown(object.owner)};
+}
+
+// A table's line among the grouped deletes; commented out when it was skipped.
+QString deleteLineOf(const ObjectRef& table, bool scripted) {
+    const ScriptedNames names = scriptedNames(table);
+    return QLatin1String(scripted ? "" : "--") +
+           groupedDelete(names.owner + QLatin1Char('.') + names.name, table.rowFilter);
+}
+
 class ScriptRun {
 public:
     explicit ScriptRun(ScriptContext& context)
@@ -59,10 +81,9 @@ public:
 
     // The script file the user reads, and the one this run writes instead
     // until it has finished.
-    QString fileOf(size_t kind) const { return m_context.outputFile(objectKinds()[kind].fileName); }
-    QString stagedFileOf(size_t kind) const {
-        return m_context.scriptFile(objectKinds()[kind].kind);
-    }
+    QString fileOf(ObjectKind kind) const { return m_context.outputFile(factsOf(kind).fileName); }
+    QString stagedFileOf(ObjectKind kind) const { return m_context.scriptFile(kind); }
+    QString stagedTablesFile() const { return stagedFileOf(ObjectKind::Table); }
 
     // What a killed run left goes: its files, or, when it was killed while
     // moving them into place, the rest of them moved too, so that the
@@ -70,9 +91,9 @@ public:
     void removeLeftovers() const {
         const QString marker = m_context.outputFile(commitMarkerName);
         if (QFile::exists(marker)) {
-            for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-                if (QFile::exists(stagedFileOf(kind)))
-                    m_files.MoveFile(stagedFileOf(kind), fileOf(kind));
+            for (const ObjectKindFacts& facts : objectKinds())
+                if (QFile::exists(stagedFileOf(facts.kind)))
+                    m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
             QFile::remove(marker);
         }
         discardStaged();
@@ -82,35 +103,42 @@ public:
     // A script file the run could not replace at its end would leave the
     // folder with files of two runs; better to fail before anything is done.
     void requireReplaceableScripts() const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.requireReplaceable(fileOf(kind));
+        for (const ObjectKindFacts& facts : objectKinds())
+            m_files.requireReplaceable(fileOf(facts.kind));
     }
 
     void writeHeaders() {
         const QString header = headerTemplate(m_context.settings);
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
-            const QString note = BoxPrint(
-                QString(header).replace(QLatin1String("%s"), objectKinds()[kind].headerWord));
+        for (const ObjectKindFacts& facts : objectKinds()) {
+            const QString note =
+                BoxPrint(QString(header).replace(QLatin1String("%s"), facts.headerWord));
             // Created anew: nothing planted under the hidden name is followed.
-            m_files.WriteNewFile(stagedFileOf(kind), note);
-            if (kind == 0)
+            m_files.WriteNewFile(stagedFileOf(facts.kind), note);
+            if (facts.kind == ObjectKind::Table)
                 m_tablesHead = note;
         }
-        m_files.AppendFile(stagedFileOf(0), settingsBatch);
     }
 
     // Keys that no load order satisfies go off before the first delete: in
-    // front of the grouped deletes, or else before the first table.
+    // front of the grouped deletes, or else before the first table. The
+    // grouped deletes are written as they will be when every ticked table is
+    // scripted, so that the tables' rows are written once; a skip puts them
+    // right at the end.
     void deferKeys(OdbcConnection& connection) {
         m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
+        if (groupsDeletes()) {
+            m_expectedFront = frontOfTables(expectedDeletes());
+            m_files.AppendFile(stagedTablesFile(), m_expectedFront);
+        }
+        m_files.AppendFile(stagedTablesFile(), settingsBatch);
         // A merge turns them off inside its apply step.
         if (!m_context.settings.group() && !m_context.settings.merge() && !m_keys.keys.isEmpty())
-            m_files.AppendFile(stagedFileOf(0), m_keys.turnOff());
+            m_files.AppendFile(stagedTablesFile(), m_keys.turnOff());
     }
 
     void checkKeysAgain() {
         if (!m_keys.keys.isEmpty() && !m_context.settings.merge())
-            m_files.AppendFile(stagedFileOf(0), m_keys.checkAgain());
+            m_files.AppendFile(stagedTablesFile(), m_keys.checkAgain());
     }
 
     void scriptTickedEntries(OdbcConnection& connection) {
@@ -133,31 +161,54 @@ public:
     void applyMerges(bool sql2005Plus) {
         if (m_context.merges.isEmpty())
             return;
-        m_files.AppendFile(stagedFileOf(0),
+        m_files.AppendFile(stagedTablesFile(),
                            BoxPrint(QStringLiteral("Applying the staged rows: updates "
                                                    "and inserts, then deletes in "
                                                    "reverse order...")) +
-                               applyStep(m_context.merges, sql2005Plus,
-                                         m_keys.turnOffStatements(),
+                               applyStep(m_context.merges, sql2005Plus, m_keys.turnOffStatements(),
                                          m_keys.checkAgainStatements()));
     }
 
     void writeFooters() {
-        m_files.AppendFile(stagedFileOf(0), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.AppendFile(stagedFileOf(kind),
-                               BoxPrint(QLatin1String("End ") + objectKinds()[kind].headerWord +
-                                        QLatin1String(" scripts")));
+        m_files.AppendFile(stagedTablesFile(), QStringLiteral("set nocount off\r\nGO\r\n\r\n"));
+        for (const ObjectKindFacts& facts : objectKinds())
+            m_files.AppendFile(
+                stagedFileOf(facts.kind),
+                BoxPrint(QLatin1String("End ") + facts.headerWord + QLatin1String(" scripts")));
     }
 
-    // The deletes, children first, go in front of the file's first
-    // "set nocount on", which lies in what this run wrote first.
+    // A merge deletes what the source lacks itself.
+    bool groupsDeletes() const { return m_context.settings.group() && !m_context.settings.merge(); }
+
+    // The deletes, children first, in front of the file's first "set nocount
+    // on", with the keys that go off before them.
+    QString frontOfTables(const QString& deletes) const {
+        return m_keys.turnOff() +
+               BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
+               deletes + QLatin1String("\r\n");
+    }
+
+    // The grouped deletes of the ticked tables, should every one be scripted.
+    QString expectedDeletes() const {
+        const ObjectList& list = m_context.toolkit.objectList();
+        QString deletes;
+        for (int i = 0; i < list.count(); ++i) {
+            const ObjectRef& object = list.entry(i).object;
+            if (list.isChecked(i) && object.kind == ObjectKind::Table)
+                deletes = deleteLineOf(object, !scriptedNames(object).unsafe) + deletes;
+        }
+        return deletes;
+    }
+
+    // The grouped deletes as the run turned out, where they differ from
+    // those written at its start.
     void putDeletesInFront() {
-        const QString deletes =
-            BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
-            m_deletes;
-        m_files.ReplaceFileHead(stagedFileOf(0), m_tablesHead,
-                                m_tablesHead + m_keys.turnOff() + deletes + QLatin1String("\r\n"));
+        if (!groupsDeletes())
+            return;
+        const QString front = frontOfTables(m_deletes);
+        if (front != m_expectedFront)
+            m_files.ReplaceFileHead(stagedTablesFile(), m_tablesHead + m_expectedFront,
+                                    m_tablesHead + front);
     }
 
     // The finished files take the scripts' places, each in one step. The
@@ -166,8 +217,8 @@ public:
     void moveIntoPlace() const {
         const QString marker = m_context.outputFile(commitMarkerName);
         m_files.WriteNewFile(marker, QString());
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            m_files.MoveFile(stagedFileOf(kind), fileOf(kind));
+        for (const ObjectKindFacts& facts : objectKinds())
+            m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
         QFile::remove(marker);
     }
 
@@ -176,20 +227,21 @@ public:
     void discardStaged() const {
         if (QFile::exists(m_context.outputFile(commitMarkerName)))
             return;
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind)
-            QFile::remove(stagedFileOf(kind));
+        for (const ObjectKindFacts& facts : objectKinds())
+            QFile::remove(stagedFileOf(facts.kind));
     }
 
     // The scripts are written by now, so a viewer that will not start is
     // told once, without failing the run; the other files would fail alike.
-    void startViewers(const ViewerLauncher& launchViewer) const {
-        for (size_t kind = 0; kind < objectKinds().size(); ++kind) {
-            if (!m_summary.used[kind])
+    void startViewers() const {
+        for (const ObjectKindFacts& facts : objectKinds()) {
+            if (!m_summary.used.contains(facts.kind))
                 continue;
-            const auto failure =
-                failureOf([&] { launchViewer(m_context.settings.viewer, fileOf(kind)); });
+            const auto failure = failureOf([&] {
+                openInViewer(m_context.toolkit, m_context.settings.viewer, fileOf(facts.kind));
+            });
             if (failure) {
-                reportFailure(m_context.toolkit, m_context.fields,
+                reportFailure(m_context.toolkit, m_context.runState,
                               prefixed(*failure, QStringLiteral("CreateScripts")).description);
                 return;
             }
@@ -209,43 +261,33 @@ public:
 
 private:
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
-        // A name that cannot stand on one line is shown escaped, wherever it
-        // goes; the object itself is skipped.
-        const bool unsafe = hasControlCharacter(object.name) || hasControlCharacter(object.owner);
-        const QString name =
-            unsafe ? cEscaped(sqlIdentifier(object.name)) : sqlIdentifier(object.name);
-        const QString owner =
-            unsafe ? cEscaped(sqlIdentifier(object.owner)) : sqlIdentifier(object.owner);
+        const auto [unsafe, name, owner] = scriptedNames(object);
         ++m_entries;
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
         const bool isTable = object.kind == ObjectKind::Table;
-        const bool scripted =
-            unsafe    ? skipUnsafeName(object.kind, name)
-            : isTable ? ScriptTable(m_context, object, name, owner, connection,
-                                    m_keys.deletedTables.contains(object.id))
-                      : ScriptObject(m_context, object, name, connection);
-        const size_t kind = indexOf(object.kind);
-        m_summary.used[kind] = true;
+        const bool scripted = unsafe    ? skipUnsafeName(object.kind, name)
+                              : isTable ? ScriptTable(m_context, object, name, owner, connection,
+                                                      m_keys.deletedTables.contains(object.id))
+                                        : ScriptObject(m_context, object, name, connection);
+        m_summary.used.insert(object.kind);
         if (scripted) {
             m_context.toolkit.objectList().setChecked(position, false);
-            ++m_summary.scripted[kind];
+            ++m_summary.scripted[object.kind];
         } else {
             ++m_summary.skipped;
         }
         if (isTable)
-            m_deletes = QLatin1String(scripted ? "" : "--") +
-                        groupedDelete(owner + QLatin1Char('.') + name, object.rowFilter) +
-                        m_deletes;
+            m_deletes = deleteLineOf(object, scripted) + m_deletes;
     }
 
     // A line break in a name would end the line of any statement that names
     // the object, and a batch runner takes a following line reading GO as a
     // batch end, brackets or not: whatever comes next would run.
     bool skipUnsafeName(ObjectKind kind, const QString& escapedName) {
-        m_context.fields.LastError = factsOf(kind).kindWord + QLatin1Char(' ') + escapedName +
-                                     QLatin1String(" skipped: ") + unsafeNameMessage;
-        ReportSkip(m_context.toolkit, m_files, m_context.fields.LastError,
+        m_context.runState.LastError = factsOf(kind).kindWord + QLatin1Char(' ') + escapedName +
+                                       QLatin1String(" skipped: ") + unsafeNameMessage;
+        ReportSkip(m_context.toolkit, m_files, m_context.runState.LastError,
                    m_context.scriptFile(kind));
         return false;
     }
@@ -256,6 +298,7 @@ private:
     qint32 m_entries = 0;
     QString m_tablesHead;
     QString m_deletes;
+    QString m_expectedFront; // the grouped deletes as written at the start
     DeferredKeys m_keys;
 };
 
@@ -269,11 +312,13 @@ bool anyTicked(const ObjectList& list) {
 } // namespace
 
 QString RunSummary::text() const {
-    QString text = QString::number(scripted[0]) + QLatin1String(" tables/") +
-                   QString::number(scripted[1]) + QLatin1String(" procs/") +
-                   QString::number(scripted[2]) + QLatin1String(" triggers/") +
-                   QString::number(scripted[3]) + QLatin1String(" views/") +
-                   QString::number(scripted[4]) + QLatin1String(" functions scripted");
+    QStringList counts;
+    for (const ObjectKindFacts& facts : objectKinds()) {
+        const auto found = scripted.find(facts.kind);
+        const qint32 count = found == scripted.end() ? 0 : found->second;
+        counts.append(QString::number(count) + QLatin1Char(' ') + facts.countWord);
+    }
+    QString text = counts.join(u'/') + QLatin1String(" scripted");
     if (skipped > 0)
         text += QLatin1String(" - ") + QString::number(skipped) + QLatin1String(" skipped");
     return text;
@@ -284,7 +329,7 @@ const QString& nothingTickedText() {
     return text;
 }
 
-RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer) {
+RunSummary CreateScripts(ScriptContext& context) {
     // Five files of headers only would replace the last good scripts.
     if (!anyTicked(context.toolkit.objectList())) {
         context.toolkit.setStatus(nothingTickedText());
@@ -320,9 +365,7 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
         connection->close();
         run.checkKeysAgain();
         run.writeFooters();
-        // A merge deletes what the source lacks itself.
-        if (context.settings.group() && !context.settings.merge())
-            run.putDeletesInFront();
+        run.putDeletesInFront();
         run.moveIntoPlace();
     });
     connection.reset();
@@ -336,11 +379,11 @@ RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchVie
     }
     if (failure) {
         // The scripts are as they were, so the whole run is to be done again.
-        ticks.restore(context.toolkit.objectList(), context.fields);
+        ticks.restore(context.toolkit.objectList(), context.runState);
         raise(prefixed(*failure, QStringLiteral("CreateScripts")));
     }
 
-    run.startViewers(launchViewer);
+    run.startViewers();
     return run.summary();
 }
 

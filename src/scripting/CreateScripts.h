@@ -1,19 +1,20 @@
 #pragma once
 
-#include "scripting/ViewerLauncher.h"
+#include "model/ObjectRef.h"
 
 #include <QString>
 #include <QtGlobal>
-#include <array>
+#include <map>
+#include <set>
 
 namespace quarvex {
 
 struct ScriptContext;
 
-// What one finished run did, by kind in the order of the script files.
+// What one finished run did, by kind of object.
 struct RunSummary {
-    std::array<qint32, 5> scripted{};
-    std::array<bool, 5> used{}; // the file received an object or a skip note
+    std::map<ObjectKind, qint32> scripted;
+    std::set<ObjectKind> used; // its file received an object or a skip note
     qint32 skipped = 0;
     // Nothing was ticked, so nothing was written.
     bool nothingTicked = false;
@@ -29,7 +30,8 @@ const QString& nothingTickedText();
 // One script run: writes the five script files with their header notes,
 // scripts every ticked entry of the object list from top to bottom over one
 // connection, unticks what was scripted, writes the footers and, when asked,
-// the grouped deletes, and starts the viewer on every file that was used.
+// the grouped deletes, and starts the viewer (through the toolkit) on every
+// file that was used.
 // The files are written under hidden names and take the five scripts'
 // places only when the run has finished, so the folder holds the five
 // scripts of one run, never a mix.
@@ -39,6 +41,6 @@ const QString& nothingTickedText();
 // connection or a file that cannot be written ends it at that entry. A run
 // that fails leaves the scripts as they were and the list's entries and
 // ticks as they were when it started.
-RunSummary CreateScripts(ScriptContext& context, const ViewerLauncher& launchViewer = startViewer);
+RunSummary CreateScripts(ScriptContext& context);
 
 } // namespace quarvex

@@ -1,6 +1,6 @@
 #include "scripting/IdentityCounter.h"
 
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
 
 #include <algorithm>
 

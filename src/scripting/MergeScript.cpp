@@ -1,7 +1,7 @@
 #include "scripting/MergeScript.h"
 
 #include "scripting/SqlIdentifier.h"
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
 
 namespace quarvex {
 

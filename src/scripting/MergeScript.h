@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scripting/TableScript.h"
+#include "scripting/TableColumns.h"
 
 #include <QList>
 #include <QString>

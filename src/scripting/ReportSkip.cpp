@@ -28,9 +28,9 @@ void skipOrEndRun(ScriptContext& context, const QString& procedure, const QStrin
         ended.description = AppendErrorContext(ended.description, failure.statement);
         raise(ended);
     }
-    context.fields.LastError =
+    context.runState.LastError =
         AppendErrorContext(skipMessage + failure.description, failure.statement);
-    ReportSkip(context.toolkit, context.files(), context.fields.LastError, fileName);
+    ReportSkip(context.toolkit, context.files(), context.runState.LastError, fileName);
 }
 
 } // namespace quarvex

@@ -14,7 +14,7 @@ namespace quarvex {
 // What the scripters read from the window during one script run.
 struct ScriptContext {
     Toolkit& toolkit;
-    RunState& fields;
+    RunState& runState;
     const Settings& settings;
     // With a merge, the tables staged so far, for the apply step at the end.
     QList<MergeTable> merges = {};

@@ -3,8 +3,8 @@
 #include "base/ProcedureError.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
+#include "scripting/DefinitionBlock.h"
 #include "scripting/ModuleHeader.h"
-#include "scripting/ObjectScript.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 
@@ -84,9 +84,10 @@ bool ScriptObject(ScriptContext& context, const ObjectRef& object, const QString
         for (const QString& definition : definitions)
             requireListedName(definition, object);
 
-        const ObjectScriptOptions options{context.settings.alter(), context.settings.encrypt(),
-                                          context.settings.createOrAlter()};
-        context.files().AppendFile(fileName, objectScript(facts, objectName, definitions, options));
+        const DefinitionBlockOptions options{context.settings.alter(), context.settings.encrypt(),
+                                             context.settings.createOrAlter()};
+        context.files().AppendFile(fileName,
+                                   definitionBlock(facts, objectName, definitions, options));
     });
     if (!failure)
         return true;

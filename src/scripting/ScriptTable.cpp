@@ -11,8 +11,9 @@
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableColumns.h"
 #include "scripting/TableFacts.h"
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
 #include "scripting/Utf8Script.h"
 #include "scripting/ValueLiteral.h"
 #include "scripting/VariantLiteral.h"
@@ -26,6 +27,9 @@ namespace {
 
 constexpr int rowsPerBatch = 100;
 constexpr qsizetype batchCharacters = 32768;
+// Batches are gathered up to about this many characters before they go to
+// the file: fewer, larger writes cost the system less.
+constexpr qsizetype writeCharacters = 1 << 20;
 
 QString textOf(const QVariant& value) {
     return value.isValid() ? value.toString() : QString();
@@ -285,9 +289,12 @@ public:
             }
             m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
-            if (m_rowCount % rowsPerBatch == 0 || m_buffer.size() > batchCharacters) {
+            if (m_rowCount % rowsPerBatch == 0 ||
+                m_buffer.size() - m_batchStart > batchCharacters) {
                 m_buffer += batchEnd();
-                flush();
+                if (m_buffer.size() > writeCharacters)
+                    flush();
+                m_batchStart = m_buffer.size();
             }
         }
     }
@@ -295,7 +302,7 @@ public:
     // The statements after the rows, then the scratch file behind the
     // counted note in place of the "%n" note that opens it.
     void finish() {
-        if (!m_buffer.isEmpty() && m_rowCount > 0)
+        if (m_buffer.size() > m_batchStart && m_rowCount > 0)
             m_buffer += batchEnd();
         if (m_identity) {
             m_buffer += identityInsert(m_tableName, false);
@@ -321,9 +328,7 @@ public:
     }
 
 private:
-    void flush() {
-        m_buffer.moveTo(*m_block);
-    }
+    void flush() { m_buffer.moveTo(*m_block); }
 
     QString countedNote(qint32 rows) const {
         if (rows < 0)
@@ -348,6 +353,7 @@ private:
     std::optional<BlockAppender> m_block;
     ScriptBuffer m_buffer;
     qint32 m_rowCount = 0;
+    qsizetype m_batchStart = 0; // where the buffer's current batch begins
 };
 
 // The key a merge matches rows on; raises when the table has none.

@@ -2,7 +2,7 @@
 
 #include "base/ProcedureError.h"
 #include "scripting/BoxPrint.h"
-#include "scripting/TableScript.h"
+#include "scripting/TableStatements.h"
 
 namespace quarvex {
 

@@ -65,46 +65,54 @@ char* encodeOne(char* p, const char16_t* text, qsizetype n, qsizetype& i, Encodi
 // above 0x7F shows its top bit, and none above 0xFF can pass for an
 // apostrophe or a cut mark. The room holds the surplus bytes.
 inline int storePlain(char* p, __m128i bytes, unsigned stop) {
-    const __m128i marked =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
-                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
-                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
-                                  _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+    const __m128i marked = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
+                                                     _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+                                        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
+                                                     _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
     return __builtin_ctz(unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, marked))) | stop);
 }
 #endif
 
+bool isPlain(char16_t c) {
+    return c < 0x80 && c != u'\'' && !isCutMark(c);
+}
+
 // The text as UTF-8 from p on, into room for mostBytesPerUnit bytes a unit;
 // the end of what was written, or null at a cut mark the encoding stops at.
-// Runs of plain 7-bit characters go up to sixteen at a time: texts are mostly
-// such runs, and this loop is most of the client's own work on them.
+// Runs of plain 7-bit characters go sixteen at a time: texts are mostly such
+// runs, and this loop is most of the client's own work on them. Between
+// runs the characters go one by one until two plain ones follow, so that a
+// text with an accent every few letters does not start a run at each.
 char* encode(char* p, QStringView view, Encoding& encoding) {
     const char16_t* const text = view.utf16();
     const qsizetype n = view.size();
     qsizetype i = 0;
     while (i < n) {
 #if defined(__SSE2__)
-        const auto* const units = reinterpret_cast<const __m128i*>(text + i);
-        int width = 0;
-        int run = 0;
-        if (i + 16 <= n) {
-            width = 16;
-            run = storePlain(p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)),
-                             0x10000u);
-        } else if (i + 8 <= n) {
-            const __m128i eight = _mm_loadu_si128(units);
-            width = 8;
-            run = storePlain(p, _mm_packus_epi16(eight, eight), 0x100u);
+        while (i + 16 <= n) {
+            const auto* const units = reinterpret_cast<const __m128i*>(text + i);
+            const int run = storePlain(
+                p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)), 0x10000u);
+            p += run;
+            i += run;
+            if (run < 16)
+                break;
         }
-        p += run;
-        i += run;
-        if (width > 0 && run == width)
-            continue;
+        if (i + 8 <= n && i + 16 > n) {
+            const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            const int run = storePlain(p, _mm_packus_epi16(eight, eight), 0x100u);
+            p += run;
+            i += run;
+        }
 #endif
-        p = encodeOne(p, text, n, i, encoding);
-        if (!p)
-            return nullptr;
+        do {
+            if (i >= n)
+                return p;
+            p = encodeOne(p, text, n, i, encoding);
+            if (!p)
+                return nullptr;
+        } while (i + 1 < n && !(isPlain(text[i]) && isPlain(text[i + 1])));
     }
     return p;
 }

@@ -319,11 +319,11 @@ private slots:
             harness.control<QComboBox>(edited)->setCurrentIndex(1);
         else if (!edited.isEmpty())
             harness.control<QCheckBox>(edited)->click();
-        QCOMPARE(harness.window->fields().ConfigChanged, reloads);
+        QCOMPARE(harness.window->runState().ConfigChanged, reloads);
 
         next->click();
         QCOMPARE(harness.loads, reloads ? 2 : 1);
-        QVERIFY(!harness.window->fields().ConfigChanged);
+        QVERIFY(!harness.window->runState().ConfigChanged);
         // A reload brings a fresh list; otherwise the ticks stay.
         QCOMPARE(listed(harness.objects()).first(), reloads ? u"A" : u"+C");
     }
@@ -591,7 +591,7 @@ private slots:
         QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(), u"Strict");
         QCOMPARE(second.edit("txtTblFilt")->text(), u"name = 'a=b'");
         QCOMPARE(second.edit("txtPassword")->text(), QString());
-        QVERIFY(second.window->fields().ConfigChanged);
+        QVERIFY(second.window->runState().ConfigChanged);
         QVERIFY(second.messages.isEmpty());
     }
 
@@ -746,7 +746,7 @@ private slots:
             const ObjectRef object = objects.entry(i).object;
             QCOMPARE(objects.text(i), entryText(object.kind, object.name, object.owner, object.id));
         }
-        QVERIFY(!harness.window->fields().SuppressItemCheck);
+        QVERIFY(!harness.window->runState().SuppressItemCheck);
         QVERIFY(harness.messages.isEmpty());
     }
 
@@ -780,7 +780,7 @@ private slots:
         for (const int command : commands)
             harness.action(command);
         QCOMPARE(listed(objects), expected);
-        QVERIFY(!harness.window->fields().SuppressItemCheck);
+        QVERIFY(!harness.window->runState().SuppressItemCheck);
         QVERIFY(harness.messages.isEmpty());
         // The handler is live again: a new tick is ordered.
         if (!objects.isChecked(0)) {

@@ -70,19 +70,26 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("condition");
         QTest::addColumn<QString>("fault"); // empty: a single condition
-        QTest::newRow("a filter, blanks trimmed")
-            << "table:dbo.Orders  WHERE  Region = 'EU' "
-            << "table:dbo.Orders" << "Region = 'EU'" << "";
-        QTest::newRow("a name holding the letters")
-            << "table:dbo.Nowhere where x=1" << "table:dbo.Nowhere" << "x=1" << "";
-        QTest::newRow("the first where splits")
-            << "table:dbo.T where a = 'b where c'" << "table:dbo.T" << "a = 'b where c'" << "";
-        QTest::newRow("a second statement")
-            << "table:dbo.T where 1=1; delete from dbo.T" << "table:dbo.T"
-            << "1=1; delete from dbo.T" << "it holds \";\"";
-        QTest::newRow("a line break")
-            << "table:dbo.T where a=1\nGO" << "table:dbo.T" << "a=1\nGO"
-            << "it holds a line break or control character";
+        QTest::newRow("a filter, blanks trimmed") << "table:dbo.Orders  WHERE  Region = 'EU' "
+                                                  << "table:dbo.Orders"
+                                                  << "Region = 'EU'"
+                                                  << "";
+        QTest::newRow("a name holding the letters") << "table:dbo.Nowhere where x=1"
+                                                    << "table:dbo.Nowhere"
+                                                    << "x=1"
+                                                    << "";
+        QTest::newRow("the first where splits") << "table:dbo.T where a = 'b where c'"
+                                                << "table:dbo.T"
+                                                << "a = 'b where c'"
+                                                << "";
+        QTest::newRow("a second statement") << "table:dbo.T where 1=1; delete from dbo.T"
+                                            << "table:dbo.T"
+                                            << "1=1; delete from dbo.T"
+                                            << "it holds \";\"";
+        QTest::newRow("a line break") << "table:dbo.T where a=1\nGO"
+                                      << "table:dbo.T"
+                                      << "a=1\nGO"
+                                      << "it holds a line break or control character";
     }
 
     void objectArguments() {

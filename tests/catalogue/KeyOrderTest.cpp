@@ -22,7 +22,7 @@ namespace {
 // stands for a table the list does not show.
 struct Fixture {
     test::RecordingToolkit toolkit;
-    RunState fields;
+    RunState runState;
     QHash<QString, qint32> ids;
 
     explicit Fixture(const QString& layout) {
@@ -36,7 +36,7 @@ struct Fixture {
             toolkit.list.append(catalogueEntry(kind, name, "dbo", idOf(name)));
             toolkit.list.setChecked(toolkit.list.count() - 1, ticked);
         }
-        toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, fields, item); };
+        toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, runState, item); };
     }
 
     qint32 idOf(const QString& name) {
@@ -84,8 +84,7 @@ private slots:
         row("unticked tables and other kinds keep their rows", "P:p1 +T:C T:X +T:B +T:A T:Y V:v1",
             "C>B B>A X>Y", true, "p1 +A X +B +C Y v1", moved.arg(2));
         row("chain ticked in reverse", "+T:C +T:B +T:A", "B>A C>B", true, "+A +B +C", moved.arg(2));
-        row("diamond", "+T:D +T:C +T:B +T:A", "B>A C>A D>B D>C", true, "+A +C +B +D",
-            moved.arg(2));
+        row("diamond", "+T:D +T:C +T:B +T:A", "B>A C>A D>B D>C", true, "+A +C +B +D", moved.arg(2));
         row("independent chains keep the user's order", "+T:Z +T:X2 +T:Y1 +T:X1 +T:Y2",
             "X2>X1 Y2>Y1", true, "+Z +Y1 +X1 +X2 +Y2", moved.arg(3));
         row("a table that waits for a cycle comes after it", "+T:C +T:A +T:B", "C>A A>B B>A", true,
@@ -119,12 +118,12 @@ private slots:
         f.toolkit.list.setTopIndex(1);
         f.toolkit.list.setCurrentIndex(f.toolkit.list.count() - 1);
 
-        orderByKeys(f.toolkit, f.fields, f.references(references), grouped);
+        orderByKeys(f.toolkit, f.runState, f.references(references), grouped);
         QCOMPARE(f.order(), order);
         QCOMPARE(f.toolkit.status(), status);
         QCOMPARE(f.toolkit.list.topIndex(), 1);
         QCOMPARE(f.toolkit.list.currentIndex(), f.toolkit.list.count() - 1);
-        QVERIFY(!f.fields.SuppressItemCheck);
+        QVERIFY(!f.runState.SuppressItemCheck);
     }
 
     // The keys no order satisfies: only between ticked tables, a table's own
@@ -134,12 +133,15 @@ private slots:
         QTest::addColumn<QString>("references");
         QTest::addColumn<QString>("keys"); // "table:key", key named as its reference
         QTest::newRow("own keys and a cycle's, none to or from outside it")
-            << "+T:C +T:B +T:A +T:E T:U" << "A>B B>A C>A E>E U>U E>U A>B"
+            << "+T:C +T:B +T:A +T:E T:U"
+            << "A>B B>A C>A E>E U>U E>U A>B"
             << "B:B>A A:A>B A:A>B E:E>E";
-        QTest::newRow("a cycle through an unticked table is none")
-            << "+T:A T:B +T:C" << "A>B B>C C>A" << "";
-        QTest::newRow("a cycle of three")
-            << "+T:A +T:B +T:C +T:D" << "A>B B>C C>A D>A" << "A:A>B B:B>C C:C>A";
+        QTest::newRow("a cycle through an unticked table is none") << "+T:A T:B +T:C"
+                                                                   << "A>B B>C C>A"
+                                                                   << "";
+        QTest::newRow("a cycle of three") << "+T:A +T:B +T:C +T:D"
+                                          << "A>B B>C C>A D>A"
+                                          << "A:A>B B:B>C C:C>A";
     }
 
     void keysNoOrderSatisfies() {

@@ -112,8 +112,8 @@ private slots:
         QFETCH(QStringList, entries);
         test::StandIn server({.sample = false, .version = version, .loadFiles = {objectsFile()}});
         test::RecordingToolkit toolkit;
-        RunState fields;
-        LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, filters);
+        RunState runState;
+        LoadList(toolkit, runState, server.login(), filters);
         QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.messageTexts().join('\n')));
         QCOMPARE(listed(toolkit), entries);
         QCOMPARE(toolkit.status(),
@@ -141,16 +141,16 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, sent);
         test::StandIn server({.sample = false, .loadFiles = {objectsFile()}});
-        const ConnectionSettings connection{server.serverText(), "Northwind", "sa", "pw"};
+        const ConnectionSettings connection = server.login();
         test::RecordingToolkit toolkit;
-        RunState fields;
-        LoadList(toolkit, fields, connection, {});
+        RunState runState;
+        LoadList(toolkit, runState, connection, {});
         const QStringList before = listed(toolkit);
         QVERIFY(!before.isEmpty());
         const qsizetype batches = server.receivedBatches().size();
 
         const CatalogueFilters broken{filter, {}, {}, {}, {}};
-        LoadList(toolkit, fields, connection, broken);
+        LoadList(toolkit, runState, connection, broken);
         QCOMPARE(toolkit.messages.size(), 1);
         const QString shown = toolkit.messages.first().text;
         if (sent) {
@@ -162,7 +162,7 @@ private slots:
             QCOMPARE(shown, message);
             QCOMPARE(server.receivedBatches().size(), batches);
         }
-        QCOMPARE(fields.LastError, shown);
+        QCOMPARE(runState.LastError, shown);
         QCOMPARE(listed(toolkit), before);
         QCOMPARE(toolkit.busyHistory.last(), false);
     }
@@ -184,8 +184,8 @@ private slots:
         test::StandIn server(
             {.sample = false, .loadFiles = {manyProceduresFile()}, .dropAfterRows = dropAfterRows});
         test::RecordingToolkit toolkit;
-        RunState fields;
-        LoadList(toolkit, fields, {server.serverText(), "Northwind", "sa", "pw"}, {});
+        RunState runState;
+        LoadList(toolkit, runState, server.login(), {});
         QCOMPARE(toolkit.list.count(), count);
         QCOMPARE(toolkit.status(), status);
         QCOMPARE(toolkit.messages.size(), count ? 0 : 1);

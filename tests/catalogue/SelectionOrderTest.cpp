@@ -21,19 +21,19 @@ private slots:
     // later ticks are ordered again.
     void failedHandlerReportsAndReleasesGuard() {
         test::RecordingToolkit toolkit;
-        RunState fields;
+        RunState runState;
         bool failing = true;
         toolkit.list.onItemCheck = [&](int item) {
             // The list fails once, in the middle of the handler's own move.
-            if (fields.SuppressItemCheck && std::exchange(failing, false))
+            if (runState.SuppressItemCheck && std::exchange(failing, false))
                 raise(QStringLiteral("the list failed"));
-            lstNames_ItemCheck(toolkit, fields, item);
+            lstNames_ItemCheck(toolkit, runState, item);
         };
         for (const char* name : {"A", "B", "C"})
             toolkit.list.append(catalogueEntry(ObjectKind::Table, name, "dbo", name[0]));
         toolkit.list.setChecked(1, true);
         QCOMPARE(toolkit.messageTexts(), QStringList{"lstNames_ItemCheck: the list failed"});
-        QVERIFY(!fields.SuppressItemCheck);
+        QVERIFY(!runState.SuppressItemCheck);
         toolkit.list.setChecked(toolkit.list.count() - 1, true);
         QCOMPARE(toolkit.list.entry(1).object.name, QStringLiteral("C"));
     }

@@ -1,3 +1,5 @@
+#include "support/Cli.h"
+
 #include "app/FrmQuarvex.h"
 #include "base/Version.h"
 #include "io/SettingsFile.h"
@@ -11,7 +13,6 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
-#include <sys/resource.h>
 
 using namespace quarvex;
 
@@ -32,42 +33,22 @@ create procedure spTwo as select 2
 GO
 )";
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString error;
-};
+using Result = test::CliResult;
 
 const QString password = QStringLiteral("s3cret;pw");
 const QStringList scriptFiles{"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"};
 
-QProcessEnvironment cliEnvironment(const QString& secret = password,
-                                   const QMap<QString, QString>& variables = {}) {
+QProcessEnvironment cliEnvironment(const QString& secret = password) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUARVEX_PASSWORD", secret);
-    for (auto variable = variables.begin(); variable != variables.end(); ++variable)
-        environment.insert(variable.key(), variable.value());
     return environment;
 }
 
-// childSetup runs in the child before the program starts. A program that
-// has not ended after waitMs is stopped and counts as hung (exit code -1).
-Result runCli(const QStringList& arguments, const QString& folder,
-              const std::function<void()>& childSetup = {}, int waitMs = 60000,
-              const QMap<QString, QString>& variables = {}) {
-    QProcess process;
-    if (childSetup)
-        process.setChildProcessModifier(childSetup);
-    process.setProcessEnvironment(cliEnvironment(password, variables));
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
-    if (!process.waitForFinished(waitMs)) {
-        process.kill();
-        process.waitForFinished();
-        return {-1, {}, QString::fromUtf8(process.readAllStandardError())};
-    }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+// The program with the password in QUARVEX_PASSWORD, as a script runs it.
+Result runCli(const QStringList& arguments, const QString& folder, int waitMs = 60000,
+              QMap<QString, QString> variables = {}) {
+    variables.insert("QUARVEX_PASSWORD", password);
+    return test::runCli(arguments, folder, variables, {}, waitMs);
 }
 
 // Runs the program with one line on standard input: through a pipe, or typed
@@ -167,7 +148,7 @@ private slots:
         FrmQuarvexServices services;
         services.settingsFile = m_data.path("window.cfg");
         services.showMessage = [](const QString&, MessageIcon, const QString&) {};
-        services.launchViewer = [](const QString&, const QString&) {};
+        services.startViewer = [](const QString&, const QStringList&) { return std::nullopt; };
         FrmQuarvex window(services);
         window.findChild<QLineEdit*>("txtPassword")->setText(password);
         window.cmdTab_Click(0);
@@ -284,6 +265,10 @@ private slots:
             // Not in the working folder either, as an empty folder read as "." would.
             QCOMPARE(QDir(m_data.folder()).entryList({"*.sql"}), QStringList{"database.sql"});
         }
+        // A run that failed says the scripts stand as they were.
+        QCOMPARE(result.error.contains("\nquarvex-cli: The script files in the output folder are "
+                                       "unchanged.\n"),
+                 errorStart.startsWith("quarvex-cli: CreateScripts: "));
         QVERIFY(!result.out.contains(password) && !result.error.contains(password));
         // Progress, skips and failures alike: each message behind the name.
         static const QRegularExpression messageStart("(^|\n)(?!quarvex-cli: |\r|\n|\\[|$)");
@@ -405,7 +390,7 @@ private slots:
             services.showMessage = [&](const QString& text, MessageIcon, const QString&) {
                 messages << text;
             };
-            services.launchViewer = [](const QString&, const QString&) {};
+            services.startViewer = [](const QString&, const QStringList&) { return std::nullopt; };
             FrmQuarvex window(services);
             window.findChild<QLineEdit*>("txtUserID")->setText("loader");
             window.findChild<QLineEdit*>("txtServer")->setText(m_server->serverText());
@@ -424,7 +409,7 @@ private slots:
         QVERIFY(home.bytes("config/quarvex/quarvex.cfg").contains("\r\ntxtUserID=loader\r\n"));
 
         const Result listing =
-            runCli({"--list"}, home.folder(), {}, 60000,
+            runCli({"--list"}, home.folder(), 60000,
                    {{"HOME", home.folder()}, {"XDG_CONFIG_HOME", home.path("config")}});
         QCOMPARE(listing.exitCode, 0);
         QCOMPARE(listing.out.section('\t', 0, 2), QStringLiteral("table\tdbo\tOrders"));
@@ -444,24 +429,6 @@ private slots:
         QVERIFY(out.bytes("Tables.sql")
                     .contains("insert into dbo.Orders (OrderId,Item) values (1,'tea')"));
         QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
-    }
-
-    // A full disk ends the run at once, as a failed run; the folder keeps
-    // what it had, here nothing. The limit lets the header notes and the
-    // scratch file through, but not both in the new Tables.sql.
-    void fileSizeLimitFailsTheRun() {
-        test::TempFolder out;
-        const Result result =
-            runCli(connection() + QStringList{"--out", out.folder(), "table:dbo.Orders"},
-                   m_data.folder(), [] {
-                       const rlimit limit{400, 400};
-                       setrlimit(RLIMIT_FSIZE, &limit);
-                   });
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.error.contains("CreateScripts: ScriptTable: AppendFile: File too large") &&
-                     result.error.contains("The script files in the output folder are unchanged."),
-                 qPrintable(result.error));
-        QCOMPARE(QDir(out.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{});
     }
 
     // Killed at any row, the program leaves the five scripts of the run
@@ -550,7 +517,7 @@ private slots:
     // login (type 0x02), which would wait for ever with the password in clear.
     void stalledLoginFailsWithinTheLoginTimeOut() {
         test::StandIn stalled({.sample = false, .stallLogin = true});
-        const Result result = runCli(connection(&stalled) << "--list", m_data.folder(), {}, 15000);
+        const Result result = runCli(connection(&stalled) << "--list", m_data.folder(), 15000);
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.error.startsWith("quarvex-cli: LoadList: OpenConnection: ") &&
                      result.error.contains("Timeout expired"),

@@ -1,9 +1,9 @@
 #include "base/ProcedureError.h"
+#include "db/ConnectionLoss.h"
 #include "db/EncryptionFailure.h"
 #include "db/FreeTdsConfig.h"
 #include "db/InstanceLookup.h"
 #include "db/OdbcConnectionString.h"
-#include "db/OdbcDiagnostics.h"
 #include "db/ServerConnection.h"
 
 #include <QFile>
@@ -304,7 +304,7 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, is2005Plus);
         QFETCH(bool, createOrAlter);
-        QCOMPARE(isVersion2005Plus(version), is2005Plus);
+        QCOMPARE(IsSQL2005Plus(version), is2005Plus);
         QCOMPARE(isVersionWithCreateOrAlter(version), createOrAlter);
     }
 

@@ -12,15 +12,6 @@ using namespace quarvex::test;
 
 Q_DECLARE_METATYPE(quarvex::Encryption)
 
-namespace {
-
-// The file without its header note, whose date and time change every run.
-QString withoutHeader(const QString& text) {
-    return text.mid(text.indexOf("GO\r\n\r\n") + 6);
-}
-
-} // namespace
-
 // FreeTDS against the stand-in speaking TLS: which servers each setting
 // reaches, how the login travels, and what a refusal says.
 class EncryptionIntegrationTest : public QObject {
@@ -134,7 +125,7 @@ private slots:
             ScriptRun run(server, adjust);
             run.tick(tables);
             const auto failure = run.create();
-            return failure ? *failure : withoutHeader(run.file("Tables.sql"));
+            return failure ? *failure : run.body("Tables.sql");
         };
         const QString expected = script(clear, [](ConnectionSettings&) {});
         QVERIFY(expected.contains("insert"));

@@ -13,10 +13,6 @@ using namespace quarvex;
 
 namespace {
 
-ConnectionSettings settingsFor(const test::StandIn& server) {
-    return {server.serverText(), "Northwind", "sa", "pw"};
-}
-
 QString failureOpening(const ConnectionSettings& settings) {
     OdbcConnection connection;
     return failureOf([&] { OpenConnection(connection, settings); })
@@ -37,7 +33,7 @@ private slots:
         m_server = std::make_unique<test::StandIn>(test::StandInOptions{.sample = false});
         QVERIFY(m_server->isRunning());
         m_connection = std::make_unique<OdbcConnection>();
-        OpenConnection(*m_connection, settingsFor(*m_server));
+        OpenConnection(*m_connection, m_server->login());
     }
 
     void cleanupTestCase() {
@@ -124,6 +120,10 @@ private slots:
         row("numeric keeps its scale", "numeric(9,2)", "12.3", exact("12.30"));
         row("smallmoney", "smallmoney", "-214748.3648", exact("-214748.3648"));
         row("tinyint", "tinyint", "255", qint64(255));
+        // The round trip reads before and after alike, so it misses a digit
+        // lost on the way in.
+        row("float with all 17 digits", "float", "0.30000000000000004", 0.30000000000000004);
+        row("real", "real", "10.0000105", double(10.0000105f));
         row("char longer in utf-8 than its length", "char(10)", "'café é€'", QString("café é€   "));
         row("text of 100 000 characters", "text", "'" + QString(100000, u'a') + "'",
             QString(100000, u'a'));

@@ -166,20 +166,32 @@ private slots:
 
         const auto ansi = ScriptEncoding::Ansi;
         const auto unicode = ScriptEncoding::Unicode;
-        QTest::newRow("same length, put in place") << ansi << "top\r\n" << "n=%n\r\n"
-                                                   << "n=42\r\n" << false;
-        QTest::newRow("longer, rows move") << ansi << "top\r\n" << "n=9\r\n" << "n=10\r\n"
+        QTest::newRow("same length, put in place") << ansi << "top\r\n"
+                                                   << "n=%n\r\n"
+                                                   << "n=42\r\n"
+                                                   << false;
+        QTest::newRow("longer, rows move") << ansi << "top\r\n"
+                                           << "n=9\r\n"
+                                           << "n=10\r\n"
                                            << false;
-        QTest::newRow("shorter, rows move") << ansi << "top\r\n" << "n=10\r\n" << "n=9\r\n"
+        QTest::newRow("shorter, rows move") << ansi << "top\r\n"
+                                            << "n=10\r\n"
+                                            << "n=9\r\n"
                                             << false;
-        QTest::newRow("unicode, rows move") << unicode << "top é\r\n" << "n=9\r\n"
-                                            << "n=10 é\r\n" << false;
-        QTest::newRow("unicode, empty file keeps one mark")
-            << unicode << QString() << "n=9\r\n" << "n=100\r\n" << false;
-        QTest::newRow("link planted as scratch file is replaced")
-            << ansi << "top\r\n" << "n=9\r\n" << "n=10\r\n" << true;
-        QTest::newRow("discarded block leaves the file as it was")
-            << ansi << "top\r\n" << "n=9\r\n" << QString() << false;
+        QTest::newRow("unicode, rows move") << unicode << "top é\r\n"
+                                            << "n=9\r\n"
+                                            << "n=10 é\r\n"
+                                            << false;
+        QTest::newRow("unicode, empty file keeps one mark") << unicode << QString() << "n=9\r\n"
+                                                            << "n=100\r\n"
+                                                            << false;
+        QTest::newRow("link planted as scratch file is replaced") << ansi << "top\r\n"
+                                                                  << "n=9\r\n"
+                                                                  << "n=10\r\n"
+                                                                  << true;
+        QTest::newRow("discarded block leaves the file as it was") << ansi << "top\r\n"
+                                                                   << "n=9\r\n"
+                                                                   << QString() << false;
     }
 
     void blockHeads() {
@@ -206,9 +218,11 @@ private slots:
 
         const QString rows = QStringLiteral("rows ü\r\n") + QString(3 << 20, u'x');
         QCOMPARE(files.ReadFile(path), finalHead.isNull() ? before : before + finalHead + rows);
-        QCOMPARE(folder.bytes("Tables.sql").count("\xFF\xFE"), encoding == ScriptEncoding::Unicode ? 1 : 0);
+        QCOMPARE(folder.bytes("Tables.sql").count("\xFF\xFE"),
+                 encoding == ScriptEncoding::Unicode ? 1 : 0);
         QVERIFY(!QFileInfo::exists(folder.path("precious.sql")));
-        QVERIFY(!QFileInfo::exists(folder.path("Temp.sql")) || QFileInfo(folder.path("Temp.sql")).isSymLink());
+        QVERIFY(!QFileInfo::exists(folder.path("Temp.sql")) ||
+                QFileInfo(folder.path("Temp.sql")).isSymLink());
     }
 
 #ifdef Q_OS_UNIX

@@ -1,7 +1,10 @@
 // Tables whose rows no order loads (a self-reference with its rows child
-// first, the sample's Departments and Employees, which reference each other).
+// first, the sample's Departments and Employees, which reference each other),
+// alone or among the sample's other tables in Key Order.
 #include "base/ProcedureError.h"
-#include "db/OdbcConnection.h"
+#include "catalogue/KeyOrder.h"
+#include "catalogue/SelectionOrder.h"
+#include "support/Database.h"
 #include "support/ScriptRun.h"
 
 #include <QRegularExpression>
@@ -35,50 +38,57 @@ GO
 )";
 
 // A key named across lines (a GO line would end the batch): it stays on.
-void addKeyNamedAcrossLines(const test::StandIn& server) {
-    OdbcConnection connection;
-    connection.open(test::loginTo(server));
-    connection.execute("alter table Tree add constraint "
-                       "[k\r\nGO\r\ndelete from dbo.Important\r\nGO\r\n--] "
-                       "foreign key (Up) references Tree (Id)");
+void addKeyNamedAcrossLines(test::Database& database) {
+    database.execute("alter table Tree add constraint "
+                     "[k\r\nGO\r\ndelete from dbo.Important\r\nGO\r\n--] "
+                     "foreign key (Up) references Tree (Id)");
 }
 
-using test::loadReportingErrors;
-using test::rowsOf;
-
-QStringList everyRow(OdbcConnection& connection) {
-    return rowsOf(connection, "select DepartmentId,ManagerId from dbo.Departments order by 1") +
-           rowsOf(connection, "select EmployeeId,DepartmentId from dbo.Employees order by 1") +
-           rowsOf(connection, "select StaffId,Name,BossId from dbo.[Staff List] order by 1");
+QStringList everyRow(test::Database& database) {
+    return database.rows("select DepartmentId,ManagerId from dbo.Departments order by 1") +
+           database.rows("select EmployeeId,DepartmentId from dbo.Employees order by 1") +
+           database.rows("select StaffId,Name,BossId from dbo.[Staff List] order by 1") +
+           database.rows("select count(*) from dbo.Customers") +
+           database.rows("select count(*) from dbo.Orders") +
+           database.rows("select count(*) from dbo.[Order Details]") +
+           database.rows("select count(*) from dbo.Products");
 }
 
-QStringList untrustedKeys(OdbcConnection& connection, bool sql2005Plus) {
-    return rowsOf(connection, sql2005Plus
-                                  ? "select name from sys.foreign_keys where is_disabled=1 or "
-                                    "is_not_trusted=1 order by name"
-                                  : "select name from sysobjects where xtype='F' and "
-                                    "(objectproperty(id,'CnstIsDisabled')=1 or "
-                                    "objectproperty(id,'CnstIsNotTrusted')=1) order by name");
+QStringList untrustedKeys(test::Database& database, bool sql2005Plus) {
+    return database.rows(sql2005Plus ? "select name from sys.foreign_keys where is_disabled=1 or "
+                                       "is_not_trusted=1 order by name"
+                                     : "select name from sysobjects where xtype='F' and "
+                                       "(objectproperty(id,'CnstIsDisabled')=1 or "
+                                       "objectproperty(id,'CnstIsNotTrusted')=1) order by name");
 }
 
 // A change that each deferred key refuses once it is on again.
-QStringList refusedChanges(OdbcConnection& connection) {
+QStringList refusedChanges(test::Database& database) {
     QStringList refused;
     for (const char* change : {"update dbo.Departments set ManagerId = 999",
                                "update dbo.Employees set DepartmentId = 99",
                                "update dbo.[Staff List] set BossId = 77 where StaffId = 2"}) {
-        const auto failure = failureOf([&] { connection.execute(change); });
+        const auto failure = failureOf([&] { database.execute(change); });
         if (failure && failure->description.contains("conflicted with the FOREIGN KEY"))
             refused << change;
     }
     return refused;
 }
 
-void emptyByHand(OdbcConnection& connection) {
-    for (const char* statement :
-         {"update dbo.Departments set ManagerId = null", "delete from dbo.Employees",
-          "delete from dbo.Departments", "delete from dbo.[Staff List]"})
-        connection.execute(statement);
+// Empties the ticked tables, children first: a delete that a key refuses
+// is tried again once the others went.
+void emptyByHand(test::Database& database, const test::ScriptRun& run) {
+    database.execute("update dbo.Departments set ManagerId = null");
+    QStringList left;
+    for (int i = 0; i < run.toolkit.list.count(); ++i)
+        if (run.toolkit.list.isChecked(i) &&
+            run.toolkit.list.entry(i).object.kind == ObjectKind::Table)
+            left << "dbo.[" + run.toolkit.list.entry(i).object.name + "]";
+    for (int pass = 0; pass < 5; ++pass)
+        left.removeIf([&](const QString& table) {
+            return !failureOf([&] { database.execute("delete from " + table); });
+        });
+    QCOMPARE(left, QStringList());
 }
 
 } // namespace
@@ -90,25 +100,39 @@ private slots:
     void loadsWithEveryKeyOnAndTrusted_data() {
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("grouped");
+        QTest::addColumn<bool>("keyOrder");
         const std::pair<const char*, const char*> generations[] = {{"2000", "8.00.2039"},
                                                                    {"2005", "9.00.1399"}};
         for (const auto& [generation, version] : generations) {
-            QTest::addRow("%s, grouped deletes", generation) << QString(version) << true;
-            QTest::addRow("%s, truncation", generation) << QString(version) << false;
+            QTest::addRow("%s, grouped deletes", generation) << QString(version) << true << false;
+            QTest::addRow("%s, truncation", generation) << QString(version) << false << false;
+            QTest::addRow("%s, all but Important in Key Order", generation)
+                << QString(version) << true << true;
         }
     }
 
     void loadsWithEveryKeyOnAndTrusted() {
         QFETCH(QString, version);
         QFETCH(bool, grouped);
+        QFETCH(bool, keyOrder);
         const bool sql2005Plus = version.startsWith('9');
         const test::StandInOptions options{.version = version, .script = staffTable};
-        test::StandIn source(options);
+        test::Database source(options);
         addKeyNamedAcrossLines(source);
-        test::ScriptRun run(source);
+        test::ScriptRun run(source.server);
         run.settings.chkGroup = grouped ? Checked : Unchecked;
-        // Employees first: their departments are not in yet.
-        run.tick({"Employees", "Staff List", "Departments", "Tree"});
+        if (keyOrder) {
+            SelectAll(run.toolkit, run.runState);
+            run.tick({"Important"}, false);
+            KeyOrder(run.toolkit, run.runState, run.settings);
+            QCOMPARE(run.toolkit.status(),
+                     QStringLiteral("Key order: 4 entries moved; keys checked after the load: a "
+                                    "cycle among dbo.Departments, dbo.Employees; dbo.Staff List, "
+                                    "dbo.Tree reference themselves"));
+        } else {
+            // Employees first: their departments are not in yet.
+            run.tick({"Employees", "Staff List", "Departments", "Tree"});
+        }
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         const QString script = run.file("Tables.sql");
 
@@ -127,36 +151,30 @@ private slots:
         QVERIFY(!script.contains("truncate table dbo.Departments"));
         QVERIFY(!script.contains("truncate table dbo.Employees"));
 
-        OdbcConnection populated;
-        populated.open(test::loginTo(source));
-        const QStringList rows = everyRow(populated);
-        QCOMPARE(rows.size(), 3 + 4 + 4);
-        test::StandIn emptyServer(options);
-        addKeyNamedAcrossLines(emptyServer);
-        OdbcConnection empty;
-        empty.open(test::loginTo(emptyServer));
-        emptyByHand(empty);
-        for (OdbcConnection* copy : {&empty, &populated}) {
-            QCOMPARE(loadReportingErrors(*copy, script), QStringList());
+        const QStringList rows = everyRow(source);
+        QCOMPARE(rows.size(), 3 + 4 + 4 + 4);
+        test::Database empty(options);
+        addKeyNamedAcrossLines(empty);
+        emptyByHand(empty, run);
+        for (test::Database* copy : {&empty, &source}) {
+            QCOMPARE(copy->load(script), QStringList());
             QCOMPARE(everyRow(*copy), rows);
             QCOMPARE(untrustedKeys(*copy, sql2005Plus), QStringList());
             QCOMPARE(refusedChanges(*copy).size(), 3);
-            QCOMPARE(rowsOf(*copy, "select count(*) from Important"), QStringList{"1"});
+            QCOMPARE(copy->rows("select count(*) from Important"), QStringList{"1"});
         }
     }
 
     void aRowThatBreaksItsKeyFailsTheCheck() {
-        test::StandIn source({.script = "alter table dbo.Employees nocheck constraint "
-                                        "FK_Employees_Departments\nGO\ninsert into dbo.Employees "
-                                        "values (9, N'Ghost', 99)\nGO\n"});
-        test::ScriptRun run(source);
+        test::Database source({.script = "alter table dbo.Employees nocheck constraint "
+                                         "FK_Employees_Departments\nGO\ninsert into dbo.Employees "
+                                         "values (9, N'Ghost', 99)\nGO\n"});
+        test::ScriptRun run(source.server);
         run.settings.chkGroup = Checked;
         run.tick({"Departments", "Employees"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
 
-        OdbcConnection copy;
-        copy.open(test::loginTo(source));
-        const QStringList errors = loadReportingErrors(copy, run.file("Tables.sql"));
+        const QStringList errors = source.load(run.file("Tables.sql"));
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().contains(
                      "print 'Checking foreign key FK_Employees_Departments of dbo.Employees...'\r\n"
@@ -167,7 +185,7 @@ private slots:
                      "\"FK_Employees_Departments\". The conflict occurred in database "
                      "\"Northwind\", table \"dbo.Departments\", column 'DepartmentId'."),
                  qPrintable(errors.first()));
-        QCOMPARE(untrustedKeys(copy, true), QStringList{"FK_Employees_Departments"});
+        QCOMPARE(untrustedKeys(source, true), QStringList{"FK_Employees_Departments"});
     }
 
     // Emptied by a delete, a table of a cycle is still reseeded.
@@ -185,14 +203,12 @@ private slots:
         run.tick({"A", "B"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
 
-        test::StandIn copyServer(options);
-        OdbcConnection copy;
-        copy.open(test::loginTo(copyServer));
+        test::Database copy(options);
         for (int i = 0; i < 3; ++i)
             copy.execute("insert into A (BId) values (null)");
         copy.execute("delete from A where Id > 2");
-        QCOMPARE(loadReportingErrors(copy, run.file("Tables.sql")), QStringList());
-        QCOMPARE(rowsOf(copy, "select ident_current('A')"), QStringList{"2"});
+        QCOMPARE(copy.load(run.file("Tables.sql")), QStringList());
+        QCOMPARE(copy.rows("select ident_current('A')"), QStringList{"2"});
         QCOMPARE(untrustedKeys(copy, true), QStringList());
     }
 };

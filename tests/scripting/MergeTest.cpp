@@ -1,10 +1,6 @@
-#include "base/ProcedureError.h"
 #include "catalogue/RowFilter.h"
-#include "db/ExactNumber.h"
-#include "db/OdbcConnection.h"
-#include "db/RecordSet.h"
+#include "support/Database.h"
 #include "support/ScriptRun.h"
-#include "support/StandIn.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -72,63 +68,30 @@ GO
 
 const QStringList mergedTables{"Regions", "Codes", "Lines", "Tags", "Staff"};
 
-QString comparable(const QVariant& value) {
-    if (value.metaType() == QMetaType::fromType<ExactNumber>())
-        return value.value<ExactNumber>().text;
-    if (!value.isValid())
-        return QStringLiteral("null");
-    if (value.typeId() == QMetaType::QByteArray)
-        return "0x" + value.toByteArray().toHex();
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().toString(Qt::ISODateWithMs);
-    return QString(value.typeName()) + ':' + value.toString();
-}
-
 // The rows in key order, every value exactly; the rowversion if asked.
-QStringList rowsOf(OdbcConnection& connection, const QString& table, bool withVersion = false) {
-    QStringList rows;
-    RecordSet records(connection, "select * from " + table + " order by 1,2");
-    for (; !records.atEnd(); records.moveNext()) {
-        QStringList values;
-        for (int i = 0; i < records.fieldCount(); ++i)
-            if (withVersion || records.fieldName(i) != "rv")
-                values << comparable(records.value(i));
-        rows << values.join(u'|');
-    }
-    return rows;
+QStringList rowsOf(test::Database& database, const QString& table, bool withVersion = false) {
+    return database.exactRows("select * from " + table + " order by 1,2",
+                              withVersion ? QString() : "rv");
 }
 
-QMap<QString, QStringList> rowsOf(OdbcConnection& connection, const QStringList& tables,
+QMap<QString, QStringList> rowsOf(test::Database& database, const QStringList& tables,
                                   bool withVersion) {
     QMap<QString, QStringList> rows;
     for (const QString& table : tables)
-        rows[table] = rowsOf(connection, table, withVersion);
+        rows[table] = rowsOf(database, table, withVersion);
     return rows;
 }
 
-std::optional<QString> load(const test::StandIn& target, const QString& script) {
-    OdbcConnection connection;
-    connection.open(test::loginTo(target));
-    const auto failure = failureOf([&] { test::runBatches(connection, script); });
-    if (!failure)
-        return std::nullopt;
-    return failure->description;
-}
-
 struct Databases {
-    test::StandIn source;
-    test::StandIn target;
+    test::Database source;
+    test::Database target;
     test::ScriptRun run;
-    OdbcConnection sourceConnection;
-    OdbcConnection targetConnection;
 
     Databases(const QString& version, const QString& sourceScript, const QString& targetScript)
         : source({.sample = false, .version = version, .script = sourceScript})
         , target({.sample = false, .version = version, .script = targetScript})
-        , run(source) {
+        , run(source.server) {
         run.settings.chkMerge = Checked;
-        sourceConnection.open(run.settings.connection);
-        targetConnection.open(test::loginTo(target));
     }
 };
 
@@ -156,17 +119,17 @@ private slots:
         QCOMPARE(db.run.toolkit.messageTexts(),
                  QStringList{"Table Loose skipped: has no primary key or unique key to merge on"});
 
-        const QString equalRow = rowsOf(db.targetConnection, "Regions", true).first();
+        const QString equalRow = rowsOf(db.target, "Regions", true).first();
         const QString script = db.run.file("Tables.sql");
-        QCOMPARE(load(db.target, script).value_or("<loaded>"), QStringLiteral("<loaded>"));
+        QCOMPARE(db.target.load(script), QStringList());
         for (const QString& table : mergedTables)
-            QCOMPARE(rowsOf(db.targetConnection, table), rowsOf(db.sourceConnection, table));
-        QCOMPARE(rowsOf(db.targetConnection, "Regions", true).first(), equalRow);
-        QCOMPARE(rowsOf(db.targetConnection, "Orders").size(), 3);
+            QCOMPARE(rowsOf(db.target, table), rowsOf(db.source, table));
+        QCOMPARE(rowsOf(db.target, "Regions", true).first(), equalRow);
+        QCOMPARE(rowsOf(db.target, "Orders").size(), 3);
 
-        const auto afterFirst = rowsOf(db.targetConnection, mergedTables, true);
-        QCOMPARE(load(db.target, script).value_or("<loaded>"), QStringLiteral("<loaded>"));
-        QCOMPARE(rowsOf(db.targetConnection, mergedTables, true), afterFirst);
+        const auto afterFirst = rowsOf(db.target, mergedTables, true);
+        QCOMPARE(db.target.load(script), QStringList());
+        QCOMPARE(rowsOf(db.target, mergedTables, true), afterFirst);
     }
 
     // Whatever stops the apply step leaves every table as it was, and the
@@ -205,10 +168,10 @@ private slots:
         if (dropAStagingBatch)
             script.remove(QRegularExpression("insert into #quarvex1 [^\\r]*\\r\\n"));
 
-        const auto before = rowsOf(db.targetConnection, mergedTables + QStringList{"Orders"}, true);
-        const QString failure = load(db.target, script).value_or("<loaded>");
+        const auto before = rowsOf(db.target, mergedTables + QStringList{"Orders"}, true);
+        const QString failure = db.target.load(script).join('\n');
         QVERIFY2(failure.contains(message), qPrintable(failure));
-        QCOMPARE(rowsOf(db.targetConnection, mergedTables + QStringList{"Orders"}, true), before);
+        QCOMPARE(rowsOf(db.target, mergedTables + QStringList{"Orders"}, true), before);
     }
 
     // A filtered table keeps every row outside its condition, with a merge
@@ -231,13 +194,13 @@ private slots:
         db.run.tick({"Lines"});
         for (int i = 0; i < db.run.toolkit.list.count(); ++i)
             if (db.run.toolkit.list.entry(i).object.name == "Lines")
-                RowFilter(db.run.toolkit, db.run.fields, i, "OrderId >= 2");
+                RowFilter(db.run.toolkit, db.run.runState, i, "OrderId >= 2");
         QCOMPARE(db.run.create().value_or("<ok>"), QStringLiteral("<ok>"));
-        QCOMPARE(load(db.target, db.run.file("Tables.sql")).value_or("<loaded>"), "<loaded>");
+        QCOMPARE(db.target.load(db.run.file("Tables.sql")), QStringList());
         // The source's (1,2) lies outside the filter; the target's (1,1) stays
         // as it was, equal to the source's.
-        const QStringList source = rowsOf(db.sourceConnection, "Lines");
-        QCOMPARE(rowsOf(db.targetConnection, "Lines"), QStringList({source[0], source[2]}));
+        const QStringList source = rowsOf(db.source, "Lines");
+        QCOMPARE(rowsOf(db.target, "Lines"), QStringList({source[0], source[2]}));
     }
 };
 

@@ -1,11 +1,8 @@
 // Procedure, trigger, view and function scripts against the stand-in, loaded
 // the way a user loads them: through FreeTDS's tsql into another server.
 
-#include "db/OdbcConnection.h"
-#include "db/RecordSet.h"
+#include "support/Database.h"
 #include "support/ScriptRun.h"
-#include "support/StandIn.h"
-#include "support/Tsql.h"
 
 #include <QMap>
 #include <QTest>
@@ -38,23 +35,18 @@ GO
 
 const QString table = QStringLiteral("create table T (a int null)\nGO\n");
 
-std::unique_ptr<test::StandIn> server(const QString& version, const QString& script) {
-    return std::make_unique<test::StandIn>(
-        test::StandInOptions{.sample = false, .version = version, .script = script});
+test::StandInOptions optionsFor(const QString& version, const QString& script) {
+    return {.sample = false, .version = version, .script = script};
 }
 
 // Every stored text by object name and number ("spGroup;2"), from the
 // catalogue every generation has.
-QMap<QString, QString> storedTexts(const test::StandIn& server) {
-    OdbcConnection connection;
-    connection.open({server.serverText(), "Northwind", "sa", "pw"});
+QMap<QString, QString> storedTexts(test::Database& database) {
     QMap<QString, QString> texts;
-    RecordSet records(connection,
-                      "select o.name, c.number, c.text from syscomments c join sysobjects o on "
-                      "o.id = c.id order by o.name, c.number, c.colid");
-    for (; !records.atEnd(); records.moveNext())
-        texts[records.value(0).toString() + ';' + records.value(1).toString()] +=
-            records.value(2).toString();
+    for (const QString& row :
+         database.rows("select o.name, c.number, c.text from syscomments c join sysobjects o on "
+                       "o.id = c.id order by o.name, c.number, c.colid"))
+        texts[row.section(u'|', 0, 0) + ';' + row.section(u'|', 1, 1)] += row.section(u'|', 2);
     return texts;
 }
 
@@ -67,11 +59,11 @@ QMap<QString, QString> bodies(const QMap<QString, QString>& texts) {
 }
 
 // Loads the script files into the target; tsql's output when a batch failed.
-QString loadThroughTsql(const test::StandIn& target, const test::ScriptRun& run,
+QString loadThroughTsql(const test::Database& target, const test::ScriptRun& run,
                         const QStringList& files) {
     QString failures;
     for (const QString& file : files) {
-        const QString output = test::runThroughTsql(target, run.folder.path(file));
+        const QString output = target.loadThroughTsql(run.folder.path(file));
         if (output.contains("Msg "))
             failures += file + ":\n" + output;
     }
@@ -86,62 +78,45 @@ class ModuleScriptsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A numbered group loads as it is in the source, whether its numbers
-    // come from syscomments or from sys.numbered_procedures.
-    void numberedGroupLoadsThroughTsql_data() {
+    // Every kind loads as it is in the source: a numbered group whether its
+    // numbers come from syscomments or from sys.numbered_procedures, and
+    // CREATE OR ALTER (which wins over ALTER) whether or not the objects
+    // are there.
+    void modulesLoadThroughTsql_data() {
         QTest::addColumn<QString>("version");
         QTest::addColumn<int>("alter");
+        QTest::addColumn<int>("createOrAlter");
         QTest::addColumn<bool>("targetHasThem");
-        QTest::newRow("2000, CREATE into an empty database") << "8.00.2039" << 0 << false;
-        QTest::newRow("2000, ALTER of an older group") << "8.00.2039" << 1 << true;
-        QTest::newRow("2005, ALTER of an older group") << "9.00.1399" << 1 << true;
-        QTest::newRow("2022, ALTER of an older group") << "16.00.1000" << 1 << true;
+        QTest::newRow("2000, CREATE into an empty database") << "8.00.2039" << 0 << 0 << false;
+        QTest::newRow("2000, ALTER of older ones") << "8.00.2039" << 1 << 0 << true;
+        QTest::newRow("2005, ALTER of older ones") << "9.00.1399" << 1 << 0 << true;
+        QTest::newRow("2022, ALTER of older ones") << "16.00.1000" << 1 << 0 << true;
+        QTest::newRow("2016 SP1, CREATE OR ALTER, none there") << "13.00.4001" << 1 << 1 << false;
+        QTest::newRow("2022, CREATE OR ALTER, all there") << "16.00.1000" << 1 << 1 << true;
     }
 
-    void numberedGroupLoadsThroughTsql() {
+    void modulesLoadThroughTsql() {
         QFETCH(QString, version);
         QFETCH(int, alter);
+        QFETCH(int, createOrAlter);
         QFETCH(bool, targetHasThem);
-        const auto source = server(version, table + objects("source"));
-        const auto target = server(version, table + (targetHasThem ? objects("target") : ""));
-        test::ScriptRun run(*source);
+        test::Database source(optionsFor(version, table + objects("source")));
+        test::Database target(
+            optionsFor(version, table + (targetHasThem ? objects("target") : "")));
+        test::ScriptRun run(source.server);
         run.settings.chkAlter = alter;
-        run.tick({"spGroup", "spPlain"});
-        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
-        QCOMPARE(run.toolkit.messageTexts(), QStringList());
-
-        QCOMPARE(loadThroughTsql(*target, run, {"Procs.sql"}), QString());
-        const QMap<QString, QString> loaded = bodies(storedTexts(*target));
-        const QMap<QString, QString> wanted = bodies(storedTexts(*source));
-        for (const char* key : {"spGroup;1", "spGroup;2", "spGroup;3", "spPlain;1"})
-            QCOMPARE(loaded.value(key), wanted.value(key));
-    }
-
-    // CREATE OR ALTER loads whether or not the objects are there, and wins
-    // over ALTER.
-    void createOrAlterLoadsEitherWay_data() {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<bool>("targetHasThem");
-        QTest::newRow("2016 SP1, none there") << "13.00.4001" << false;
-        QTest::newRow("2022, all there") << "16.00.1000" << true;
-    }
-
-    void createOrAlterLoadsEitherWay() {
-        QFETCH(QString, version);
-        QFETCH(bool, targetHasThem);
-        const auto source = server(version, table + objects("source"));
-        const auto target = server(version, table + (targetHasThem ? objects("target") : ""));
-        test::ScriptRun run(*source);
-        run.settings.chkAlter = Checked;
-        run.settings.chkCreateOrAlter = Checked;
+        run.settings.chkCreateOrAlter = createOrAlter;
         run.tick({"spGroup", "spPlain", "vPlain", "trPlain", "fnPlain"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
-        QVERIFY(run.file("Views.sql").contains("print 'Creating or altering vPlain...'"));
+        QCOMPARE(run.toolkit.messageTexts(), QStringList());
+        QCOMPARE(run.file("Views.sql").contains("print 'Creating or altering vPlain...'"),
+                 bool(createOrAlter));
 
-        QCOMPARE(loadThroughTsql(*target, run, codeFiles), QString());
-        const QMap<QString, QString> stored = storedTexts(*target);
-        QCOMPARE(bodies(stored), bodies(storedTexts(*source)));
-        QVERIFY(stored.value("trPlain;1").startsWith("CREATE OR ALTER TRIGGER trPlain"));
+        QCOMPARE(loadThroughTsql(target, run, codeFiles), QString());
+        const QMap<QString, QString> stored = storedTexts(target);
+        QCOMPARE(bodies(stored), bodies(storedTexts(source)));
+        QCOMPARE(stored.value("trPlain;1").startsWith("CREATE OR ALTER TRIGGER trPlain"),
+                 bool(createOrAlter));
     }
 
     // Refused before any file changes on a server without CREATE OR ALTER,
@@ -152,17 +127,21 @@ private slots:
         QTest::addColumn<QString>("failure");
         const QString refused = "CreateScripts: RequireCreateOrAlter: CREATE OR ALTER needs SQL "
                                 "Server 2016 SP1 (13.0.4001) or later; this server is version ";
-        QTest::newRow("2014") << "12.00.2000" << "spPlain" << refused + "12.00.2000";
-        QTest::newRow("2016 before SP1") << "13.00.4000" << "vPlain" << refused + "13.00.4000";
-        QTest::newRow("2014, tables only") << "12.00.2000" << "T" << "";
+        QTest::newRow("2014") << "12.00.2000"
+                              << "spPlain" << refused + "12.00.2000";
+        QTest::newRow("2016 before SP1") << "13.00.4000"
+                                         << "vPlain" << refused + "13.00.4000";
+        QTest::newRow("2014, tables only") << "12.00.2000"
+                                           << "T"
+                                           << "";
     }
 
     void createOrAlterRefusedOnOlderServers() {
         QFETCH(QString, version);
         QFETCH(QString, object);
         QFETCH(QString, failure);
-        const auto source = server(version, table + objects("source"));
-        test::ScriptRun run(*source);
+        test::StandIn source(optionsFor(version, table + objects("source")));
+        test::ScriptRun run(source);
         run.settings.chkCreateOrAlter = Checked;
         for (const QString& file : codeFiles + QStringList{"Tables.sql"})
             run.folder.write(file, "from an earlier run");
@@ -183,7 +162,7 @@ private slots:
 
     void renamedModuleIsSkipped() {
         QFETCH(QString, version);
-        const auto source = server(version, table + objects("source") + R"(
+        test::StandIn source(optionsFor(version, table + objects("source") + R"(
 CREATE PROCEDURE spOld AS select 1
 GO
 CREATE VIEW [dbo].[v Old] AS select 1 as one
@@ -192,8 +171,8 @@ exec sp_rename 'spOld', 'spNew'
 GO
 exec sp_rename '[dbo].[v Old]', 'vNew'
 GO
-)");
-        test::ScriptRun run(*source);
+)"));
+        test::ScriptRun run(source);
         run.tick({"spNew", "vNew", "spPlain"});
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(run.toolkit.messageTexts(),

@@ -1,8 +1,5 @@
-#include "base/ProcedureError.h"
-#include "db/OdbcConnection.h"
-#include "db/RecordSet.h"
+#include "support/Database.h"
 #include "support/ScriptRun.h"
-#include "support/StandIn.h"
 
 #include <QTest>
 
@@ -69,27 +66,24 @@ const QStringList unfillableSkips{
     "Table Knows skipped: is a graph edge table, whose $from_id and $to_id a script cannot load"};
 
 // The rows without their periods, which the load sets anew; values and types.
-QStringList versionedRows(OdbcConnection& connection) {
-    QStringList rows;
-    for (const char* query : {"select id,item,price from Prices order by id",
-                              "select code,rate from Rates order by code"})
-        for (RecordSet records(connection, query); !records.atEnd(); records.moveNext())
-            for (int i = 0; i < records.fieldCount(); ++i)
-                rows << records.value(i).toString() + "/" + records.value(i).typeName();
-    return rows;
+QStringList versionedRows(test::Database& database) {
+    return database.exactRows("select id,item,price from Prices order by id") +
+           database.exactRows("select code,rate from Rates order by code");
 }
 
 // What the next row inserted into the table gets: the counter's next step
 // once a row was inserted, the seed before.
-qint64 nextIdentity(OdbcConnection& connection, const QString& table) {
-    RecordSet records(connection, "select convert(varchar(40),ident_current('" + table +
-                                      "')),convert(varchar(40),increment_value),"
-                                      "case when last_value is null then 0 else 1 end "
-                                      "from sys.identity_columns where object_id=object_id('" +
-                                      table + "')");
-    const qint64 current = records.value(0).toString().toLongLong();
-    const qint64 increment = records.value(1).toString().toLongLong();
-    return records.value(2).toInt() ? current + increment : current;
+qint64 nextIdentity(test::Database& database, const QString& table) {
+    const QStringList counter = database
+                                    .rows("select convert(varchar(40),ident_current('" + table +
+                                          "')),convert(varchar(40),increment_value),"
+                                          "case when last_value is null then 0 else 1 end "
+                                          "from sys.identity_columns where object_id=object_id('" +
+                                          table + "')")
+                                    .value(0)
+                                    .split(u'|');
+    const qint64 current = counter.value(0).toLongLong();
+    return counter.value(2) == "1" ? current + counter.value(1).toLongLong() : current;
 }
 
 // What stands between the header and the footer, which carry the time.
@@ -119,11 +113,11 @@ private slots:
         QFETCH(int, unicode);
         QFETCH(int, group);
         const bool v2022 = version.startsWith("16");
-        test::StandIn server(
+        test::Database database(
             {.sample = false,
              .version = version,
              .script = versionedScript + countersScript + (v2022 ? unfillableScript : QString())});
-        test::ScriptRun run(server);
+        test::ScriptRun run(database.server);
         run.settings.chkUnicode = unicode;
         run.settings.chkGroup = group;
         const QStringList unfillable =
@@ -146,25 +140,23 @@ private slots:
                                  "be truncated"),
                  group == 0);
 
-        OdbcConnection connection;
-        connection.open(run.settings.connection);
-        const QStringList before = versionedRows(connection);
-        QCOMPARE(before.size(), 10);
+        const QStringList before = versionedRows(database);
+        QCOMPARE(before.size(), 4);
         QMap<QString, qint64> next;
         for (const QString& table : counterTables)
-            next[table] = nextIdentity(connection, table);
+            next[table] = nextIdentity(database, table);
         QCOMPARE(next.value("Emptied"), 3);
         QCOMPARE(next.value("Never"), 100);
         QCOMPARE(next.value("Falling"), 97);
 
         // Loaded by a login that reads dates day first.
-        connection.execute("set language british");
-        QCOMPARE(test::loadReportingErrors(connection, script), QStringList());
-        QCOMPARE(versionedRows(connection), before);
+        database.execute("set language british");
+        QCOMPARE(database.load(script), QStringList());
+        QCOMPARE(versionedRows(database), before);
         for (const QString& table : counterTables) {
-            connection.execute("insert into " + table +
-                               (table == "Prices" ? " (item) values (N'new')" : " (v) values (0)"));
-            QCOMPARE(test::rowsOf(connection, "select convert(bigint,@@identity)"),
+            database.execute("insert into " + table +
+                             (table == "Prices" ? " (item) values (N'new')" : " (v) values (0)"));
+            QCOMPARE(database.rows("select convert(bigint,@@identity)"),
                      QStringList{QString::number(next.value(table))});
         }
     }

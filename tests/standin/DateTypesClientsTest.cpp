@@ -3,18 +3,33 @@
 // wire forms).
 
 #include "base/ProcedureError.h"
-#include "db/OdbcDiagnostics.h"
 #include "db/OdbcHandle.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
 #include <QRegularExpression>
 #include <QTest>
+#include <sql.h>
+#include <sqlext.h>
 
 using namespace quarvex;
 using namespace quarvex::test;
 
 namespace {
+
+// Raises the handle's first diagnostic record when rc failed.
+void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
+    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+        return;
+    SQLCHAR state[6] = {};
+    SQLCHAR text[1024] = {};
+    SQLINTEGER nativeError = 0;
+    SQLSMALLINT length = 0;
+    SQLGetDiagRec(handleType, handle, 1, state, &nativeError, text, SQLSMALLINT(sizeof text),
+                  &length);
+    raise(QString::fromLatin1(reinterpret_cast<const char*>(state)) + QLatin1Char(' ') +
+          QString::fromLocal8Bit(reinterpret_cast<const char*>(text)));
+}
 
 const char* const columnTypes[] = {
     "date",         "time(0)",      "time(3)",           "time(7)",     "datetime2(0)",

@@ -6,6 +6,14 @@ void RecordingToolkit::showMessage(const QString& text, MessageIcon icon, const 
     messages.append({text, icon, title});
 }
 
+std::optional<QString> RecordingToolkit::startViewer(const QString& program,
+                                                     const QStringList& arguments) {
+    viewers.append({program, arguments});
+    if (unstartable.contains(program))
+        return QStringLiteral("No such file or directory");
+    return std::nullopt;
+}
+
 QStringList RecordingToolkit::messageTexts() const {
     QStringList texts;
     for (const Message& message : messages)

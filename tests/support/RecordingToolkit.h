@@ -16,15 +16,26 @@ public:
         QString title;
     };
 
+    struct ViewerStart {
+        QString program;
+        QStringList arguments;
+    };
+
     QList<Message> messages;
     QList<bool> busyHistory;
     MemoryObjectList list;
+    // The viewers asked to start, in order; a program named in unstartable
+    // fails to start, as one that is not installed does.
+    QList<ViewerStart> viewers;
+    QStringList unstartable;
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title) override;
     void setBusy(bool busy) override { busyHistory.append(busy); }
     QString status() const override { return m_status; }
     void setStatus(const QString& text) override { m_status = text; }
     ObjectList& objectList() override { return list; }
+    std::optional<QString> startViewer(const QString& program,
+                                       const QStringList& arguments) override;
 
     QStringList messageTexts() const;
 

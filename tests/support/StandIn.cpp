@@ -73,6 +73,10 @@ QString StandIn::serverText() const {
     return QStringLiteral("127.0.0.1,%1").arg(m_port);
 }
 
+ConnectionSettings StandIn::login() const {
+    return {serverText(), "Northwind", "sa", "pw"};
+}
+
 QStringList StandIn::receivedBatches() const {
     return standin::BatchLog::read(m_folder.filePath(QStringLiteral("batches.log")));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Settings.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -34,7 +36,8 @@ public:
 
     bool isRunning() const;
     int port() const { return m_port; }
-    QString serverText() const; // "127.0.0.1,PORT", what a user types as server
+    QString serverText() const;       // "127.0.0.1,PORT", what a user types as server
+    ConnectionSettings login() const; // its database, logged into as the runs are
     QStringList receivedBatches() const;
     // The type of the first packet of every connection, in order: 0x12 for
     // a TDS 7 client's PRELOGIN, 0x02 for a TDS 4.2/5.0 login.

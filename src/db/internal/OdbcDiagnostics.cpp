@@ -1,6 +1,7 @@
-#include "db/OdbcDiagnostics.h"
+#include "db/internal/OdbcDiagnostics.h"
 
 #include "base/ProcedureError.h"
+#include "db/ConnectionLoss.h"
 #include "db/OdbcHandle.h"
 
 #include <QStringList>
@@ -17,14 +18,6 @@ OdbcHandle::~OdbcHandle() {
 }
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16");
-
-// Class 08 is the connection's own failure (link lost, server gone); HYT00 and
-// HYT01 are the query and connection time-outs. A statement cannot succeed on
-// that connection any more.
-bool isConnectionLoss(const QString& sqlState) {
-    return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("HYT00") ||
-           sqlState == QLatin1String("HYT01");
-}
 
 namespace {
 
@@ -83,10 +76,6 @@ Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
 }
 
 } // namespace
-
-QString odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
-    return readDiagnostics(handleType, handle).text;
-}
 
 void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, SQLHANDLE connection,
                const QString& statement) {

@@ -1,10 +1,10 @@
-#include "scripting/TableScript.h"
-
 #include "base/ProcedureError.h"
 #include "scripting/IdentityCounter.h"
 #include "scripting/MergeScript.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableColumns.h"
 #include "scripting/TableFacts.h"
+#include "scripting/TableStatements.h"
 
 #include <QTest>
 
@@ -12,7 +12,7 @@ using namespace quarvex;
 
 // The statements and queries as a whole, run against the stand-in:
 // tests/scripting/ScriptRunIntegrationTest.
-class TableScriptTest : public QObject {
+class TableStatementsTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -206,5 +206,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TableScriptTest)
-#include "TableScriptTest.moc"
+QTEST_GUILESS_MAIN(TableStatementsTest)
+#include "TableStatementsTest.moc"

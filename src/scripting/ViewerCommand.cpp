@@ -1,8 +1,11 @@
-#include "scripting/ViewerLauncher.h"
+#include "scripting/ViewerCommand.h"
 
 #include "base/ProcedureError.h"
+#include "model/Toolkit.h"
 
+#ifdef Q_OS_WIN
 #include <QProcess>
+#endif
 
 namespace quarvex {
 
@@ -51,7 +54,7 @@ std::optional<QStringList> shellWords(const QString& command) {
     return words;
 }
 
-void startViewer(const QString& viewer, const QString& filePath) {
+void openInViewer(Toolkit& toolkit, const QString& viewer, const QString& filePath) {
 #ifdef Q_OS_WIN
     // Windows programs parse their own command lines; Qt's splitting follows
     // the rules they share.
@@ -65,16 +68,10 @@ void startViewer(const QString& viewer, const QString& filePath) {
     if (words->isEmpty())
         return;
     QStringList arguments = *words;
-    QProcess viewerProcess;
-    viewerProcess.setProgram(arguments.takeFirst());
+    const QString program = arguments.takeFirst();
     arguments.append(filePath);
-    viewerProcess.setArguments(arguments);
-    // The viewer has no business with the database password.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QUARVEX_PASSWORD"));
-    viewerProcess.setProcessEnvironment(environment);
-    if (!viewerProcess.startDetached())
-        raise(failed + QStringLiteral(" (") + viewerProcess.errorString() + QLatin1Char(')'));
+    if (const auto reason = toolkit.startViewer(program, arguments))
+        raise(failed + QStringLiteral(" (") + *reason + QLatin1Char(')'));
 }
 
 } // namespace quarvex

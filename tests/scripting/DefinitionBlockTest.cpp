@@ -1,6 +1,5 @@
-#include "scripting/ObjectScript.h"
-
 #include "base/ProcedureError.h"
+#include "scripting/DefinitionBlock.h"
 #include "scripting/ModuleHeader.h"
 
 #include <QFile>
@@ -8,7 +7,7 @@
 
 using namespace quarvex;
 
-Q_DECLARE_METATYPE(quarvex::ObjectScriptOptions)
+Q_DECLARE_METATYPE(quarvex::DefinitionBlockOptions)
 
 namespace {
 
@@ -24,7 +23,7 @@ QString body(const QString& script) {
 
 } // namespace
 
-class ObjectScriptTest : public QObject {
+class DefinitionBlockTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -40,8 +39,8 @@ private slots:
         QFETCH(bool, alter);
         QFETCH(bool, encrypt);
         QFETCH(QString, expected);
-        const QString script = objectScript(factsOf(ObjectKind::Proc), "p",
-                                            {"CREATE PROCEDURE p AS select 1"}, {alter, encrypt});
+        const QString script = definitionBlock(
+            factsOf(ObjectKind::Proc), "p", {"CREATE PROCEDURE p AS select 1"}, {alter, encrypt});
         QCOMPARE(script, expectedFile(expected));
     }
 
@@ -50,10 +49,10 @@ private slots:
     void definitions_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("definition");
-        QTest::addColumn<ObjectScriptOptions>("options");
+        QTest::addColumn<DefinitionBlockOptions>("options");
         QTest::addColumn<QString>("result"); // body, or the error
         const auto row = [](const char* name, ObjectKind kind, const QString& definition,
-                            ObjectScriptOptions options, const QString& result) {
+                            DefinitionBlockOptions options, const QString& result) {
             QTest::newRow(name) << int(kind) << definition << options << result;
         };
         using enum ObjectKind;
@@ -101,11 +100,11 @@ private slots:
     void definitions() {
         QFETCH(int, kind);
         QFETCH(QString, definition);
-        QFETCH(ObjectScriptOptions, options);
+        QFETCH(DefinitionBlockOptions, options);
         QFETCH(QString, result);
         QString outcome;
         const auto failure = failureOf([&] {
-            outcome = body(objectScript(factsOf(ObjectKind(kind)), "x", {definition}, options));
+            outcome = body(definitionBlock(factsOf(ObjectKind(kind)), "x", {definition}, options));
         });
         QCOMPARE(failure ? failure->description : outcome, result);
     }
@@ -114,7 +113,7 @@ private slots:
     // server refuses a second CREATE in one batch. (Loaded as stored and
     // altered: ModuleScriptsTest.)
     void numberedGroupOneBatchEach() {
-        const QString script = objectScript(
+        const QString script = definitionBlock(
             factsOf(ObjectKind::Proc), "g",
             {"create procedure g;1 as select 1\r\n", "\r\ncreate procedure g;2\r\nas select 2"},
             {true, true});
@@ -161,5 +160,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ObjectScriptTest)
-#include "ObjectScriptTest.moc"
+QTEST_GUILESS_MAIN(DefinitionBlockTest)
+#include "DefinitionBlockTest.moc"

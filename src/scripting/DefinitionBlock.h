@@ -7,7 +7,7 @@
 
 namespace quarvex {
 
-struct ObjectScriptOptions {
+struct DefinitionBlockOptions {
     bool alter = false;
     bool encrypt = false;
     bool createOrAlter = false; // wins over alter
@@ -20,7 +20,7 @@ struct ObjectScriptOptions {
 // when asked, and the batch end. A stored CREATE OR ALTER counts as CREATE.
 // Raises when CREATE, the kind's keyword after it, or a place for WITH
 // ENCRYPTION cannot be found in any of them.
-QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
-                     const QStringList& definitions, const ObjectScriptOptions& options);
+QString definitionBlock(const ObjectKindFacts& kind, const QString& displayName,
+                        const QStringList& definitions, const DefinitionBlockOptions& options);
 
 } // namespace quarvex

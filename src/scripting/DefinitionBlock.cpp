@@ -1,4 +1,4 @@
-#include "scripting/ObjectScript.h"
+#include "scripting/DefinitionBlock.h"
 
 #include "base/Blanks.h"
 #include "base/ProcedureError.h"
@@ -68,7 +68,7 @@ qsizetype endOfCreateVerb(const QString& upper, qsizetype afterCreate) {
 
 // One definition as its own batch, edited as asked.
 QString definitionBatch(const ObjectKindFacts& kind, const QString& definition,
-                        const ObjectScriptOptions& options) {
+                        const DefinitionBlockOptions& options) {
     // The line break in front stands for the end of the line before, so that
     // a definition that begins with CREATE is found like any other line.
     QString text = QLatin1Char('\n') + trimmedControlsAndBlanks(definition);
@@ -102,7 +102,7 @@ QString definitionBatch(const ObjectKindFacts& kind, const QString& definition,
     return text.mid(1);
 }
 
-QLatin1StringView noteVerb(const ObjectScriptOptions& options) {
+QLatin1StringView noteVerb(const DefinitionBlockOptions& options) {
     if (options.createOrAlter)
         return QLatin1StringView("Creating or altering ");
     return QLatin1StringView(options.alter ? "Altering " : "Creating ");
@@ -110,8 +110,8 @@ QLatin1StringView noteVerb(const ObjectScriptOptions& options) {
 
 } // namespace
 
-QString objectScript(const ObjectKindFacts& kind, const QString& displayName,
-                     const QStringList& definitions, const ObjectScriptOptions& options) {
+QString definitionBlock(const ObjectKindFacts& kind, const QString& displayName,
+                        const QStringList& definitions, const DefinitionBlockOptions& options) {
     const QString note = noteVerb(options) +
                          QLatin1String(options.encrypt ? "(With Encryption) " : "") + displayName +
                          QLatin1String("...");

@@ -2,21 +2,19 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 namespace quarvex {
 
-// Starts the viewer on one script file without waiting for it.
-using ViewerLauncher = std::function<void(const QString& viewer, const QString& filePath)>;
+class Toolkit;
 
-// Splits the viewer text into a program and its arguments the way a shell
-// would, adds the path as one more argument and starts it detached, with
-// the program's environment less QUARVEX_PASSWORD. An empty viewer text
+// Starts the viewer on one script file through the toolkit, without waiting
+// for it: the viewer text split into a program and its arguments the way a
+// shell would, the path added as one more argument. An empty viewer text
 // starts nothing. Raises "The viewer could not be started: " + the viewer
 // text (and the system's reason where it gives one) when the program cannot
 // be started or the text leaves a quote open.
-void startViewer(const QString& viewer, const QString& filePath);
+void openInViewer(Toolkit& toolkit, const QString& viewer, const QString& filePath);
 
 // The words of a command line as a POSIX shell reads them: blanks separate
 // words, single quotes keep everything literally, double quotes keep all but

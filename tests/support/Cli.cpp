@@ -1,0 +1,28 @@
+#include "support/Cli.h"
+
+#include <QProcess>
+
+namespace quarvex::test {
+
+CliResult runCli(const QStringList& arguments, const QString& folder,
+                 const QMap<QString, QString>& variables, const std::function<void()>& childSetup,
+                 int waitMs) {
+    QProcess process;
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (auto variable = variables.begin(); variable != variables.end(); ++variable)
+        environment.insert(variable.key(), variable.value());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
+    if (!process.waitForFinished(waitMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, {}, QString::fromUtf8(process.readAllStandardError())};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace quarvex::test

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace quarvex::test {
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString error;
+};
+
+// quarvex-cli run in folder, with variables added to the environment;
+// childSetup runs in the child before the program starts. A program that
+// has not ended after waitMs is stopped and counts as hung (exit code -1).
+CliResult runCli(const QStringList& arguments, const QString& folder,
+                 const QMap<QString, QString>& variables,
+                 const std::function<void()>& childSetup = {}, int waitMs = 60000);
+
+} // namespace quarvex::test
