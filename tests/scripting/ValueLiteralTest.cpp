@@ -19,28 +19,52 @@ Q_DECLARE_METATYPE(quarvex::FieldValue)
 namespace {
 
 // Values as the row reader delivers them (see OdbcStatement::read).
-using Kind = FieldValue::Kind;
+FieldValue field(FieldValue::Kind kind) {
+    FieldValue value;
+    value.kind = kind;
+    return value;
+}
+
 FieldValue text(const QString& characters) {
-    return {.kind = Kind::Text, .text = characters};
+    FieldValue value = field(FieldValue::Kind::Text);
+    value.text = characters;
+    return value;
 }
+
 FieldValue exact(const char* digits) {
-    return {.kind = Kind::Exact, .text = digits};
+    FieldValue value = field(FieldValue::Kind::Exact);
+    value.text = QString::fromLatin1(digits);
+    return value;
 }
+
 FieldValue integer(qint64 number) {
-    return {.kind = Kind::Integer, .integer = number};
+    FieldValue value = field(FieldValue::Kind::Integer);
+    value.integer = number;
+    return value;
 }
+
 FieldValue real(double number) {
-    return {.kind = Kind::Double, .real = number};
+    FieldValue value = field(FieldValue::Kind::Double);
+    value.real = number;
+    return value;
 }
+
 FieldValue single(float number) {
-    return {.kind = Kind::Float, .single = number};
+    FieldValue value = field(FieldValue::Kind::Float);
+    value.single = number;
+    return value;
 }
+
 FieldValue bytes(const QByteArray& content) {
-    return {.kind = Kind::Bytes, .bytes = content};
+    FieldValue value = field(FieldValue::Kind::Bytes);
+    value.bytes = content;
+    return value;
 }
 
 FieldValue stamp(int y, int mo, int d, int h, int mi, int s, quint32 nanoseconds = 0) {
-    return {.kind = Kind::Timestamp, .stamp = Timestamp{y, mo, d, h, mi, s, nanoseconds}};
+    FieldValue value = field(FieldValue::Kind::Timestamp);
+    value.stamp = Timestamp{y, mo, d, h, mi, s, nanoseconds};
+    return value;
 }
 
 // Text with every "@" turned into a NUL, which a C++ literal cannot carry.
