@@ -5,6 +5,7 @@
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/ForeignKeyQuery.h"
 #include "catalogue/LoadList.h"
+#include "support/RecordingToolkit.h"
 #include "support/StandIn.h"
 #include "support/TempFolder.h"
 
@@ -31,6 +32,7 @@
 #include <optional>
 
 using namespace quarvex;
+using test::listed;
 
 namespace {
 
@@ -152,14 +154,6 @@ void fillGroups(ObjectList& list) {
     for (const char* name : {"P1", "P2"})
         list.append(catalogueEntry(ObjectKind::Proc, QLatin1String(name), "dbo", id++));
     list.append(catalogueEntry(ObjectKind::View, QStringLiteral("V1"), "dbo", id++));
-}
-
-// The object names in list order, ticked ones marked with "+".
-QStringList listed(const ObjectList& list) {
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(QLatin1String(list.isChecked(i) ? "+" : "") + list.entry(i).object.name);
-    return names;
 }
 
 int rowOf(const ObjectList& list, const QString& name) {
