@@ -49,6 +49,30 @@ QString headerTemplate(const Settings& settings) {
 }
 
 // The steps of one run over the list, with what they share.
+// An object's name and owner as the scripts write them. A name that cannot
+// stand on one line is shown escaped, wherever it goes; the object itself is
+// skipped.
+struct ScriptedNames {
+    bool unsafe;
+    QString name;
+    QString owner;
+};
+
+ScriptedNames scriptedNames(const ObjectRef& object) {
+    const bool unsafe = hasControlCharacter(object.name) || hasControlCharacter(object.owner);
+    const auto shown = [unsafe](const QString& text) {
+        return unsafe ? cEscaped(sqlIdentifier(text)) : sqlIdentifier(text);
+    };
+    return {unsafe, shown(object.name), shown(object.owner)};
+}
+
+// A table's line among the grouped deletes; commented out when it was skipped.
+QString deleteLineOf(const ObjectRef& table, bool scripted) {
+    const ScriptedNames names = scriptedNames(table);
+    return QLatin1String(scripted ? "" : "--") +
+           groupedDelete(names.owner + QLatin1Char('.') + names.name, table.rowFilter);
+}
+
 class ScriptRun {
 public:
     explicit ScriptRun(ScriptContext& context)
@@ -93,13 +117,20 @@ public:
             if (facts.kind == ObjectKind::Table)
                 m_tablesHead = note;
         }
-        m_files.AppendFile(stagedTablesFile(), settingsBatch);
     }
 
     // Keys that no load order satisfies go off before the first delete: in
-    // front of the grouped deletes, or else before the first table.
+    // front of the grouped deletes, or else before the first table. The
+    // grouped deletes are written as they will be when every ticked table is
+    // scripted, so that the tables' rows are written once; a skip puts them
+    // right at the end.
     void deferKeys(OdbcConnection& connection) {
         m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
+        if (groupsDeletes()) {
+            m_expectedFront = frontOfTables(expectedDeletes());
+            m_files.AppendFile(stagedTablesFile(), m_expectedFront);
+        }
+        m_files.AppendFile(stagedTablesFile(), settingsBatch);
         // A merge turns them off inside its apply step.
         if (!m_context.settings.group() && !m_context.settings.merge() && !m_keys.keys.isEmpty())
             m_files.AppendFile(stagedTablesFile(), m_keys.turnOff());
@@ -146,14 +177,38 @@ public:
                 BoxPrint(QLatin1String("End ") + facts.headerWord + QLatin1String(" scripts")));
     }
 
-    // The deletes, children first, go in front of the file's first
-    // "set nocount on", which lies in what this run wrote first.
+    // A merge deletes what the source lacks itself.
+    bool groupsDeletes() const { return m_context.settings.group() && !m_context.settings.merge(); }
+
+    // The deletes, children first, in front of the file's first "set nocount
+    // on", with the keys that go off before them.
+    QString frontOfTables(const QString& deletes) const {
+        return m_keys.turnOff() +
+               BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
+               deletes + QLatin1String("\r\n");
+    }
+
+    // The grouped deletes of the ticked tables, should every one be scripted.
+    QString expectedDeletes() const {
+        const ObjectList& list = m_context.toolkit.objectList();
+        QString deletes;
+        for (int i = 0; i < list.count(); ++i) {
+            const ObjectRef& object = list.entry(i).object;
+            if (list.isChecked(i) && object.kind == ObjectKind::Table)
+                deletes = deleteLineOf(object, !scriptedNames(object).unsafe) + deletes;
+        }
+        return deletes;
+    }
+
+    // The grouped deletes as the run turned out, where they differ from
+    // those written at its start.
     void putDeletesInFront() {
-        const QString deletes =
-            BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
-            m_deletes;
-        m_files.ReplaceFileHead(stagedTablesFile(), m_tablesHead,
-                                m_tablesHead + m_keys.turnOff() + deletes + QLatin1String("\r\n"));
+        if (!groupsDeletes())
+            return;
+        const QString front = frontOfTables(m_deletes);
+        if (front != m_expectedFront)
+            m_files.ReplaceFileHead(stagedTablesFile(), m_tablesHead + m_expectedFront,
+                                    m_tablesHead + front);
     }
 
     // The finished files take the scripts' places, each in one step. The
@@ -206,13 +261,7 @@ public:
 
 private:
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
-        // A name that cannot stand on one line is shown escaped, wherever it
-        // goes; the object itself is skipped.
-        const bool unsafe = hasControlCharacter(object.name) || hasControlCharacter(object.owner);
-        const QString name =
-            unsafe ? cEscaped(sqlIdentifier(object.name)) : sqlIdentifier(object.name);
-        const QString owner =
-            unsafe ? cEscaped(sqlIdentifier(object.owner)) : sqlIdentifier(object.owner);
+        const auto [unsafe, name, owner] = scriptedNames(object);
         ++m_entries;
         m_context.toolkit.setStatus(QString::number(m_entries) + QLatin1String(" - ") + name);
 
@@ -229,9 +278,7 @@ private:
             ++m_summary.skipped;
         }
         if (isTable)
-            m_deletes = QLatin1String(scripted ? "" : "--") +
-                        groupedDelete(owner + QLatin1Char('.') + name, object.rowFilter) +
-                        m_deletes;
+            m_deletes = deleteLineOf(object, scripted) + m_deletes;
     }
 
     // A line break in a name would end the line of any statement that names
@@ -251,6 +298,7 @@ private:
     qint32 m_entries = 0;
     QString m_tablesHead;
     QString m_deletes;
+    QString m_expectedFront; // the grouped deletes as written at the start
     DeferredKeys m_keys;
 };
 
@@ -317,9 +365,7 @@ RunSummary CreateScripts(ScriptContext& context) {
         connection->close();
         run.checkKeysAgain();
         run.writeFooters();
-        // A merge deletes what the source lacks itself.
-        if (context.settings.group() && !context.settings.merge())
-            run.putDeletesInFront();
+        run.putDeletesInFront();
         run.moveIntoPlace();
     });
     connection.reset();
