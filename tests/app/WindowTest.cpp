@@ -5,7 +5,9 @@
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/ForeignKeyQuery.h"
 #include "catalogue/LoadList.h"
+#include "support/RecordingToolkit.h"
 #include "support/StandIn.h"
+#include "support/TempFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,7 +15,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include <optional>
 
 using namespace quarvex;
+using test::listed;
 
 namespace {
 
@@ -152,14 +154,6 @@ void fillGroups(ObjectList& list) {
     for (const char* name : {"P1", "P2"})
         list.append(catalogueEntry(ObjectKind::Proc, QLatin1String(name), "dbo", id++));
     list.append(catalogueEntry(ObjectKind::View, QStringLiteral("V1"), "dbo", id++));
-}
-
-// The object names in list order, ticked ones marked with "+".
-QStringList listed(const ObjectList& list) {
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(QLatin1String(list.isChecked(i) ? "+" : "") + list.entry(i).object.name);
-    return names;
 }
 
 int rowOf(const ObjectList& list, const QString& name) {
@@ -518,9 +512,9 @@ private slots:
         test::StandIn server({.sample = false,
                               .script = "create table A (id int null)\nGO\n"
                                         "create procedure p as select 1\nGO\n"});
-        QTemporaryDir output;
+        test::TempFolder output;
         Harness harness({}, LoadList);
-        harness.connectTo(server.serverText(), output.path());
+        harness.connectTo(server.serverText(), output.folder());
         harness.edit("txtViewer")->setText("true");
         for (const char* filter : {"txtTblFilt", "txtProcFilt"})
             harness.control<QLineEdit>(QLatin1String(filter))->clear();
@@ -531,20 +525,16 @@ private slots:
         create->click();
         QCOMPARE(harness.messages.size(), 0);
         QCOMPARE(listed(harness.objects()), (QStringList{"p", "A"}));
-        const auto bytes = [&](const char* name) {
-            QFile file(QDir(output.path()).filePath(QLatin1String(name)));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        const QByteArray tables = bytes("Tables.sql");
-        const QByteArray procs = bytes("Procs.sql");
+        const QByteArray tables = output.bytes("Tables.sql");
+        const QByteArray procs = output.bytes("Procs.sql");
         QVERIFY(tables.contains("insert into") || tables.contains("rows to A"));
 
         queueClick(harness.window.get(), create, create->rect().center());
         QTest::qWait(50);
         QCOMPARE(harness.control<QLabel>("lblStatus")->text(),
                  QStringLiteral("Nothing ticked: no script written"));
-        QCOMPARE(bytes("Tables.sql"), tables);
-        QCOMPARE(bytes("Procs.sql"), procs);
+        QCOMPARE(output.bytes("Tables.sql"), tables);
+        QCOMPARE(output.bytes("Procs.sql"), procs);
         QCOMPARE(harness.messages.size(), 0);
     }
 
@@ -557,8 +547,8 @@ private slots:
 
     void settingsSurviveARestart() {
         QFETCH(int, closeBy);
-        QTemporaryDir folder;
-        const QString file = folder.filePath("quarvex.cfg");
+        test::TempFolder folder;
+        const QString file = folder.path("quarvex.cfg");
         const QList<std::pair<QString, QVariant>> kept = {
             {"txtServer", "db1,1433"},  {"txtPath", "/tmp/out"},
             {"chkUnicode", true},       {"chkGroup", false},
@@ -581,9 +571,8 @@ private slots:
             QVERIFY(!first.window->isVisible());
             QVERIFY(first.messages.isEmpty());
         }
-        QFile saved(file);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QVERIFY(!saved.readAll().contains("hunter2"));
+        QVERIFY(!folder.bytes("quarvex.cfg").isEmpty());
+        QVERIFY(!folder.bytes("quarvex.cfg").contains("hunter2"));
 
         Harness second({}, {}, file);
         for (const auto& [name, value] : kept)
@@ -645,12 +634,9 @@ private slots:
     }
 
     void badSettingsValueIsReportedAtStart() {
-        QTemporaryDir folder;
-        QFile file(folder.filePath("quarvex.cfg"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("txtServer=never\r\nchkAlter=7\r\nchkUnicode=1\r\n");
-        file.close();
-        Harness harness({}, {}, file.fileName());
+        test::TempFolder folder;
+        folder.write("quarvex.cfg", "txtServer=never\r\nchkAlter=7\r\nchkUnicode=1\r\n");
+        Harness harness({}, {}, folder.path("quarvex.cfg"));
         QCOMPARE(harness.messages.size(), 1);
         QCOMPARE(harness.messages[0].text,
                  QStringLiteral("Form_Load: ReadCfg: Invalid property value"));

@@ -36,7 +36,9 @@ struct Fixture {
             toolkit.list.append(catalogueEntry(kind, name, "dbo", idOf(name)));
             toolkit.list.setChecked(toolkit.list.count() - 1, ticked);
         }
-        toolkit.list.onItemCheck = [this](int item) { lstNames_ItemCheck(toolkit, runState, item); };
+        toolkit.list.onItemCheck = [this](int item) {
+            lstNames_ItemCheck(toolkit, runState, item);
+        };
     }
 
     qint32 idOf(const QString& name) {
@@ -52,12 +54,7 @@ struct Fixture {
         return result;
     }
 
-    QString order() const {
-        QStringList names;
-        for (int i = 0; i < toolkit.list.count(); ++i)
-            names << (toolkit.list.isChecked(i) ? "+" : "") + toolkit.list.entry(i).object.name;
-        return names.join(' ');
-    }
+    QString order() const { return test::listed(toolkit.list).join(' '); }
 };
 
 } // namespace

@@ -326,14 +326,13 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("outputStart");
-        QTest::newRow("quarvex-cli --version") << QUARVEX_CLI_PATH << "--version"
-                                               << "quarvex-cli " QUARVEX_VERSION "\n";
-        QTest::newRow("quarvex --version") << QUARVEX_WINDOW_PATH << "--version"
-                                           << "quarvex " QUARVEX_VERSION "\n";
-        QTest::newRow("quarvex --help") << QUARVEX_WINDOW_PATH << "--help"
-                                        << "Usage: ";
-        QTest::newRow("quarvex-cli --help") << QUARVEX_CLI_PATH << "--help"
-                                            << "Usage: ";
+        for (const auto& [name, path] : {std::pair{"quarvex-cli", QUARVEX_CLI_PATH},
+                                         std::pair{"quarvex", QUARVEX_WINDOW_PATH}}) {
+            QTest::addRow("%s --version", name)
+                << path << "--version" << QString(name) + " " QUARVEX_VERSION "\n";
+            QTest::addRow("%s --help", name) << path << "--help"
+                                             << "Usage: ";
+        }
     }
 
     // Both answer without a display: manual pages are made from them at

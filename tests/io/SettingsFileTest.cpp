@@ -144,13 +144,6 @@ private slots:
         QCOMPARE(settings.chkGroup, 0);
     }
 
-    void missingFileChangesNothing() {
-        test::TempFolder folder;
-        Settings settings = defaults();
-        ReadCfg(folder.path("none.cfg"), settings);
-        QCOMPARE(settingsFileText(settings), settingsFileText(defaults()));
-    }
-
     void unreadableFileNamesTheChain() {
         test::TempFolder folder;
         QDir(folder.folder()).mkdir("quarvex.cfg"); // a folder where the file should be

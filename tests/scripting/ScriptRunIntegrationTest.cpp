@@ -60,15 +60,6 @@ QStringList otherFiles(const test::TempFolder& folder) {
     return names;
 }
 
-// The entries in list order, ticked ones marked with "+".
-QStringList listed(const test::ScriptRun& run) {
-    QStringList names;
-    for (int i = 0; i < run.toolkit.list.count(); ++i)
-        names << QLatin1String(run.toolkit.list.isChecked(i) ? "+" : "") +
-                     run.toolkit.list.entry(i).object.name;
-    return names;
-}
-
 QString expectedFile(const QString& name) {
     QFile file(QStringLiteral(QUARVEX_TEST_DATA "/scripting/expected/") + name);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -340,7 +331,7 @@ private slots:
         const auto scripts = scriptBytes(run.folder);
 
         run.tick({"A", "Many", "Orders", "p"});
-        const QStringList before = listed(run);
+        const QStringList before = test::listed(run.toolkit.list);
         test::StandInOptions faulty = with(rows("Many", 60));
         (fault == "stall" ? faulty.stallAfterRows : faulty.dropAfterRows) = 50;
         std::unique_ptr<test::StandIn> faultyServer;
@@ -374,7 +365,7 @@ private slots:
         QCOMPARE(scriptBytes(run.folder), scripts);
         QCOMPARE(otherFiles(run.folder),
                  fault == "locked" ? QStringList{".quarvex.lock"} : QStringList{});
-        QCOMPARE(listed(run), before);
+        QCOMPARE(test::listed(run.toolkit.list), before);
         QVERIFY(run.viewed.size() == 2);
         QCOMPARE(run.toolkit.busyHistory.last(), false);
         // Refused before any query: the file or folder named, no batch sent.

@@ -21,4 +21,11 @@ QStringList RecordingToolkit::messageTexts() const {
     return texts;
 }
 
+QStringList listed(const ObjectList& list) {
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i)
+        names.append(QLatin1String(list.isChecked(i) ? "+" : "") + list.entry(i).object.name);
+    return names;
+}
+
 } // namespace quarvex::test

@@ -43,4 +43,7 @@ private:
     QString m_status;
 };
 
+// The entries' names in list order, ticked ones marked with "+".
+QStringList listed(const ObjectList& list);
+
 } // namespace quarvex::test
