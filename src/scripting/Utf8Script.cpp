@@ -60,17 +60,17 @@ char* encodeOne(char* p, const char16_t* text, qsizetype n, qsizetype& i, Encodi
 }
 
 #if defined(__SSE2__)
-// Stores the units packed into bytes with saturation at p and returns how
-// many of them, before the stop bit, are plain 7-bit characters: a unit
-// above 0x7F shows its top bit, and none above 0xFF can pass for an
-// apostrophe or a cut mark. The room holds the surplus bytes.
-inline int storePlain(char* p, __m128i bytes, unsigned stop) {
+// Stores the units packed into bytes with saturation at p and returns a bit
+// for each of them that is not a plain 7-bit character: a unit above 0x7F
+// shows its top bit, and none above 0xFF can pass for an apostrophe or a cut
+// mark. The room holds the surplus bytes.
+inline unsigned storePlain(char* p, __m128i bytes) {
     const __m128i marked = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\'')),
                                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('$')),
                                                      _mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
-    return __builtin_ctz(unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, marked))) | stop);
+    return unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, marked)));
 }
 #endif
 
@@ -90,18 +90,24 @@ char* encode(char* p, QStringView view, Encoding& encoding) {
     qsizetype i = 0;
     while (i < n) {
 #if defined(__SSE2__)
+        // A whole run of sixteen moves on by a constant, so that the next
+        // sixteen are loaded before this test is decided.
         while (i + 16 <= n) {
             const auto* const units = reinterpret_cast<const __m128i*>(text + i);
-            const int run = storePlain(
-                p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)), 0x10000u);
-            p += run;
-            i += run;
-            if (run < 16)
+            const unsigned marks = storePlain(
+                p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)));
+            if (marks != 0) {
+                const int run = __builtin_ctz(marks);
+                p += run;
+                i += run;
                 break;
+            }
+            p += 16;
+            i += 16;
         }
         if (i + 8 <= n && i + 16 > n) {
             const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-            const int run = storePlain(p, _mm_packus_epi16(eight, eight), 0x100u);
+            const int run = __builtin_ctz(storePlain(p, _mm_packus_epi16(eight, eight)) | 0x100u);
             p += run;
             i += run;
         }
