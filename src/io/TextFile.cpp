@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 namespace quarvex {
@@ -290,41 +291,36 @@ void BlockAppender::appendUtf8(QByteArrayView bytes) {
 }
 
 void BlockAppender::appendBytes(QByteArrayView bytes) {
-    reraisingAs(
-        QStringLiteral("AppendFile"),
-        [&] {
-            if (!m_file.isOpen())
-                raise(QStringLiteral("The file is closed"), FailureKind::FileWrite);
-            try {
-                writeAll(m_file, bytes);
-            } catch (...) {
-                discard();
-                throw;
-            }
-        },
-        fileContext(m_file.fileName()));
+    changeBlock([&] { writeAll(m_file, bytes); });
 }
 
 void BlockAppender::finish(const QString& finalHead, const QString& scratchFile) {
     const QByteArray head = headBytes(finalHead);
+    changeBlock([&] {
+        if (head.size() != m_headSize) {
+            moveRestBehind(head, scratchFile);
+        } else {
+            if (!m_file.seek(m_start))
+                raise(m_file.errorString(), FailureKind::FileWrite);
+            writeAll(m_file, head);
+        }
+    });
+    m_file.close();
+}
+
+// Any failure of a change takes the whole block back.
+void BlockAppender::changeBlock(const std::function<void()>& change) {
     reraisingAs(
         QStringLiteral("AppendFile"),
         [&] {
             if (!m_file.isOpen())
                 raise(QStringLiteral("The file is closed"), FailureKind::FileWrite);
             try {
-                if (head.size() == m_headSize) {
-                    if (!m_file.seek(m_start))
-                        raise(m_file.errorString(), FailureKind::FileWrite);
-                    writeAll(m_file, head);
-                } else {
-                    moveRestBehind(head, scratchFile);
-                }
+                change();
             } catch (...) {
                 discard();
                 throw;
             }
-            m_file.close();
         },
         fileContext(m_file.fileName()));
 }

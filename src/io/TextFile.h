@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <functional>
 
 namespace quarvex {
 
@@ -96,6 +97,7 @@ public:
 private:
     QByteArray headBytes(const QString& head) const;
     void appendBytes(QByteArrayView bytes);
+    void changeBlock(const std::function<void()>& change);
     void moveRestBehind(const QByteArray& head, const QString& scratchFile);
 
     QFile m_file;
