@@ -163,6 +163,28 @@ std::optional<TemporalValue> parseTemporal(const QString& input, const SqlType& 
     return fitted(value, type, error);
 }
 
+namespace {
+
+// Styles 126 and 127: ISO 8601 with a T, a zero fraction left out; 127
+// writes a datetimeoffset in UTC. days is the date shown when there is none.
+QString isoText(const TemporalValue& value, const SqlType& type, bool inUtc, qint64 days) {
+    const bool withDate = type.base != BaseType::Time;
+    const bool withClock = type.base != BaseType::Date;
+    const bool withOffset = type.base == BaseType::DateTimeOffset;
+    const bool utc = inUtc && withOffset;
+    const qint64 moment = utc ? instant(value) : value.days * unitsPerDay + value.time;
+    const qint64 time = withClock ? moment % unitsPerDay : 0;
+    QString text = withDate ? dateText(withClock ? moment / unitsPerDay : days) : QString();
+    if (withClock)
+        text += (withDate ? QStringLiteral("T") : QString()) +
+                clockText(time, type.scale, time % unitsPerSecond != 0);
+    if (withOffset)
+        text += utc ? QStringLiteral("Z") : offsetText(value.offset);
+    return text;
+}
+
+} // namespace
+
 QString temporalText(const TemporalValue& value, const SqlType& type, int style) {
     const bool withDate = type.base != BaseType::Time;
     const bool withClock = type.base != BaseType::Date;
@@ -192,19 +214,8 @@ QString temporalText(const TemporalValue& value, const SqlType& type, int style)
     case 23:
         return dateText(days);
     case 126:
-    case 127: {
-        // A zero fraction is left out; 127 writes a datetimeoffset in UTC.
-        const bool utc = style == 127 && withOffset;
-        const qint64 moment = utc ? instant(value) : value.days * unitsPerDay + value.time;
-        const qint64 time = withClock ? moment % unitsPerDay : 0;
-        QString text = withDate ? dateText(withClock ? moment / unitsPerDay : days) : QString();
-        if (withClock)
-            text += (withDate ? QStringLiteral("T") : QString()) +
-                    clockText(time, type.scale, time % unitsPerSecond != 0);
-        if (withOffset)
-            text += utc ? QStringLiteral("Z") : offsetText(value.offset);
-        return text;
-    }
+    case 127:
+        return isoText(value, type, style == 127, days);
     case 112:
         return dateText(days).remove(u'-');
     case 101:
