@@ -24,10 +24,8 @@ QString truncation(const QString& tableName) {
 }
 
 QString groupedDelete(const QString& tableName, const QString& rowFilter) {
-    QString text = QLatin1String("delete from ") + tableName;
-    if (!rowFilter.isEmpty())
-        text += QLatin1String(" where (") + rowFilter + QLatin1Char(')');
-    return text + QLatin1String("\r\nGO\r\n");
+    return QLatin1String("delete from ") + tableName + filtered(rowFilter) +
+           QLatin1String("\r\nGO\r\n");
 }
 
 QString filteredDelete(const QString& tableName, const QString& rowFilter) {
