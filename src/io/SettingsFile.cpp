@@ -26,8 +26,9 @@ struct SavedControl {
     // like check boxes: a decimal number from 0 to 2.
     Encryption ConnectionSettings::*choice = nullptr;
     bool ConnectionSettings::*box = nullptr;
+    ConsistentRead Settings::*readChoice = nullptr;
 
-    bool isNumber() const { return checkState || choice || box; }
+    bool isNumber() const { return checkState || choice || box || readChoice; }
 };
 
 // The saved controls in the window's design order, then the later ones.
@@ -55,6 +56,10 @@ const SavedControl savedControls[] = {
     {"chkTrustCert", nullptr, nullptr, nullptr, nullptr, nullptr,
      &ConnectionSettings::trustServerCertificate},
     {"txtCAFile", nullptr, &ConnectionSettings::caFile},
+    // Later again; a file without them reads as clear and Automatic.
+    {"chkPreview", nullptr, nullptr, nullptr, &Settings::chkPreview},
+    {"cboConsistentRead", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     &Settings::consistentRead},
 };
 
 int numberOf(const Settings& settings, const SavedControl& control) {
@@ -62,6 +67,8 @@ int numberOf(const Settings& settings, const SavedControl& control) {
         return int(settings.connection.*control.choice);
     if (control.box)
         return settings.connection.*control.box ? Checked : Unchecked;
+    if (control.readChoice)
+        return int(settings.*control.readChoice);
     return settings.*control.checkState;
 }
 
@@ -70,6 +77,8 @@ void setNumber(Settings& settings, const SavedControl& control, int number) {
         settings.connection.*control.choice = Encryption(number);
     else if (control.box)
         settings.connection.*control.box = number == Checked;
+    else if (control.readChoice)
+        settings.*control.readChoice = ConsistentRead(number);
     else
         settings.*control.checkState = number;
 }

@@ -10,6 +10,11 @@ namespace quarvex {
 // Check box states as the window keeps them.
 enum CheckState { Unchecked = 0, Checked = 1, Greyed = 2 };
 
+// How the rows of the ticked tables are read, as the window's list offers it:
+// from one snapshot where the database allows it, under shared table locks
+// held to the end of the run, or table by table.
+enum class ConsistentRead { Automatic = 0, Lock = 1, Off = 2 };
+
 // Everything on the configuration page. The window fills it from its
 // controls; the command-line program from the settings file and options.
 struct Settings {
@@ -27,6 +32,8 @@ struct Settings {
     int chkNewTypes = Unchecked;
     int chkCreateOrAlter = Unchecked;
     int chkMerge = Unchecked;
+    int chkPreview = Unchecked;
+    ConsistentRead consistentRead = ConsistentRead::Automatic;
 
     bool alter() const { return chkAlter == Checked; }
     bool group() const { return chkGroup == Checked; }
@@ -35,6 +42,7 @@ struct Settings {
     bool newTypes() const { return chkNewTypes == Checked; }
     bool createOrAlter() const { return chkCreateOrAlter == Checked; }
     bool merge() const { return chkMerge == Checked; }
+    bool preview() const { return chkPreview == Checked; }
 
     static QString defaultViewer() {
 #ifdef Q_OS_WIN

@@ -37,7 +37,8 @@ private slots:
         QCOMPARE(settingsFileText(defaults()),
                  fourteenLines() + "chkNewTypes=0\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n"
                                    "cboEncryption=0\r\n"
-                                   "chkTrustCert=0\r\ntxtCAFile=\r\n");
+                                   "chkTrustCert=0\r\ntxtCAFile=\r\n"
+                                   "chkPreview=0\r\ncboConsistentRead=0\r\n");
     }
 
     // Files of older versions lack the later lines; they read whole, leave
@@ -53,6 +54,10 @@ private slots:
         QTest::newRow("seventeen lines")
             << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n"
             << 1;
+        QTest::newRow("twenty lines")
+            << fourteenLines() + "chkNewTypes=1\r\nchkCreateOrAlter=0\r\nchkMerge=0\r\n"
+                                 "cboEncryption=0\r\nchkTrustCert=0\r\ntxtCAFile=\r\n"
+            << 1;
     }
 
     void olderFilesReadWithTheDefaults() {
@@ -66,6 +71,8 @@ private slots:
         QCOMPARE(settings.connection.encryption, Encryption::Optional);
         QVERIFY(!settings.connection.trustServerCertificate);
         QVERIFY(settings.connection.caFile.isEmpty());
+        QCOMPARE(settings.chkPreview, int(Unchecked));
+        QCOMPARE(settings.consistentRead, ConsistentRead::Automatic);
     }
 
     void anEncryptionChoiceOutOfRangeStopsTheReading() {
@@ -74,6 +81,16 @@ private slots:
                     applySettingsFileText("cboEncryption=3\r\ntxtCAFile=x\r\n", settings);
                 }).has_value());
         QCOMPARE(settings.connection.encryption, Encryption::Optional);
+    }
+
+    void laterChoicesReadBack() {
+        Settings saved;
+        saved.chkPreview = Checked;
+        saved.consistentRead = ConsistentRead::Lock;
+        Settings read;
+        applySettingsFileText(settingsFileText(saved), read);
+        QCOMPARE(read.chkPreview, int(Checked));
+        QCOMPARE(read.consistentRead, ConsistentRead::Lock);
     }
 
     void reading_data() {
