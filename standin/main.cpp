@@ -42,6 +42,7 @@ std::optional<Faults> faultsFrom(const QCommandLineParser& parser) {
     faults.stallLogin = parser.isSet(QStringLiteral("stall-login"));
     faults.stallAfterRows = rows(stall);
     faults.dropAfterRows = rows(drop);
+    faults.packetDelayMs = qMax(0, parser.value(QStringLiteral("packet-delay-ms")).toInt());
     if (!valid)
         return std::nullopt;
     return faults;
@@ -92,6 +93,8 @@ void addOptions(QCommandLineParser& parser) {
         {"password", "Its password.", "PW", ""},
         {"log", "Record every SQL batch.", "FILE", ""},
         {"stall-login", "Fault: accept connections and never answer them.", "", ""},
+        {"packet-delay-ms", "Fault: send each packet of a reply N ms after the one before.", "N",
+         ""},
         {"stall-after-rows", "Fault: send N rows of a longer result, then fall silent.", "N", ""},
         {"drop-after-rows", "Fault: send N rows of a longer result, then close the connection.",
          "N", ""},

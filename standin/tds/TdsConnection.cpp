@@ -5,6 +5,7 @@
 #include "standin/tds/TdsTokens.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace quarvex::standin {
 
@@ -21,7 +22,6 @@ quint32 negotiatedVersion(quint32 client, int majorVersion) {
     const quint32 wanted = client < 0x71000001u ? 0x71000001u : client;
     return qMin(wanted, cap);
 }
-
 
 // Reads an RPC request's little-endian fields; past its end every read
 // gives 0.
@@ -467,6 +467,8 @@ void TdsConnection::startReply(std::unique_ptr<BatchRun> run,
 void TdsConnection::sendReply() {
     constexpr qint64 writeAhead = 64 * 1024;
     const qsizetype room = m_packetSize - 8;
+    if (m_pausing)
+        return;
     while (m_reply && m_socket->state() == QAbstractSocket::ConnectedState &&
            m_socket->bytesToWrite() < writeAhead) {
         m_reply->fill(m_unsent, room + 1);
@@ -481,7 +483,19 @@ void TdsConnection::sendReply() {
             return;
         }
         flushUnsent(Flush::WholePackets);
+        if (m_faults.packetDelayMs > 0) {
+            pauseReply();
+            return;
+        }
     }
+}
+
+void TdsConnection::pauseReply() {
+    m_pausing = true;
+    QTimer::singleShot(m_faults.packetDelayMs, this, [this] {
+        m_pausing = false;
+        sendReply();
+    });
 }
 
 // The packets sent may end inside a token: what was made of the reply

@@ -37,6 +37,9 @@ struct Faults {
     // server goes silent with the connection open (stall) or closes it (drop).
     int stallAfterRows = -1;
     int dropAfterRows = -1;
+    // Each packet of a reply after its first goes out this many
+    // milliseconds after the one before: a long read held open.
+    int packetDelayMs = 0;
 };
 
 // One client: reassembles its packets into messages, answers PRELOGIN and
@@ -66,6 +69,7 @@ private:
     int rowLimit() const;
     void startReply(std::unique_ptr<BatchRun> run, std::optional<ReplyStream::ProcedureCall> call);
     void sendReply();
+    void pauseReply();
     void cancelReply();
     // Sends what a cut reply made as packets that never end the message,
     // then stalls or drops the connection as ordered.
@@ -94,6 +98,7 @@ private:
     std::unique_ptr<ReplyStream> m_reply; // the reply being sent, if any
     QByteArray m_unsent;                  // its tokens not yet in a packet
     int m_packetNumber = 1;
+    bool m_pausing = false;            // a delayed packet's wait is under way
     std::unique_ptr<TlsChannel> m_tls; // from the PRELOGIN answer on, if any
     bool m_tlsForLoginOnly = false;    // ENCRYPT_OFF: only the login is inside
     bool m_inTls = false;              // the bytes on the wire are TLS records

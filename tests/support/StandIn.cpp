@@ -29,6 +29,8 @@ StandIn::StandIn(const StandInOptions& options) {
         arguments << "--load" << script.fileName();
     if (options.stallLogin)
         arguments << "--stall-login";
+    if (options.packetDelayMs > 0)
+        arguments << "--packet-delay-ms" << QString::number(options.packetDelayMs);
     if (options.stallAfterRows >= 0)
         arguments << "--stall-after-rows" << QString::number(options.stallAfterRows);
     if (options.dropAfterRows >= 0)

@@ -20,6 +20,7 @@ struct StandInOptions {
     bool stallLogin = false;    // --stall-login
     int stallAfterRows = -1;    // --stall-after-rows when 0 or more
     int dropAfterRows = -1;     // --drop-after-rows when 0 or more
+    int packetDelayMs = 0;      // --packet-delay-ms when more than 0: a long read held open
     QString tlsCert = {};       // --tls-cert and --tls-key when not empty
     QString tlsKey = {};
     QString encryption = {}; // --encryption when not empty: off, login or required
