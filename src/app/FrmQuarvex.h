@@ -119,6 +119,7 @@ private:
     QCheckBox* m_chkNewTypes = nullptr;
     QCheckBox* m_chkCreateOrAlter = nullptr;
     QCheckBox* m_chkMerge = nullptr;
+    QCheckBox* m_chkPreview = nullptr;
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;

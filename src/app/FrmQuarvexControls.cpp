@@ -194,6 +194,10 @@ QWidget* FrmQuarvex::buildConfigPage() {
                           QStringLiteral("Script rows as a merge on each table's key (update, "
                                          "insert, delete) rather than delete and insert."),
                           defaults.merge(), page);
+    m_chkPreview = checkBox("chkPreview",
+                            QStringLiteral("Script a preview: Tables.sql reports its changes, then "
+                                           "rolls them back."),
+                            defaults.preview(), page);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -204,7 +208,7 @@ QWidget* FrmQuarvex::buildConfigPage() {
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
     for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
-                              m_chkCreateOrAlter, m_chkMerge})
+                              m_chkCreateOrAlter, m_chkMerge, m_chkPreview})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;
@@ -255,7 +259,8 @@ void FrmQuarvex::arrangeTabOrder() {
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
           << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
           << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
-          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter << m_chkMerge;
+          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter << m_chkMerge
+          << m_chkPreview;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

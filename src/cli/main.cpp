@@ -126,6 +126,7 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     applySwitch(parser, "newer-types", "no-newer-types", settings.chkNewTypes);
     applySwitch(parser, "create-or-alter", "no-create-or-alter", settings.chkCreateOrAlter);
     applySwitch(parser, "merge", "no-merge", settings.chkMerge);
+    applySwitch(parser, "preview", "no-preview", settings.chkPreview);
     settings.connection.password = readPassword(parser.isSet("password-stdin"));
     return settings;
 }
@@ -171,6 +172,9 @@ void defineOptions(QCommandLineParser& parser) {
         {"no-create-or-alter", "Script CREATE or ALTER as --alter and --create say."},
         {"merge", "Script rows as a merge on each table's key: update, insert, delete."},
         {"no-merge", "Script rows as deletes and inserts."},
+        {"preview", "Script Tables.sql as a preview: it reports its changes, then rolls them "
+                    "back."},
+        {"no-preview", "Script Tables.sql to commit its changes."},
         {"table-filter", "SQL condition for tables.", "sql"},
         {"proc-filter", "SQL condition for procedures.", "sql"},
         {"trigger-filter", "SQL condition for triggers.", "sql"},

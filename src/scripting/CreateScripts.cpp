@@ -9,6 +9,7 @@
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
 #include "model/ReportingForm.h"
+#include "scripting/ApplyStep.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/DeferredKeys.h"
 #include "scripting/ReportSkip.h"
@@ -16,7 +17,6 @@
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
-#include "scripting/TableStatements.h"
 #include "scripting/ViewerCommand.h"
 
 #include <QDate>
@@ -66,13 +66,6 @@ ScriptedNames scriptedNames(const ObjectRef& object) {
     return {unsafe, shown(object.name), shown(object.owner)};
 }
 
-// A table's line among the grouped deletes; commented out when it was skipped.
-QString deleteLineOf(const ObjectRef& table, bool scripted) {
-    const ScriptedNames names = scriptedNames(table);
-    return QLatin1String(scripted ? "" : "--") +
-           groupedDelete(names.owner + QLatin1Char('.') + names.name, table.rowFilter);
-}
-
 class ScriptRun {
 public:
     explicit ScriptRun(ScriptContext& context)
@@ -114,31 +107,14 @@ public:
                 BoxPrint(QString(header).replace(QLatin1String("%s"), facts.headerWord));
             // Created anew: nothing planted under the hidden name is followed.
             m_files.WriteNewFile(stagedFileOf(facts.kind), note);
-            if (facts.kind == ObjectKind::Table)
-                m_tablesHead = note;
         }
     }
 
-    // Keys that no load order satisfies go off before the first delete: in
-    // front of the grouped deletes, or else before the first table. The
-    // grouped deletes are written as they will be when every ticked table is
-    // scripted, so that the tables' rows are written once; a skip puts them
-    // right at the end.
+    // Keys that no load order satisfies go off inside the apply step, and on
+    // again with a check of every row before it commits.
     void deferKeys(OdbcConnection& connection) {
         m_keys = DeferredKeys::read(connection, m_context.toolkit.objectList());
-        if (groupsDeletes()) {
-            m_expectedFront = frontOfTables(expectedDeletes());
-            m_files.AppendFile(stagedTablesFile(), m_expectedFront);
-        }
         m_files.AppendFile(stagedTablesFile(), settingsBatch);
-        // A merge turns them off inside its apply step.
-        if (!m_context.settings.group() && !m_context.settings.merge() && !m_keys.keys.isEmpty())
-            m_files.AppendFile(stagedTablesFile(), m_keys.turnOff());
-    }
-
-    void checkKeysAgain() {
-        if (!m_keys.keys.isEmpty() && !m_context.settings.merge())
-            m_files.AppendFile(stagedTablesFile(), m_keys.checkAgain());
     }
 
     void scriptTickedEntries(OdbcConnection& connection) {
@@ -157,16 +133,19 @@ public:
     }
 
     // The staged tables change the target in one transaction, after every
-    // table is staged.
-    void applyMerges(bool sql2005Plus) {
-        if (m_context.merges.isEmpty())
+    // table is staged and every live reference to them is checked.
+    void applyStaged(OdbcConnection& connection) {
+        if (m_context.staged.isEmpty())
             return;
-        m_files.AppendFile(stagedTablesFile(),
-                           BoxPrint(QStringLiteral("Applying the staged rows: updates "
-                                                   "and inserts, then deletes in "
-                                                   "reverse order...")) +
-                               applyStep(m_context.merges, sql2005Plus, m_keys.turnOffStatements(),
-                                         m_keys.checkAgainStatements()));
+        const bool sql2005Plus = IsSQL2005Plus(connection);
+        ApplyPlan plan{m_context.loadMode(),
+                       m_context.settings.preview(),
+                       sql2005Plus,
+                       m_context.staged,
+                       readReferencingKeys(connection, sql2005Plus),
+                       m_keys.turnOffStatements(),
+                       m_keys.checkAgainSteps()};
+        m_files.AppendFile(stagedTablesFile(), applyBatches(plan));
     }
 
     void writeFooters() {
@@ -175,40 +154,6 @@ public:
             m_files.AppendFile(
                 stagedFileOf(facts.kind),
                 BoxPrint(QLatin1String("End ") + facts.headerWord + QLatin1String(" scripts")));
-    }
-
-    // A merge deletes what the source lacks itself.
-    bool groupsDeletes() const { return m_context.settings.group() && !m_context.settings.merge(); }
-
-    // The deletes, children first, in front of the file's first "set nocount
-    // on", with the keys that go off before them.
-    QString frontOfTables(const QString& deletes) const {
-        return m_keys.turnOff() +
-               BoxPrint(QStringLiteral("Deleting from tables (reverse order) before inserts...")) +
-               deletes + QLatin1String("\r\n");
-    }
-
-    // The grouped deletes of the ticked tables, should every one be scripted.
-    QString expectedDeletes() const {
-        const ObjectList& list = m_context.toolkit.objectList();
-        QString deletes;
-        for (int i = 0; i < list.count(); ++i) {
-            const ObjectRef& object = list.entry(i).object;
-            if (list.isChecked(i) && object.kind == ObjectKind::Table)
-                deletes = deleteLineOf(object, !scriptedNames(object).unsafe) + deletes;
-        }
-        return deletes;
-    }
-
-    // The grouped deletes as the run turned out, where they differ from
-    // those written at its start.
-    void putDeletesInFront() {
-        if (!groupsDeletes())
-            return;
-        const QString front = frontOfTables(m_deletes);
-        if (front != m_expectedFront)
-            m_files.ReplaceFileHead(stagedTablesFile(), m_tablesHead + m_expectedFront,
-                                    m_tablesHead + front);
     }
 
     // The finished files take the scripts' places, each in one step. The
@@ -268,7 +213,7 @@ private:
         const bool isTable = object.kind == ObjectKind::Table;
         const bool scripted = unsafe    ? skipUnsafeName(object.kind, name)
                               : isTable ? ScriptTable(m_context, object, name, owner, connection,
-                                                      m_keys.deletedTables.contains(object.id))
+                                                      m_keys.referencedTables.contains(object.id))
                                         : ScriptObject(m_context, object, name, connection);
         m_summary.used.insert(object.kind);
         if (scripted) {
@@ -277,8 +222,6 @@ private:
         } else {
             ++m_summary.skipped;
         }
-        if (isTable)
-            m_deletes = deleteLineOf(object, scripted) + m_deletes;
     }
 
     // A line break in a name would end the line of any statement that names
@@ -296,9 +239,6 @@ private:
     const TextFiles m_files;
     RunSummary m_summary;
     qint32 m_entries = 0;
-    QString m_tablesHead;
-    QString m_deletes;
-    QString m_expectedFront; // the grouped deletes as written at the start
     DeferredKeys m_keys;
 };
 
@@ -357,15 +297,12 @@ RunSummary CreateScripts(ScriptContext& context) {
         // script; tables alone need no check.
         if (context.settings.createOrAlter() && run.objectsTicked())
             RequireCreateOrAlter(*connection);
-        context.merges.clear();
+        context.staged.clear();
         run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
-        if (context.settings.merge())
-            run.applyMerges(IsSQL2005Plus(*connection));
+        run.applyStaged(*connection);
         connection->close();
-        run.checkKeysAgain();
         run.writeFooters();
-        run.putDeletesInFront();
         run.moveIntoPlace();
     });
     connection.reset();

@@ -3,7 +3,6 @@
 #include "base/ControlCharacters.h"
 #include "catalogue/ForeignKeyQuery.h"
 #include "db/ServerConnection.h"
-#include "scripting/BoxPrint.h"
 #include "scripting/SqlIdentifier.h"
 
 namespace quarvex {
@@ -34,48 +33,21 @@ QString alterStatement(const LoopKey& key, const char* change) {
            QLatin1String(" constraint ") + sqlIdentifier(key.name) + QLatin1String("\r\n");
 }
 
-QString alterTable(const LoopKey& key, const char* change) {
-    return alterStatement(key, change) + QLatin1String("GO\r\n");
-}
-
 } // namespace
 
 DeferredKeys DeferredKeys::read(OdbcConnection& connection, const ObjectList& list) {
     DeferredKeys deferred;
     if (!hasTickedTable(list))
         return deferred;
-    const KeyOrderPlan plan =
-        planKeyOrder(list, readTableReferences(connection, IsSQL2005Plus(connection)));
-    for (const LoopKey& key : plan.loopKeys) {
-        if (!hasSafeNames(key))
-            continue;
-        deferred.keys.append(key);
-        if (key.referenced != key.table.id)
-            deferred.deletedTables.insert(key.referenced);
-    }
+    const QList<TableReference> references =
+        readTableReferences(connection, IsSQL2005Plus(connection));
+    for (const TableReference& reference : references)
+        if (reference.referencing != reference.referenced)
+            deferred.referencedTables.insert(reference.referenced);
+    for (const LoopKey& key : planKeyOrder(list, references).loopKeys)
+        if (hasSafeNames(key))
+            deferred.keys.append(key);
     return deferred;
-}
-
-QString DeferredKeys::turnOff() const {
-    if (keys.isEmpty())
-        return {};
-    QString text = BoxPrint(
-        QStringLiteral("Turning off foreign keys of cycles and self-references before deletes..."));
-    for (const LoopKey& key : keys)
-        text += alterTable(key, "nocheck");
-    return text + QLatin1String("\r\n");
-}
-
-// Each check in a batch of its own behind its note, so that a row that
-// breaks a key fails under the note that names it, and the other keys are
-// still checked.
-QString DeferredKeys::checkAgain() const {
-    QString text;
-    for (const LoopKey& key : keys)
-        text += BoxPrint(QLatin1String("Checking foreign key ") + sqlIdentifier(key.name) +
-                         QLatin1String(" of ") + tableOf(key) + QLatin1String("...")) +
-                alterTable(key, "with check check") + QLatin1String("\r\n");
-    return text;
 }
 
 QString DeferredKeys::turnOffStatements() const {
@@ -85,15 +57,13 @@ QString DeferredKeys::turnOffStatements() const {
     return text;
 }
 
-QString DeferredKeys::checkAgainStatements() const {
-    QString text;
-    for (const LoopKey& key : keys) {
-        const QString note = QLatin1String("Checking foreign key ") + sqlIdentifier(key.name) +
-                             QLatin1String(" of ") + tableOf(key) + QLatin1String("...");
-        text += QLatin1String("print N'") + QString(note).replace(u'\'', QLatin1String("''")) +
-                QLatin1String("'\r\n") + alterStatement(key, "with check check");
-    }
-    return text;
+QList<KeyCheck> DeferredKeys::checkAgainSteps() const {
+    QList<KeyCheck> steps;
+    for (const LoopKey& key : keys)
+        steps.append(KeyCheck{QLatin1String("key ") + sqlIdentifier(key.name) +
+                                  QLatin1String(" of ") + tableOf(key),
+                              alterStatement(key, "with check check")});
+    return steps;
 }
 
 } // namespace quarvex

@@ -1,7 +1,5 @@
 #include "scripting/IdentityCounter.h"
 
-#include "scripting/TableStatements.h"
-
 #include <algorithm>
 
 namespace quarvex {
@@ -54,8 +52,7 @@ std::optional<qint64> explicitReseed(const IdentityCounter& counter, bool emptie
 
 QString reseedTo(const QString& tableName, qint64 value) {
     return QLatin1String("dbcc checkident('") + inStringLiteral(tableName) +
-           QLatin1String("',reseed,") + QString::number(value) + QLatin1String(")\r\n") +
-           batchEnd();
+           QLatin1String("',reseed,") + QString::number(value) + QLatin1String(")\r\n");
 }
 
 } // namespace quarvex

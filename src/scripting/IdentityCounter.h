@@ -29,7 +29,7 @@ QString identityCounterQuery(const QString& tableName, const QString& identityCo
 std::optional<qint64> explicitReseed(const IdentityCounter& counter, bool emptiedByDeletes,
                                      qint64 rowCount);
 
-// dbcc checkident(tableName,reseed,value) and its batch end.
+// dbcc checkident(tableName,reseed,value) and its line break.
 QString reseedTo(const QString& tableName, qint64 value);
 
 } // namespace quarvex

@@ -7,32 +7,8 @@ namespace quarvex {
 
 namespace {
 
-QString textLiteral(const QString& text) {
-    return QLatin1String("N'") + QString(text).replace(u'\'', QLatin1String("''")) +
-           QLatin1Char('\'');
-}
-
-// A message for raiserror, whose "%" would start a placeholder.
-QString messageLiteral(const QString& message) {
-    return textLiteral(QString(message).replace(u'%', QLatin1String("%%")));
-}
-
-// A check that ends the batch with a message before anything has changed.
-QString refusal(const QString& condition, const QString& message) {
-    return QLatin1String("if ") + condition + QLatin1String("\r\nbegin\r\nraiserror(") +
-           messageLiteral(message) + QLatin1String(",16,1)\r\nreturn\r\nend\r\n");
-}
-
 QString qualified(const QString& alias, const QString& column) {
     return alias + QLatin1Char('.') + column;
-}
-
-QString keyMatch(const QStringList& key) {
-    QStringList pairs;
-    for (const QString& column : key)
-        pairs.append(qualified(QStringLiteral("t"), column) + QLatin1Char('=') +
-                     qualified(QStringLiteral("s"), column));
-    return pairs.join(QLatin1String(" and "));
 }
 
 // The bytes of a value, where the server can convert it; empty otherwise.
@@ -54,7 +30,34 @@ QString bytesOf(const ColumnInfo& column, const QString& value, bool sql2005Plus
     return QLatin1String("convert(varbinary(max),") + inner + QLatin1Char(')');
 }
 
-QString updateStatement(const MergeTable& table, bool sql2005Plus) {
+// The columns a merge writes: all but an identity column it leaves to the
+// target.
+QList<ColumnInfo> writtenColumns(const StagedTable& table) {
+    QList<ColumnInfo> columns;
+    for (const ColumnInfo& column : table.columns.columns)
+        if (!(column.Identity && table.identityLeftToTarget))
+            columns.append(column);
+    return columns;
+}
+
+QString nameList(const QList<ColumnInfo>& columns) {
+    QStringList names;
+    for (const ColumnInfo& column : columns)
+        names.append(sqlIdentifier(column.ColumnName));
+    return names.join(u',');
+}
+
+} // namespace
+
+QString keyMatch(const QStringList& key, const QString& target) {
+    QStringList pairs;
+    for (const QString& column : key)
+        pairs.append(qualified(target, column) + QLatin1Char('=') +
+                     qualified(QStringLiteral("s"), column));
+    return pairs.join(QLatin1String(" and "));
+}
+
+QString mergeUpdate(const StagedTable& table, bool sql2005Plus) {
     QStringList assignments;
     for (const ColumnInfo& column : table.columns.columns) {
         // The server keeps identity values as they are; a key of them matches anyway.
@@ -74,53 +77,22 @@ QString updateStatement(const MergeTable& table, bool sql2005Plus) {
     return statement + QLatin1String("\r\n");
 }
 
-QString insertStatement(const MergeTable& table) {
-    const bool identity = !table.columns.identityColumn.isEmpty();
-    const QString identityOn = QLatin1String("set identity_insert ") + table.tableName;
-    QString text;
-    if (identity)
-        text += identityOn + QLatin1String(" on\r\n");
-    text += QLatin1String("insert into ") + table.tableName + QLatin1String(" (") +
-            table.columns.selectList + QLatin1String(") select ") + table.columns.selectList +
-            QLatin1String(" from ") + table.stagingName +
-            QLatin1String(" s where not exists (select * from ") + table.tableName +
-            QLatin1String(" t where ") + keyMatch(table.key) + QLatin1String(")\r\n");
-    if (identity)
-        text += identityOn + QLatin1String(" off\r\n");
-    return text;
+QString mergeInsert(const StagedTable& table) {
+    const QString columns = nameList(writtenColumns(table));
+    return QLatin1String("insert into ") + table.tableName + QLatin1String(" (") + columns +
+           QLatin1String(") select ") + columns + QLatin1String(" from ") + table.stagingName +
+           QLatin1String(" s where not exists (select * from ") + table.tableName +
+           QLatin1String(" t where ") + keyMatch(table.key) + QLatin1String(")\r\n");
 }
 
-QString deleteStatement(const MergeTable& table) {
+QString mergeDelete(const StagedTable& table) {
     QString condition;
     if (!table.rowFilter.isEmpty())
         condition = QLatin1Char('(') + table.rowFilter + QLatin1String(") and ");
-    return QLatin1String("print ") +
-           textLiteral(QLatin1String("Deleting the rows of ") + table.tableName +
-                       QLatin1String(" that the source does not have")) +
-           QLatin1String("\r\ndelete t from ") + table.tableName + QLatin1String(" t where ") +
+    return QLatin1String("delete t from ") + table.tableName + QLatin1String(" t where ") +
            condition + QLatin1String("not exists (select * from ") + table.stagingName +
            QLatin1String(" s where ") + keyMatch(table.key) + QLatin1String(")\r\n");
 }
-
-QString checks(const MergeTable& table) {
-    const QString notStaged = QLatin1String("Nothing applied: the rows of ") + table.tableName +
-                              QLatin1String(" were not all staged (a batch before this one "
-                                            "failed)");
-    const QString stagedName = table.stagingName;
-    const QString key = table.key.join(u',');
-    return refusal(QLatin1String("object_id('tempdb..") + stagedName + QLatin1String("') is null"),
-                   notStaged) +
-           refusal(QLatin1String("(select count(*) from ") + stagedName + QLatin1String(")<>") +
-                       QString::number(table.rowCount),
-                   notStaged) +
-           refusal(QLatin1String("exists (select ") + key + QLatin1String(" from ") + stagedName +
-                       QLatin1String(" group by ") + key + QLatin1String(" having count(*)>1)"),
-                   QLatin1String("Nothing applied: rows of ") + table.tableName +
-                       QLatin1String(" have keys that differ only in case or trailing blanks, "
-                                     "which the target takes for one row"));
-}
-
-} // namespace
 
 QString keyQuery(bool sql2005Plus, qint32 objectId) {
     const QString id = QString::number(objectId);
@@ -161,11 +133,7 @@ QStringList firstKey(const QList<KeyColumn>& rows) {
     return key;
 }
 
-QString stagingName(int number) {
-    return QLatin1String("#quarvex") + QString::number(number);
-}
-
-QString stagingTable(const MergeTable& table) {
+QString stagingTable(const StagedTable& table) {
     // The union keeps the identity property off the staging table, so that
     // only the target ever needs identity inserts; its columns keep the
     // target's types, nullability and collations.
@@ -178,9 +146,9 @@ QString stagingTable(const MergeTable& table) {
            QLatin1String(" where 1=0 union all ") + select + QLatin1String("\r\n") + batchEnd();
 }
 
-QString differenceCondition(const MergeTable& table, bool sql2005Plus) {
+QString differenceCondition(const StagedTable& table, bool sql2005Plus) {
     QStringList differences;
-    for (const ColumnInfo& column : table.columns.columns) {
+    for (const ColumnInfo& column : writtenColumns(table)) {
         const QString name = sqlIdentifier(column.ColumnName);
         const QString target = qualified(QStringLiteral("t"), name);
         const QString source = qualified(QStringLiteral("s"), name);
@@ -195,24 +163,6 @@ QString differenceCondition(const MergeTable& table, bool sql2005Plus) {
             QLatin1String("<>") + bytesOf(column, source, sql2005Plus) + QLatin1Char(')'));
     }
     return differences.join(QLatin1String(" or "));
-}
-
-QString applyStep(const QList<MergeTable>& tables, bool sql2005Plus, const QString& keysOff,
-                  const QString& keysOn) {
-    // The checks end the batch before anything changes; from the first
-    // change on, any error undoes them all.
-    QString text;
-    for (const MergeTable& table : tables)
-        text += checks(table);
-    text += QLatin1String("set xact_abort on\r\nbegin tran\r\n") + keysOff;
-    for (const MergeTable& table : tables)
-        text += updateStatement(table, sql2005Plus) + insertStatement(table);
-    for (auto table = tables.rbegin(); table != tables.rend(); ++table)
-        text += deleteStatement(*table);
-    text += keysOn + QLatin1String("commit tran\r\n");
-    for (const MergeTable& table : tables)
-        text += QLatin1String("drop table ") + table.stagingName + QLatin1String("\r\n");
-    return text + QLatin1String("set xact_abort off\r\n") + batchEnd();
 }
 
 } // namespace quarvex

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scripting/TableColumns.h"
+#include "scripting/StagedTable.h"
 
 #include <QList>
 #include <QString>
@@ -23,33 +23,24 @@ struct KeyColumn {
 // The columns of the first key the query listed; empty when there is none.
 QStringList firstKey(const QList<KeyColumn>& rows);
 
-// What the apply step needs of one staged table.
-struct MergeTable {
-    QString tableName;   // owner.name in SQL form
-    QString stagingName; // the connection's temporary table
-    QString rowFilter;
-    QStringList key; // SQL names
-    TableColumns columns;
-    qint32 rowCount = 0;
-};
-
-// The name of the nth staging table of a script, counting from 1.
-QString stagingName(int number);
-
 // The batch that creates an empty staging table whose columns have the
 // target's types and collations (text copied into it keeps its bytes).
-QString stagingTable(const MergeTable& table);
+QString stagingTable(const StagedTable& table);
+
+// "t.k1=s.k1 and t.k2=s.k2": a target row t matched with a staged row s.
+QString keyMatch(const QStringList& key, const QString& target = QStringLiteral("t"));
 
 // The comparison that finds a matched row whose values differ in any byte
 // (NULL against a value included); empty when every matched row must be
 // rewritten, because a column's type cannot be compared on old servers.
-QString differenceCondition(const MergeTable& table, bool sql2005Plus);
+QString differenceCondition(const StagedTable& table, bool sql2005Plus);
 
-// The one batch that applies every staged table in a single transaction:
-// checks first, then updates and inserts in list order, deletes in reverse
-// order. keysOff and keysOn are statements that turn foreign keys off before
-// the changes and check them again after, inside the transaction.
-QString applyStep(const QList<MergeTable>& tables, bool sql2005Plus, const QString& keysOff = {},
-                  const QString& keysOn = {});
+// A merge's statements, each ending in its line break: the update of the
+// matched rows that differ, the insert of the staged rows the target lacks,
+// and the delete of the target's rows (within the row filter) that the
+// source lacks.
+QString mergeUpdate(const StagedTable& table, bool sql2005Plus);
+QString mergeInsert(const StagedTable& table);
+QString mergeDelete(const StagedTable& table);
 
 } // namespace quarvex

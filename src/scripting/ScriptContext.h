@@ -5,7 +5,7 @@
 #include "model/RunState.h"
 #include "model/Settings.h"
 #include "model/Toolkit.h"
-#include "scripting/MergeScript.h"
+#include "scripting/StagedTable.h"
 
 #include <QDir>
 
@@ -16,8 +16,15 @@ struct ScriptContext {
     Toolkit& toolkit;
     RunState& runState;
     const Settings& settings;
-    // With a merge, the tables staged so far, for the apply step at the end.
-    QList<MergeTable> merges = {};
+    // The tables staged so far, for the apply step at the end.
+    QList<StagedTable> staged = {};
+
+    // A merge wins over the grouped deletes, which win over truncation.
+    LoadMode loadMode() const {
+        if (settings.merge())
+            return LoadMode::Merge;
+        return settings.group() ? LoadMode::GroupedDeletes : LoadMode::Truncate;
+    }
 
     TextFiles files() const {
         return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);

@@ -8,6 +8,7 @@
 #include "model/ObjectKinds.h"
 #include "scripting/BoxPrint.h"
 #include "scripting/IdentityCounter.h"
+#include "scripting/MergeScript.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
 #include "scripting/SqlIdentifier.h"
@@ -210,67 +211,77 @@ private:
     Utf8Script m_rowHeadBytes;
 };
 
+// Why a table's rows are deleted rather than truncated when truncation is
+// asked for; empty when a truncation serves.
+QString truncationReason(const QString& rowFilter, const TableFacts& facts,
+                         bool referencedByAnotherTable) {
+    if (!rowFilter.isEmpty())
+        return QStringLiteral("a truncation cannot keep the rows outside its row filter");
+    if (truncationRefused(facts))
+        return truncationRefusal(facts);
+    if (referencedByAnotherTable)
+        return QStringLiteral("another table's foreign key references it, and the server "
+                              "refuses to truncate such a table");
+    return {};
+}
+
 // One table's script as it is written into the table file: the note with the
-// row count the server expects, the statements before the rows, the rows in
-// batches, the statements after them; then the note with the rows counted
-// in its place (the same unless the source changed in between).
+// row count the server expects, the staging table, the rows in batches into
+// it; then the note with the rows counted in its place (the same unless the
+// source changed in between). The apply step at the end of the file moves
+// the staged rows into the table.
 class TableWriter {
 public:
     TableWriter(ScriptContext& context, const QString& objectName, const QString& owner,
-                const QString& rowFilter, bool inCycle)
+                const QString& rowFilter)
         : m_files(context.files())
         , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
-        , m_objectName(objectName)
-        , m_tableName(owner + QLatin1Char('.') + objectName)
-        , m_rowFilter(rowFilter)
-        , m_merge(context.settings.merge())
-        , m_insertTable(m_merge ? stagingName(int(context.merges.size()) + 1) : m_tableName)
-        , m_loadMessage(QLatin1String(m_merge ? "Staging %n rows of " : "Loading %n rows to ") +
+        , m_mode(context.loadMode())
+        , m_loadMessage(QLatin1String(m_mode == LoadMode::Merge ? "Staging %n rows of "
+                                                                : "Loading %n rows to ") +
                         objectName + QLatin1String("..."))
-        , m_group(context.settings.group())
-        , m_inCycle(inCycle)
-        , m_buffer(m_files.writesUtf8(m_tableFile)) {}
-
-    const QString& tableFile() const { return m_tableFile; }
-
-    const QString& tableName() const { return m_tableName; }
-    const QString& insertTable() const { return m_insertTable; }
-    qint32 rowCount() const { return m_rowCount; }
-
-    // expectedRows: what the server expects to send, or -1 when unknown.
-    void begin(const TableColumns& columns, const TableFacts& facts,
-               const std::optional<IdentityCounter>& counter, qint32 expectedRows) {
-        m_block.emplace(m_files, m_tableFile, countedNote(expectedRows));
-        if (m_merge) {
-            // The rows are staged; identity values and counters are the
-            // apply step's, which the server moves past inserted values.
-            m_buffer += stagingTable(MergeTable{m_tableName, m_insertTable, {}, {}, columns, 0});
-            return;
-        }
-        m_identity = !columns.identityColumn.isEmpty();
-        m_counter = counter;
-        const bool truncationRefusedHere = truncationRefused(facts);
-        m_emptiedByDeletes =
-            m_group || truncationRefusedHere || m_inCycle || !m_rowFilter.isEmpty();
-        if (!m_group && !m_rowFilter.isEmpty())
-            m_buffer += filteredDelete(m_tableName, m_rowFilter);
-        else if (!m_group && truncationRefusedHere)
-            m_buffer += deletionInsteadOfTruncation(m_objectName, m_tableName, facts);
-        else if (!m_group && m_inCycle)
-            m_buffer += cycleDeletion(m_tableName);
-        else if (!m_group)
-            m_buffer += truncation(m_tableName);
-        if (m_identity)
-            m_buffer += identityInsert(m_tableName, true);
+        , m_buffer(m_files.writesUtf8(m_tableFile)) {
+        m_staged.tableName = owner + QLatin1Char('.') + objectName;
+        m_staged.stagingName = stagingName(int(context.staged.size()) + 1);
+        m_staged.rowFilter = rowFilter;
     }
 
-    void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
-        RecordSet records(connection, rowQuery(m_tableName, columns, m_rowFilter),
+    const QString& tableFile() const { return m_tableFile; }
+    const QString& tableName() const { return m_staged.tableName; }
+    const StagedTable& staged() const { return m_staged; }
+
+    // expectedRows: what the server expects to send, or -1 when unknown.
+    void begin(const TableColumns& columns, const QStringList& key, const TableFacts& facts,
+               bool referencedByAnotherTable, const std::optional<IdentityCounter>& counter,
+               qint32 expectedRows) {
+        m_block.emplace(m_files, m_tableFile, countedNote(expectedRows));
+        m_staged.columns = columns;
+        m_staged.key = key;
+        m_counter = counter;
+        const QString& identity = columns.identityColumn;
+        m_staged.identityLeftToTarget =
+            m_mode == LoadMode::Merge && !identity.isEmpty() && !key.contains(identity);
+        if (m_staged.identityLeftToTarget)
+            m_buffer +=
+                BoxPrint(m_staged.tableName + QLatin1String(": its identity column ") + identity +
+                         QLatin1String(" is left to the target, neither compared nor "
+                                       "inserted"));
+        if (m_mode == LoadMode::Truncate) {
+            m_staged.deleteReason =
+                truncationReason(m_staged.rowFilter, facts, referencedByAnotherTable);
+            m_staged.truncate = m_staged.deleteReason.isEmpty();
+        }
+        m_buffer += stagingTable(m_staged);
+    }
+
+    void writeRows(OdbcConnection& connection, bool sql2005Plus) {
+        const TableColumns& columns = m_staged.columns;
+        RecordSet records(connection, rowQuery(m_staged.tableName, columns, m_staged.rowFilter),
                           RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
-        m_buffer.setRowHead(QLatin1String("insert into ") + m_insertTable + QLatin1String(" (") +
-                            columns.selectList + QLatin1String(") values ("));
+        m_buffer.setRowHead(QLatin1String("insert into ") + m_staged.stagingName +
+                            QLatin1String(" (") + columns.selectList + QLatin1String(") values ("));
         for (; !records.atEnd(); records.moveNext()) {
             m_buffer.appendRowHead();
             for (int i = 0; i < columns.columns.size(); ++i) {
@@ -299,23 +310,13 @@ public:
         }
     }
 
-    // The statements after the rows, then the scratch file behind the
-    // counted note in place of the "%n" note that opens it.
+    // The last batch's end, then the scratch file behind the counted note in
+    // place of the "%n" note that opens it.
     void finish() {
         if (m_buffer.size() > m_batchStart && m_rowCount > 0)
             m_buffer += batchEnd();
-        if (m_identity) {
-            m_buffer += identityInsert(m_tableName, false);
-            // Deletes, unlike a truncation, leave the target's counter where
-            // it was, so the pair (or a reseed) must always follow them.
-            const auto value = m_counter
-                                   ? explicitReseed(*m_counter, m_emptiedByDeletes, m_rowCount)
-                                   : std::nullopt;
-            if (value)
-                m_buffer += reseedTo(m_tableName, *value);
-            else if (m_emptiedByDeletes)
-                m_buffer += reseed(m_tableName);
-        }
+        m_staged.rowCount = m_rowCount;
+        m_staged.reseed = reseedStatements();
         if (!m_buffer.isEmpty())
             flush();
         m_block->finish(countedNote(m_rowCount), m_scratchFile);
@@ -330,6 +331,19 @@ public:
 private:
     void flush() { m_buffer.moveTo(*m_block); }
 
+    // Deletes, unlike a truncation, leave the target's counter where it was,
+    // so the pair (or a reseed) must always follow them; a merge deletes.
+    QString reseedStatements() const {
+        if (m_staged.columns.identityColumn.isEmpty() || m_staged.identityLeftToTarget)
+            return {};
+        const bool emptiedByDeletes = !m_staged.truncate;
+        const auto value =
+            m_counter ? explicitReseed(*m_counter, emptiedByDeletes, m_rowCount) : std::nullopt;
+        if (value)
+            return reseedTo(m_staged.tableName, *value);
+        return emptiedByDeletes ? reseed(m_staged.tableName) : QString();
+    }
+
     QString countedNote(qint32 rows) const {
         if (rows < 0)
             return BoxPrint(m_loadMessage);
@@ -339,16 +353,9 @@ private:
     const TextFiles m_files;
     const QString m_tableFile;
     const QString m_scratchFile;
-    const QString m_objectName;
-    const QString m_tableName;
-    const QString m_rowFilter;
-    const bool m_merge;
-    const QString m_insertTable;
+    const LoadMode m_mode;
     const QString m_loadMessage;
-    const bool m_group;
-    const bool m_inCycle;
-    bool m_identity = false;
-    bool m_emptiedByDeletes = false;
+    StagedTable m_staged;
     std::optional<IdentityCounter> m_counter;
     std::optional<BlockAppender> m_block;
     ScriptBuffer m_buffer;
@@ -356,7 +363,8 @@ private:
     qsizetype m_batchStart = 0; // where the buffer's current batch begins
 };
 
-// The key a merge matches rows on; raises when the table has none.
+// The key a merge matches rows on, and that tells the rows a row filter
+// fences off; empty when the table has none.
 QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
     QList<KeyColumn> rows;
     for (RecordSet records(connection, keyQuery(sql2005Plus, objectId)); !records.atEnd();
@@ -366,8 +374,6 @@ QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectI
     QStringList key;
     for (const QString& column : firstKey(rows))
         key.append(sqlIdentifier(column));
-    if (key.isEmpty())
-        raise(QStringLiteral("has no primary key or unique key to merge on"));
     return key;
 }
 
@@ -393,9 +399,9 @@ qint32 expectedRowCount(OdbcConnection& connection, const QString& tableName,
 } // namespace
 
 bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection, bool inCycle) {
+                 const QString& owner, OdbcConnection& connection, bool referencedByAnotherTable) {
     const qint32 objectId = table.id;
-    TableWriter writer(context, objectName, owner, table.rowFilter, inCycle);
+    TableWriter writer(context, objectName, owner, table.rowFilter);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
         // From 2016 on; below, the facts and the generated columns are never asked for.
@@ -409,15 +415,19 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
             sql2005Plus && !columns.identityColumn.isEmpty()
                 ? readIdentityCounter(connection, writer.tableName(), columns, objectId)
                 : std::nullopt;
-        const QStringList key =
-            context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
-        writer.begin(columns, facts, counter,
+        const bool merge = context.settings.merge();
+        const QStringList key = merge || !table.rowFilter.isEmpty()
+                                    ? readKey(connection, sql2005Plus, objectId)
+                                    : QStringList();
+        if (merge && key.isEmpty())
+            raise(QStringLiteral("has no primary key or unique key to merge on"));
+        writer.begin(columns, key, facts, referencedByAnotherTable, counter,
                      expectedRowCount(connection, writer.tableName(), table.rowFilter));
-        writer.writeRows(connection, columns, sql2005Plus);
+        writer.writeRows(connection, sql2005Plus);
         writer.finish();
-        if (context.settings.merge())
-            context.merges.append(MergeTable{writer.tableName(), writer.insertTable(),
-                                             table.rowFilter, key, columns, writer.rowCount()});
+        StagedTable staged = writer.staged();
+        staged.objectId = objectId;
+        context.staged.append(staged);
     });
     if (!failure)
         return true;

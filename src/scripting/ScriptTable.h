@@ -9,18 +9,18 @@ namespace quarvex {
 class OdbcConnection;
 struct ScriptContext;
 
-// Appends the rows of one table to "Tables.sql" as insert statements, behind
-// a note with the row count, with truncation (unless deletes are grouped),
-// identity handling and reseeding. The script is gathered in "Temp.sql" so
-// that the count can go into the note once all rows are known. owner and
-// objectName are in their SQL form. A table of a cycle of foreign keys
-// (inCycle) is emptied by a delete instead of a truncation, and reseeded as
-// with grouped deletes. A row filter narrows the rows, and turns the
-// truncation into a delete of those rows. With a merge the rows go into a
-// staging table, and the table joins the context's merges. True when
+// Appends the rows of one table to "Tables.sql" as insert statements into a
+// staging table of the target's connection, behind a note with the row
+// count, and adds the table to the context's staged tables, whose rows the
+// apply step at the end of the file moves into place: how, and how the
+// identity counter is set after, is decided here. owner and objectName are
+// in their SQL form. A table that another table's foreign key references
+// (referencedByAnotherTable) is emptied by a delete where a truncation is
+// asked for, as is one with a row filter, which narrows the rows. True when
 // scripted; false when skipped, after the user has been told and the reason
 // noted. Never raises.
 bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& objectName,
-                 const QString& owner, OdbcConnection& connection, bool inCycle = false);
+                 const QString& owner, OdbcConnection& connection,
+                 bool referencedByAnotherTable = false);
 
 } // namespace quarvex

@@ -1,8 +1,6 @@
 #include "scripting/TableFacts.h"
 
 #include "base/ProcedureError.h"
-#include "scripting/BoxPrint.h"
-#include "scripting/TableStatements.h"
 
 namespace quarvex {
 
@@ -38,13 +36,9 @@ bool truncationRefused(const TableFacts& facts) {
     return facts.temporalType == 2 || facts.ledgerType == 3;
 }
 
-QString deletionInsteadOfTruncation(const QString& objectName, const QString& tableName,
-                                    const TableFacts& facts) {
-    const QLatin1String kind = facts.temporalType == 2 ? QLatin1String("a system-versioned table")
-                                                       : QLatin1String("a ledger table");
-    return BoxPrint(QLatin1String("Deleting the rows of ") + objectName + QLatin1String(": ") +
-                    kind + QLatin1String(" cannot be truncated")) +
-           QLatin1String("delete from ") + tableName + QLatin1String("\r\n") + batchEnd();
+QString truncationRefusal(const TableFacts& facts) {
+    return facts.temporalType == 2 ? QStringLiteral("a system-versioned table cannot be truncated")
+                                   : QStringLiteral("a ledger table cannot be truncated");
 }
 
 } // namespace quarvex

@@ -25,9 +25,7 @@ void refuseUnloadable(const TableFacts& facts);
 // script delete its rows.
 bool truncationRefused(const TableFacts& facts);
 
-// What stands in for the truncation of such a table: a note that says why,
-// and a delete of every row. tableName is owner.name in SQL form.
-QString deletionInsteadOfTruncation(const QString& objectName, const QString& tableName,
-                                    const TableFacts& facts);
+// Why such a table's rows are deleted rather than truncated.
+QString truncationRefusal(const TableFacts& facts);
 
 } // namespace quarvex

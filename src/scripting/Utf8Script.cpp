@@ -94,8 +94,8 @@ char* encode(char* p, QStringView view, Encoding& encoding) {
         // sixteen are loaded before this test is decided.
         while (i + 16 <= n) {
             const auto* const units = reinterpret_cast<const __m128i*>(text + i);
-            const unsigned marks = storePlain(
-                p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)));
+            const unsigned marks =
+                storePlain(p, _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1)));
             if (marks != 0) {
                 const int run = __builtin_ctz(marks);
                 p += run;

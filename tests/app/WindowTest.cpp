@@ -249,7 +249,7 @@ private slots:
                            "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
                            "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
                            "chkEncrypt",    "chkUnicode",   "chkNewTypes", "chkCreateOrAlter",
-                           "chkMerge",      "Next Tab"};
+                           "chkMerge",      "chkPreview",   "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",       "Select Type",
@@ -285,8 +285,9 @@ private slots:
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
         QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
         QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
-        for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
-                                  "chkUnicode", "chkNewTypes", "chkCreateOrAlter", "chkMerge"})
+        for (const char* other :
+             {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt", "chkUnicode",
+              "chkNewTypes", "chkCreateOrAlter", "chkMerge", "chkPreview"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -554,7 +555,8 @@ private slots:
             {"chkUnicode", true},       {"chkGroup", false},
             {"chkNewTypes", true},      {"chkMerge", true},
             {"cboEncryption", 2},       {"chkTrustCert", true},
-            {"chkCreateOrAlter", true}, {"txtCAFile", "/etc/ssl/our ca.pem"}};
+            {"chkCreateOrAlter", true}, {"txtCAFile", "/etc/ssl/our ca.pem"},
+            {"chkPreview", true}};
         {
             Harness first({}, {}, file);
             QVERIFY(first.show());

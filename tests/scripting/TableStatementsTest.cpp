@@ -1,10 +1,12 @@
+#include "scripting/TableStatements.h"
+
 #include "base/ProcedureError.h"
+#include "scripting/ApplyStep.h"
 #include "scripting/IdentityCounter.h"
 #include "scripting/MergeScript.h"
 #include "scripting/SqlIdentifier.h"
 #include "scripting/TableColumns.h"
 #include "scripting/TableFacts.h"
-#include "scripting/TableStatements.h"
 
 #include <QTest>
 
@@ -162,8 +164,7 @@ private slots:
     // The table's name stands inside a string literal here.
     void reseedDoublesApostrophes() {
         QCOMPARE(reseed("dbo.[O'x]"), QStringLiteral("dbcc checkident('dbo.[O''x]',reseed,1)\r\n"
-                                                     "dbcc checkident('dbo.[O''x]',reseed)\r\n"
-                                                     "GO\r\n\r\n"));
+                                                     "dbcc checkident('dbo.[O''x]',reseed)\r\n"));
     }
 
     // Where no server can compare a type (text, ntext, image before 2005)
@@ -184,25 +185,28 @@ private slots:
         QFETCH(QString, type);
         QFETCH(bool, sql2005Plus);
         QFETCH(QString, targetBytes);
-        MergeTable table{"dbo.T", stagingName(1), {}, {"id"}, {}, 1};
+        StagedTable table{.tableName = "dbo.T", .stagingName = stagingName(1), .key = {"id"}};
         table.columns.add("id", "int", false, false);
         table.columns.add("c", type, false, false);
         const QString difference = differenceCondition(table, sql2005Plus);
         QCOMPARE(difference.isEmpty(), targetBytes.isEmpty());
         if (!targetBytes.isEmpty())
             QVERIFY2(difference.contains(targetBytes + "<>"), qPrintable(difference));
-        const QString apply = applyStep({table}, sql2005Plus);
-        QCOMPARE(apply.contains(" where ("), !targetBytes.isEmpty());
+        QCOMPARE(mergeUpdate(table, sql2005Plus).contains(" where ("), !targetBytes.isEmpty());
     }
 
     // A name with an apostrophe or a percent sign stays one literal, and
     // raiserror takes no placeholder from it.
-    void mergeMessagesQuoteTheTableName() {
-        MergeTable table{"dbo.[it's 100%]", stagingName(2), {}, {"id"}, {}, 0};
+    void applyMessagesQuoteTheTableName() {
+        StagedTable table{.tableName = "dbo.[it's 100%]",
+                          .stagingName = stagingName(2),
+                          .key = {"id"},
+                          .deleteReason = "why"};
         table.columns.add("id", "int", false, false);
-        const QString apply = applyStep({table}, true);
-        QVERIFY(apply.contains("raiserror(N'Nothing applied: the rows of dbo.[it''s 100%%] were"));
-        QVERIFY(apply.contains("print N'Deleting the rows of dbo.[it''s 100%] that"));
+        const QString apply = applyBatches({.tables = {table}});
+        QVERIFY(apply.contains("set @m=N'Nothing changed: the rows of dbo.[it''s 100%%] were"));
+        QVERIFY(apply.contains("print N'Deleting the rows of dbo.[it''s 100%]: why'"));
+        QVERIFY(apply.contains("print N'dbo.[it''s 100%]: '+"));
     }
 };
 
