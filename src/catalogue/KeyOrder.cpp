@@ -44,7 +44,8 @@ QString loopsText(const KeyOrderPlan& plan) {
 }
 
 QString truncationText(const QStringList& referenced) {
-    const QString refused = QStringLiteral("; truncate will be refused: use grouped deletes");
+    // The server refuses to truncate them, so a script deletes their rows.
+    const QString refused = QStringLiteral(": deleted rather than truncated");
     if (referenced.size() == 1)
         return referenced.first() + QLatin1String(" is referenced by a foreign key") + refused;
     return namesOf(referenced) + QLatin1String(" are referenced by foreign keys") + refused;

@@ -87,8 +87,8 @@ private slots:
         QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("status");
         const QString moved = "Key order: %1 entries moved";
-        const QString truncation = ". %1 is referenced by a foreign key; truncate will be "
-                                   "refused: use grouped deletes";
+        const QString truncation = ". %1 is referenced by a foreign key: deleted rather than "
+                                   "truncated";
         const std::pair<const char*, const char*> generations[] = {{"2000", "8.00.2039"},
                                                                    {"2005", "9.00.1399"}};
         for (const auto& [generation, version] : generations) {

@@ -76,8 +76,7 @@ private slots:
         const QString moved = "Key order: %1 entries moved";
         const QString none = "Key order: no entry moved";
         const QString loops = "; keys checked after the load: ";
-        const QString refused = " referenced by a foreign key; truncate will be refused: use "
-                                "grouped deletes";
+        const QString refused = " referenced by a foreign key: deleted rather than truncated";
         row("unticked tables and other kinds keep their rows", "P:p1 +T:C T:X +T:B +T:A T:Y V:v1",
             "C>B B>A X>Y", true, "p1 +A X +B +C Y v1", moved.arg(2));
         row("chain ticked in reverse", "+T:C +T:B +T:A", "B>A C>B", true, "+A +B +C", moved.arg(2));
@@ -101,8 +100,8 @@ private slots:
             "Z>A A>B", false, "+A B", none + ". dbo.A is" + refused);
         row("truncation: three named, the rest counted", "+T:E +T:D +T:C +T:B +T:A",
             "Z>A Z>B Z>C Z>D Z>E", false, "+E +D +C +B +A",
-            none + ". dbo.E, dbo.D, dbo.C and 2 more are referenced by foreign keys; truncate will "
-                   "be refused: use grouped deletes");
+            none + ". dbo.E, dbo.D, dbo.C and 2 more are referenced by foreign keys: deleted "
+                   "rather than truncated");
     }
 
     void ordersTheTickedTables() {
