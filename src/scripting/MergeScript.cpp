@@ -3,6 +3,9 @@
 #include "scripting/SqlIdentifier.h"
 #include "scripting/TableStatements.h"
 
+#include <QSet>
+#include <optional>
+
 namespace quarvex {
 
 namespace {
@@ -98,7 +101,8 @@ QString keyQuery(bool sql2005Plus, qint32 objectId) {
     const QString id = QString::number(objectId);
     if (sql2005Plus)
         return QLatin1String(
-                   "select c.name,convert(tinyint,i.is_primary_key) pk,i.index_id "
+                   "select c.name,convert(tinyint,i.is_primary_key) pk,i.index_id,"
+                   "convert(tinyint,c.is_computed) computed "
                    "from sys.indexes i join sys.index_columns k on k.object_id=i.object_id "
                    "and k.index_id=i.index_id "
                    "join sys.columns c on c.object_id=k.object_id and c.column_id=k.column_id "
@@ -108,10 +112,10 @@ QString keyQuery(bool sql2005Plus, qint32 objectId) {
                              "and k.is_included_column=0 and not exists (select * from "
                              "sys.index_columns x join sys.columns y on y.object_id=x.object_id "
                              "and y.column_id=x.column_id where x.object_id=i.object_id "
-                             "and x.index_id=i.index_id and y.is_nullable=1) "
+                             "and x.index_id=i.index_id and y.is_nullable=1 and y.is_computed=0) "
                              "order by 2 desc,3,k.key_ordinal");
     // Before 2005: status 2 marks a unique index, 2048 a primary key.
-    return QLatin1String("select c.name,(i.status&2048)/2048 pk,i.indid "
+    return QLatin1String("select c.name,(i.status&2048)/2048 pk,i.indid,c.iscomputed "
                          "from sysindexes i join sysindexkeys k on k.id=i.id and k.indid=i.indid "
                          "join syscolumns c on c.id=k.id and c.colid=k.colid "
                          "where i.id=") +
@@ -119,18 +123,31 @@ QString keyQuery(bool sql2005Plus, qint32 objectId) {
            QLatin1String(" and i.indid between 1 and 254 and (i.status&2)=2 "
                          "and not exists (select * from sysindexkeys x join syscolumns y "
                          "on y.id=x.id and y.colid=x.colid where x.id=i.id and x.indid=i.indid "
-                         "and y.isnullable=1) "
+                         "and y.isnullable=1 and y.iscomputed=0) "
                          "order by 2 desc,3,k.keyno");
 }
 
 QStringList firstKey(const QList<KeyColumn>& rows) {
+    QSet<qint32> computedKeys;
+    for (const KeyColumn& row : rows)
+        if (row.computed)
+            computedKeys.insert(row.indexId);
+    std::optional<qint32> chosen;
     QStringList key;
     for (const KeyColumn& row : rows) {
-        if (row.indexId != rows.first().indexId)
-            break;
-        key.append(row.name);
+        if (!chosen && !computedKeys.contains(row.indexId))
+            chosen = row.indexId;
+        if (chosen && row.indexId == *chosen)
+            key.append(row.name);
     }
     return key;
+}
+
+QString computedKeyColumn(const QList<KeyColumn>& rows) {
+    for (const KeyColumn& row : rows)
+        if (row.computed)
+            return row.name;
+    return {};
 }
 
 QString stagingTable(const StagedTable& table) {

@@ -8,20 +8,26 @@
 
 namespace quarvex {
 
-// The query for the keys a merge may match rows on: name, primary key flag
-// and index id of each key column, the primary key first, then the unique
-// indexes and constraints whose columns are all NOT NULL by index id, each
-// key's columns in key order.
+// The query for the keys a merge may match rows on: name, primary key flag,
+// index id and computed flag of each key column, the primary key first, then
+// the unique indexes and constraints whose columns are all NOT NULL (or
+// computed) by index id, each key's columns in key order.
 QString keyQuery(bool sql2005Plus, qint32 objectId);
 
 // One row of the key query.
 struct KeyColumn {
     QString name;
     qint32 indexId = 0;
+    bool computed = false;
 };
 
-// The columns of the first key the query listed; empty when there is none.
+// The columns of the first key the query listed that has no computed column
+// (the staged rows have none); empty when there is none.
 QStringList firstKey(const QList<KeyColumn>& rows);
+
+// A computed column of a listed key, which a merge cannot match on; empty
+// when no key has one.
+QString computedKeyColumn(const QList<KeyColumn>& rows);
 
 // The batch that creates an empty staging table whose columns have the
 // target's types and collations (text copied into it keeps its bytes).

@@ -363,18 +363,31 @@ private:
     qsizetype m_batchStart = 0; // where the buffer's current batch begins
 };
 
-// The key a merge matches rows on, and that tells the rows a row filter
-// fences off; empty when the table has none.
-QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
+// The keys a merge may match rows on, and that tell the rows a row filter
+// fences off.
+QList<KeyColumn> readKeys(OdbcConnection& connection, bool sql2005Plus, qint32 objectId) {
     QList<KeyColumn> rows;
     for (RecordSet records(connection, keyQuery(sql2005Plus, objectId)); !records.atEnd();
          records.moveNext())
         rows.append(KeyColumn{trimmedBlanks(textOf(records.value(0))),
-                              qint32(leadingNumber(textOf(records.value(2))))});
+                              qint32(leadingNumber(textOf(records.value(2)))),
+                              leadingNumber(textOf(records.value(3))) != 0});
+    return rows;
+}
+
+// The first key's columns in SQL form; a merge raises without one.
+QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectId, bool merge) {
+    const QList<KeyColumn> rows = readKeys(connection, sql2005Plus, objectId);
     QStringList key;
     for (const QString& column : firstKey(rows))
         key.append(sqlIdentifier(column));
-    return key;
+    if (!merge || !key.isEmpty())
+        return key;
+    const QString computed = computedKeyColumn(rows);
+    if (!computed.isEmpty())
+        raise(QLatin1String("has no key to merge on but one over the computed column ") +
+              sqlIdentifier(computed) + QLatin1String(", which the staged rows do not hold"));
+    raise(QStringLiteral("has no primary key or unique key to merge on"));
 }
 
 // The rows the row query is about to return, so that the note naming their
@@ -417,10 +430,8 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
                 : std::nullopt;
         const bool merge = context.settings.merge();
         const QStringList key = merge || !table.rowFilter.isEmpty()
-                                    ? readKey(connection, sql2005Plus, objectId)
+                                    ? readKey(connection, sql2005Plus, objectId, merge)
                                     : QStringList();
-        if (merge && key.isEmpty())
-            raise(QStringLiteral("has no primary key or unique key to merge on"));
         writer.begin(columns, key, facts, referencedByAnotherTable, counter,
                      expectedRowCount(connection, writer.tableName(), table.rowFilter));
         writer.writeRows(connection, sql2005Plus);
