@@ -240,7 +240,7 @@ private slots:
 
     void groupedDeletes() {
         QFETCH(QStringList, ticks);
-        QFETCH(QString, deletes);
+        QFETCH(QStringList, deletes);
         QFETCH(QStringList, leftTicked);
         const auto standIn = server();
         test::ScriptRun run(*standIn);
