@@ -218,15 +218,17 @@ QString referenceChecks(const ApplyPlan& plan) {
     return text;
 }
 
+// The staged rows first: the other checks read them.
 QString checks(const ApplyPlan& plan) {
-    QString text = stagingChecks(plan.tables);
+    QString text;
     for (const StagedTable& table : plan.tables) {
         if (plan.mode == LoadMode::Merge)
             text += duplicateKeyCheck(table);
         if (!table.rowFilter.isEmpty() && !table.key.isEmpty())
             text += fenceCheck(table);
     }
-    return text + referenceChecks(plan) + refusal();
+    text += referenceChecks(plan);
+    return stagingChecks(plan.tables) + (text.isEmpty() ? QString() : text + refusal());
 }
 
 QString emptying(const StagedTable& table, int i) {

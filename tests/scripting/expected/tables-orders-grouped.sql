@@ -1,11 +1,3 @@
-------********************************************************
-print 'Deleting from tables (reverse order) before inserts...'
-------********************************************************
-GO
-
-delete from dbo.Orders
-GO
-
 set nocount on
 set dateformat ymd
 GO
@@ -15,18 +7,94 @@ print 'Loading 2 rows to Orders...'
 ------*****************************
 GO
 
+if object_id('tempdb..#quarvex1') is not null drop table #quarvex1
+select OrderId,[Customer Name],Placed,Flags into #quarvex1 from dbo.Orders where 1=0 union all select OrderId,[Customer Name],Placed,Flags from dbo.Orders where 1=0
+GO
+
+insert into #quarvex1 (OrderId,[Customer Name],Placed,Flags) values (1,N'O''Brien','2008-12-10 14:05:09.007',0x0AFF)
+insert into #quarvex1 (OrderId,[Customer Name],Placed,Flags) values (2,null,null,null)
+GO
+
+if object_id('tempdb..#quarvexPending') is not null drop table #quarvexPending
+create table #quarvexPending (n int)
+GO
+
+------************************************************
+print 'Applying the staged rows in one transaction...'
+------************************************************
+GO
+
+declare @e int,@n int,@m nvarchar(4000),@k nvarchar(4000)
+declare @d1 int,@u1 int,@i1 int
+select @d1=0,@u1=0,@i1=0
+if object_id('tempdb..#quarvex1') is null set @m=N'Nothing changed: the rows of dbo.Orders were not all staged (a batch before this one failed)'
+if object_id('tempdb..#quarvex1') is not null if (select count(*) from #quarvex1)<>2 set @m=N'Nothing changed: the rows of dbo.Orders were not all staged (a batch before this one failed)'
+if @m is not null
+begin
+if @@trancount>0 rollback tran
+drop table #quarvexPending
+print replicate(N'*',len(@m))
+raiserror(@m,16,1)
+print replicate(N'*',len(@m))
+return
+end
+set xact_abort off
+begin tran
+print N'Deleting from tables (reverse order) before inserts...'
+delete from dbo.Orders
+select @e=@@error,@d1=@@rowcount
+if @e<>0 set @m=N'Nothing changed: dbo.Orders: deleting its rows failed with error '+convert(nvarchar(12),@e)+N' (its message is above)'
+if @m is not null
+begin
+if @@trancount>0 rollback tran
+drop table #quarvexPending
+print replicate(N'*',len(@m))
+raiserror(@m,16,1)
+print replicate(N'*',len(@m))
+return
+end
 set identity_insert dbo.Orders on
-GO
-
-insert into dbo.Orders (OrderId,[Customer Name],Placed,Flags) values (1,N'O''Brien','2008-12-10 14:05:09.007',0x0AFF)
-insert into dbo.Orders (OrderId,[Customer Name],Placed,Flags) values (2,null,null,null)
-GO
-
+insert into dbo.Orders (OrderId,[Customer Name],Placed,Flags) select OrderId,[Customer Name],Placed,Flags from #quarvex1
+select @e=@@error,@i1=@@rowcount
 set identity_insert dbo.Orders off
-GO
-
+if @e<>0 set @m=N'Nothing changed: dbo.Orders: inserting rows failed with error '+convert(nvarchar(12),@e)+N' (its message is above)'
+if @m is not null
+begin
+if @@trancount>0 rollback tran
+drop table #quarvexPending
+print replicate(N'*',len(@m))
+raiserror(@m,16,1)
+print replicate(N'*',len(@m))
+return
+end
 dbcc checkident('dbo.Orders',reseed,1)
 dbcc checkident('dbo.Orders',reseed)
+select @e=@@error
+if @e<>0 set @m=N'Nothing changed: dbo.Orders: setting its identity counter failed with error '+convert(nvarchar(12),@e)+N' (its message is above)'
+if @m is not null
+begin
+if @@trancount>0 rollback tran
+drop table #quarvexPending
+print replicate(N'*',len(@m))
+raiserror(@m,16,1)
+print replicate(N'*',len(@m))
+return
+end
+commit tran
+print N'dbo.Orders: '+convert(nvarchar(12),@d1)+N' deleted, '+convert(nvarchar(12),@u1)+N' updated, '+convert(nvarchar(12),@i1)+N' inserted'
+print N'All changes committed'
+drop table #quarvex1
+drop table #quarvexPending
+GO
+
+if object_id('tempdb..#quarvexPending') is not null
+begin
+if @@trancount>0 rollback tran
+drop table #quarvexPending
+print N'********************************************************************************'
+raiserror(N'Nothing changed: the staged rows were not applied (the error above stopped them)',16,1)
+print N'********************************************************************************'
+end
 GO
 
 set nocount off
