@@ -232,6 +232,8 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     case Statement::Kind::BlockEnd:
     case Statement::Kind::Return:
     case Statement::Kind::Raiserror:
+    case Statement::Kind::Declare:
+    case Statement::Kind::Assign:
         return; // the batch runner's own
     case Statement::Kind::Unsupported:
         throw unsupported(statement.what);
@@ -297,6 +299,24 @@ bool Engine::condition(const Statement& statement) {
     if (query.step() != SQLITE_ROW)
         throwSqliteError(query.error(), statement);
     return query.value(0).toInt() != 0;
+}
+
+Engine::Assignment Engine::assignment(const Statement& statement) {
+    SqliteStatement query(m_db, statement.sql);
+    if (!query.ok())
+        throwSqliteError(query.error(), statement);
+    Assignment result;
+    const int columns = sqlite3_column_count(query.handle());
+    int rc = SQLITE_ROW;
+    while ((rc = query.step()) == SQLITE_ROW) {
+        ++result.rows;
+        result.lastRow.clear();
+        for (int i = 0; i < columns; ++i)
+            result.lastRow.append(query.value(i));
+    }
+    if (rc != SQLITE_DONE)
+        throwSqliteError(query.error(), statement);
+    return result;
 }
 
 // A transaction is a savepoint of the one SQLite database, so that a
@@ -365,9 +385,8 @@ void Engine::selectInto(Session& session, const Statement& statement, QList<Outc
     for (const ResultColumn& column : columns) {
         const auto m = declaration.match(column.type.declaration().remove(u' '));
         if (!m.hasMatch() || column.name.isEmpty())
-            throw SqlError{1038,
-                           QStringLiteral("An object or column name is missing or empty."), 15,
-                           1, true};
+            throw SqlError{1038, QStringLiteral("An object or column name is missing or empty."),
+                           15, 1, true};
         ColumnDefinition d;
         d.name = column.name;
         d.typeName = m.captured(1);
@@ -379,9 +398,8 @@ void Engine::selectInto(Session& session, const Statement& statement, QList<Outc
     }
     createTable(create);
     const auto object = m_catalogue->find(statement.name);
-    const QString error = sqliteExec(
-        m_db, QStringLiteral("insert into %1 select * from (%2)")
-                  .arg(quoteName(object->sqliteName), statement.sql));
+    const QString error = sqliteExec(m_db, QStringLiteral("insert into %1 select * from (%2)")
+                                               .arg(quoteName(object->sqliteName), statement.sql));
     if (!error.isEmpty())
         throwSqliteError(error, statement);
     Outcome o;

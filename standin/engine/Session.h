@@ -15,12 +15,13 @@ struct Session {
     bool noCount = false;
     int identityInsertObject = 0;
     QString identityInsertName;
-    qint64 rowCount = 0;
+    qint64 rowCount = 0;      // @@ROWCOUNT
+    int lastError = 0;        // @@ERROR
     qint64 lastIdentity = -1; // -1: none yet (@@IDENTITY is NULL)
     qint64 textSize = 4096;
-    bool formatOnly = false;         // SET FMTONLY ON: queries describe their results, send no rows
-    int tranCount = 0;               // @@TRANCOUNT
-    bool xactAbort = false;          // SET XACT_ABORT ON: an error rolls back and ends the batch
+    bool formatOnly = false; // SET FMTONLY ON: queries describe their results, send no rows
+    int tranCount = 0;       // @@TRANCOUNT
+    bool xactAbort = false;  // SET XACT_ABORT ON: an error rolls back and ends the batch
     QHash<QString, QString> options; // SET options accepted without effect
 };
 
