@@ -31,6 +31,10 @@ struct ColumnDefinition {
     bool hidden = false;
 };
 
+// What a key does to the referencing rows when their referenced row goes
+// or changes its key.
+enum class ReferentialAction { NoAction = 0, Cascade = 1, SetNull = 2, SetDefault = 3 };
+
 // A FOREIGN KEY constraint as written. Without referenced columns it names
 // the referenced table's primary key.
 struct ForeignKeyDefinition {
@@ -38,6 +42,9 @@ struct ForeignKeyDefinition {
     QStringList columns;
     QStringList referencedTable;
     QStringList referencedColumns;
+    // ON DELETE and ON UPDATE, numbered as sys.foreign_keys numbers them.
+    ReferentialAction onDelete = ReferentialAction::NoAction;
+    ReferentialAction onUpdate = ReferentialAction::NoAction;
 };
 
 // One translated T-SQL statement, ready for the engine.

@@ -93,6 +93,7 @@ private:
     QString assignedValue(const QString& variable, const Expr& value) const;
     const LocalVariable& localVariable(const Token& token) const;
     Expr parseLocalVariable(const Token& token);
+    ReferentialAction parseReferentialAction();
     Statement parseDelete();
     Statement parseTruncate();
     Statement parseSet();
