@@ -78,10 +78,11 @@ private:
     void rename(const Statement& statement);
     void removeObject(const ObjectInfo& object);
     void alterTable(const Statement& statement);
-    void truncate(const Statement& statement);
+    void truncate(Session& session, const Statement& statement);
+    void resetIdentity(Session& session, int objectId, const IdentityState& state);
     void selectInto(Session& session, const Statement& statement, QList<Outcome>& out);
     void transaction(Session& session, const Statement& statement);
-    void checkIdent(const Statement& statement, QList<Outcome>& out);
+    void checkIdent(Session& session, const Statement& statement, QList<Outcome>& out);
     int schemaFor(const QStringList& name) const;
     [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "standin/store/Catalogue.h"
+
 #include <QHash>
 #include <QString>
 
@@ -22,6 +24,10 @@ struct Session {
     bool formatOnly = false; // SET FMTONLY ON: queries describe their results, send no rows
     int tranCount = 0;       // @@TRANCOUNT
     bool xactAbort = false;  // SET XACT_ABORT ON: an error rolls back and ends the batch
+    // Identity counters as they stood before the open transaction's
+    // TRUNCATE TABLE or DBCC CHECKIDENT changed them: a rollback puts them
+    // back. (Inserts are not noted: SQL Server gives no identity back.)
+    QHash<int, IdentityState> identitiesBeforeReset;
     QHash<QString, QString> options; // SET options accepted without effect
 };
 

@@ -202,6 +202,27 @@ private slots:
         QCOMPARE(db.scalar("select @@trancount"), QVariant(0));
     }
 
+    // TRUNCATE TABLE and DBCC CHECKIDENT are undone with their transaction,
+    // the identity counter too; the inserts in between give none back.
+    void identityResetsRollBack_data() {
+        QTest::addColumn<QString>("reset");
+        QTest::newRow("truncate") << "truncate table dbo.I";
+        QTest::newRow("reseed") << "dbcc checkident('dbo.I', reseed, 100) with no_infomsgs";
+    }
+
+    void identityResetsRollBack() {
+        QFETCH(QString, reset);
+        EngineHarness db;
+        db.run("create table dbo.I (Id int identity(1,1) not null, N int null)\n"
+               "insert into dbo.I (N) values (1), (2)");
+        QCOMPARE(db.messages("begin tran\n" + reset +
+                             "\ninsert into dbo.I (N) values (3)\nrollback tran\n"
+                             "insert into dbo.I (N) values (4)"),
+                 QStringList{});
+        QCOMPARE(db.lines("select Id, N from dbo.I order by Id"),
+                 QStringList({"1 1", "2 2", "3 4"}));
+    }
+
     // UPDATE ... FROM a join and DELETE alias FROM, as a merge writes them.
     void joinedUpdateAndAliasedDelete() {
         EngineHarness db;
