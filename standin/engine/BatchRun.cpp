@@ -18,19 +18,58 @@ BatchRun::BatchRun(Engine& engine, Session& session, const QString& batch)
              1);
         return;
     }
-    // The whole batch is checked before any of it runs, as SQL Server
-    // compiles a batch first: a syntax error anywhere runs nothing.
+    checkSyntax();
+}
+
+// The whole batch is checked before any of it runs, as SQL Server compiles
+// a batch first: a syntax error anywhere, or a variable used before its
+// DECLARE, runs nothing. Every variable of the batch exists from then on,
+// null, whether or not its DECLARE runs.
+void BatchRun::checkSyntax() {
     try {
         Translator checker(m_batch, m_lexed.tokens,
-                           {nullptr, 0, {}, m_engine.knowsCreateOrAlter(), 0});
+                           {nullptr,
+                            0,
+                            {},
+                            m_engine.knowsCreateOrAlter(),
+                            0,
+                            &m_variables,
+                            m_engine.majorVersion()});
+        QList<ColumnDefinition> declared;
         while (!checker.atEnd()) {
             m_starts.append(checker.position());
-            m_kinds.append(checker.next().kind);
+            const Statement statement = checker.next();
+            m_kinds.append(statement.kind);
+            if (statement.kind == Statement::Kind::Declare)
+                declared.append(statement.columns);
         }
+        declareVariables(declared);
     } catch (const SqlError& error) {
         m_starts.clear();
         m_kinds.clear();
         fail(error, 1);
+    }
+}
+
+// The variables' types as the database knows them, alias types too.
+void BatchRun::declareVariables(const QList<ColumnDefinition>& declared) {
+    for (int i = 0; i < declared.size(); ++i) {
+        const ColumnDefinition& d = declared[i];
+        const auto type = m_engine.catalogue().resolveType(d.typeName, d.arg1, d.arg2);
+        if (!type)
+            throw SqlError{2715,
+                           QStringLiteral("Column, parameter, or variable #%1: Cannot find data "
+                                          "type %2.")
+                               .arg(i + 1)
+                               .arg(d.typeName),
+                           16, 6, true};
+        const BaseType base = type->type.base;
+        if (base == BaseType::Text || base == BaseType::NText || base == BaseType::Image)
+            throw SqlError{2739,
+                           QStringLiteral("The text, ntext, and image data types are invalid for "
+                                          "local variables."),
+                           16, 1, true};
+        m_variables[d.name].type = type->type;
     }
 }
 
@@ -78,7 +117,7 @@ void BatchRun::runStatement(int start) {
     Translator translator(m_batch, m_lexed.tokens,
                           {&m_engine.catalogue(), m_session.identityInsertObject,
                            m_engine.options().database, m_engine.knowsCreateOrAlter(),
-                           m_session.spid});
+                           m_session.spid, &m_variables, m_engine.majorVersion()});
     translator.seek(start);
     int line = 1;
     try {
@@ -86,6 +125,7 @@ void BatchRun::runStatement(int start) {
         line = statement.line;
         if (!runFlow(statement))
             m_engine.execute(m_session, statement, m_waiting);
+        settleCounts(statement);
     } catch (const SqlError& error) {
         fail(error, line);
     }
@@ -99,6 +139,13 @@ bool BatchRun::runFlow(const Statement& statement) {
         return true;
     case Statement::Kind::BlockBegin:
     case Statement::Kind::BlockEnd:
+        return true;
+    case Statement::Kind::Declare:
+        if (!statement.sql.isEmpty())
+            assign(statement);
+        return true;
+    case Statement::Kind::Assign:
+        assign(statement);
         return true;
     case Statement::Kind::Return:
         m_nextStatement = int(m_starts.size());
@@ -117,6 +164,45 @@ bool BatchRun::runFlow(const Statement& statement) {
     default:
         return false;
     }
+}
+
+// The variables take the values of the last row read; without a row they
+// keep theirs. SET counts one row, SELECT the rows it read.
+void BatchRun::assign(const Statement& statement) {
+    const Engine::Assignment result = m_engine.assignment(statement);
+    const QStringList& names = statement.names.first();
+    if (result.rows > 0)
+        for (int i = 0; i < names.size(); ++i)
+            m_variables[names[i]].value = result.lastRow.value(i);
+    m_session.rowCount = statement.verb == QLatin1String("select") ? result.rows : 1;
+}
+
+// Row-changing statements, queries and assignments set @@ROWCOUNT
+// themselves; BEGIN, END and a DECLARE without a value are no statements
+// that run, and leave both counts; every other statement sets @@ROWCOUNT to
+// 0. @@ERROR is 0 after any statement that did not fail, but RAISERROR's.
+void BatchRun::settleCounts(const Statement& statement) {
+    switch (statement.kind) {
+    case Statement::Kind::BlockBegin:
+    case Statement::Kind::BlockEnd:
+        return;
+    case Statement::Kind::Declare:
+        if (statement.sql.isEmpty())
+            return;
+        break;
+    case Statement::Kind::Query:
+    case Statement::Kind::Modify:
+    case Statement::Kind::SelectInto:
+    case Statement::Kind::Assign:
+        break;
+    case Statement::Kind::Raiserror:
+        m_session.rowCount = 0;
+        m_session.lastError = statement.number > 10 ? 50000 : 0;
+        return;
+    default:
+        m_session.rowCount = 0;
+    }
+    m_session.lastError = 0;
 }
 
 int BatchRun::endOfGuarded(int index) const {
@@ -143,6 +229,8 @@ void BatchRun::fail(const SqlError& error, int line) {
     o.message = error;
     o.line = line;
     m_waiting.append(o);
+    m_session.lastError = error.number;
+    m_session.rowCount = 0;
     // Under XACT_ABORT an error undoes the whole transaction and ends the
     // batch; the batches after it run outside any transaction.
     const bool xactAbort = m_session.xactAbort && error.severity > 10;

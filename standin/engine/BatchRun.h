@@ -2,6 +2,7 @@
 
 #include "standin/engine/Engine.h"
 #include "standin/sql/Lexer.h"
+#include "standin/sql/LocalVariables.h"
 
 #include <optional>
 
@@ -31,9 +32,15 @@ public:
     qint64 resultRows() const { return m_resultRows; }
 
 private:
+    void checkSyntax();
+    void declareVariables(const QList<ColumnDefinition>& declared);
     void runStatement(int start);
-    // What the batch runner does itself: IF, blocks, RETURN, RAISERROR.
+    // What the batch runner does itself: IF, blocks, RETURN, RAISERROR and
+    // the local variables.
     bool runFlow(const Statement& statement);
+    void assign(const Statement& statement);
+    // @@ROWCOUNT and @@ERROR after a statement that ran without an error.
+    void settleCounts(const Statement& statement);
     // The index of the statement after the one at index and what it guards.
     int endOfGuarded(int index) const;
     void fail(const SqlError& error, int line);
@@ -44,6 +51,7 @@ private:
     LexResult m_lexed;
     QList<int> m_starts; // the first token of each statement
     QList<Statement::Kind> m_kinds;
+    LocalVariables m_variables; // the batch's, known once the syntax is checked
     int m_nextStatement = 0;
     QList<Outcome> m_waiting; // outcomes not taken yet
     std::shared_ptr<ResultCursor> m_cursor;

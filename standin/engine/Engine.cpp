@@ -216,9 +216,9 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     case Statement::Kind::CheckConstraints:
         return alterTable(statement);
     case Statement::Kind::Truncate:
-        return truncate(statement);
+        return truncate(session, statement);
     case Statement::Kind::CheckIdent:
-        return checkIdent(statement, out);
+        return checkIdent(session, statement, out);
     case Statement::Kind::Use:
         return use(statement);
     case Statement::Kind::SelectInto:
@@ -232,6 +232,8 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     case Statement::Kind::BlockEnd:
     case Statement::Kind::Return:
     case Statement::Kind::Raiserror:
+    case Statement::Kind::Declare:
+    case Statement::Kind::Assign:
         return; // the batch runner's own
     case Statement::Kind::Unsupported:
         throw unsupported(statement.what);
@@ -299,6 +301,24 @@ bool Engine::condition(const Statement& statement) {
     return query.value(0).toInt() != 0;
 }
 
+Engine::Assignment Engine::assignment(const Statement& statement) {
+    SqliteStatement query(m_db, statement.sql);
+    if (!query.ok())
+        throwSqliteError(query.error(), statement);
+    Assignment result;
+    const int columns = sqlite3_column_count(query.handle());
+    int rc = SQLITE_ROW;
+    while ((rc = query.step()) == SQLITE_ROW) {
+        ++result.rows;
+        result.lastRow.clear();
+        for (int i = 0; i < columns; ++i)
+            result.lastRow.append(query.value(i));
+    }
+    if (rc != SQLITE_DONE)
+        throwSqliteError(query.error(), statement);
+    return result;
+}
+
 // A transaction is a savepoint of the one SQLite database, so that a
 // rollback undoes exactly the rows the session changed since BEGIN.
 void Engine::transaction(Session& session, const Statement& statement) {
@@ -313,8 +333,10 @@ void Engine::transaction(Session& session, const Statement& statement) {
                            QStringLiteral("The COMMIT TRANSACTION request has no corresponding "
                                           "BEGIN TRANSACTION."),
                            16, 1, false};
-        if (--session.tranCount == 0)
+        if (--session.tranCount == 0) {
             sqliteExec(m_db, QStringLiteral("release qx_transaction"));
+            session.identitiesBeforeReset.clear();
+        }
         return;
     default:
         if (session.tranCount == 0)
@@ -332,6 +354,11 @@ void Engine::rollback(Session& session) {
     session.tranCount = 0;
     sqliteExec(m_db, QStringLiteral("rollback to qx_transaction"));
     sqliteExec(m_db, QStringLiteral("release qx_transaction"));
+    for (auto it = session.identitiesBeforeReset.cbegin();
+         it != session.identitiesBeforeReset.cend(); ++it)
+        if (m_catalogue->object(it.key()))
+            m_catalogue->setIdentity(it.key(), it.value());
+    session.identitiesBeforeReset.clear();
 }
 
 void Engine::endSession(Session& session) {
@@ -365,9 +392,8 @@ void Engine::selectInto(Session& session, const Statement& statement, QList<Outc
     for (const ResultColumn& column : columns) {
         const auto m = declaration.match(column.type.declaration().remove(u' '));
         if (!m.hasMatch() || column.name.isEmpty())
-            throw SqlError{1038,
-                           QStringLiteral("An object or column name is missing or empty."), 15,
-                           1, true};
+            throw SqlError{1038, QStringLiteral("An object or column name is missing or empty."),
+                           15, 1, true};
         ColumnDefinition d;
         d.name = column.name;
         d.typeName = m.captured(1);
@@ -379,9 +405,8 @@ void Engine::selectInto(Session& session, const Statement& statement, QList<Outc
     }
     createTable(create);
     const auto object = m_catalogue->find(statement.name);
-    const QString error = sqliteExec(
-        m_db, QStringLiteral("insert into %1 select * from (%2)")
-                  .arg(quoteName(object->sqliteName), statement.sql));
+    const QString error = sqliteExec(m_db, QStringLiteral("insert into %1 select * from (%2)")
+                                               .arg(quoteName(object->sqliteName), statement.sql));
     if (!error.isEmpty())
         throwSqliteError(error, statement);
     Outcome o;
@@ -850,7 +875,7 @@ void Engine::alterTable(const Statement& statement) {
         m_foreignKeys->dropConstraint(object->objectId, name.first());
 }
 
-void Engine::truncate(const Statement& statement) {
+void Engine::truncate(Session& session, const Statement& statement) {
     const auto object = m_catalogue->find(statement.name);
     QStringList shown = statement.name;
     shown.removeAll(QString());
@@ -873,15 +898,24 @@ void Engine::truncate(const Statement& statement) {
     if (auto state = m_catalogue->identity(object->objectId)) {
         state->current = state->seed;
         state->used = false;
-        m_catalogue->setIdentity(object->objectId, *state);
+        resetIdentity(session, object->objectId, *state);
     }
+}
+
+// Within a transaction the counter's state before its first reset is kept
+// for a rollback.
+void Engine::resetIdentity(Session& session, int objectId, const IdentityState& state) {
+    if (session.tranCount > 0 && !session.identitiesBeforeReset.contains(objectId))
+        if (const auto before = m_catalogue->identity(objectId))
+            session.identitiesBeforeReset.insert(objectId, *before);
+    m_catalogue->setIdentity(objectId, state);
 }
 
 // DBCC CHECKIDENT as documented: RESEED with a value sets the current value
 // (used as is by the next insert when the table never had a row since it was
 // created or truncated); RESEED alone and no option raise it to the column's
 // maximum; NORESEED only reports.
-void Engine::checkIdent(const Statement& statement, QList<Outcome>& out) {
+void Engine::checkIdent(Session& session, const Statement& statement, QList<Outcome>& out) {
     const auto object = m_catalogue->find(statement.name);
     QStringList shown = statement.name;
     shown.removeAll(QString());
@@ -918,7 +952,7 @@ void Engine::checkIdent(const Statement& statement, QList<Outcome>& out) {
                                  "current column value '%2'.")
                       .arg(before, maximum.isNull() ? QStringLiteral("NULL") : maximum.toString());
     }
-    m_catalogue->setIdentity(object->objectId, *state);
+    resetIdentity(session, object->objectId, *state);
     if (statement.value == QLatin1String("no_infomsgs"))
         return;
     for (const QString& text :

@@ -44,6 +44,13 @@ public:
     void execute(Session& session, const Statement& statement, QList<Outcome>& out);
     // The value of an IF statement's condition.
     bool condition(const Statement& statement);
+    // What an assignment to local variables reads: its last row, and how
+    // many rows there were.
+    struct Assignment {
+        QVariantList lastRow;
+        qint64 rows = 0;
+    };
+    Assignment assignment(const Statement& statement);
     // Undoes the session's open transaction, if any.
     void rollback(Session& session);
     // A connection ends: its temporary tables go, its transaction is undone.
@@ -71,10 +78,11 @@ private:
     void rename(const Statement& statement);
     void removeObject(const ObjectInfo& object);
     void alterTable(const Statement& statement);
-    void truncate(const Statement& statement);
+    void truncate(Session& session, const Statement& statement);
+    void resetIdentity(Session& session, int objectId, const IdentityState& state);
     void selectInto(Session& session, const Statement& statement, QList<Outcome>& out);
     void transaction(Session& session, const Statement& statement);
-    void checkIdent(const Statement& statement, QList<Outcome>& out);
+    void checkIdent(Session& session, const Statement& statement, QList<Outcome>& out);
     int schemaFor(const QStringList& name) const;
     [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;
 

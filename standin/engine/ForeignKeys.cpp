@@ -2,6 +2,7 @@
 
 #include "standin/store/Sqlite.h"
 
+#include <QSet>
 #include <sqlite3.h>
 
 namespace quarvex::standin {
@@ -15,7 +16,8 @@ constexpr int maximumKeyColumns = 16;
 // referencing row) or took away (side 1: a referenced row).
 const char* const tablesSql = R"(
 create table qx_foreign_keys (object_id integer primary key, parent_object_id int,
-    referenced_object_id int, is_not_trusted bit, is_system_named bit, is_disabled bit default 0);
+    referenced_object_id int, is_not_trusted bit, is_system_named bit, is_disabled bit default 0,
+    delete_referential_action int default 0, update_referential_action int default 0);
 create table qx_foreign_key_columns (constraint_object_id int, constraint_column_id int,
     parent_object_id int, parent_column_id int, referenced_object_id int,
     referenced_column_id int);
@@ -28,9 +30,13 @@ create view "sys.foreign_keys" as select o.name, o.object_id, null as principal_
     o.parent_object_id, o.type, 'FOREIGN_KEY_CONSTRAINT' as type_desc, o.create_date,
     o.create_date as modify_date, o.is_ms_shipped, 0 as is_published, 0 as is_schema_published,
     f.referenced_object_id, 1 as key_index_id, f.is_disabled, 0 as is_not_for_replication,
-    f.is_not_trusted, 0 as delete_referential_action,
-    'NO_ACTION' as delete_referential_action_desc, 0 as update_referential_action,
-    'NO_ACTION' as update_referential_action_desc, f.is_system_named
+    f.is_not_trusted, f.delete_referential_action,
+    case f.delete_referential_action when 1 then 'CASCADE' when 2 then 'SET_NULL'
+        when 3 then 'SET_DEFAULT' else 'NO_ACTION' end as delete_referential_action_desc,
+    f.update_referential_action,
+    case f.update_referential_action when 1 then 'CASCADE' when 2 then 'SET_NULL'
+        when 3 then 'SET_DEFAULT' else 'NO_ACTION' end as update_referential_action_desc,
+    f.is_system_named
     from qx_foreign_keys f join qx_objects o on o.object_id = f.object_id;
 create view "sys.foreign_key_columns" as select * from qx_foreign_key_columns;
 )";
@@ -124,7 +130,7 @@ QString triggersSql(const ForeignKey& key) {
 
 QString dropTriggersSql(int keyId) {
     QString sql;
-    for (const char* trigger : {"insert", "update", "delete", "rekey"})
+    for (const char* trigger : {"insert", "update", "delete", "rekey", "on_delete", "on_update"})
         sql += QStringLiteral("drop trigger if exists \"fk%1_%2\";\n")
                    .arg(keyId)
                    .arg(QLatin1String(trigger));
@@ -174,6 +180,7 @@ void ForeignKeys::add(int tableId, const ForeignKeyDefinition& d, bool checkExis
                    {generatedName(table->object.name, d.referencedTable.last(), id), id});
     try {
         const ForeignKey key = resolve(id, *table, d);
+        checkActions(key);
         if (checkExisting)
             checkRows(key);
         record(key, d.name.isEmpty(), checkExisting);
@@ -199,6 +206,8 @@ ForeignKey ForeignKeys::resolve(int keyId, const TableInfo& table,
                            .arg(key.name, shown.join(u'.')),
                        16, 0, false};
     key.referenced = *referenced;
+    key.onDelete = d.onDelete;
+    key.onUpdate = d.onUpdate;
     for (const QString& name : d.columns) {
         const ColumnInfo* column = table.column(name);
         if (!column)
@@ -251,12 +260,95 @@ QStringList ForeignKeys::primaryKeyColumns(const ObjectInfo& table) const {
     return columns;
 }
 
+// What SQL Server refuses of a key's actions when the key is made: SET NULL
+// on a column that takes no null, SET DEFAULT on one that has neither a
+// default nor null, and actions that could reach a table twice or in a
+// cycle.
+void ForeignKeys::checkActions(const ForeignKey& key) const {
+    const auto table = m_catalogue.table(key.referencing.objectId);
+    for (const ReferentialAction action : {key.onDelete, key.onUpdate}) {
+        for (const QString& name : key.referencingColumns) {
+            const bool nullable = table->column(name)->nullable;
+            if (action == ReferentialAction::SetNull && !nullable)
+                throw SqlError{1761,
+                               QStringLiteral("Cannot create the foreign key \"%1\" with the SET "
+                                              "NULL referential action, because one or more "
+                                              "referencing columns are not nullable.")
+                                   .arg(key.name),
+                               16, 0, false};
+            if (action == ReferentialAction::SetDefault && !nullable &&
+                columnDefault(key.referencing, name).isEmpty())
+                throw SqlError{1762,
+                               QStringLiteral("Cannot create the foreign key \"%1\" with the SET "
+                                              "DEFAULT referential action, because one or more "
+                                              "referencing not-nullable columns lack a default "
+                                              "constraint.")
+                                   .arg(key.name),
+                               16, 0, false};
+        }
+    }
+    if ((key.onDelete != ReferentialAction::NoAction &&
+         cascadePathsCross(key, "delete_referential_action")) ||
+        (key.onUpdate != ReferentialAction::NoAction &&
+         cascadePathsCross(key, "update_referential_action")))
+        throw SqlError{1785,
+                       QStringLiteral("Introducing FOREIGN KEY constraint '%1' on table '%2' may "
+                                      "cause cycles or multiple cascade paths. Specify ON DELETE "
+                                      "NO ACTION or ON UPDATE NO ACTION, or modify other FOREIGN "
+                                      "KEY constraints.")
+                           .arg(key.name, key.referencing.name),
+                       16, 0, false};
+}
+
+// The keys with an action (of the column given) lead from the referenced
+// table to the referencing one. The new key crosses another path when a
+// table that reaches its referenced table already reaches its referencing
+// table or one that table reaches; a key to its own table is a cycle.
+bool ForeignKeys::cascadePathsCross(const ForeignKey& key, const char* actionColumn) const {
+    QMultiHash<int, int> down;
+    QMultiHash<int, int> up;
+    SqliteStatement edges(m_db, QStringLiteral("select referenced_object_id, parent_object_id "
+                                               "from qx_foreign_keys where %1 <> 0")
+                                    .arg(QLatin1String(actionColumn)));
+    while (edges.step() == SQLITE_ROW) {
+        down.insert(edges.value(0).toInt(), edges.value(1).toInt());
+        up.insert(edges.value(1).toInt(), edges.value(0).toInt());
+    }
+    const auto reached = [](const QMultiHash<int, int>& links, int from) {
+        QSet<int> seen{from};
+        QList<int> waiting{from};
+        while (!waiting.isEmpty())
+            for (const int next : links.values(waiting.takeLast()))
+                if (!seen.contains(next)) {
+                    seen.insert(next);
+                    waiting.append(next);
+                }
+        return seen;
+    };
+    const QSet<int> below = reached(down, key.referencing.objectId);
+    for (const int above : reached(up, key.referenced.objectId))
+        if (reached(down, above).intersects(below))
+            return true;
+    return false;
+}
+
+// A column's default as SQLite keeps it in the table's definition; empty
+// when it has none.
+QString ForeignKeys::columnDefault(const ObjectInfo& table, const QString& column) const {
+    return sqliteScalar(
+               m_db, QStringLiteral("select dflt_value from pragma_table_info(?) where name = ?"),
+               {table.sqliteName, column})
+        .toString();
+}
+
 void ForeignKeys::record(const ForeignKey& key, bool systemNamed, bool trusted) {
     sqliteExec(m_db,
                QStringLiteral("insert into qx_foreign_keys (object_id, parent_object_id, "
-                              "referenced_object_id, is_not_trusted, is_system_named) "
-                              "values (?, ?, ?, ?, ?)"),
-               {key.id, key.referencing.objectId, key.referenced.objectId, !trusted, systemNamed});
+                              "referenced_object_id, is_not_trusted, is_system_named, "
+                              "delete_referential_action, update_referential_action) "
+                              "values (?, ?, ?, ?, ?, ?, ?)"),
+               {key.id, key.referencing.objectId, key.referenced.objectId, !trusted, systemNamed,
+                int(key.onDelete), int(key.onUpdate)});
     const auto referencing = m_catalogue.table(key.referencing.objectId);
     const auto referenced = m_catalogue.table(key.referenced.objectId);
     for (int i = 0; i < key.referencingColumns.size(); ++i)
@@ -265,7 +357,7 @@ void ForeignKeys::record(const ForeignKey& key, bool systemNamed, bool trusted) 
             {key.id, i + 1, key.referencing.objectId,
              referencing->column(key.referencingColumns[i])->columnId, key.referenced.objectId,
              referenced->column(key.referencedColumns[i])->columnId});
-    const QString error = sqliteExec(m_db, triggersSql(key));
+    const QString error = sqliteExec(m_db, triggersSql(key) + actionTriggersSql(key));
     if (!error.isEmpty())
         throw SqlError{50000, QStringLiteral("The stand-in could not make the key: ") + error, 16,
                        1, false};
@@ -288,6 +380,14 @@ ForeignKey ForeignKeys::load(int keyId) const {
     ForeignKey key;
     key.id = keyId;
     key.name = m_catalogue.object(keyId)->name;
+    SqliteStatement actions(m_db, QStringLiteral("select delete_referential_action, "
+                                                 "update_referential_action from "
+                                                 "qx_foreign_keys where object_id = ?"));
+    actions.bind(1, keyId);
+    if (actions.step() == SQLITE_ROW) {
+        key.onDelete = ReferentialAction(actions.value(0).toInt());
+        key.onUpdate = ReferentialAction(actions.value(1).toInt());
+    }
     SqliteStatement columns(
         m_db, QStringLiteral("select k.parent_object_id, k.referenced_object_id, pc.name, rc.name "
                              "from qx_foreign_key_columns k "
@@ -306,6 +406,54 @@ ForeignKey ForeignKeys::load(int keyId) const {
         key.referencedColumns.append(columns.value(3).toString());
     }
     return key;
+}
+
+// The triggers of a key's actions: when a referenced row goes, or its key
+// changes, the rows that refer to it go too, take its new key, lose the
+// reference or take their columns' defaults.
+QString ForeignKeys::actionTriggersSql(const ForeignKey& key) const {
+    const QString referencing = quoteName(key.referencing.sqliteName);
+    const QString referring = equal(quoted({}, key.referencingColumns),
+                                    quoted(QStringLiteral("old."), key.referencedColumns));
+    QString sql;
+    if (key.onDelete == ReferentialAction::Cascade)
+        sql += QStringLiteral("create trigger \"fk%1_on_delete\" after delete on %2 begin delete "
+                              "from %3 where %4; end;\n")
+                   .arg(QString::number(key.id), quoteName(key.referenced.sqliteName), referencing,
+                        referring);
+    else if (key.onDelete != ReferentialAction::NoAction)
+        sql += QStringLiteral("create trigger \"fk%1_on_delete\" after delete on %2 begin update "
+                              "%3 set %4 where %5; end;\n")
+                   .arg(QString::number(key.id), quoteName(key.referenced.sqliteName), referencing,
+                        referencingValues(key, key.onDelete), referring);
+    if (key.onUpdate == ReferentialAction::NoAction)
+        return sql;
+    QStringList changed;
+    for (const QString& column : quoted({}, key.referencedColumns))
+        changed.append(QStringLiteral("old.%1 is not new.%1").arg(column));
+    return sql + QStringLiteral("create trigger \"fk%1_on_update\" after update of %2 on %3 when "
+                                "%4 begin update %5 set %6 where %7; end;\n")
+                     .arg(QString::number(key.id),
+                          quoted({}, key.referencedColumns).join(QStringLiteral(", ")),
+                          quoteName(key.referenced.sqliteName),
+                          changed.join(QStringLiteral(" or ")), referencing,
+                          referencingValues(key, key.onUpdate), referring);
+}
+
+// The SET list an action gives the referencing columns.
+QString ForeignKeys::referencingValues(const ForeignKey& key, ReferentialAction action) const {
+    QStringList sets;
+    for (int i = 0; i < key.referencingColumns.size(); ++i) {
+        const QString& column = key.referencingColumns[i];
+        QString value = QStringLiteral("null");
+        if (action == ReferentialAction::Cascade)
+            value = QStringLiteral("new.") + quoteName(key.referencedColumns[i]);
+        else if (action == ReferentialAction::SetDefault)
+            value = columnDefault(key.referencing, column);
+        sets.append(quoteName(column) + QStringLiteral(" = ") +
+                    (value.isEmpty() ? QStringLiteral("null") : value));
+    }
+    return sets.join(QStringLiteral(", "));
 }
 
 void ForeignKeys::drop(int keyId) {
@@ -407,8 +555,10 @@ void ForeignKeys::setChecking(int tableId, const QStringList& names, bool enable
                 m_db, QStringLiteral("select is_disabled from qx_foreign_keys where object_id = ?"),
                 {keyId})
                 .toBool();
-        if (enable && disabled)
-            sqliteExec(m_db, triggersSql(load(keyId)));
+        if (enable && disabled) {
+            const ForeignKey key = load(keyId);
+            sqliteExec(m_db, triggersSql(key) + actionTriggersSql(key));
+        }
         if (!enable && !disabled)
             sqliteExec(m_db, dropTriggersSql(keyId));
         if (enable)
@@ -427,11 +577,15 @@ void ForeignKeys::setChecking(int tableId, const QStringList& names, bool enable
 }
 
 std::optional<bool> ForeignKeys::property(int keyId, const QString& name) const {
-    const char* column = name.compare(QLatin1String("CnstIsDisabled"), Qt::CaseInsensitive) == 0
-                             ? "is_disabled"
-                         : name.compare(QLatin1String("CnstIsNotTrusted"), Qt::CaseInsensitive) == 0
-                             ? "is_not_trusted"
-                             : nullptr;
+    // A cascade is what 2000 knows of actions: the property asks for it.
+    const auto is = [&](const char* property) {
+        return name.compare(QLatin1String(property), Qt::CaseInsensitive) == 0;
+    };
+    const char* column = is("CnstIsDisabled")        ? "is_disabled"
+                         : is("CnstIsNotTrusted")    ? "is_not_trusted"
+                         : is("CnstIsDeleteCascade") ? "delete_referential_action = 1"
+                         : is("CnstIsUpdateCascade") ? "update_referential_action = 1"
+                                                     : nullptr;
     if (!column)
         return std::nullopt;
     const QVariant value =

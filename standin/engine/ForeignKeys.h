@@ -22,6 +22,8 @@ struct ForeignKey {
     ObjectInfo referenced;
     QStringList referencingColumns;
     QStringList referencedColumns;
+    ReferentialAction onDelete = ReferentialAction::NoAction;
+    ReferentialAction onUpdate = ReferentialAction::NoAction;
 };
 
 // The database's FOREIGN KEY constraints: their catalogue (sys.foreign_keys,
@@ -29,7 +31,10 @@ struct ForeignKey {
 // enforcement with SQL Server's errors. Triggers note the key values a
 // statement writes or takes away; the checks run once the statement is
 // complete, as SQL Server checks a statement's rows as a whole, so that rows
-// of one statement may refer to each other.
+// of one statement may refer to each other. An enabled key's ON DELETE and
+// ON UPDATE actions are triggers too, which change the referencing rows
+// within the statement, and through their own keys' actions the rows that
+// refer to those.
 class ForeignKeys {
 public:
     ForeignKeys(sqlite3* db, Catalogue& catalogue, const QString& database);
@@ -51,8 +56,9 @@ public:
     // (all of the table's for none) turned on or off; turned on with a check,
     // every row is checked first and the keys are trusted again.
     void setChecking(int tableId, const QStringList& names, bool enable, bool checkExisting);
-    // OBJECTPROPERTY's CnstIsDisabled and CnstIsNotTrusted of a key; nothing
-    // for another object or property.
+    // OBJECTPROPERTY's CnstIsDisabled, CnstIsNotTrusted, CnstIsDeleteCascade
+    // and CnstIsUpdateCascade of a key; nothing for another object or
+    // property.
     std::optional<bool> property(int keyId, const QString& name) const;
 
     // Around one INSERT, UPDATE or DELETE of a table: begin says whether keys
@@ -66,7 +72,12 @@ private:
     ForeignKey load(int keyId) const;
     ForeignKey resolve(int keyId, const TableInfo& table, const ForeignKeyDefinition& d) const;
     QStringList primaryKeyColumns(const ObjectInfo& table) const;
+    void checkActions(const ForeignKey& key) const;
+    bool cascadePathsCross(const ForeignKey& key, const char* actionColumn) const;
+    QString columnDefault(const ObjectInfo& table, const QString& column) const;
     void record(const ForeignKey& key, bool systemNamed, bool trusted);
+    QString actionTriggersSql(const ForeignKey& key) const;
+    QString referencingValues(const ForeignKey& key, ReferentialAction action) const;
     void drop(int keyId);
     void checkRows(const ForeignKey& key) const;
     QList<int> keysOf(int tableId, const QStringList& names) const;

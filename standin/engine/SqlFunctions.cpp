@@ -543,6 +543,8 @@ void globalFunction(sqlite3_context* context, int, sqlite3_value** argv) {
         value = session ? session->spid : 0;
     else if (name == QLatin1String("@@rowcount"))
         value = session ? session->rowCount : 0;
+    else if (name == QLatin1String("@@error"))
+        value = session ? session->lastError : 0;
     else if (name == QLatin1String("@@identity"))
         value =
             session && session->lastIdentity >= 0 ? QVariant(session->lastIdentity) : QVariant();

@@ -31,6 +31,10 @@ struct ColumnDefinition {
     bool hidden = false;
 };
 
+// What a key does to the referencing rows when their referenced row goes
+// or changes its key.
+enum class ReferentialAction { NoAction = 0, Cascade = 1, SetNull = 2, SetDefault = 3 };
+
 // A FOREIGN KEY constraint as written. Without referenced columns it names
 // the referenced table's primary key.
 struct ForeignKeyDefinition {
@@ -38,6 +42,9 @@ struct ForeignKeyDefinition {
     QStringList columns;
     QStringList referencedTable;
     QStringList referencedColumns;
+    // ON DELETE and ON UPDATE, numbered as sys.foreign_keys numbers them.
+    ReferentialAction onDelete = ReferentialAction::NoAction;
+    ReferentialAction onUpdate = ReferentialAction::NoAction;
 };
 
 // One translated T-SQL statement, ready for the engine.
@@ -62,12 +69,19 @@ struct Statement {
         CheckIdent,
         Rename, // sp_rename: names[0] to value
         Use,
-        SelectInto,  // name, sql: a new table of the query's columns and rows
-        If,          // sql: a select of 1 or 0; false skips the next statement or block
+        SelectInto, // name, sql: a new table of the query's columns and rows
+        If,         // sql: a select of 1 or 0; false skips the next statement or block
         BlockBegin,
         BlockEnd,
-        Return,      // ends the batch
-        Raiserror,   // value: the message; number: severity
+        Return,    // ends the batch
+        Raiserror, // value: the message; number: severity
+        // DECLARE @v type, ...: columns name the variables; those given a
+        // value (2008 on) are assigned as Assign does, by sql and names.
+        Declare,
+        // SET @v = ... (verb "set") or SELECT @v = ..., ... [FROM ...] (verb
+        // "select"): sql gives one column per variable of names[0], each
+        // converted to the variable's type; the last row it reads is kept.
+        Assign,
         BeginTransaction,
         CommitTransaction,
         RollbackTransaction,

@@ -195,9 +195,11 @@ Statement Translator::next() {
         statement.kind = Statement::Kind::Return;
     } else if (first.isWord("raiserror"))
         statement = parseRaiserror();
+    else if (first.isWord("declare"))
+        statement = parseDeclare();
     else if (first.kind == Token::Word &&
-             QStringList{"exec", "execute", "declare", "while", "grant", "with", "waitfor", "save"}
-                 .contains(first.text.toLower()))
+             QStringList{"exec", "execute", "while", "grant", "with", "waitfor", "save"}.contains(
+                 first.text.toLower()))
         statement = unsupportedRest(first.text.toUpper());
     else
         syntaxError();
@@ -218,10 +220,24 @@ Statement Translator::unsupportedRest(const QString& what) {
 Statement Translator::parseSelectStatement() {
     Statement statement;
     m_intoTable.clear();
+    m_assigned.clear();
+    m_retrieved = 0;
+    m_topSelect = true;
     const Query query = parseQuery();
     statement.kind = Statement::Kind::Query;
     statement.sql = query.sql;
     statement.hints = query.hints;
+    if (!m_assigned.isEmpty()) {
+        if (m_retrieved > 0 || !m_intoTable.isEmpty())
+            throw SqlError{141,
+                           QStringLiteral("A SELECT statement that assigns a value to a variable "
+                                          "must not be combined with data-retrieval operations."),
+                           15, 1, true};
+        statement.kind = Statement::Kind::Assign;
+        statement.verb = QStringLiteral("select");
+        statement.names.append(std::exchange(m_assigned, {}));
+        return statement;
+    }
     if (!m_intoTable.isEmpty()) {
         statement.kind = Statement::Kind::SelectInto;
         statement.name = std::exchange(m_intoTable, {});
@@ -284,12 +300,15 @@ Translator::Query Translator::parseQuery() {
 
 Translator::Query Translator::parseSelectCore(QString* limit) {
     expectWord("select");
+    // Only the statement's first select list may assign; the subqueries in
+    // it and every later select are read as queries.
+    const bool topLevel = std::exchange(m_topSelect, false);
     Query query;
     const QString head = parseSelectHead(limit);
     QStringList items;
     bool star = false;
     do
-        parseSelectItem(items, query, star);
+        parseSelectItem(items, query, star, topLevel);
     while (takeSymbol(","));
     if (star)
         query.hints.clear();
@@ -322,10 +341,23 @@ QString Translator::parseSelectHead(QString* limit) {
     return head;
 }
 
-// One item of the select list: *, table.*, alias = expression, or an
-// expression with or without its alias. Its type hint goes to query.
-void Translator::parseSelectItem(QStringList& items, Query& query, bool& star) {
+// One item of the select list: *, table.*, alias = expression, @variable =
+// expression, or an expression with or without its alias. Its type hint
+// goes to query.
+void Translator::parseSelectItem(QStringList& items, Query& query, bool& star, bool topLevel) {
     const Token& t = peek();
+    if (topLevel && t.kind == Token::Variable && !t.text.startsWith(QLatin1String("@@")) &&
+        peek(1).isSymbol("=")) {
+        take();
+        take();
+        localVariable(t);
+        items.append(assignedValue(t.text.toLower(), parseExpr()));
+        m_assigned.append(t.text.toLower());
+        query.hints.append(m_context.variables->value(t.text.toLower()).type);
+        return;
+    }
+    if (topLevel)
+        ++m_retrieved;
     if (t.isSymbol("*")) {
         take();
         items.append(QStringLiteral("*"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "standin/sql/Lexer.h"
+#include "standin/sql/LocalVariables.h"
 #include "standin/sql/Statement.h"
 #include "standin/values/SqlError.h"
 
@@ -21,6 +22,12 @@ public:
         QString database;                     // for the names in messages
         bool createOrAlter = false;           // CREATE OR ALTER is known (2016 SP1 on)
         int spid = 0;                         // whose temporary tables the names mean
+        // The batch's local variables. While only the syntax is checked,
+        // DECLARE adds to them, so that a name used before its DECLARE fails
+        // as SQL Server's compilation fails it; when the batch runs they hold
+        // the values a reference stands for.
+        LocalVariables* variables = nullptr;
+        int majorVersion = 9;
     };
 
     Translator(const QString& batch, const QList<Token>& tokens, Context context);
@@ -80,6 +87,13 @@ private:
     Statement parseBegin();
     Statement parseTransactionEnd();
     Statement parseRaiserror();
+    Statement parseDeclare();
+    void declareVariable(const Token& variable, const TypeSpec& declared);
+    Statement parseVariableAssignment();
+    QString assignedValue(const QString& variable, const Expr& value) const;
+    const LocalVariable& localVariable(const Token& token) const;
+    Expr parseLocalVariable(const Token& token);
+    ReferentialAction parseReferentialAction();
     Statement parseDelete();
     Statement parseTruncate();
     Statement parseSet();
@@ -112,7 +126,7 @@ private:
     Query parseQuery();
     Query parseSelectCore(QString* limit);
     QString parseSelectHead(QString* limit);
-    void parseSelectItem(QStringList& items, Query& query, bool& star);
+    void parseSelectItem(QStringList& items, Query& query, bool& star, bool topLevel);
     QString parseSelectClauses();
     QString parseFromClause();
     QString parseTableSource();
@@ -152,6 +166,11 @@ private:
     QHash<QString, SqlType> m_columnTypes;
     // SELECT ... INTO: the new table's name, once the select list has it.
     QStringList m_intoTable;
+    // SELECT @v = ...: the statement's own select list may assign (not a
+    // subquery's); the variables it assigns and the columns it returns.
+    bool m_topSelect = false;
+    QStringList m_assigned;
+    int m_retrieved = 0;
 };
 
 // The operand kinds tsql_add is told at translation time, so that it can

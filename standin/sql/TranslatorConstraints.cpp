@@ -17,9 +17,8 @@ QStringList Translator::parseKeyColumns() {
     return columns;
 }
 
-// Rule: REFERENCES t [(columns)] [ON DELETE | ON UPDATE NO ACTION] [NOT FOR
-// REPLICATION]. Cascading actions are refused: enforced as NO ACTION they
-// would refuse changes SQL Server makes.
+// Rule: REFERENCES t [(columns)] [ON DELETE action] [ON UPDATE action] [NOT
+// FOR REPLICATION].
 ForeignKeyDefinition Translator::parseReferences(const QString& name, const QStringList& columns) {
     ForeignKeyDefinition key;
     key.name = name;
@@ -30,15 +29,8 @@ ForeignKeyDefinition Translator::parseReferences(const QString& name, const QStr
         key.referencedColumns = parseKeyColumns();
     while (peek().isWord("on") && (peek(1).isWord("delete") || peek(1).isWord("update"))) {
         take();
-        const QString event = take().text.toUpper();
-        if (takeWord("no")) {
-            expectWord("action");
-            continue;
-        }
-        QString action = parseNamePart().toUpper();
-        if (action == QLatin1String("SET"))
-            action += u' ' + parseNamePart().toUpper();
-        throw unsupported(QStringLiteral("ON %1 %2").arg(event, action));
+        const bool onDelete = take().isWord("delete");
+        (onDelete ? key.onDelete : key.onUpdate) = parseReferentialAction();
     }
     if (peek().isWord("not") && peek(1).isWord("for")) {
         take();
@@ -46,6 +38,23 @@ ForeignKeyDefinition Translator::parseReferences(const QString& name, const QStr
         expectWord("replication");
     }
     return key;
+}
+
+// Rule: NO ACTION | CASCADE | SET NULL | SET DEFAULT. SQL Server 2000 knows
+// only the first two, 7.0 only NO ACTION: the others are syntax errors there.
+ReferentialAction Translator::parseReferentialAction() {
+    if (takeWord("no")) {
+        expectWord("action");
+        return ReferentialAction::NoAction;
+    }
+    if (m_context.majorVersion >= 8 && takeWord("cascade"))
+        return ReferentialAction::Cascade;
+    if (m_context.majorVersion < 9 || !takeWord("set"))
+        syntaxError();
+    if (takeWord("null"))
+        return ReferentialAction::SetNull;
+    expectWord("default");
+    return ReferentialAction::SetDefault;
 }
 
 // Rule: ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD [CONSTRAINT n] FOREIGN

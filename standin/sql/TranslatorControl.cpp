@@ -40,16 +40,21 @@ Statement Translator::parseTransactionEnd() {
     return statement;
 }
 
-// Rule: RAISERROR(message, severity, state) with a literal message; "%%"
-// stands for "%".
+// Rule: RAISERROR(message, severity, state) with the message a literal or
+// a variable; "%%" stands for "%" in either, as the message is a format on
+// SQL Server (its other placeholders are not supported). A null message
+// reads as an empty one.
 Statement Translator::parseRaiserror() {
     expectWord("raiserror");
     expectSymbol("(");
-    if (peek().kind != Token::String && peek().kind != Token::UnicodeString)
-        throw unsupported(QStringLiteral("RAISERROR with a message number or variable"));
     Statement statement;
     statement.kind = Statement::Kind::Raiserror;
-    statement.value = take().text;
+    if (peek().kind == Token::String || peek().kind == Token::UnicodeString)
+        statement.value = take().text;
+    else if (peek().kind == Token::Variable && !peek().text.startsWith(QLatin1String("@@")))
+        statement.value = localVariable(take()).value.toString();
+    else
+        throw unsupported(QStringLiteral("RAISERROR with a message number"));
     statement.value.replace(QLatin1String("%%"), QLatin1String("%"));
     expectSymbol(",");
     if (peek().kind != Token::Integer)

@@ -285,6 +285,8 @@ Translator::Expr Translator::parsePrimary() {
         return binaryLiteral(t.text);
     case Token::Variable:
         take();
+        if (!t.text.startsWith(QLatin1String("@@")))
+            return parseLocalVariable(t);
         return parseGlobal(t);
     case Token::Symbol:
         if (t.isSymbol("("))
@@ -367,7 +369,7 @@ Translator::Expr Translator::parseCase() {
     return {sql + QStringLiteral(" end"), type};
 }
 
-// Rule: @@ functions become the session's values; local variables do not exist.
+// Rule: @@ functions become the session's values.
 Translator::Expr Translator::parseGlobal(const Token& t) {
     const QString name = t.text.toLower();
     static const QHash<QString, BaseType> globals = {

@@ -336,8 +336,7 @@ QString Translator::assignments(int objectId, const QStringList& columns,
 
 // Rule: UPDATE alias SET ... FROM table alias [INNER] JOIN other alias ON
 // condition ... [WHERE]: the aliased table is changed, the others joined.
-Statement Translator::parseUpdateFrom(const QStringList& target,
-                                      const QStringList& assignedColumns,
+Statement Translator::parseUpdateFrom(const QStringList& target, const QStringList& assignedColumns,
                                       const QList<Expr>& values) {
     expectWord("from");
     struct Source {
@@ -431,6 +430,8 @@ Statement Translator::parseTruncate() {
 // the connection options a client sends are accepted and kept.
 Statement Translator::parseSet() {
     expectWord("set");
+    if (peek().kind == Token::Variable && !peek().text.startsWith(QLatin1String("@@")))
+        return parseVariableAssignment();
     Statement statement;
     statement.kind = Statement::Kind::SetOption;
     if (!peek().isName())

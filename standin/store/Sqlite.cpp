@@ -105,4 +105,26 @@ QString quoteString(const QString& text) {
     return u'\'' + QString(text).replace(u'\'', QLatin1String("''")) + u'\'';
 }
 
+QString sqliteLiteral(const QVariant& value) {
+    if (value.isNull() || !value.isValid())
+        return QStringLiteral("null");
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return QString::number(value.toLongLong());
+    case QMetaType::Double: {
+        // Seventeen digits read back as the same double; a whole one keeps a
+        // point, or SQLite would read an integer.
+        QString text = QString::number(value.toDouble(), 'g', 17);
+        if (!text.contains(u'.') && !text.contains(u'e'))
+            text += QStringLiteral(".0");
+        return text;
+    }
+    case QMetaType::QByteArray:
+        return QStringLiteral("x'") + QString::fromLatin1(value.toByteArray().toHex()) + u'\'';
+    default:
+        return quoteString(value.toString());
+    }
+}
+
 } // namespace quarvex::standin

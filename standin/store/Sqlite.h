@@ -38,5 +38,8 @@ QVariant sqliteScalar(sqlite3* db, const QString& sql, const QVariantList& argum
 // SQLite's own quoting of a name.
 QString quoteName(const QString& name);
 QString quoteString(const QString& text);
+// A value as SQLite reads it back from SQL text: null, a number, a string or
+// a blob literal.
+QString sqliteLiteral(const QVariant& value);
 
 } // namespace quarvex::standin

@@ -46,6 +46,20 @@ struct EngineHarness {
         return lines;
     }
 
+    // The messages of a script's GO-separated batches in order: a PRINT's
+    // text, an error as "Msg number: text".
+    QStringList messages(const QString& script) {
+        QStringList lines;
+        for (const QString& batch : standin::splitBatches(script))
+            for (const standin::Outcome& o : run(batch))
+                if (o.kind == standin::Outcome::Kind::Message)
+                    lines << (o.isError ? QStringLiteral("Msg %1: %2")
+                                              .arg(o.message.number)
+                                              .arg(o.message.message)
+                                        : o.message.message);
+        return lines;
+    }
+
     // The first error, or a SqlError with number 0.
     standin::SqlError error(const QString& batch) {
         for (const standin::Outcome& o : run(batch))

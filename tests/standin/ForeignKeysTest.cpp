@@ -82,6 +82,39 @@ select (select count(*) from dbo.Parent), (select count(*) from dbo.Child),
     (select count(*) from dbo.Node), (select count(*) from dbo.PairUse)
 )";
 
+// Keys with actions: Shipper's rows reach Parcel through two cascades,
+// Invoice by SET NULL, Note by SET DEFAULT (and a cascade of key changes);
+// Label's plain key refers to Parcel.
+const char* const actions = R"(
+create table dbo.Shipper (Id int not null primary key, Name varchar(10) null)
+create table dbo.Shipment (Id int not null primary key, ShipperId int null
+    constraint FK_Shipment_Shipper references dbo.Shipper (Id) on delete cascade on update cascade)
+create table dbo.Parcel (Id int not null primary key, ShipmentId int not null
+    constraint FK_Parcel_Shipment references dbo.Shipment on delete cascade)
+create table dbo.Invoice (Id int not null primary key, ShipperId int null)
+create table dbo.Note (Id int not null primary key, ShipperId int not null default 1)
+create table dbo.Label (ParcelId int null references dbo.Parcel (Id))
+insert into dbo.Shipper values (1, 'one'), (2, 'two'), (3, 'three')
+insert into dbo.Shipment values (10, 1), (11, 2), (12, 3)
+insert into dbo.Parcel values (100, 10), (101, 11), (102, 11)
+insert into dbo.Invoice values (20, 1), (21, 2)
+insert into dbo.Note values (30, 2), (31, 3)
+go
+alter table dbo.Invoice add constraint FK_Invoice_Shipper foreign key (ShipperId)
+    references dbo.Shipper (Id) on delete set null on update no action
+go
+alter table dbo.Note add constraint FK_Note_Shipper foreign key (ShipperId)
+    references dbo.Shipper (Id) on update cascade on delete set default
+)";
+
+// Rows of Shipper, Shipment and Parcel, invoices without a shipper, and the
+// sums of the shipper ids of Shipment and Note.
+const char* const actionsState = R"(
+select (select count(*) from dbo.Shipper), (select count(*) from dbo.Shipment),
+    (select count(*) from dbo.Parcel), (select count(*) from dbo.Invoice where ShipperId is null),
+    (select sum(ShipperId) from dbo.Shipment), (select sum(ShipperId) from dbo.Note)
+)";
+
 } // namespace
 
 class ForeignKeysTest : public QObject {
@@ -213,6 +246,121 @@ private slots:
         if (number == 547)
             QCOMPARE(error.severity, 16);
         QCOMPARE(h.lines(stateQuery).value(0), state);
+    }
+
+    // A delete or key change carries out every enabled key's action within
+    // the statement, then checks the plain keys; it counts its own rows.
+    void referentialActions_data() {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("state"); // actionsState afterwards
+        const QString unchanged = "3 3 3 0 6 5";
+        QTest::newRow("cascade two levels, set null and set default")
+            << "delete from dbo.Shipper where Id = 2\nprint @@rowcount" << QStringList{"1"}
+            << "2 2 1 1 4 4";
+        QTest::newRow("a key turned off neither checks nor cascades")
+            << "alter table dbo.Shipment nocheck constraint FK_Shipment_Shipper\n"
+               "delete from dbo.Shipper where Id = 3"
+            << QStringList{} << "2 3 3 0 6 3";
+        QTest::newRow("a default without its referenced row fails the whole delete")
+            << "delete from dbo.Shipper where Id in (1, 2)"
+            << QStringList{"Msg 547: The DELETE statement conflicted with the FOREIGN KEY "
+                           "constraint \"FK_Note_Shipper\". The conflict occurred in database "
+                           "\"Northwind\", table \"dbo.Shipper\", column 'Id'."}
+            << unchanged;
+        QTest::newRow("a plain key below the cascades fails the whole delete")
+            << "insert into dbo.Label values (100)\ndelete from dbo.Shipper where Id = 1"
+            << QStringList{"Msg 547: The DELETE statement conflicted with the REFERENCE "
+                           "constraint \"FK__Label__Parce__%1\". The conflict occurred in "
+                           "database \"Northwind\", table \"dbo.Label\", column 'ParcelId'."}
+            << unchanged;
+        QTest::newRow("a rolled back transaction brings the cascaded rows back")
+            << "begin tran\ndelete from dbo.Shipper where Id = 2\nrollback tran" << QStringList{}
+            << unchanged;
+        QTest::newRow("a changed key cascades")
+            << "update dbo.Shipper set Id = 5 where Id = 3" << QStringList{} << "3 3 3 0 8 7";
+        QTest::newRow("truncate refused whatever the action")
+            << "truncate table dbo.Shipper"
+            << QStringList{"Msg 4712: Cannot truncate table 'dbo.Shipper' because it is being "
+                           "referenced by a FOREIGN KEY constraint."}
+            << unchanged;
+    }
+
+    void referentialActions() {
+        QFETCH(QString, batch);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, state);
+        EngineHarness h;
+        QCOMPARE(h.messages(actions), QStringList{});
+        const QString labelKey =
+            h.scalar("select name from sys.foreign_keys where parent_object_id = "
+                     "object_id('dbo.Label')")
+                .toString()
+                .right(8);
+        QCOMPARE(h.messages(batch), messages.replaceInStrings("%1", labelKey));
+        QCOMPARE(h.lines(actionsState).value(0), state);
+    }
+
+    // What each catalogue tells of the actions: 2005 names them all, 2000
+    // knows cascades only and refuses the others as SQL it does not know.
+    void actionsInTheCatalogue_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("2005")
+            << "9.00.1399"
+            << "select name, delete_referential_action, delete_referential_action_desc, "
+               "update_referential_action, update_referential_action_desc from sys.foreign_keys "
+               "where name not like 'FK[_][_]%' order by name"
+            << QStringList{"FK_Invoice_Shipper 2 SET_NULL 0 NO_ACTION",
+                           "FK_Note_Shipper 3 SET_DEFAULT 1 CASCADE",
+                           "FK_Parcel_Shipment 1 CASCADE 0 NO_ACTION",
+                           "FK_Shipment_Shipper 1 CASCADE 1 CASCADE"};
+        QTest::newRow("2000")
+            << "8.00.2039"
+            << "select name, objectproperty(id, 'CnstIsDeleteCascade'), "
+               "objectproperty(id, 'CnstIsUpdateCascade') from sysobjects where xtype = 'F' "
+               "and name not like 'FK[_][_]%' order by name"
+            << QStringList{"FK_Parcel_Shipment 1 0", "FK_Shipment_Shipper 1 1"};
+    }
+
+    void actionsInTheCatalogue() {
+        QFETCH(QString, version);
+        QFETCH(QString, query);
+        QFETCH(QStringList, listed);
+        EngineHarness h(version);
+        const QString refused = "Msg 102: Incorrect syntax near the keyword 'set'.";
+        const QStringList errors =
+            version.startsWith('8') ? QStringList{refused, refused} : QStringList{};
+        QCOMPARE(h.messages(actions), errors);
+        QCOMPARE(h.lines(query), listed);
+    }
+
+    // Keys SQL Server refuses to make for their actions.
+    void refusedActions_data() {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<int>("number");
+        QTest::newRow("a cascade to its own table")
+            << "create table dbo.Node (Id int not null primary key, Up int null "
+               "references dbo.Node (Id) on delete cascade)"
+            << 1785;
+        QTest::newRow("a second path to a table")
+            << "create table dbo.Tag (Id int not null primary key,\n"
+               "ShipperId int null references dbo.Shipper (Id) on delete set null,\n"
+               "ParcelId int null references dbo.Parcel (Id) on delete cascade)"
+            << 1785;
+        QTest::newRow("set null of a column that takes no null")
+            << "create table dbo.Tag (Id int not null primary key,\n"
+               "ShipperId int not null references dbo.Shipper (Id) on delete set null)"
+            << 1761;
+    }
+
+    void refusedActions() {
+        QFETCH(QString, batch);
+        QFETCH(int, number);
+        EngineHarness h;
+        QCOMPARE(h.messages(actions), QStringList{});
+        QCOMPARE(h.error(batch).number, number);
     }
 
     // Turned off, a key is no longer trusted; only a check of every row when

@@ -1,6 +1,7 @@
-// What a merge script needs of the stand-in: temporary tables private to a
-// connection, IF and RAISERROR, transactions under XACT_ABORT, and the
-// keys of a table in both catalogues.
+// What a script that applies its rows in one transaction needs of the
+// stand-in: temporary tables private to a connection, IF and RAISERROR,
+// local variables with @@ERROR and @@ROWCOUNT, transactions under
+// XACT_ABORT, and the keys of a table in both catalogues.
 
 #include "EngineHarness.h"
 
@@ -96,6 +97,82 @@ private slots:
         QCOMPARE(db.lines("select Name from dbo.P order by Id"), QStringList({"x", "x"}));
     }
 
+    // Each row: a script and the messages it prints (errors as "Msg n: ...").
+    void localVariables_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("messages");
+        const auto row = [](const char* name, const char* script, const QStringList& messages) {
+            QTest::newRow(name) << script << messages;
+        };
+        row("null until set, then typed by its declaration",
+            "declare @n int, @m nvarchar(4000), @big bigint\n"
+            "print isnull(convert(nvarchar(12), @n), N'null')\n"
+            "set @big = 5000000000 set @n = 2\nset @n = @n + 1\n"
+            "print convert(nvarchar(20), @big + @n)",
+            {"null", "5000000003"});
+        row("set from a subquery",
+            "declare @m nvarchar(4000)\nset @m = N'dbo.P: ' + convert(nvarchar(12), "
+            "(select count(*) from dbo.P where Id > 1))\nprint @m",
+            {"dbo.P: 1"});
+        row("a string too long for the variable is cut",
+            "declare @s nvarchar(3)\nset @s = N'abcdef'\nprint @s", {"abc"});
+        row("select keeps the last row and no row keeps the value",
+            "declare @n int\nset @n = 7\nselect @n = Id from dbo.P where Id > 100\nprint @n\n"
+            "select @n = Id from dbo.P order by Id\nprint @n",
+            {"7", "2"});
+        row("select top 1 with a correlated exists",
+            "declare @m nvarchar(4000), @n int\n"
+            "select @n = count(*) from dbo.C c where exists (select * from dbo.P p where "
+            "p.Id = c.PId) and not (c.Id = 11)\n"
+            "select top 1 @m = N'Id=' + isnull(convert(nvarchar(4000), t.Id), N'null') "
+            "from dbo.P t where t.Id > 1\nprint convert(nvarchar(12), @n) + N' ' + @m",
+            {"1 Id=2"});
+        row("@@error and @@rowcount read together from the statement before",
+            "declare @e int, @d int\ninsert into dbo.P (Name) values ('x')\n"
+            "select @e = @@error, @d = @@rowcount\nprint convert(nvarchar(12), @e) + N' ' + "
+            "convert(nvarchar(12), @d)\ndelete from dbo.P where Id = 2\n"
+            "select @e = @@error, @d = @@rowcount\nprint convert(nvarchar(12), @e) + N' ' + "
+            "convert(nvarchar(12), @d)",
+            {"Msg 515: Cannot insert the value NULL into column 'Id', table "
+             "'Northwind.dbo.P'; column does not allow nulls. INSERT fails.",
+             "515 0", "0 1"});
+        row("what each statement leaves in @@rowcount",
+            "declare @n int\nupdate dbo.P set Name = Name\ndeclare @x int\nprint @@rowcount\n"
+            "print @@rowcount\nset @n = 5\nprint @@rowcount\nselect @n = Id from dbo.P\n"
+            "print @@rowcount\nif @@rowcount = 0 print @@rowcount",
+            {"2", "0", "1", "2", "0"});
+        row("raiserror of a variable's text sets @@error and return ends the batch",
+            "declare @n int, @m nvarchar(4000)\nselect @n = count(*) from dbo.P\n"
+            "set @m = N'dbo.P: ' + convert(nvarchar(12), @n) + N' rows, 100%% wrong'\n"
+            "if @n > 0 begin raiserror(@m, 16, 1) print @@error return end\nprint N'not here'",
+            {"Msg 50000: dbo.P: 2 rows, 100% wrong", "50000"});
+        row("a variable in a statement that changes rows",
+            "declare @k int\nset @k = 1\ndelete from dbo.C where PId = @k\nprint @@rowcount",
+            {"1"});
+        row("declared in a block that does not run",
+            "if 1 = 0 begin declare @x int end\nset @x = 3\nprint @x", {"3"});
+        row("used before its declaration, nothing runs", "print N'ran'\nset @x = 1\ndeclare @x int",
+            {"Msg 137: Must declare the scalar variable \"@x\"."});
+        row("declared twice, nothing runs", "declare @x int\nprint N'ran'\ndeclare @X int",
+            {"Msg 134: The variable name '@X' has already been declared. Variable names must "
+             "be unique within a query batch or stored procedure."});
+        row("gone with its batch", "declare @x int\nset @x = 1\ngo\nprint @x",
+            {"Msg 137: Must declare the scalar variable \"@x\"."});
+        row("assigning and returning rows in one select", "declare @x int\nselect @x = 1, 2",
+            {"Msg 141: A SELECT statement that assigns a value to a variable must not be "
+             "combined with data-retrieval operations."});
+        row("a value in the declaration only from 2008", "declare @x int = 1",
+            {"Msg 139: Cannot assign a default value to a local variable."});
+    }
+
+    void localVariables() {
+        QFETCH(QString, script);
+        QFETCH(QStringList, messages);
+        EngineHarness db;
+        db.run(setup);
+        QCOMPARE(db.messages(script), messages);
+    }
+
     // Under XACT_ABORT an error undoes the transaction and ends the batch;
     // the next batch runs outside any transaction. Without it, a failed
     // statement leaves the others of the transaction standing.
@@ -123,6 +200,27 @@ private slots:
         QCOMPARE(db.lines("select Name from dbo.P order by Id"), QStringList({"x", "two"}));
         QCOMPARE(db.error("commit tran").number, 3902);
         QCOMPARE(db.scalar("select @@trancount"), QVariant(0));
+    }
+
+    // TRUNCATE TABLE and DBCC CHECKIDENT are undone with their transaction,
+    // the identity counter too; the inserts in between give none back.
+    void identityResetsRollBack_data() {
+        QTest::addColumn<QString>("reset");
+        QTest::newRow("truncate") << "truncate table dbo.I";
+        QTest::newRow("reseed") << "dbcc checkident('dbo.I', reseed, 100) with no_infomsgs";
+    }
+
+    void identityResetsRollBack() {
+        QFETCH(QString, reset);
+        EngineHarness db;
+        db.run("create table dbo.I (Id int identity(1,1) not null, N int null)\n"
+               "insert into dbo.I (N) values (1), (2)");
+        QCOMPARE(db.messages("begin tran\n" + reset +
+                             "\ninsert into dbo.I (N) values (3)\nrollback tran\n"
+                             "insert into dbo.I (N) values (4)"),
+                 QStringList{});
+        QCOMPARE(db.lines("select Id, N from dbo.I order by Id"),
+                 QStringList({"1 1", "2 2", "3 4"}));
     }
 
     // UPDATE ... FROM a join and DELETE alias FROM, as a merge writes them.
