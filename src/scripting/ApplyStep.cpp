@@ -202,8 +202,47 @@ QString referenceCheck(const ReferencingKey& key, const StagedTable& referenced,
            QLatin1String("\r\nend\r\n");
 }
 
+// A key that only the target has: the script cannot count the rows it
+// would reach, so it refuses.
+QString unknownKeyCheck(const StagedTable& table, const QStringList& knownKeys, bool sql2005Plus) {
+    QStringList known;
+    for (const QString& name : knownKeys)
+        known.append(literal(name));
+    const QString referenced =
+        QLatin1String("object_id(") + literal(table.tableName) + QLatin1Char(')');
+    const QString unknown = known.isEmpty()
+                                ? QString()
+                                : QLatin1String(" not in (") + known.join(u',') + QLatin1Char(')');
+    const QString query =
+        sql2005Plus
+            ? QLatin1String("select top 1 @k=object_name(f.parent_object_id)+N' ('+f.name+N')' "
+                            "from sys.foreign_keys f where f.referenced_object_id=") +
+                  referenced + QLatin1String(" and f.is_disabled=0") +
+                  (unknown.isEmpty() ? QString() : QLatin1String(" and f.name") + unknown)
+            : QLatin1String("select top 1 @k=object_name(r.fkeyid)+N' ('+object_name(r.constid)+"
+                            "N')' from sysreferences r where r.rkeyid=") +
+                  referenced + QLatin1String(" and objectproperty(r.constid,'CnstIsDisabled')=0") +
+                  (unknown.isEmpty() ? QString()
+                                     : QLatin1String(" and object_name(r.constid)") + unknown);
+    return QLatin1String("if @m is null\r\nbegin\r\nset @k=null\r\n") + query +
+           QLatin1String("\r\nif @k is not null set @m=") +
+           messageLiteral(QLatin1String("Nothing changed: ") + table.tableName +
+                          QLatin1String(" is referenced by ")) +
+           QLatin1String("+replace(@k,N'%',N'%%')+") +
+           literal(QStringLiteral(", a key the source does not have, whose rows this script "
+                                  "cannot check")) +
+           QLatin1String("\r\nend\r\n");
+}
+
 QString referenceChecks(const ApplyPlan& plan) {
     QString text;
+    for (const StagedTable& table : plan.tables) {
+        QStringList known;
+        for (const ReferencingKey& key : plan.references)
+            if (key.referenced == table.objectId && !hasControlCharacter(key.name))
+                known.append(key.name);
+        text += unknownKeyCheck(table, known, plan.sql2005Plus);
+    }
     for (const ReferencingKey& key : plan.references) {
         const StagedTable* referenced = stagedTable(plan.tables, key.referenced);
         if (!referenced)

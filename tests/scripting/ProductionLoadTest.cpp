@@ -23,12 +23,17 @@ const char* const sourceShippers = "insert into Shippers values (1,'Speedy'), (2
 const char* const targetShippers =
     "insert into Shippers values (1,'Speedy old'), (2,'United'), (3,'Federal')\nGO\n";
 
-// A live table nobody ticked, referencing a shipper the source has and one
-// it lacks, by a key with the given delete action.
-QString liveShipments(const QString& action) {
+// A table nobody ticks, referencing the shippers by a key with the given
+// delete action; on the target its live rows reference a shipper the source
+// has and one it lacks.
+QString shipments(const QString& action) {
     return "create table Shipments (Id int not null primary key, ShipperID int null "
            "references Shippers (ShipperID)" +
-           action + ")\nGO\ninsert into Shipments values (10,3), (11,1)\nGO\n";
+           action + ")\nGO\n";
+}
+
+QString liveShipments(const QString& action) {
+    return shipments(action) + "insert into Shipments values (10,3), (11,1)\nGO\n";
 }
 
 QString regions(const QString& columns, const QString& rows) {
@@ -116,20 +121,26 @@ private slots:
              {"Shippers", "Regions"},
              "the rows of dbo.Regions were not all staged"},
             {"a live plain key",
-             QString(shippers) + sourceShippers,
+             QString(shippers) + sourceShippers + shipments(""),
              QString(shippers) + targetShippers + liveShipments(""),
              {"Shippers"},
              {"Shippers", "Shipments"},
              "dbo.Shipments (not in this script) reference rows of "
              "dbo.Shippers"},
             {"a live cascading key",
-             QString(shippers) + sourceShippers,
+             QString(shippers) + sourceShippers + shipments(" on delete cascade"),
              QString(shippers) + targetShippers + liveShipments(" on delete cascade"),
              {"Shippers"},
              {"Shippers", "Shipments"},
              "(ON DELETE CASCADE)"},
-            {"a live SET NULL key",
+            {"a key only the target has",
              QString(shippers) + sourceShippers,
+             QString(shippers) + targetShippers + liveShipments(" on delete cascade"),
+             {"Shippers"},
+             {"Shippers", "Shipments"},
+             "a key the source does not have"},
+            {"a live SET NULL key",
+             QString(shippers) + sourceShippers + shipments(" on delete set null"),
              QString(shippers) + targetShippers + liveShipments(" on delete set null"),
              {"Shippers"},
              {"Shippers", "Shipments"},
@@ -252,6 +263,7 @@ private slots:
         QCOMPARE(reportLines(preview), QStringList{"dbo.Codes: 2 deleted, 1 updated, 1 inserted"});
 
         copy.run.settings.chkPreview = Unchecked;
+        copy.tick({"Codes"});
         QCOMPARE(copy.run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(reportLines(copy.load()), reportLines(preview));
         QCOMPARE(reportLines(copy.load()),
