@@ -194,9 +194,7 @@ QWidget* FrmQuarvex::buildConfigPage() {
                           QStringLiteral("Script rows as a merge on each table's key (update, "
                                          "insert, delete) rather than delete and insert."),
                           defaults.merge(), page);
-    m_chkPreview = checkBox("chkPreview",
-                            QStringLiteral("Script a preview: Tables.sql reports its changes, then "
-                                           "rolls them back."),
+    m_chkPreview = checkBox("chkPreview", QStringLiteral("Preview: report the changes, roll back."),
                             defaults.preview(), page);
 
     auto* layout = new QVBoxLayout(page);
@@ -207,8 +205,16 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
-                              m_chkCreateOrAlter, m_chkMerge, m_chkPreview})
+    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt})
+        layout->addWidget(option);
+    // A row of its own would take the list's height; beside the shortest
+    // caption it widens nothing.
+    auto* unicodeRow = new QHBoxLayout;
+    unicodeRow->addWidget(m_chkUnicode);
+    unicodeRow->addWidget(m_chkPreview);
+    unicodeRow->addStretch(1);
+    layout->addLayout(unicodeRow);
+    for (QCheckBox* option : {m_chkNewTypes, m_chkCreateOrAlter, m_chkMerge})
         layout->addWidget(option);
     layout->addStretch(1);
     return page;

@@ -283,7 +283,7 @@ private slots:
         const Result result = script(out, {"--group", "table:dbo.Orders WHERE Item <> 'tea'"});
         QCOMPARE(result.exitCode, 0);
         const QByteArray tables = out.bytes("Tables.sql");
-        QVERIFY(tables.contains("delete from dbo.Orders where (Item <> 'tea')\r\nGO\r\n"));
+        QVERIFY(tables.contains("delete from dbo.Orders where (Item <> 'tea')\r\n"));
         QVERIFY(tables.contains("Loading 0 rows to Orders..."));
     }
 
@@ -426,7 +426,7 @@ private slots:
         const Result result = script(out, {"id:" + id});
         QCOMPARE(result.exitCode, 0);
         QVERIFY(out.bytes("Tables.sql")
-                    .contains("insert into dbo.Orders (OrderId,Item) values (1,'tea')"));
+                    .contains("insert into #quarvex1 (OrderId,Item) values (1,'tea')"));
         QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
     }
 

@@ -1,5 +1,6 @@
-#include "base/ProcedureError.h"
 #include "scripting/DefinitionBlock.h"
+
+#include "base/ProcedureError.h"
 #include "scripting/ModuleHeader.h"
 
 #include <QFile>

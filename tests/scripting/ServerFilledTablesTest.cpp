@@ -136,7 +136,7 @@ private slots:
         QVERIFY(!script.contains("truncate table dbo.Prices"));
         QVERIFY(!script.contains("ValidFrom"));
         QVERIFY(!script.contains("SysStart"));
-        QCOMPARE(script.contains("Deleting the rows of Prices: a system-versioned table cannot "
+        QCOMPARE(script.contains("Deleting the rows of dbo.Prices: a system-versioned table cannot "
                                  "be truncated"),
                  group == 0);
 
