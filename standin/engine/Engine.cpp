@@ -382,6 +382,10 @@ void Engine::selectInto(Session& session, const Statement& statement, QList<Outc
     {
         ResultCursor described(*this, session, statement, true);
         columns = described.columns();
+        // A new table's variant column keeps its values' own types.
+        for (int i = 0; i < columns.size(); ++i)
+            if (described.isVariant(i))
+                columns[i].type = SqlType{BaseType::Variant, 0, 0, 0};
     }
     Statement create;
     create.kind = Statement::Kind::CreateTable;

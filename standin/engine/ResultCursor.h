@@ -23,6 +23,9 @@ public:
     ResultCursor& operator=(const ResultCursor&) = delete;
 
     const QList<ResultColumn>& columns() const { return m_columns; }
+    // Whether a column holds sql_variant values, which columns() gives as
+    // the text a client receives.
+    bool isVariant(int column) const { return m_variant.value(column); }
     // The next row, or false after the last. Throws SqlError when SQLite
     // fails halfway; the rows before were real and stay sent.
     bool next(QVariantList& row);
@@ -38,7 +41,7 @@ private:
     Session& m_session;
     SqliteStatement m_query;
     QList<ResultColumn> m_columns;
-    QList<bool> m_variant; // a sql_variant column, sent as its values' text
+    QList<bool> m_variant;  // a sql_variant column, sent as its values' text
     bool m_onRow = false;   // the statement stands on a row not yet handed out
     bool m_started = false; // the first row (read in the constructor) was handed out
 };

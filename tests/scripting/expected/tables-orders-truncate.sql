@@ -38,6 +38,21 @@ raiserror(@m,16,1)
 print replicate(N'*',len(@m))
 return
 end
+if @m is null
+begin
+set @k=null
+select top 1 @k=object_name(f.parent_object_id)+N' ('+f.name+N')' from sys.foreign_keys f where f.referenced_object_id=object_id(N'dbo.Orders') and f.is_disabled=0 and f.delete_referential_action<>0
+if @k is not null set @m=N'Nothing changed: dbo.Orders is referenced by '+replace(@k,N'%',N'%%')+N', a key the source does not have that deletes or changes rows, whose rows this script cannot check'
+end
+if @m is not null
+begin
+if @@trancount>0 rollback tran
+drop table #quarvexPending
+print replicate(N'*',len(@m))
+raiserror(@m,16,1)
+print replicate(N'*',len(@m))
+return
+end
 set xact_abort off
 begin tran
 select @d1=count(*) from dbo.Orders
