@@ -19,6 +19,8 @@ BatchRun::BatchRun(Engine& engine, Session& session, const QString& batch)
         return;
     }
     checkSyntax();
+    if (!m_starts.isEmpty())
+        compileStatements();
 }
 
 // The whole batch is checked before any of it runs, as SQL Server compiles
@@ -112,12 +114,44 @@ BatchRun::RowRead BatchRun::nextRow(QVariantList& row) {
     return RowRead::End;
 }
 
+// Then every statement is compiled against the tables there are before any
+// of it runs: a column missing from a table that exists fails the batch as
+// a whole. A table that does not exist yet, one the batch makes itself say,
+// is resolved only when its statement runs (deferred name resolution), and
+// so is everything else the stand-in checks while translating.
+void BatchRun::compileStatements() {
+    Translator compiler(m_batch, m_lexed.tokens, translationContext());
+    for (const int start : std::as_const(m_starts)) {
+        compiler.seek(start);
+        int line = 1;
+        try {
+            const Statement statement = compiler.next();
+            line = statement.line;
+            m_engine.compile(statement);
+        } catch (const SqlError& error) {
+            if (error.number != 207)
+                continue;
+            m_starts.clear();
+            m_kinds.clear();
+            fail(error, line);
+            return;
+        }
+    }
+}
+
+Translator::Context BatchRun::translationContext() {
+    return {&m_engine.catalogue(),
+            m_session.identityInsertObject,
+            m_engine.options().database,
+            m_engine.knowsCreateOrAlter(),
+            m_session.spid,
+            &m_variables,
+            m_engine.majorVersion()};
+}
+
 void BatchRun::runStatement(int start) {
     const Engine::ActiveSession active(m_engine, m_session);
-    Translator translator(m_batch, m_lexed.tokens,
-                          {&m_engine.catalogue(), m_session.identityInsertObject,
-                           m_engine.options().database, m_engine.knowsCreateOrAlter(),
-                           m_session.spid, &m_variables, m_engine.majorVersion()});
+    Translator translator(m_batch, m_lexed.tokens, translationContext());
     translator.seek(start);
     int line = 1;
     try {
