@@ -19,6 +19,8 @@ BatchRun::BatchRun(Engine& engine, Session& session, const QString& batch)
         return;
     }
     checkSyntax();
+    if (!m_starts.isEmpty())
+        compileStatements();
 }
 
 // The whole batch is checked before any of it runs, as SQL Server compiles
@@ -73,6 +75,39 @@ void BatchRun::declareVariables(const QList<ColumnDefinition>& declared) {
     }
 }
 
+// Then every statement is compiled against the tables there are before any
+// of it runs: a column missing from a table that exists fails the batch as
+// a whole. A table that does not exist yet, one the batch makes itself say,
+// is resolved only when its statement runs (deferred name resolution), and
+// so is everything else the stand-in checks while translating.
+void BatchRun::compileStatements() {
+    Translator compiler(m_batch, m_lexed.tokens, translationContext());
+    for (int i = 0; i < m_starts.size(); ++i) {
+        compiler.seek(m_starts[i]);
+        try {
+            m_engine.compile(compiler.next());
+        } catch (const SqlError& error) {
+            if (error.number != 207)
+                continue;
+            const int line = m_lexed.tokens[m_starts[i]].line;
+            m_starts.clear();
+            m_kinds.clear();
+            fail(error, line);
+            return;
+        }
+    }
+}
+
+Translator::Context BatchRun::translationContext() {
+    return {&m_engine.catalogue(),
+            m_session.identityInsertObject,
+            m_engine.options().database,
+            m_engine.knowsCreateOrAlter(),
+            m_session.spid,
+            &m_variables,
+            m_engine.majorVersion()};
+}
+
 BatchRun::BatchRun(Engine& engine, Session& session, const SqlError& refusal)
     : m_engine(engine)
     , m_session(session) {
@@ -114,10 +149,7 @@ BatchRun::RowRead BatchRun::nextRow(QVariantList& row) {
 
 void BatchRun::runStatement(int start) {
     const Engine::ActiveSession active(m_engine, m_session);
-    Translator translator(m_batch, m_lexed.tokens,
-                          {&m_engine.catalogue(), m_session.identityInsertObject,
-                           m_engine.options().database, m_engine.knowsCreateOrAlter(),
-                           m_session.spid, &m_variables, m_engine.majorVersion()});
+    Translator translator(m_batch, m_lexed.tokens, translationContext());
     translator.seek(start);
     int line = 1;
     try {

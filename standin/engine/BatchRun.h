@@ -3,6 +3,7 @@
 #include "standin/engine/Engine.h"
 #include "standin/sql/Lexer.h"
 #include "standin/sql/LocalVariables.h"
+#include "standin/sql/Translator.h"
 
 #include <optional>
 
@@ -34,6 +35,8 @@ public:
 private:
     void checkSyntax();
     void declareVariables(const QList<ColumnDefinition>& declared);
+    void compileStatements();
+    Translator::Context translationContext();
     void runStatement(int start);
     // What the batch runner does itself: IF, blocks, RETURN, RAISERROR and
     // the local variables.

@@ -292,6 +292,18 @@ void Engine::use(const Statement& statement) const {
                        16, 1, true};
 }
 
+void Engine::compile(const Statement& statement) const {
+    static const QList<Statement::Kind> prepared{
+        Statement::Kind::Query,     Statement::Kind::Modify, Statement::Kind::Print,
+        Statement::Kind::If,        Statement::Kind::Assign, Statement::Kind::Declare,
+        Statement::Kind::SelectInto};
+    if (statement.sql.isEmpty() || !prepared.contains(statement.kind))
+        return;
+    const SqliteStatement query(m_db, statement.sql);
+    if (!query.ok())
+        throwSqliteError(query.error(), statement);
+}
+
 bool Engine::condition(const Statement& statement) {
     SqliteStatement query(m_db, statement.sql);
     if (!query.ok())

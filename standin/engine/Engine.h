@@ -42,6 +42,9 @@ public:
     // Runs one statement. A query's outcome comes with its cursor, before
     // any row is read.
     void execute(Session& session, const Statement& statement, QList<Outcome>& out);
+    // Prepares a statement's SQL without running it; throws SqlError when
+    // SQLite cannot, as a statement that does not compile.
+    void compile(const Statement& statement) const;
     // The value of an IF statement's condition.
     bool condition(const Statement& statement);
     // What an assignment to local variables reads: its last row, and how

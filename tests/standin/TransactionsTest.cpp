@@ -173,6 +173,34 @@ private slots:
         QCOMPARE(db.messages(script), messages);
     }
 
+    // A column missing from a table that exists fails the whole batch before
+    // any of it runs; one of a table the batch makes fails when it runs.
+    void unknownColumns_data() {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("in an insert's column list")
+            << "begin tran\nupdate dbo.P set Name = 'x'\ninsert into dbo.P (Id, Missing) "
+               "values (3, 3)\ncommit tran"
+            << "one two";
+        QTest::newRow("in a where clause, after a block that would end the batch")
+            << "update dbo.P set Name = 'x'\nif 1 = 1 return\n"
+               "delete from dbo.P where Missing = 1"
+            << "one two";
+        QTest::newRow("of a table the batch makes itself")
+            << "update dbo.P set Name = 'x'\nselect Id into #n from dbo.P\nselect Missing from #n"
+            << "x x";
+    }
+
+    void unknownColumns() {
+        QFETCH(QString, batch);
+        QFETCH(QString, names);
+        EngineHarness db;
+        db.run(setup);
+        QCOMPARE(db.messages(batch), QStringList{"Msg 207: Invalid column name 'Missing'."});
+        QCOMPARE(db.lines("select Name from dbo.P order by Id").join(' '), names);
+        QCOMPARE(db.scalar("select @@trancount"), QVariant(0));
+    }
+
     // Under XACT_ABORT an error undoes the transaction and ends the batch;
     // the next batch runs outside any transaction. Without it, a failed
     // statement leaves the others of the transaction standing.
