@@ -1,6 +1,7 @@
 #include "scripting/DefinitionBlock.h"
 
 #include "base/ProcedureError.h"
+#include "scripting/LiteralCuts.h"
 #include "scripting/ModuleHeader.h"
 
 #include <QFile>
@@ -184,6 +185,35 @@ private slots:
         const auto header = moduleHeaderName(definition);
         const bool listed = !header || namesListedObject(*header, "dbo", "spNew");
         QCOMPARE(listed ? QString() : header->written, renamedFrom);
+    }
+
+    // The lines of a module's text that a batch runner takes as its own, by
+    // the rules of the literals' cuts, its first line too (a module's text
+    // begins a script line). Loaded through tsql: RoundTripTest.
+    void runnerLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("line"); // "number: what", or empty
+        QTest::newRow("none") << "CREATE PROC a AS\r\nselect 'exited', 'gone'\r\n-- editor"
+                              << "";
+        QTest::newRow("first line") << ":r x\nCREATE PROC a AS select 1"
+                                    << "1: is a command to sqlcmd and tsql (:r)";
+        QTest::newRow("counted by line feeds") << "a\r\nb\rc\r\n\tgo 5\r\n"
+                                               << "3: is a command to tsql and sqlcmd (GO)";
+        QTest::newRow("only letters of a colon command shown")
+            << "a\n :ConNect$(x) y"
+            << "2: is a command to sqlcmd (:ConNect)";
+        QTest::newRow("the first of two") << "a $(b)\n!!c"
+                                          << "1: holds a variable of sqlcmd "
+                                             "(\"$\" before \"(\")";
+        QTest::newRow("tsql's own word") << "a\nbye"
+                                         << "2: is a command to tsql (BYE)";
+    }
+
+    void runnerLines() {
+        QFETCH(QString, text);
+        QFETCH(QString, line);
+        const auto found = firstRunnerLine(text);
+        QCOMPARE(found ? QString::number(found->number) + ": " + found->what : QString(), line);
     }
 
     // The reason a module that names another object is skipped, against the
