@@ -25,6 +25,10 @@ void checkRowFilter(const QString& table, const QString& condition) {
     for (const QChar c : condition)
         if (!fault && c.unicode() < 0x20)
             fault = QStringLiteral("it holds a line break or control character");
+    // The condition is written into the script's delete; sqlcmd replaces
+    // "$(name)" there, inside quotes too.
+    if (!fault && condition.contains(QLatin1String("$(")))
+        fault = QStringLiteral("it holds \"$(\"");
     if (fault)
         raise(QStringLiteral("The row filter of %1 \"%2\" is not a single condition: %3")
                   .arg(table, condition, *fault));

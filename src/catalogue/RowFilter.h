@@ -18,7 +18,8 @@ ObjectArgument splitObjectArgument(const QString& argument);
 
 // Raises, naming the table and the condition, when a row filter is not a
 // single condition by the rules of the list filters, or holds a line break
-// or another control character that a script line cannot carry.
+// or another control character that a script line cannot carry, or "$(",
+// which sqlcmd replaces.
 void checkRowFilter(const QString& table, const QString& condition);
 
 // Gives the entry at index the row filter condition (empty clears it); the

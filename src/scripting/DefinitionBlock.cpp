@@ -1,8 +1,8 @@
 #include "scripting/DefinitionBlock.h"
 
-#include "base/Blanks.h"
 #include "base/ProcedureError.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/ModuleHeader.h"
 
 namespace quarvex {
 
@@ -47,59 +47,42 @@ qsizetype wholeWordMarker(const QString& upper, const QString& marker, qsizetype
     return -1;
 }
 
-// The end of "CREATE" or of a stored "CREATE OR ALTER" whose CREATE ends at
-// afterCreate; the words may stand apart by any blanks or line breaks.
-qsizetype endOfCreateVerb(const QString& upper, qsizetype afterCreate) {
-    qsizetype at = afterCreate;
-    const auto skipBlanks = [&] {
-        const qsizetype from = at;
-        while (at < upper.size() && isControlOrBlank(upper[at]))
-            ++at;
-        return at > from;
-    };
-    if (!skipBlanks() || !QStringView(upper).mid(at).startsWith(u"OR"))
-        return afterCreate;
-    at += 2;
-    if (!skipBlanks() || !QStringView(upper).mid(at).startsWith(u"ALTER"))
-        return afterCreate;
-    at += 5;
-    return at < upper.size() && isControlOrBlank(upper[at]) ? at : afterCreate;
+// Whether the word after CREATE is the kind's: "PROCEDURE" counts for "PROC".
+bool isKeywordOf(const ObjectKindFacts& kind, const QString& keyword) {
+    const QString upper = keyword.toUpper();
+    return upper == kind.createWord ||
+           (kind.createWord == QLatin1StringView("PROC") && upper == u"PROCEDURE");
 }
 
 // One definition as its own batch, edited as asked.
 QString definitionBatch(const ObjectKindFacts& kind, const QString& definition,
                         const DefinitionBlockOptions& options) {
-    // The line break in front stands for the end of the line before, so that
-    // a definition that begins with CREATE is found like any other line.
-    QString text = QLatin1Char('\n') + trimmedControlsAndBlanks(definition);
+    QString text = trimmedControlsAndBlanks(definition);
     if (!text.endsWith(u'\n'))
         text += QLatin1String("\r\n");
     text += QLatin1String("GO\r\n\r\n");
 
-    // CREATE counts only at the start of a line.
-    const qsizetype lineFeed = upperSameLength(text).indexOf(QLatin1String("\nCREATE"));
-    if (lineFeed < 0)
+    // The CREATE that is code, not one in a comment before it.
+    const std::optional<ModuleHeader> header = moduleHeader(text);
+    if (!header)
         raise(couldNotLocate(QStringLiteral("CREATE statement")));
-    const qsizetype afterCreate = lineFeed + 7;
-    const qsizetype afterVerb = endOfCreateVerb(upperSameLength(text), afterCreate);
-    if (!upperSameLength(trimmedBlanks(QStringView(text).mid(afterVerb)))
-             .startsWith(kind.createWord))
+    if (!isKeywordOf(kind, header->keyword))
         raise(couldNotLocate(QLatin1String("CREATE ") + kind.createWord +
                              QLatin1String(" statement")));
 
-    if (options.createOrAlter)
-        text = text.left(lineFeed) + QLatin1String("\nCREATE OR ALTER") + text.mid(afterVerb);
-    else if (options.alter)
-        text = text.left(lineFeed) + QLatin1String("\nALTER") + text.mid(afterVerb);
+    if (options.createOrAlter || options.alter)
+        text = text.left(header->createAt) +
+               QLatin1String(options.createOrAlter ? "CREATE OR ALTER" : "ALTER") +
+               text.mid(header->verbEnd);
 
     if (options.encrypt) {
         const qsizetype at =
-            wholeWordMarker(upperSameLength(text), kind.encryptionMarker, lineFeed + 1);
+            wholeWordMarker(upperSameLength(text), kind.encryptionMarker, header->createAt);
         if (at < 0)
             raise(couldNotLocate(QStringLiteral("place to insert WITH ENCRYPTION")));
         text = text.left(at) + QLatin1String("\r\nWITH ENCRYPTION\r\n") + text.mid(at);
     }
-    return text.mid(1);
+    return text;
 }
 
 QLatin1StringView noteVerb(const DefinitionBlockOptions& options) {

@@ -1,5 +1,7 @@
 #include "scripting/ModuleHeader.h"
 
+#include "base/ControlCharacters.h"
+
 #include <QStringList>
 
 namespace quarvex {
@@ -41,6 +43,8 @@ public:
         return false;
     }
 
+    std::optional<QString> word() { return regularIdentifier(); }
+
     // A bracketed, double-quoted or regular identifier, unquoted.
     std::optional<QString> identifier() {
         if (m_at >= m_text.size())
@@ -59,6 +63,29 @@ public:
         }
         return false;
     }
+
+    // Moves to the first word CREATE that is code; false when there is none.
+    bool findCreate() {
+        for (skipBlanksAndComments(); m_at < m_text.size(); skipBlanksAndComments()) {
+            const QChar c = m_text[m_at];
+            if (c == u'\'') {
+                skipQuoted(u'\'');
+            } else if (c == u'[' || c == u'"') {
+                skipQuoted(c == u'[' ? QChar(u']') : c);
+            } else if (isFirstCharacter(c)) {
+                const qsizetype start = m_at;
+                if (regularIdentifier()->compare(u"CREATE", Qt::CaseInsensitive) == 0) {
+                    m_at = start;
+                    return true;
+                }
+            } else {
+                ++m_at;
+            }
+        }
+        return false;
+    }
+
+    void setPosition(qsizetype at) { m_at = at; }
 
 private:
     bool startsWith(QStringView two) const { return QStringView(m_text).mid(m_at).startsWith(two); }
@@ -93,6 +120,12 @@ private:
         return m_text.mid(start, m_at - start);
     }
 
+    // A string or quoted name, to its end or the text's end when unclosed.
+    void skipQuoted(QChar close) {
+        if (!quoted(close))
+            m_at = m_text.size();
+    }
+
     // The closing character stands for itself when doubled.
     std::optional<QString> quoted(QChar close) {
         QString name;
@@ -116,24 +149,16 @@ private:
 
 } // namespace
 
-std::optional<ModuleHeaderName> moduleHeaderName(const QString& definition) {
-    HeaderReader reader(definition);
-    reader.skipBlanksAndComments();
-    if (!reader.takeWord(u"CREATE"))
-        return std::nullopt;
-    reader.skipBlanksAndComments();
-    if (reader.takeWord(u"OR")) {
-        reader.skipBlanksAndComments();
-        if (!reader.takeWord(u"ALTER"))
-            return std::nullopt;
-        reader.skipBlanksAndComments();
-    }
-    // The kind's keyword; which one is the caller's check.
-    if (!reader.takeWord(u"PROC") && !reader.takeWord(u"PROCEDURE") &&
-        !reader.takeWord(u"TRIGGER") && !reader.takeWord(u"VIEW") && !reader.takeWord(u"FUNCTION"))
-        return std::nullopt;
-    reader.skipBlanksAndComments();
+namespace {
 
+bool isModuleKeyword(const QString& word) {
+    for (const char16_t* keyword : {u"PROC", u"PROCEDURE", u"TRIGGER", u"VIEW", u"FUNCTION"})
+        if (word.compare(QStringView(keyword), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+std::optional<ModuleHeaderName> readName(HeaderReader& reader, const QString& definition) {
     const qsizetype start = reader.position();
     QStringList parts;
     qsizetype end = start;
@@ -158,10 +183,56 @@ std::optional<ModuleHeaderName> moduleHeaderName(const QString& definition) {
     return header;
 }
 
+} // namespace
+
+std::optional<ModuleHeader> moduleHeader(const QString& definition) {
+    HeaderReader reader(definition);
+    if (!reader.findCreate())
+        return std::nullopt;
+    ModuleHeader header;
+    header.createAt = reader.position();
+    reader.takeWord(u"CREATE");
+    header.verbEnd = reader.position();
+    reader.skipBlanksAndComments();
+    // A stored CREATE OR ALTER counts as CREATE; an OR alone is no part of it.
+    const qsizetype afterCreate = reader.position();
+    if (reader.takeWord(u"OR")) {
+        reader.skipBlanksAndComments();
+        if (reader.takeWord(u"ALTER")) {
+            header.verbEnd = reader.position();
+            reader.skipBlanksAndComments();
+        } else {
+            reader.setPosition(afterCreate);
+        }
+    }
+    header.keyword = reader.word().value_or(QString());
+    if (!isModuleKeyword(header.keyword))
+        return header;
+    reader.skipBlanksAndComments();
+    header.name = readName(reader, definition);
+    return header;
+}
+
+std::optional<ModuleHeaderName> moduleHeaderName(const QString& definition) {
+    const std::optional<ModuleHeader> header = moduleHeader(definition);
+    return header ? header->name : std::nullopt;
+}
+
 bool namesListedObject(const ModuleHeaderName& header, const QString& owner, const QString& name) {
     if (header.name.compare(name, Qt::CaseInsensitive) != 0)
         return false;
     return header.owner.isEmpty() || header.owner.compare(owner, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<QString> unlistedHeaderFault(const ModuleHeaderName& header, const QString& owner,
+                                           const QString& name) {
+    if (namesListedObject(header, owner, name))
+        return std::nullopt;
+    // ALTER SCHEMA ... TRANSFER leaves the old owner in the text.
+    const bool moved = header.name.compare(name, Qt::CaseInsensitive) == 0;
+    return QLatin1String("its stored text names ") + cEscaped(header.written) +
+           QLatin1String(moved ? ": it was moved to another schema since; script it from its source"
+                               : ": it was renamed; script it from its source");
 }
 
 } // namespace quarvex

@@ -4,6 +4,7 @@
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
 #include "scripting/DefinitionBlock.h"
+#include "scripting/LiteralCuts.h"
 #include "scripting/ModuleHeader.h"
 #include "scripting/ReportSkip.h"
 #include "scripting/ScriptContext.h"
@@ -36,13 +37,25 @@ QString definitionQuery(bool sql2005Plus, qint32 objectId, ObjectKind kind) {
 
 namespace {
 
-// A module renamed with sp_rename keeps its old name in its stored text; its
-// script would make or change the old object.
+// A module renamed with sp_rename, or moved to another schema, keeps its old
+// name in its stored text; its script would make or change the old object.
 void requireListedName(const QString& definition, const ObjectRef& object) {
     const std::optional<ModuleHeaderName> header = moduleHeaderName(definition);
-    if (header && !namesListedObject(*header, object.owner, object.name))
-        raise(QLatin1String("its stored text names ") + header->written +
-              QLatin1String(": it was renamed; script it from its source"));
+    if (!header)
+        return;
+    if (const auto fault = unlistedHeaderFault(*header, object.owner, object.name))
+        raise(*fault);
+}
+
+// A batch runner takes such a line as its own wherever it stands, in a
+// comment or a string too: a GO line would end the module's batch and run
+// what follows as a batch of its own. Unlike a value's literal, a module's
+// text cannot be cut around it.
+void requireNoRunnerLines(const QString& definition) {
+    if (const auto line = firstRunnerLine(definition))
+        raise(QStringLiteral("line %1 of its text %2, which a script cannot carry safely")
+                  .arg(line->number)
+                  .arg(line->what));
 }
 
 } // namespace
@@ -81,8 +94,10 @@ bool ScriptObject(ScriptContext& context, const ObjectRef& object, const QString
         records->close();
         if (definitions.isEmpty())
             definitions.append(QString());
-        for (const QString& definition : definitions)
+        for (const QString& definition : definitions) {
+            requireNoRunnerLines(definition);
             requireListedName(definition, object);
+        }
 
         const DefinitionBlockOptions options{context.settings.alter(), context.settings.encrypt(),
                                              context.settings.createOrAlter()};

@@ -1,5 +1,6 @@
 #include "scripting/TableColumns.h"
 
+#include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
 #include "scripting/ColumnType.h"
 #include "scripting/SqlIdentifier.h"
@@ -58,6 +59,14 @@ QString columnQuery(bool sql2005Plus, qint32 objectId, bool newerTypes, bool gen
 }
 
 void TableColumns::add(const QString& name, const ColumnType& type, bool identity, bool computed) {
+    // A line break would end the line of every statement that names the
+    // column, brackets or not, and a batch runner takes a following line
+    // reading GO as a batch end: the whole table is left out, as a table
+    // with such a name is. Any column counts, written or not.
+    if (hasControlCharacter(name))
+        raise(QLatin1String("has a line break or control character in column ") +
+              cEscaped(sqlIdentifier(name)) +
+              QLatin1String(", which a script cannot carry safely"));
     // The server computes these itself and refuses values for them.
     if (computed)
         return;

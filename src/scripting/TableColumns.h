@@ -47,7 +47,8 @@ struct TableColumns {
     QString identityColumn;
 
     // Adds a column the catalogue listed (timestamp and computed columns are
-    // left out). Raises for a type the scripter cannot write.
+    // left out). Raises for a type the scripter cannot write, and for a name
+    // with a line break or another control character.
     void add(const QString& name, const ColumnType& type, bool identity, bool computed);
     void add(const QString& name, const QString& typeName, bool identity, bool computed) {
         add(name, ColumnType{typeName, {}, 0}, identity, computed);

@@ -37,10 +37,11 @@ bool isLong(QStringView text, bool unicode) {
 }
 
 [[noreturn]] void raiseUnloadable(QStringView text) {
-    raise(QStringLiteral("A text value of %1 characters holds a NUL, a backslash before a "
-                         "line break, a line that a batch runner takes as a command or "
-                         "\"$(\"; servers before SQL Server 2005 cannot load it unchanged "
-                         "from a script")
+    raise(QStringLiteral(
+              "A text value of %1 characters holds a NUL, a backslash before a "
+              "line break, a line that a batch runner takes as a command or "
+              "\"$\" before \"(\"; servers before SQL Server 2005 cannot load it unchanged "
+              "from a script")
               .arg(text.size()));
 }
 

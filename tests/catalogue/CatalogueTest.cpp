@@ -90,6 +90,11 @@ private slots:
                                       << "table:dbo.T"
                                       << "a=1\nGO"
                                       << "it holds a line break or control character";
+        // sqlcmd replaces it in the script's delete, quoted or not.
+        QTest::newRow("a sqlcmd variable") << "table:dbo.T where a = '$(x)'"
+                                           << "table:dbo.T"
+                                           << "a = '$(x)'"
+                                           << "it holds \"$(\"";
     }
 
     void objectArguments() {

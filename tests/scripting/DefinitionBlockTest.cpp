@@ -1,6 +1,7 @@
 #include "scripting/DefinitionBlock.h"
 
 #include "base/ProcedureError.h"
+#include "scripting/LiteralCuts.h"
 #include "scripting/ModuleHeader.h"
 
 #include <QFile>
@@ -68,10 +69,36 @@ private slots:
         row("comment lines before CREATE", Proc,
             "-- one\r\n/* two */\r\ncreate procedure a as select 1", {true, false},
             "-- one\r\n/* two */\r\nALTER procedure a as select 1\r\nGO\r\n\r\n");
-        row("indented CREATE is not found", Proc, "-- c\r\n  CREATE PROC a AS select 1", {},
+        row("indented CREATE after a comment", Proc, "-- c\r\n  CREATE PROC a AS select 1",
+            {true, false}, "-- c\r\n  ALTER PROC a AS select 1\r\nGO\r\n\r\n");
+        row("no CREATE that is code", Proc, "-- CREATE PROC a\r\nselect 'CREATE PROC b'", {},
             "Could not locate CREATE statement when generating script");
-        row("CREATE then TAB fails the keyword check", Proc, "CREATE\tPROC a AS select 1", {},
-            noCreateProc);
+        // The header is the first CREATE that is code; the words may stand
+        // apart by blanks, line breaks or comments.
+        row("CREATE in a comment line before the header", Proc,
+            "/*\r\nCREATE PROCEDURE dbo.OldList\r\n*/\r\nCREATE PROCEDURE a AS select 1",
+            {true, false},
+            "/*\r\nCREATE PROCEDURE dbo.OldList\r\n*/\r\nALTER PROCEDURE a AS select 1\r\n"
+            "GO\r\n\r\n");
+        row("CREATE in a nested comment", Proc,
+            "/* outer /* inner */\nCREATE PROCEDURE x */ CREATE PROCEDURE a AS select 1",
+            {false, false, true},
+            "/* outer /* inner */\nCREATE PROCEDURE x */ CREATE OR ALTER PROCEDURE a AS select "
+            "1\r\nGO\r\n\r\n");
+        row("comment before the header on its line", View, "/* c */ CREATE VIEW v AS select 1",
+            {true, true}, "/* c */ ALTER VIEW v \r\nWITH ENCRYPTION\r\nAS select 1\r\nGO\r\n\r\n");
+        row("keyword on the next line", Proc, "CREATE\r\nPROCEDURE a AS select 1", {true, false},
+            "ALTER\r\nPROCEDURE a AS select 1\r\nGO\r\n\r\n");
+        row("CREATE then TAB", Proc, "CREATE\tPROC a AS select 1", {false, false, true},
+            "CREATE OR ALTER\tPROC a AS select 1\r\nGO\r\n\r\n");
+        row("comment between the words", Function,
+            "CREATE/*x*/FUNCTION f() RETURNS int AS BEGIN RETURN 1 END", {true, false},
+            "ALTER/*x*/FUNCTION f() RETURNS int AS BEGIN RETURN 1 END\r\nGO\r\n\r\n");
+        row("stored CREATE OR ALTER split by a comment", Proc,
+            "CREATE OR/*x*/ALTER PROC a AS select 1", {true, false},
+            "ALTER PROC a AS select 1\r\nGO\r\n\r\n");
+        row("a word that begins with the keyword is no keyword", Proc, "CREATE PROCX a AS select 1",
+            {}, noCreateProc);
         row("trigger keyword", Trigger, "CREATE VIEW x AS select 1", {},
             "Could not locate CREATE TRIGGER statement when generating script");
         row("trigger with FOR", Trigger, "CREATE TRIGGER t ON a FOR INSERT AS select 1",
@@ -158,6 +185,63 @@ private slots:
         const auto header = moduleHeaderName(definition);
         const bool listed = !header || namesListedObject(*header, "dbo", "spNew");
         QCOMPARE(listed ? QString() : header->written, renamedFrom);
+    }
+
+    // The lines of a module's text that a batch runner takes as its own, by
+    // the rules of the literals' cuts, its first line too (a module's text
+    // begins a script line). Loaded through tsql: RoundTripTest.
+    void runnerLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("line"); // "number: what", or empty
+        QTest::newRow("none") << "CREATE PROC a AS\r\nselect 'exited', 'gone'\r\n-- editor"
+                              << "";
+        QTest::newRow("first line") << ":r x\nCREATE PROC a AS select 1"
+                                    << "1: is a command to sqlcmd and tsql (:r)";
+        QTest::newRow("counted by line feeds") << "a\r\nb\rc\r\n\tgo 5\r\n"
+                                               << "3: is a command to tsql and sqlcmd (GO)";
+        QTest::newRow("only letters of a colon command shown")
+            << "a\n :ConNect$(x) y"
+            << "2: is a command to sqlcmd (:ConNect)";
+        QTest::newRow("the first of two") << "a $(b)\n!!c"
+                                          << "1: holds a variable of sqlcmd "
+                                             "(\"$\" before \"(\")";
+        QTest::newRow("tsql's own word") << "a\nbye"
+                                         << "2: is a command to tsql (BYE)";
+    }
+
+    void runnerLines() {
+        QFETCH(QString, text);
+        QFETCH(QString, line);
+        const auto found = firstRunnerLine(text);
+        QCOMPARE(found ? QString::number(found->number) + ": " + found->what : QString(), line);
+    }
+
+    // The reason a module that names another object is skipped, against the
+    // listed dbo.spNew: a module moved with ALTER SCHEMA ... TRANSFER is not
+    // called renamed.
+    void unlistedHeaderFaults_data() {
+        QTest::addColumn<QString>("definition");
+        QTest::addColumn<QString>("fault");
+        const QString script = "; script it from its source";
+        QTest::newRow("renamed") << "CREATE PROC dbo.spOld AS x"
+                                 << "its stored text names dbo.spOld: it was renamed" + script;
+        QTest::newRow("moved to another schema")
+            << "CREATE PROC [sales].spNew AS x"
+            << "its stored text names [sales].spNew: it was moved to another schema since" + script;
+        QTest::newRow("moved and renamed")
+            << "CREATE PROC sales.spOld AS x"
+            << "its stored text names sales.spOld: it was renamed" + script;
+        QTest::newRow("name shown escaped")
+            << "CREATE PROC [sp\nOld] AS x"
+            << "its stored text names [sp\\nOld]: it was renamed" + script;
+    }
+
+    void unlistedHeaderFaults() {
+        QFETCH(QString, definition);
+        QFETCH(QString, fault);
+        const auto header = moduleHeaderName(definition);
+        QVERIFY(header);
+        QCOMPARE(unlistedHeaderFault(*header, "dbo", "spNew").value_or(QString()), fault);
     }
 };
 

@@ -35,6 +35,30 @@ GO
 
 const QString table = QStringLiteral("create table T (a int null)\nGO\n");
 
+// Headers the first CREATE that is code begins: after a comment that holds
+// a CREATE of its own (nested too), after a comment on its line, its words
+// apart. @VERB@ stands where the script's verb goes; %1 marks the body.
+QString trickyHeaders(const QString& mark, const QString& verb = "CREATE") {
+    return QString(R"(/* old version:
+CREATE PROCEDURE dbo.OldList AS select 0
+*/
+@VERB@ PROCEDURE spOldComment AS select '%1 old comment'
+GO
+/* outer /* inner */
+CREATE PROCEDURE spInner AS select 0 */ @VERB@ PROCEDURE spNested AS select '%1 nested'
+GO
+/* c */ @VERB@ VIEW vInline AS select '%1 inline' as v
+GO
+@VERB@
+PROCEDURE spSplit AS select '%1 split'
+GO
+@VERB@/*x*/FUNCTION fnSplit() RETURNS int AS BEGIN RETURN len('%1 split') END
+GO
+)")
+        .arg(mark)
+        .replace("@VERB@", verb);
+}
+
 test::StandInOptions optionsFor(const QString& version, const QString& script) {
     return {.sample = false, .version = version, .script = script};
 }
@@ -117,6 +141,38 @@ private slots:
         QCOMPARE(bodies(stored), bodies(storedTexts(source)));
         QCOMPARE(stored.value("trPlain;1").startsWith("CREATE OR ALTER TRIGGER trPlain"),
                  bool(createOrAlter));
+    }
+
+    // ALTER and CREATE OR ALTER replace the header's CREATE, no other, and
+    // load on a copy that has the objects. The server keeps an altered
+    // module's text with CREATE in place of ALTER.
+    void headersEditedInPlace_data() {
+        QTest::addColumn<int>("createOrAlter");
+        QTest::addColumn<QString>("verb"); // as the target keeps it
+        QTest::newRow("ALTER") << 0 << "CREATE";
+        QTest::newRow("CREATE OR ALTER") << 1 << "CREATE OR ALTER";
+    }
+
+    void headersEditedInPlace() {
+        QFETCH(int, createOrAlter);
+        QFETCH(QString, verb);
+        test::Database source(optionsFor("16.00.1000", trickyHeaders("source")));
+        test::Database target(optionsFor("16.00.1000", trickyHeaders("target")));
+        test::ScriptRun run(source.server);
+        run.settings.chkAlter = Checked;
+        run.settings.chkCreateOrAlter = createOrAlter;
+        run.tick({"spOldComment", "spNested", "vInline", "spSplit", "fnSplit"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QCOMPARE(run.toolkit.messageTexts(), QStringList());
+
+        QCOMPARE(loadThroughTsql(target, run, codeFiles), QString());
+        const QStringList expected = trickyHeaders("source", verb).split("\nGO\n");
+        QStringList stored;
+        for (const QString& text : storedTexts(target))
+            stored << text.trimmed();
+        for (const QString& text : expected)
+            if (!text.trimmed().isEmpty())
+                QVERIFY2(stored.contains(text.trimmed()), qPrintable(stored.join("\n--\n")));
     }
 
     // Refused before any file changes on a server without CREATE OR ALTER,

@@ -468,6 +468,53 @@ private slots:
             << "sp\nGO\ndelete from dbo.Important"
             << "Procs.sql"
             << "Proc [sp\\nGO\\ndelete from dbo.Important]" + unsafeNameSkip;
+        QTest::newRow("column name with a batch and sqlcmd commands")
+            << QStringList{"create table Notes (id int not null, [note" + injected +
+                               "\r\n!! touch owned\r\n:r /etc/hostname\r\n] int null)",
+                           "insert into Notes (id) values (1)"}
+            << "Notes"
+            << "Tables.sql"
+            << "Table Notes skipped: has a line break or control character in column "
+               "[notex\\r\\nGO\\r\\ndelete from dbo.Important\\r\\nGO\\r\\n--\\r\\n!! touch "
+               "owned\\r\\n:r /etc/hostname\\r\\n], which a script cannot carry safely";
+
+        // A module's text stands in its script as it is, and batch runners
+        // take their lines wherever they stand, in comments and strings too.
+        const auto module = [](const char* row, const QString& create, const QString& name,
+                               const QString& file, const QString& message) {
+            QTest::newRow(row) << QStringList{create} << name << file
+                               << message + ", which a script cannot carry safely";
+        };
+        const QString batch = "GO\r\ndelete from dbo.Important\r\nGO\r\n";
+        module("GO in a block comment",
+               "create procedure spComment as select 1\r\n/*\r\n" + batch + "*/", "spComment",
+               "Procs.sql",
+               "Proc spComment skipped: line 3 of its text is a command to tsql and sqlcmd (GO)");
+        module("GO with a count in a string",
+               "create procedure spString as select '\r\n  go 2\r\ndelete from dbo.Important\r\n'",
+               "spString", "Procs.sql",
+               "Proc spString skipped: line 2 of its text is a command to tsql and sqlcmd (GO)");
+        module(
+            "sqlcmd shell and file in a comment",
+            "create view vShell as select 1 as one /*\r\n!! touch owned\r\n:r /etc/hostname\r\n" +
+                batch + "*/",
+            "vShell", "Views.sql",
+            "View vShell skipped: line 2 of its text is a command to sqlcmd (!!)");
+        module("sqlcmd :setvar in a trigger",
+               "create trigger trSet on Important for insert as select 1 /*\n:setvar X 1\n" +
+                   batch + "*/",
+               "trSet", "Trigs.sql",
+               "Trigger trSet skipped: line 2 of its text is a command to sqlcmd (:setvar)");
+        module(
+            "exit in a function's string",
+            "create function fnExit() returns int as begin return len('\r\n exit\r\n" + batch +
+                "') end",
+            "fnExit", "Funcs.sql",
+            "Function fnExit skipped: line 2 of its text is a command to tsql and sqlcmd (EXIT)");
+        module("sqlcmd variable", "create procedure spVar as select '$(SQLCMDUSER)'", "spVar",
+               "Procs.sql",
+               "Proc spVar skipped: line 1 of its text holds a variable of sqlcmd (\"$\" before "
+               "\"(\")");
     }
 
     void unsafeNamesAreSkippedWhole() {
@@ -493,10 +540,20 @@ private slots:
             QCOMPARE(strayControlCharacter(run.file(script)), qsizetype(-1));
         QVERIFY(run.file(file).contains(BoxPrint(message)));
 
+        for (const char* script :
+             {"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"})
+            for (const QString& line : run.file(script).split("\r\n"))
+                QVERIFY2(!line.startsWith(':') && !line.startsWith("!!") &&
+                             !line.startsWith("delete from dbo.Important"),
+                         qPrintable(script + (": " + line)));
+
         const QString output = database.loadThroughTsql(run.folder.path("Tables.sql")) +
                                database.loadThroughTsql(run.folder.path(file));
         QVERIFY2(database.rows("select count(*) from Important") == QStringList{"2"},
                  qPrintable(output));
+        for (const QString& received : database.server.receivedBatches())
+            QVERIFY2(!received.trimmed().startsWith("delete from dbo.Important"),
+                     qPrintable(received));
     }
 };
 

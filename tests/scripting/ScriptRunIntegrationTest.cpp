@@ -37,6 +37,7 @@ create procedure spLocked with encryption as select 1
 GO
 /*
 Create date: 2008-12-10
+:setvar x 1
 */
 create procedure spCommented as select 1
 GO
@@ -182,10 +183,10 @@ private slots:
         QTest::newRow("alias type")
             << v2005 << "D" << 0 << "Tables.sql"
             << "Table D skipped: Cannot generate script for data type phone";
-        QTest::newRow("Create date comment before the statement")
+        QTest::newRow("sqlcmd command in a comment before the statement")
             << v2005 << "spCommented" << 0 << "Procs.sql"
-            << "Proc spCommented skipped: Could not locate CREATE PROC statement when generating "
-               "script";
+            << "Proc spCommented skipped: line 3 of its text is a command to sqlcmd (:setvar), "
+               "which a script cannot carry safely";
         QTest::newRow("only a timestamp column: the server's message and the query")
             << v2005 << "OnlyStamp" << 0 << "Tables.sql"
             << "Table OnlyStamp skipped: @SERVER@\r\n\r\n[select  from dbo.OnlyStamp]";
