@@ -104,6 +104,7 @@ private:
     void refuseSecondModule() const;
     Statement parseDrop();
     Statement parseAlterTable();
+    Statement parseAlterDatabase();
     QStringList parseKeyColumns();
     ForeignKeyDefinition parseReferences(const QString& name, const QStringList& columns);
     Statement unsupportedRest(const QString& what);
@@ -117,6 +118,7 @@ private:
     QString parseFromClause();
     QString parseTableSource();
     QString resolveTable(const QStringList& parts);
+    void parseTableHints(int tableId);
 
     // Expressions, by precedence.
     Expr parseExpr();
@@ -152,6 +154,9 @@ private:
     QHash<QString, SqlType> m_columnTypes;
     // SELECT ... INTO: the new table's name, once the select list has it.
     QStringList m_intoTable;
+    // The statement's user tables read, and those its hints lock.
+    QList<int> m_tablesRead;
+    QList<int> m_tablesLocked;
 };
 
 // The operand kinds tsql_add is told at translation time, so that it can
