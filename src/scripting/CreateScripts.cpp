@@ -119,6 +119,12 @@ public:
         }
     }
 
+    // How the rows were read, right after the header of the table script.
+    void noteReading(const QString& note) {
+        m_files.AppendFile(stagedTablesFile(), note);
+        m_tablesHead += note;
+    }
+
     // Keys that no load order satisfies go off before the first delete: in
     // front of the grouped deletes, or else before the first table. The
     // grouped deletes are written as they will be when every ticked table is
@@ -358,10 +364,14 @@ RunSummary CreateScripts(ScriptContext& context) {
         if (context.settings.createOrAlter() && run.objectsTicked())
             RequireCreateOrAlter(*connection);
         context.merges.clear();
+        context.reading =
+            ConsistentReadSession::begin(*connection, context.settings.consistentRead);
+        run.noteReading(context.reading.note());
         run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
         if (context.settings.merge())
             run.applyMerges(IsSQL2005Plus(*connection));
+        context.reading.end(*connection);
         connection->close();
         run.checkKeysAgain();
         run.writeFooters();

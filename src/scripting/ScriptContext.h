@@ -5,6 +5,7 @@
 #include "model/RunState.h"
 #include "model/Settings.h"
 #include "model/Toolkit.h"
+#include "scripting/ConsistentReadSession.h"
 #include "scripting/MergeScript.h"
 
 #include <QDir>
@@ -18,6 +19,8 @@ struct ScriptContext {
     const Settings& settings;
     // With a merge, the tables staged so far, for the apply step at the end.
     QList<MergeTable> merges = {};
+    // How the run reads the ticked tables' rows, once it has connected.
+    ConsistentReadSession reading = {};
 
     TextFiles files() const {
         return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);

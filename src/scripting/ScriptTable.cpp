@@ -223,6 +223,7 @@ public:
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_objectName(objectName)
         , m_tableName(owner + QLatin1Char('.') + objectName)
+        , m_readFrom(context.reading.source(m_tableName))
         , m_rowFilter(rowFilter)
         , m_merge(context.settings.merge())
         , m_insertTable(m_merge ? stagingName(int(context.merges.size()) + 1) : m_tableName)
@@ -266,7 +267,7 @@ public:
     }
 
     void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
-        RecordSet records(connection, rowQuery(m_tableName, columns, m_rowFilter),
+        RecordSet records(connection, rowQuery(m_readFrom, columns, m_rowFilter),
                           RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
         m_buffer.setRowHead(QLatin1String("insert into ") + m_insertTable + QLatin1String(" (") +
@@ -341,6 +342,7 @@ private:
     const QString m_scratchFile;
     const QString m_objectName;
     const QString m_tableName;
+    const QString m_readFrom; // the table, with the hint that holds its lock
     const QString m_rowFilter;
     const bool m_merge;
     const QString m_insertTable;
@@ -375,18 +377,20 @@ QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectI
 // number goes in front of them at once and they are written only once; -1
 // when the server cannot tell (a count beyond int). A source that changes in
 // between costs a move of the table's script, never a wrong note.
-qint32 expectedRowCount(OdbcConnection& connection, const QString& tableName,
-                        const QString& rowFilter) {
+qint32 expectedRowCount(OdbcConnection& connection, const ScriptContext& context,
+                        const QString& tableName, const QString& rowFilter) {
     qint32 rows = -1;
     const auto failure = failureOf([&] {
-        RecordSet records(connection, rowCountQuery(tableName, rowFilter));
+        RecordSet records(connection, rowCountQuery(context.reading.source(tableName), rowFilter));
         bool ok = false;
         const qint64 count = records.atEnd() ? -1 : textOf(records.value(0)).toLongLong(&ok);
         if (ok && count >= 0 && count <= std::numeric_limits<qint32>::max())
             rows = qint32(count);
     });
-    if (failure && failure->endsRun())
-        raise(*failure);
+    if (!failure)
+        return rows;
+    if (const Failure judged = context.reading.judged(*failure, tableName); judged.endsRun())
+        raise(judged);
     return rows;
 }
 
@@ -412,7 +416,7 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
         const QStringList key =
             context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
         writer.begin(columns, facts, counter,
-                     expectedRowCount(connection, writer.tableName(), table.rowFilter));
+                     expectedRowCount(connection, context, writer.tableName(), table.rowFilter));
         writer.writeRows(connection, columns, sql2005Plus);
         writer.finish();
         if (context.settings.merge())
@@ -424,8 +428,8 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
 
     writer.discard();
     skipOrEndRun(context, QStringLiteral("ScriptTable"),
-                 QLatin1String("Table ") + objectName + QLatin1String(" skipped: "), *failure,
-                 writer.tableFile());
+                 QLatin1String("Table ") + objectName + QLatin1String(" skipped: "),
+                 context.reading.judged(*failure, writer.tableName()), writer.tableFile());
     return false;
 }
 
