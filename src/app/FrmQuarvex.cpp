@@ -255,6 +255,7 @@ Settings FrmQuarvex::settings() const {
     current.chkNewTypes = checkValue(m_chkNewTypes);
     current.chkCreateOrAlter = checkValue(m_chkCreateOrAlter);
     current.chkMerge = checkValue(m_chkMerge);
+    current.consistentRead = ConsistentRead(m_cboConsistentRead->currentIndex());
     return current;
 }
 
@@ -285,6 +286,7 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setCheckValue(m_chkNewTypes, settings.chkNewTypes);
     setCheckValue(m_chkCreateOrAlter, settings.chkCreateOrAlter);
     setCheckValue(m_chkMerge, settings.chkMerge);
+    m_cboConsistentRead->setCurrentIndex(int(settings.consistentRead));
 }
 
 void FrmQuarvex::createScripts() {

@@ -206,8 +206,20 @@ QWidget* FrmQuarvex::buildConfigPage() {
     for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
                               m_chkCreateOrAlter, m_chkMerge})
         layout->addWidget(option);
+    layout->addLayout(consistentReadRow(page));
     layout->addStretch(1);
     return page;
+}
+
+// In the order of the ConsistentRead values, whose indexes the file keeps.
+QHBoxLayout* FrmQuarvex::consistentReadRow(QWidget* page) {
+    m_cboConsistentRead = named(new QComboBox(page), "cboConsistentRead");
+    m_cboConsistentRead->addItems(
+        {QStringLiteral("Automatic"), QStringLiteral("Lock while reading"), QStringLiteral("Off")});
+    auto* row = new QHBoxLayout;
+    row->addWidget(label("lblConsistentRead", QStringLiteral("Consistent read:"), page));
+    row->addWidget(m_cboConsistentRead, 1);
+    return row;
 }
 
 QWidget* FrmQuarvex::buildProcessPage() {
@@ -255,7 +267,8 @@ void FrmQuarvex::arrangeTabOrder() {
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
           << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
           << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
-          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter << m_chkMerge;
+          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter << m_chkMerge
+          << m_cboConsistentRead;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

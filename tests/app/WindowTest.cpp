@@ -244,12 +244,12 @@ private slots:
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
             << false
-            << QStringList{"txtUserID",     "txtPassword",  "txtServer",   "txtDatabase",
-                           "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
-                           "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
-                           "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
-                           "chkEncrypt",    "chkUnicode",   "chkNewTypes", "chkCreateOrAlter",
-                           "chkMerge",      "Next Tab"};
+            << QStringList{"txtUserID",     "txtPassword",       "txtServer",   "txtDatabase",
+                           "cboEncryption", "chkTrustCert",      "txtCAFile",   "txtProcFilt",
+                           "txtTrigFilt",   "txtTblFilt",        "txtViewFilt", "txtFuncFilt",
+                           "txtViewer",     "txtPath",           "chkAlter",    "chkGroup",
+                           "chkEncrypt",    "chkUnicode",        "chkNewTypes", "chkCreateOrAlter",
+                           "chkMerge",      "cboConsistentRead", "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",       "Select Type",
@@ -285,8 +285,9 @@ private slots:
             QTest::addRow("typing in %s reloads", box) << QString::fromLatin1(box) << true;
         QTest::newRow("ticking chkTrustCert reloads") << "chkTrustCert" << true;
         QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
-        for (const char* other : {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt",
-                                  "chkUnicode", "chkNewTypes", "chkCreateOrAlter", "chkMerge"})
+        for (const char* other :
+             {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt", "chkUnicode",
+              "chkNewTypes", "chkCreateOrAlter", "chkMerge", "cboConsistentRead"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -554,7 +555,8 @@ private slots:
             {"chkUnicode", true},       {"chkGroup", false},
             {"chkNewTypes", true},      {"chkMerge", true},
             {"cboEncryption", 2},       {"chkTrustCert", true},
-            {"chkCreateOrAlter", true}, {"txtCAFile", "/etc/ssl/our ca.pem"}};
+            {"chkCreateOrAlter", true}, {"txtCAFile", "/etc/ssl/our ca.pem"},
+            {"cboConsistentRead", 1}};
         {
             Harness first({}, {}, file);
             QVERIFY(first.show());
@@ -578,6 +580,8 @@ private slots:
         for (const auto& [name, value] : kept)
             QCOMPARE(second.value(name), value);
         QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(), u"Strict");
+        QCOMPARE(second.control<QComboBox>("cboConsistentRead")->currentText(),
+                 u"Lock while reading");
         QCOMPARE(second.edit("txtTblFilt")->text(), u"name = 'a=b'");
         QCOMPARE(second.edit("txtPassword")->text(), QString());
         QVERIFY(second.window->runState().ConfigChanged);
