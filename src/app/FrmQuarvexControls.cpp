@@ -205,20 +205,26 @@ QWidget* FrmQuarvex::buildConfigPage() {
     layout->addWidget(fraFile);
     for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt, m_chkUnicode, m_chkNewTypes,
                               m_chkCreateOrAlter, m_chkMerge})
-        layout->addWidget(option);
-    layout->addLayout(consistentReadRow(page));
+        if (option == m_chkGroup)
+            layout->addLayout(consistentReadRow(page));
+        else
+            layout->addWidget(option);
     layout->addStretch(1);
     return page;
 }
 
-// In the order of the ConsistentRead values, whose indexes the file keeps.
+// Beside the other choice about the tables' rows, so that the page grows no
+// taller. The items are in the order of the ConsistentRead values, whose
+// indexes the file keeps.
 QHBoxLayout* FrmQuarvex::consistentReadRow(QWidget* page) {
     m_cboConsistentRead = named(new QComboBox(page), "cboConsistentRead");
     m_cboConsistentRead->addItems(
         {QStringLiteral("Automatic"), QStringLiteral("Lock while reading"), QStringLiteral("Off")});
     auto* row = new QHBoxLayout;
+    row->addWidget(m_chkGroup);
+    row->addStretch(1);
     row->addWidget(label("lblConsistentRead", QStringLiteral("Consistent read:"), page));
-    row->addWidget(m_cboConsistentRead, 1);
+    row->addWidget(m_cboConsistentRead);
     return row;
 }
 
