@@ -54,40 +54,50 @@ ConsistentReadSession::Way wayOf(ConsistentRead choice) {
 ConsistentReadSession ConsistentReadSession::begin(OdbcConnection& connection,
                                                    ConsistentRead choice) {
     return reraisingAs(procedure, [&] {
-        const Way wanted = wayOf(choice);
-        if (wanted == Way::TableByTable)
+        switch (wayOf(choice)) {
+        case Way::TableByTable:
             return ConsistentReadSession();
-        if (wanted == Way::Locks) {
-            ConsistentReadSession session(Way::Locks, {}, lockTimeoutMs(connection));
-            connection.execute(QStringLiteral("set lock_timeout %1\r\nbegin transaction")
-                                   .arg(session.m_lockTimeoutMs));
-            session.m_open = true;
-            return session;
+        case Way::Locks:
+            return beginLocks(connection);
+        case Way::Snapshot:
+            return beginSnapshot(connection);
         }
-        const int version = ServerVersion(connection);
-        if (version < 9)
-            return ConsistentReadSession(
-                Way::TableByTable,
-                olderServerName(version) + QLatin1String(" has no snapshot isolation"), -1);
-        if (!allowsSnapshots(connection))
-            return ConsistentReadSession(Way::TableByTable,
-                                         QStringLiteral("this database does not allow snapshot "
-                                                        "isolation (ALLOW_SNAPSHOT_ISOLATION is "
-                                                        "OFF)"),
-                                         -1);
-        connection.execute(
-            QStringLiteral("set transaction isolation level snapshot\r\nbegin transaction"));
-        ConsistentReadSession session(Way::Snapshot, {}, -1);
-        session.m_open = true;
-        // The server takes the snapshot at the transaction's first read:
-        // here, so that every table is read as the run found the database.
-        const auto failure = failureOf([&] {
-            RecordSet first(connection, QStringLiteral("select count(*) from sys.objects"));
-        });
-        if (failure)
-            raise(session.judged(*failure, {}));
-        return session;
+        raiseUnexpectedCase();
     });
+}
+
+ConsistentReadSession ConsistentReadSession::beginLocks(OdbcConnection& connection) {
+    ConsistentReadSession session(Way::Locks, {}, lockTimeoutMs(connection));
+    connection.execute(
+        QStringLiteral("set lock_timeout %1\r\nbegin transaction").arg(session.m_lockTimeoutMs));
+    session.m_open = true;
+    return session;
+}
+
+// Table by table, saying why, where the server or the database has no
+// snapshot to give.
+ConsistentReadSession ConsistentReadSession::beginSnapshot(OdbcConnection& connection) {
+    const int version = ServerVersion(connection);
+    if (version < 9)
+        return ConsistentReadSession(
+            Way::TableByTable,
+            olderServerName(version) + QLatin1String(" has no snapshot isolation"), -1);
+    if (!allowsSnapshots(connection))
+        return ConsistentReadSession(Way::TableByTable,
+                                     QStringLiteral("this database does not allow snapshot "
+                                                    "isolation (ALLOW_SNAPSHOT_ISOLATION is OFF)"),
+                                     -1);
+    connection.execute(
+        QStringLiteral("set transaction isolation level snapshot\r\nbegin transaction"));
+    ConsistentReadSession session(Way::Snapshot, {}, -1);
+    session.m_open = true;
+    // The server takes the snapshot at the transaction's first read: here,
+    // so that every table is read as the run found the database.
+    const auto failure = failureOf(
+        [&] { RecordSet first(connection, QStringLiteral("select count(*) from sys.objects")); });
+    if (failure)
+        raise(session.judged(*failure, {}));
+    return session;
 }
 
 QString ConsistentReadSession::source(const QString& tableName) const {

@@ -52,6 +52,9 @@ public:
     Failure judged(const Failure& failure, const QString& tableName) const;
 
 private:
+    static ConsistentReadSession beginLocks(OdbcConnection& connection);
+    static ConsistentReadSession beginSnapshot(OdbcConnection& connection);
+
     Way m_way = Way::TableByTable;
     QString m_reason = QStringLiteral("consistent read is off"); // why table by table
     int m_lockTimeoutMs = -1;

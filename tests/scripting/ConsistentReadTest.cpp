@@ -163,7 +163,7 @@ private slots:
                                               folder.folder(), [&] { writer.step(); });
         QVERIFY2(result.exitCode == 0, qPrintable(result.error));
         QVERIFY2(writer.errors.isEmpty(), qPrintable(writer.errors.join('\n')));
-        QVERIFY(writer.steps() > 8);
+        QVERIFY(writer.steps() > 1); // under locks it waits for the run
 
         test::StandInOptions empty;
         empty.sample = false;
