@@ -256,6 +256,7 @@ Settings FrmQuarvex::settings() const {
     current.chkCreateOrAlter = checkValue(m_chkCreateOrAlter);
     current.chkMerge = checkValue(m_chkMerge);
     current.chkPreview = checkValue(m_chkPreview);
+    current.consistentRead = ConsistentRead(m_cboConsistentRead->currentIndex());
     return current;
 }
 
@@ -287,6 +288,7 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setCheckValue(m_chkCreateOrAlter, settings.chkCreateOrAlter);
     setCheckValue(m_chkMerge, settings.chkMerge);
     setCheckValue(m_chkPreview, settings.chkPreview);
+    m_cboConsistentRead->setCurrentIndex(int(settings.consistentRead));
 }
 
 void FrmQuarvex::createScripts() {

@@ -14,6 +14,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -69,6 +70,7 @@ protected:
 private:
     void buildControls();
     QWidget* buildConfigPage();
+    QHBoxLayout* consistentReadRow(QWidget* page);
     QWidget* buildProcessPage();
     void arrangeTabOrder();
     void connectHandlers();
@@ -120,6 +122,7 @@ private:
     QCheckBox* m_chkCreateOrAlter = nullptr;
     QCheckBox* m_chkMerge = nullptr;
     QCheckBox* m_chkPreview = nullptr;
+    QComboBox* m_cboConsistentRead = nullptr;
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;

@@ -205,8 +205,9 @@ QWidget* FrmQuarvex::buildConfigPage() {
         page));
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
-    for (QCheckBox* option : {m_chkAlter, m_chkGroup, m_chkEncrypt})
-        layout->addWidget(option);
+    layout->addWidget(m_chkAlter);
+    layout->addLayout(consistentReadRow(page));
+    layout->addWidget(m_chkEncrypt);
     // A row of its own would take the list's height; beside the shortest
     // caption it widens nothing.
     auto* unicodeRow = new QHBoxLayout;
@@ -218,6 +219,21 @@ QWidget* FrmQuarvex::buildConfigPage() {
         layout->addWidget(option);
     layout->addStretch(1);
     return page;
+}
+
+// Beside the other choice about the tables' rows, so that the page grows no
+// taller. The items are in the order of the ConsistentRead values, whose
+// indexes the file keeps.
+QHBoxLayout* FrmQuarvex::consistentReadRow(QWidget* page) {
+    m_cboConsistentRead = named(new QComboBox(page), "cboConsistentRead");
+    m_cboConsistentRead->addItems(
+        {QStringLiteral("Automatic"), QStringLiteral("Lock while reading"), QStringLiteral("Off")});
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_chkGroup);
+    row->addStretch(1);
+    row->addWidget(label("lblConsistentRead", QStringLiteral("Consistent read:"), page));
+    row->addWidget(m_cboConsistentRead);
+    return row;
 }
 
 QWidget* FrmQuarvex::buildProcessPage() {
@@ -265,8 +281,8 @@ void FrmQuarvex::arrangeTabOrder() {
     order << m_txtUserID << m_txtPassword << m_txtServer << m_txtDatabase << m_cboEncryption
           << m_chkTrustCert << m_txtCAFile << m_txtProcFilt << m_txtTrigFilt << m_txtTblFilt
           << m_txtViewFilt << m_txtFuncFilt << m_txtViewer << m_txtPath << m_chkAlter << m_chkGroup
-          << m_chkEncrypt << m_chkUnicode << m_chkNewTypes << m_chkCreateOrAlter << m_chkMerge
-          << m_chkPreview;
+          << m_cboConsistentRead << m_chkEncrypt << m_chkUnicode << m_chkPreview << m_chkNewTypes
+          << m_chkCreateOrAlter << m_chkMerge;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

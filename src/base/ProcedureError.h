@@ -16,6 +16,9 @@ enum class FailureKind {
     Refused,        // the server or the driver refused what it was asked
     ConnectionLost, // the server vanished, went silent or the link broke
     FileWrite,      // a script or scratch file could not be written
+    // The rows read so far belong to one moment that later reads can no
+    // longer join (a snapshot refused, a table locked too long).
+    ConsistencyLost,
 };
 
 // A failure with its facts. Only the description is shown to the user; the
@@ -31,7 +34,8 @@ struct Failure {
 
     // True when nothing after this failure can succeed.
     bool endsRun() const {
-        return kind == FailureKind::ConnectionLost || kind == FailureKind::FileWrite;
+        return kind == FailureKind::ConnectionLost || kind == FailureKind::FileWrite ||
+               kind == FailureKind::ConsistencyLost;
     }
 };
 

@@ -72,6 +72,14 @@ Encryption encryptionNamed(const QString& name) {
     return Encryption(index);
 }
 
+ConsistentRead consistentReadNamed(const QString& name) {
+    const QStringList names = {"auto", "lock", "off"};
+    const qsizetype index = names.indexOf(name.toLower());
+    if (index < 0)
+        usage(QLatin1String("--consistent-read takes auto, lock or off: ") + name);
+    return ConsistentRead(index);
+}
+
 void applyEncryption(const QCommandLineParser& parser, ConnectionSettings& connection) {
     if (parser.isSet("encryption"))
         connection.encryption = encryptionNamed(parser.value("encryption"));
@@ -113,6 +121,8 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     if (parser.isSet("timeout"))
         settings.connection.queryTimeoutSeconds = timeoutSeconds(parser.value("timeout"));
     applyEncryption(parser, settings.connection);
+    if (parser.isSet("consistent-read"))
+        settings.consistentRead = consistentReadNamed(parser.value("consistent-read"));
     settings.outputPath = trimmedOutputPath(settings.outputPath);
     // The window's viewer is for the window; a run from a script or a pipe
     // opens nothing.
@@ -175,6 +185,11 @@ void defineOptions(QCommandLineParser& parser) {
         {"preview", "Script Tables.sql as a preview: it reports its changes, then rolls them "
                     "back."},
         {"no-preview", "Script Tables.sql to commit its changes."},
+        {"consistent-read",
+         "How the tables' rows are read: auto (from one snapshot where the database allows "
+         "snapshot isolation, else table by table; the default), lock (under shared table locks "
+         "held to the end, which make writers wait) or off (table by table).",
+         "mode"},
         {"table-filter", "SQL condition for tables.", "sql"},
         {"proc-filter", "SQL condition for procedures.", "sql"},
         {"trigger-filter", "SQL condition for triggers.", "sql"},

@@ -110,6 +110,9 @@ public:
         }
     }
 
+    // How the rows were read, right after the header of the table script.
+    void noteReading(const QString& note) { m_files.AppendFile(stagedTablesFile(), note); }
+
     // Keys that no load order satisfies go off inside the apply step, and on
     // again with a check of every row before it commits.
     void deferKeys(OdbcConnection& connection) {
@@ -298,9 +301,13 @@ RunSummary CreateScripts(ScriptContext& context) {
         if (context.settings.createOrAlter() && run.objectsTicked())
             RequireCreateOrAlter(*connection);
         context.staged.clear();
+        context.reading =
+            ConsistentReadSession::begin(*connection, context.settings.consistentRead);
+        run.noteReading(context.reading.note());
         run.deferKeys(*connection);
         run.scriptTickedEntries(*connection);
         run.applyStaged(*connection);
+        context.reading.end(*connection);
         connection->close();
         run.writeFooters();
         run.moveIntoPlace();

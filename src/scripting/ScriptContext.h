@@ -5,6 +5,7 @@
 #include "model/RunState.h"
 #include "model/Settings.h"
 #include "model/Toolkit.h"
+#include "scripting/ConsistentReadSession.h"
 #include "scripting/StagedTable.h"
 
 #include <QDir>
@@ -18,6 +19,8 @@ struct ScriptContext {
     const Settings& settings;
     // The tables staged so far, for the apply step at the end.
     QList<StagedTable> staged = {};
+    // How the run reads the ticked tables' rows, once it has connected.
+    ConsistentReadSession reading = {};
 
     // A merge wins over the grouped deletes, which win over truncation.
     LoadMode loadMode() const {

@@ -238,6 +238,7 @@ public:
         , m_tableFile(context.scriptFile(ObjectKind::Table))
         , m_scratchFile(context.outputFile(scratchFileName))
         , m_mode(context.loadMode())
+        , m_readFrom(context.reading.source(owner + QLatin1Char('.') + objectName))
         , m_loadMessage(QLatin1String(m_mode == LoadMode::Merge ? "Staging %n rows of "
                                                                 : "Loading %n rows to ") +
                         objectName + QLatin1String("..."))
@@ -277,7 +278,7 @@ public:
 
     void writeRows(OdbcConnection& connection, bool sql2005Plus) {
         const TableColumns& columns = m_staged.columns;
-        RecordSet records(connection, rowQuery(m_staged.tableName, columns, m_staged.rowFilter),
+        RecordSet records(connection, rowQuery(m_readFrom, columns, m_staged.rowFilter),
                           RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
         m_buffer.setRowHead(QLatin1String("insert into ") + m_staged.stagingName +
@@ -354,6 +355,7 @@ private:
     const QString m_tableFile;
     const QString m_scratchFile;
     const LoadMode m_mode;
+    const QString m_readFrom; // the table, with the hint that holds its lock
     const QString m_loadMessage;
     StagedTable m_staged;
     std::optional<IdentityCounter> m_counter;
@@ -394,18 +396,20 @@ QStringList readKey(OdbcConnection& connection, bool sql2005Plus, qint32 objectI
 // number goes in front of them at once and they are written only once; -1
 // when the server cannot tell (a count beyond int). A source that changes in
 // between costs a move of the table's script, never a wrong note.
-qint32 expectedRowCount(OdbcConnection& connection, const QString& tableName,
-                        const QString& rowFilter) {
+qint32 expectedRowCount(OdbcConnection& connection, const ScriptContext& context,
+                        const QString& tableName, const QString& rowFilter) {
     qint32 rows = -1;
     const auto failure = failureOf([&] {
-        RecordSet records(connection, rowCountQuery(tableName, rowFilter));
+        RecordSet records(connection, rowCountQuery(context.reading.source(tableName), rowFilter));
         bool ok = false;
         const qint64 count = records.atEnd() ? -1 : textOf(records.value(0)).toLongLong(&ok);
         if (ok && count >= 0 && count <= std::numeric_limits<qint32>::max())
             rows = qint32(count);
     });
-    if (failure && failure->endsRun())
-        raise(*failure);
+    if (!failure)
+        return rows;
+    if (const Failure judged = context.reading.judged(*failure, tableName); judged.endsRun())
+        raise(judged);
     return rows;
 }
 
@@ -433,7 +437,7 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
                                     ? readKey(connection, sql2005Plus, objectId, merge)
                                     : QStringList();
         writer.begin(columns, key, facts, referencedByAnotherTable, counter,
-                     expectedRowCount(connection, writer.tableName(), table.rowFilter));
+                     expectedRowCount(connection, context, writer.tableName(), table.rowFilter));
         writer.writeRows(connection, sql2005Plus);
         writer.finish();
         StagedTable staged = writer.staged();
@@ -445,8 +449,8 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
 
     writer.discard();
     skipOrEndRun(context, QStringLiteral("ScriptTable"),
-                 QLatin1String("Table ") + objectName + QLatin1String(" skipped: "), *failure,
-                 writer.tableFile());
+                 QLatin1String("Table ") + objectName + QLatin1String(" skipped: "),
+                 context.reading.judged(*failure, writer.tableName()), writer.tableFile());
     return false;
 }
 

@@ -5,6 +5,14 @@
 
 namespace quarvex::standin {
 
+namespace {
+
+SqlError lockTimedOut() {
+    return SqlError{1222, QStringLiteral("Lock request time out period exceeded."), 16, 51, false};
+}
+
+} // namespace
+
 BatchRun::BatchRun(Engine& engine, Session& session, const QString& batch)
     : m_engine(engine)
     , m_session(session)
@@ -116,7 +124,8 @@ BatchRun::BatchRun(Engine& engine, Session& session, const SqlError& refusal)
 
 std::optional<Outcome> BatchRun::next() {
     m_cursor.reset(); // rows nobody read are dropped with their result
-    while (m_waiting.isEmpty() && m_nextStatement < m_starts.size())
+    m_lockWait = false;
+    while (m_waiting.isEmpty() && !m_lockWait && m_nextStatement < m_starts.size())
         runStatement(m_starts[m_nextStatement++]);
     if (m_waiting.isEmpty())
         return std::nullopt;
@@ -158,9 +167,36 @@ void BatchRun::runStatement(int start) {
         if (!runFlow(statement))
             m_engine.execute(m_session, statement, m_waiting);
         settleCounts(statement);
+        m_waited.invalidate();
     } catch (const SqlError& error) {
+        m_waited.invalidate();
         fail(error, line);
+    } catch (const LockWait&) {
+        waitForLock(line);
     }
+}
+
+void BatchRun::waitForLock(int line) {
+    if (!m_waited.isValid())
+        m_waited.start();
+    const int timeout = m_session.lockTimeoutMs;
+    if (timeout >= 0 && m_waited.elapsed() >= timeout) {
+        m_waited.invalidate();
+        fail(lockTimedOut(), line);
+        return;
+    }
+    --m_nextStatement; // the same statement again
+    m_lockWait = true;
+    m_waitLine = line;
+}
+
+void BatchRun::stopWaiting() {
+    if (!m_lockWait)
+        return;
+    m_lockWait = false;
+    m_waited.invalidate();
+    ++m_nextStatement;
+    fail(lockTimedOut(), m_waitLine);
 }
 
 bool BatchRun::runFlow(const Statement& statement) {
@@ -275,7 +311,14 @@ void BatchRun::fail(const SqlError& error, int line) {
 QList<Outcome> executeBatch(Engine& engine, Session& session, const QString& batch) {
     BatchRun run(engine, session, batch);
     QList<Outcome> out;
-    while (std::optional<Outcome> o = run.next()) {
+    for (;;) {
+        std::optional<Outcome> o = run.next();
+        if (!o && run.waiting()) {
+            run.stopWaiting(); // no other session runs while this one waits
+            continue;
+        }
+        if (!o)
+            break;
         if (o->kind == Outcome::Kind::Rows) {
             QVariantList row;
             while (run.nextRow(row) == BatchRun::RowRead::Row)

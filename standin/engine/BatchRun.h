@@ -5,6 +5,7 @@
 #include "standin/sql/LocalVariables.h"
 #include "standin/sql/Translator.h"
 
+#include <QElapsedTimer>
 #include <optional>
 
 namespace quarvex::standin {
@@ -22,7 +23,13 @@ public:
 
     // The next outcome, or nothing after the last. A Rows outcome comes with
     // its columns only: read its rows with nextRow() before the next outcome.
+    // Nothing, too, while a statement waits for a lock (waiting()): ask
+    // again later, and it runs again.
     std::optional<Outcome> next();
+    bool waiting() const { return m_lockWait; }
+    // Ends the wait at once with the lock time-out's error, for a caller
+    // that cannot let another session run meanwhile.
+    void stopWaiting();
 
     enum class RowRead { Row, End, Failed };
     // The next row of the open result. After the last (End) the result is
@@ -47,6 +54,9 @@ private:
     // The index of the statement after the one at index and what it guards.
     int endOfGuarded(int index) const;
     void fail(const SqlError& error, int line);
+    // A statement found a table locked: it runs again later, until the
+    // session's lock time-out has passed.
+    void waitForLock(int line);
 
     Engine& m_engine;
     Session& m_session;
@@ -60,6 +70,9 @@ private:
     std::shared_ptr<ResultCursor> m_cursor;
     int m_resultLine = 1;
     qint64 m_resultRows = 0;
+    bool m_lockWait = false;
+    int m_waitLine = 1;
+    QElapsedTimer m_waited; // valid while a statement waits
 };
 
 // Runs a whole batch and reads every result into its outcome.

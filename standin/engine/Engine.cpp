@@ -95,6 +95,10 @@ void setListedOptions(Session& session, const Statement& statement) {
             session.formatOnly = statement.value == QLatin1String("on");
         if (name == QLatin1String("xact_abort"))
             session.xactAbort = statement.value == QLatin1String("on");
+        if (name == QLatin1String("lock_timeout"))
+            session.lockTimeoutMs = statement.value.toInt();
+        if (name == QLatin1String("transaction"))
+            session.snapshotIsolation = statement.value.trimmed() == QLatin1String("snapshot");
         session.options.insert(name, statement.value);
     }
 }
@@ -119,6 +123,28 @@ Statement historyTableStatement(const Statement& statement, const QStringList& n
     return history;
 }
 
+// Statements that change what the database holds.
+bool writes(Statement::Kind kind) {
+    switch (kind) {
+    case Statement::Kind::Modify:
+    case Statement::Kind::CreateTable:
+    case Statement::Kind::CreateType:
+    case Statement::Kind::CreateSchema:
+    case Statement::Kind::CreateModule:
+    case Statement::Kind::Drop:
+    case Statement::Kind::Rename:
+    case Statement::Kind::AddForeignKeys:
+    case Statement::Kind::DropConstraints:
+    case Statement::Kind::CheckConstraints:
+    case Statement::Kind::Truncate:
+    case Statement::Kind::CheckIdent:
+    case Statement::Kind::SelectInto:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 Engine::Engine(const EngineOptions& options)
@@ -137,6 +163,10 @@ Engine::Engine(const EngineOptions& options)
     m_startError = m_catalogue->create();
     if (m_startError.isEmpty())
         m_startError = m_foreignKeys->create();
+    const QString databases[] = {"master", "tempdb", "model", "msdb", m_options.database};
+    for (int i = 0; i < 5 && m_startError.isEmpty(); ++i)
+        m_startError = sqliteExec(m_db, QStringLiteral("insert into qx_databases values (?, ?, 0)"),
+                                  {i + 1, databases[i]});
 }
 
 Engine::~Engine() {
@@ -190,6 +220,11 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
     if (session.formatOnly && statement.kind != Statement::Kind::Query &&
         statement.kind != Statement::Kind::SetOption)
         return;
+    if (statement.kind == Statement::Kind::Query)
+        beginRead(session, statement);
+    else if (writes(statement.kind))
+        beginWrite(session, statement);
+    noteAltered(statement);
     switch (statement.kind) {
     case Statement::Kind::Query:
         return runQuery(session, statement, out);
@@ -221,6 +256,8 @@ void Engine::execute(Session& session, const Statement& statement, QList<Outcome
         return checkIdent(session, statement, out);
     case Statement::Kind::Use:
         return use(statement);
+    case Statement::Kind::AlterDatabase:
+        return alterDatabase(statement);
     case Statement::Kind::SelectInto:
         return selectInto(session, statement, out);
     case Statement::Kind::BeginTransaction:
@@ -331,13 +368,10 @@ Engine::Assignment Engine::assignment(const Statement& statement) {
     return result;
 }
 
-// A transaction is a savepoint of the one SQLite database, so that a
-// rollback undoes exactly the rows the session changed since BEGIN.
 void Engine::transaction(Session& session, const Statement& statement) {
     switch (statement.kind) {
     case Statement::Kind::BeginTransaction:
-        if (session.tranCount++ == 0)
-            sqliteExec(m_db, QStringLiteral("savepoint qx_transaction"));
+        ++session.tranCount;
         return;
     case Statement::Kind::CommitTransaction:
         if (session.tranCount == 0)
@@ -345,10 +379,8 @@ void Engine::transaction(Session& session, const Statement& statement) {
                            QStringLiteral("The COMMIT TRANSACTION request has no corresponding "
                                           "BEGIN TRANSACTION."),
                            16, 1, false};
-        if (--session.tranCount == 0) {
-            sqliteExec(m_db, QStringLiteral("release qx_transaction"));
-            session.identitiesBeforeReset.clear();
-        }
+        if (--session.tranCount == 0)
+            endTransaction(session, true);
         return;
     default:
         if (session.tranCount == 0)
@@ -361,16 +393,8 @@ void Engine::transaction(Session& session, const Statement& statement) {
 }
 
 void Engine::rollback(Session& session) {
-    if (session.tranCount == 0)
-        return;
-    session.tranCount = 0;
-    sqliteExec(m_db, QStringLiteral("rollback to qx_transaction"));
-    sqliteExec(m_db, QStringLiteral("release qx_transaction"));
-    for (auto it = session.identitiesBeforeReset.cbegin();
-         it != session.identitiesBeforeReset.cend(); ++it)
-        if (m_catalogue->object(it.key()))
-            m_catalogue->setIdentity(it.key(), it.value());
-    session.identitiesBeforeReset.clear();
+    if (session.tranCount > 0)
+        endTransaction(session, false);
 }
 
 void Engine::endSession(Session& session) {
@@ -432,6 +456,11 @@ void Engine::selectInto(Session& session, const Statement& statement, QList<Outc
     o.command = 0xC1;
     session.rowCount = o.count;
     out.append(o);
+}
+
+sqlite3* Engine::db() const {
+    const Session* session = currentSession();
+    return session && session->snapshot ? session->snapshot : m_db;
 }
 
 void Engine::runQuery(Session& session, const Statement& statement, QList<Outcome>& out) {

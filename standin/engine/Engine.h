@@ -4,6 +4,7 @@
 #include "standin/engine/ForeignKeys.h"
 #include "standin/engine/Outcome.h"
 #include "standin/engine/Session.h"
+#include "standin/engine/TableLocks.h"
 #include "standin/sql/Statement.h"
 #include "standin/store/Catalogue.h"
 #include "standin/values/SqlError.h"
@@ -37,7 +38,9 @@ public:
     Catalogue& catalogue() override { return *m_catalogue; }
     const ForeignKeys& foreignKeys() const override { return *m_foreignKeys; }
     QByteArray nextRowVersion() override;
-    sqlite3* db() const override { return m_db; }
+    // A snapshot transaction's copy of the database while its statements
+    // run, else the database.
+    sqlite3* db() const override;
 
     // Runs one statement. A query's outcome comes with its cursor, before
     // any row is read.
@@ -56,6 +59,9 @@ public:
     Assignment assignment(const Statement& statement);
     // Undoes the session's open transaction, if any.
     void rollback(Session& session);
+    // Ends the session's transaction: its changes kept or undone, its
+    // locks and its snapshot let go.
+    void endTransaction(Session& session, bool commit);
     // A connection ends: its temporary tables go, its transaction is undone.
     void endSession(Session& session);
 
@@ -85,6 +91,14 @@ private:
     void resetIdentity(Session& session, int objectId, const IdentityState& state);
     void selectInto(Session& session, const Statement& statement, QList<Outcome>& out);
     void transaction(Session& session, const Statement& statement);
+    void alterDatabase(const Statement& statement);
+    // Before a statement that changes the database: the table's lock, and
+    // the savepoint a rollback returns to.
+    void beginWrite(Session& session, const Statement& statement);
+    // Before a query: the snapshot it reads from, and the locks its hints ask for.
+    void beginRead(Session& session, const Statement& statement);
+    void startSnapshot(Session& session);
+    void noteAltered(const Statement& statement);
     void checkIdent(Session& session, const Statement& statement, QList<Outcome>& out);
     int schemaFor(const QStringList& name) const;
     [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;
@@ -94,6 +108,10 @@ private:
     std::unique_ptr<Catalogue> m_catalogue;
     std::unique_ptr<ForeignKeys> m_foreignKeys;
     quint64 m_rowVersion = 2000;
+    TableLocks m_locks;
+    // DDL statements so far, and the count at each table's last alteration.
+    quint64 m_ddlCount = 0;
+    QHash<int, quint64> m_altered;
     QString m_startError;
 };
 

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QString>
 
+struct sqlite3;
+
 namespace quarvex::standin {
 
 // What one connection has set: the options its statements run under.
@@ -29,6 +31,13 @@ struct Session {
     // back. (Inserts are not noted: SQL Server gives no identity back.)
     QHash<int, IdentityState> identitiesBeforeReset;
     QHash<QString, QString> options; // SET options accepted without effect
+    bool wroteInTransaction = false; // the transaction's savepoint is taken
+    int lockTimeoutMs = -1;          // SET LOCK_TIMEOUT: -1 waits for ever
+    bool snapshotIsolation = false;  // SET TRANSACTION ISOLATION LEVEL SNAPSHOT
+    // The database as the transaction's first read found it, under snapshot
+    // isolation; the DDL count then, to tell a table altered since.
+    sqlite3* snapshot = nullptr;
+    quint64 snapshotDdl = 0;
 };
 
 } // namespace quarvex::standin

@@ -85,6 +85,8 @@ struct Statement {
         BeginTransaction,
         CommitTransaction,
         RollbackTransaction,
+        // ALTER DATABASE name SET option ON | OFF: name, option, value.
+        AlterDatabase,
         Unsupported, // what
     };
     Kind kind = Kind::Query;
@@ -125,6 +127,11 @@ struct Statement {
     QString viewSql; // the view's select, translated; empty when it could not be
     QString dropType;
     QString what;
+    // The user tables the statement reads, and those of them whose table
+    // hints ask for a shared lock held to the end of the transaction
+    // (TABLOCK, HOLDLOCK), by object id.
+    QList<int> tablesRead;
+    QList<int> tablesLocked;
 };
 
 } // namespace quarvex::standin

@@ -152,6 +152,8 @@ Statement Translator::next() {
     while (takeSymbol(";")) {
     }
     m_statementStart = m_pos;
+    m_tablesRead.clear();
+    m_tablesLocked.clear();
     const Token& first = peek();
     Statement statement;
     if (first.isWord("select") || first.isSymbol("("))
@@ -204,6 +206,8 @@ Statement Translator::next() {
     else
         syntaxError();
     statement.line = lineOf(first);
+    statement.tablesRead = m_tablesRead;
+    statement.tablesLocked = m_tablesLocked;
     return statement;
 }
 
@@ -463,12 +467,15 @@ QString Translator::parseFromClause() {
 QString Translator::parseTableSource() {
     QString sql;
     QString alias;
+    int tableId = 0; // a user table's, for its hints
     if (takeSymbol("(")) {
         sql = u'(' + parseQuery().sql + u')';
         expectSymbol(")");
     } else {
         const QStringList parts = parseName();
+        const qsizetype readBefore = m_tablesRead.size();
         sql = resolveTable(parts);
+        tableId = m_tablesRead.size() > readBefore ? m_tablesRead.last() : 0;
         alias = parts.last(); // so that Orders.OrderId still finds its table
     }
     if (takeWord("as")) {
@@ -478,15 +485,25 @@ QString Translator::parseTableSource() {
     }
     if (alias.isEmpty())
         syntaxError(); // a derived table needs a name
-    // Table hints are accepted and ignored: there is no locking to steer.
-    if (peek().isWord("with") && peek(1).isSymbol("(")) {
-        take();
-        take();
-        while (!peek().isSymbol(")") && peek().kind != Token::End)
-            take();
-        expectSymbol(")");
-    }
+    parseTableHints(tableId);
     return sql + QStringLiteral(" as ") + quoteName(alias);
+}
+
+// Rule: WITH (hints) after a table. TABLOCK and HOLDLOCK take a shared
+// lock on the table; the others are accepted and ignored.
+void Translator::parseTableHints(int tableId) {
+    if (!peek().isWord("with") || !peek(1).isSymbol("("))
+        return;
+    take();
+    take();
+    bool locks = false;
+    while (!peek().isSymbol(")") && peek().kind != Token::End) {
+        const Token& hint = take();
+        locks = locks || hint.isWord("tablock") || hint.isWord("holdlock");
+    }
+    expectSymbol(")");
+    if (locks && tableId != 0)
+        m_tablesLocked.append(tableId);
 }
 
 QString Translator::resolveTable(const QStringList& parts) {
@@ -502,6 +519,8 @@ QString Translator::resolveTable(const QStringList& parts) {
                     .arg(shown.join(u'.')));
         throw invalidObjectName(shown.join(u'.'));
     }
+    if (object->type == QLatin1String("U"))
+        m_tablesRead.append(object->objectId);
     return quoteName(object->sqliteName);
 }
 

@@ -118,6 +118,7 @@ private:
     void refuseSecondModule() const;
     Statement parseDrop();
     Statement parseAlterTable();
+    Statement parseAlterDatabase();
     QStringList parseKeyColumns();
     ForeignKeyDefinition parseReferences(const QString& name, const QStringList& columns);
     Statement unsupportedRest(const QString& what);
@@ -131,6 +132,7 @@ private:
     QString parseFromClause();
     QString parseTableSource();
     QString resolveTable(const QStringList& parts);
+    void parseTableHints(int tableId);
 
     // Expressions, by precedence.
     Expr parseExpr();
@@ -171,6 +173,9 @@ private:
     bool m_topSelect = false;
     QStringList m_assigned;
     int m_retrieved = 0;
+    // The statement's user tables read, and those its hints lock.
+    QList<int> m_tablesRead;
+    QList<int> m_tablesLocked;
 };
 
 // The operand kinds tsql_add is told at translation time, so that it can

@@ -551,6 +551,8 @@ Statement Translator::parseCreate(bool isAlter) {
         return parseModule(isAlter, verb);
     if (isAlter && what.isWord("table"))
         return parseAlterTable();
+    if (isAlter && what.isWord("database"))
+        return parseAlterDatabase();
     if (isAlter)
         return unsupportedRest(QStringLiteral("ALTER ") + what.text.toUpper());
     if (what.isWord("table"))
@@ -954,6 +956,22 @@ Statement Translator::parseRename() {
             parts.append(t.text);
     statement.names.append(parts);
     statement.value = arguments[1];
+    return statement;
+}
+
+// Rule: ALTER DATABASE name SET ALLOW_SNAPSHOT_ISOLATION ON | OFF.
+Statement Translator::parseAlterDatabase() {
+    expectWord("database");
+    Statement statement;
+    statement.kind = Statement::Kind::AlterDatabase;
+    statement.name = QStringList{parseNamePart()};
+    expectWord("set");
+    if (!takeWord("allow_snapshot_isolation"))
+        return unsupportedRest(QStringLiteral("ALTER DATABASE SET ") + peek().text.toUpper());
+    statement.option = QStringLiteral("allow_snapshot_isolation");
+    if (!peek().isWord("on") && !peek().isWord("off"))
+        syntaxError();
+    statement.value = take().text.toLower();
     return statement;
 }
 

@@ -25,6 +25,8 @@ create table qx_tables (object_id integer primary key, temporal_type int, histor
 create table qx_types (user_type_id integer primary key, name nvarchar(128) collate tsql,
     system_type_id tinyint, schema_id int, max_length smallint, precision tinyint,
     scale tinyint, is_nullable bit, is_user_defined bit, declaration text);
+create table qx_databases (database_id integer primary key, name nvarchar(128) collate tsql,
+    snapshot_isolation_state tinyint);
 create table qx_modules (object_id int, number smallint, definition ntext, encrypted bit);
 create table qx_index_columns (object_id int, index_id int, key_ordinal int, column_id int,
     is_primary_key bit);
@@ -49,6 +51,9 @@ create view "sys.procedures" as select * from "sys.objects" where type = 'P';
 create view "sys.triggers" as select name, object_id, parent_object_id as parent_id,
     create_date, create_date as modify_date, is_ms_shipped, 0 as is_disabled
     from qx_objects where type = 'TR';
+create view "sys.databases" as select name, database_id, snapshot_isolation_state,
+    case snapshot_isolation_state when 1 then 'ON' else 'OFF' end as snapshot_isolation_state_desc,
+    0 as is_read_committed_snapshot_on from qx_databases;
 create view "sys.schemas" as select name, schema_id, principal_id from qx_schemas;
 create view "sys.sql_modules" as select object_id, definition, 1 as uses_ansi_nulls,
     1 as uses_quoted_identifier from qx_modules where number = 1;
@@ -138,12 +143,11 @@ QString versionedViewsSql(int majorVersion) {
                           "k.object_id = o.object_id where o.type = 'U';\n");
 }
 
-const char* const modernSystemViews[] = {"objects", "tables", "views", "procedures", "triggers",
-                                         "schemas", "sql_modules", "columns", "types",
-                                         "numbered_procedures", "identity_columns", "indexes",
-                                         "index_columns",
-                                         // Created by ForeignKeys.
-                                         "foreign_keys", "foreign_key_columns"};
+const char* const modernSystemViews[] = {
+    "objects", "tables", "views", "procedures", "triggers", "schemas", "sql_modules", "columns",
+    "types", "numbered_procedures", "identity_columns", "indexes", "index_columns", "databases",
+    // Created by ForeignKeys.
+    "foreign_keys", "foreign_key_columns"};
 const char* const legacySystemViews[] = {"sysobjects", "sysusers", "systypes", "syscolumns",
                                          "syscomments", "sysindexes", "sysindexkeys",
                                          // Created by ForeignKeys.

@@ -13,7 +13,8 @@ ReplyStream::ReplyStream(quint32 tdsVersion, const QString& serverName,
 
 void ReplyStream::fill(QByteArray& out, qsizetype wanted) {
     TdsWriter w;
-    while (!m_finished && out.size() + w.size() < wanted)
+    m_waiting = false;
+    while (!m_finished && !m_waiting && out.size() + w.size() < wanted)
         step(w);
     out.append(w.data());
 }
@@ -26,6 +27,8 @@ void ReplyStream::step(TdsWriter& w) {
     const std::optional<Outcome> outcome = m_run ? m_run->next() : std::nullopt;
     if (outcome)
         writeOutcome(w, *outcome);
+    else if (m_run && m_run->waiting())
+        m_waiting = true;
     else
         finish(w);
 }

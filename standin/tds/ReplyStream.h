@@ -27,6 +27,8 @@ public:
     // the reply is complete.
     void fill(QByteArray& out, qsizetype wanted);
     bool finished() const { return m_finished; }
+    // A statement waits for a table lock: fill again later.
+    bool waiting() const { return m_waiting; }
     // A fault's row limit ended the reply: the client gets no more of it.
     bool cut() const { return m_cut; }
 
@@ -57,6 +59,7 @@ private:
     bool m_anyError = false;
     bool m_finished = false;
     bool m_cut = false;
+    bool m_waiting = false;
 };
 
 } // namespace quarvex::standin

@@ -11,6 +11,9 @@ namespace quarvex::standin {
 
 namespace {
 
+// How often a statement waiting for a lock tries again.
+constexpr int lockRetryMs = 10;
+
 // The TDS version the server answers with: the client's, but no newer than
 // the one the reported server version spoke (2000: 7.1, 2005: 7.2, 2008:
 // 7.3, 2012 and later: 7.4).
@@ -483,16 +486,20 @@ void TdsConnection::sendReply() {
             return;
         }
         flushUnsent(Flush::WholePackets);
+        if (m_reply->waiting()) {
+            pauseReply(lockRetryMs); // another session holds a lock it needs
+            return;
+        }
         if (m_faults.packetDelayMs > 0) {
-            pauseReply();
+            pauseReply(m_faults.packetDelayMs);
             return;
         }
     }
 }
 
-void TdsConnection::pauseReply() {
+void TdsConnection::pauseReply(int milliseconds) {
     m_pausing = true;
-    QTimer::singleShot(m_faults.packetDelayMs, this, [this] {
+    QTimer::singleShot(milliseconds, this, [this] {
         m_pausing = false;
         sendReply();
     });

@@ -69,7 +69,7 @@ private:
     int rowLimit() const;
     void startReply(std::unique_ptr<BatchRun> run, std::optional<ReplyStream::ProcedureCall> call);
     void sendReply();
-    void pauseReply();
+    void pauseReply(int milliseconds);
     void cancelReply();
     // Sends what a cut reply made as packets that never end the message,
     // then stalls or drops the connection as ordered.

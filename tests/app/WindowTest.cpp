@@ -244,12 +244,12 @@ private slots:
         QTest::addColumn<QStringList>("order");
         QTest::newRow("configuration page")
             << false
-            << QStringList{"txtUserID",     "txtPassword",  "txtServer",   "txtDatabase",
-                           "cboEncryption", "chkTrustCert", "txtCAFile",   "txtProcFilt",
-                           "txtTrigFilt",   "txtTblFilt",   "txtViewFilt", "txtFuncFilt",
-                           "txtViewer",     "txtPath",      "chkAlter",    "chkGroup",
-                           "chkEncrypt",    "chkUnicode",   "chkNewTypes", "chkCreateOrAlter",
-                           "chkMerge",      "chkPreview",   "Next Tab"};
+            << QStringList{"txtUserID",         "txtPassword",      "txtServer",   "txtDatabase",
+                           "cboEncryption",     "chkTrustCert",     "txtCAFile",   "txtProcFilt",
+                           "txtTrigFilt",       "txtTblFilt",       "txtViewFilt", "txtFuncFilt",
+                           "txtViewer",         "txtPath",          "chkAlter",    "chkGroup",
+                           "cboConsistentRead", "chkEncrypt",       "chkUnicode",  "chkPreview",
+                           "chkNewTypes",       "chkCreateOrAlter", "chkMerge",    "Next Tab"};
         QTest::newRow("processing page")
             << true
             << QStringList{"lstNames",   "Create Scripts", "Exit",      "Help",       "Select Type",
@@ -287,7 +287,7 @@ private slots:
         QTest::newRow("choosing another encryption reloads") << "cboEncryption" << true;
         for (const char* other :
              {"txtPath", "txtViewer", "chkAlter", "chkGroup", "chkEncrypt", "chkUnicode",
-              "chkNewTypes", "chkCreateOrAlter", "chkMerge", "chkPreview"})
+              "chkNewTypes", "chkCreateOrAlter", "chkMerge", "chkPreview", "cboConsistentRead"})
             QTest::addRow("changing %s keeps the list", other)
                 << QString::fromLatin1(other) << false;
         QTest::newRow("no edit keeps the list") << QString() << false;
@@ -556,7 +556,7 @@ private slots:
             {"chkNewTypes", true},      {"chkMerge", true},
             {"cboEncryption", 2},       {"chkTrustCert", true},
             {"chkCreateOrAlter", true}, {"txtCAFile", "/etc/ssl/our ca.pem"},
-            {"chkPreview", true}};
+            {"chkPreview", true},       {"cboConsistentRead", 1}};
         {
             Harness first({}, {}, file);
             QVERIFY(first.show());
@@ -580,6 +580,8 @@ private slots:
         for (const auto& [name, value] : kept)
             QCOMPARE(second.value(name), value);
         QCOMPARE(second.control<QComboBox>("cboEncryption")->currentText(), u"Strict");
+        QCOMPARE(second.control<QComboBox>("cboConsistentRead")->currentText(),
+                 u"Lock while reading");
         QCOMPARE(second.edit("txtTblFilt")->text(), u"name = 'a=b'");
         QCOMPARE(second.edit("txtPassword")->text(), QString());
         QVERIFY(second.window->runState().ConfigChanged);

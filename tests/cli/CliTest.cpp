@@ -303,6 +303,9 @@ private slots:
             << QStringList{"--password", "hunter2", "--all"} << "quarvex-cli: --password is not";
         QTest::newRow("--password=value")
             << QStringList{"--password=hunter2", "--all"} << "quarvex-cli: --password is not";
+        QTest::newRow("unknown consistent read")
+            << QStringList{"--consistent-read", "snapshot", "--all"}
+            << "quarvex-cli: --consistent-read takes auto, lock or off: snapshot";
     }
 
     void usageErrorsBeforeConnecting() {

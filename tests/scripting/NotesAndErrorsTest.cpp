@@ -2,6 +2,7 @@
 #include "base/ProcedureError.h"
 #include "io/TextFile.h"
 #include "scripting/BoxPrint.h"
+#include "scripting/ConsistentReadSession.h"
 #include "scripting/ReportSkip.h"
 #include "support/RecordingToolkit.h"
 #include "support/TempFolder.h"
@@ -29,6 +30,37 @@ class NotesAndErrorsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The server's refusals that break a consistent read end the run, each
+    // with a message of its own; the same numbers in another way of
+    // reading, and other refusals, still only skip the table.
+    void consistentReadFailures_data() {
+        using Way = ConsistentReadSession::Way;
+        QTest::addColumn<Way>("way");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("message"); // empty: the failure stays as it was
+        QTest::newRow("snapshot refused")
+            << Way::Snapshot << 3952 << "(ALLOW_SNAPSHOT_ISOLATION is OFF)";
+        QTest::newRow("table altered")
+            << Way::Snapshot << 3961 << "dbo.T was altered by another session";
+        QTest::newRow("lock time-out")
+            << Way::Locks << 1222 << "dbo.T: waited longer than the lock time-out (5 s)";
+        QTest::newRow("lock time-out, no locks asked for") << Way::Snapshot << 1222 << QString();
+        QTest::newRow("table by table") << Way::TableByTable << 3961 << QString();
+        QTest::newRow("another refusal") << Way::Locks << 208 << QString();
+    }
+
+    void consistentReadFailures() {
+        QFETCH(ConsistentReadSession::Way, way);
+        QFETCH(int, number);
+        QFETCH(QString, message);
+        const ConsistentReadSession reading(way, {}, 5000);
+        const Failure refused{"server text", FailureKind::Refused, "HY000", number, "select 1"};
+        const Failure judged = reading.judged(refused, "dbo.T");
+        QCOMPARE(judged.endsRun(), !message.isEmpty());
+        QVERIFY2(judged.description.contains(message.isEmpty() ? "server text" : message),
+                 qPrintable(judged.description));
+    }
+
     // A name shown in a skip note or a listing stays on one line, and no two
     // names look alike once escaped (a backslash doubled: CliTest's listing).
     void escapedNames_data() {

@@ -1,7 +1,8 @@
-// What a script that applies its rows in one transaction needs of the
-// stand-in: temporary tables private to a connection, IF and RAISERROR,
-// local variables with @@ERROR and @@ROWCOUNT, transactions under
-// XACT_ABORT, and the keys of a table in both catalogues.
+// What the scripts need of the stand-in: temporary tables private to a
+// connection, IF and RAISERROR, local variables with @@ERROR and @@ROWCOUNT,
+// transactions under XACT_ABORT, and the keys of a table in both
+// catalogues. What a consistent read needs: a snapshot transaction and table
+// locks among sessions.
 
 #include "EngineHarness.h"
 
@@ -27,6 +28,19 @@ QStringList errorsOf(const QList<Outcome>& outcomes) {
             errors << QString::number(o.message.number);
     return errors;
 }
+
+Session otherSession() {
+    Session other;
+    other.spid = 52;
+    return other;
+}
+
+QString firstError(Engine& engine, Session& session, const QString& batch) {
+    return errorsOf(executeBatch(engine, session, batch)).value(0);
+}
+
+const char* const snapshotBegin = "set transaction isolation level snapshot\nbegin tran\n"
+                                  "select count(*) from dbo.P";
 
 } // namespace
 
@@ -249,6 +263,96 @@ private slots:
                  QStringList{});
         QCOMPARE(db.lines("select Id, N from dbo.I order by Id"),
                  QStringList({"1 1", "2 2", "3 4"}));
+    }
+
+    // A snapshot transaction reads the database as its first read found it,
+    // whatever other sessions commit meanwhile; its end shows them.
+    void snapshotReadsOneMoment() {
+        EngineHarness db;
+        db.run(setup);
+        QCOMPARE(db.scalar("select snapshot_isolation_state from sys.databases where "
+                           "name=db_name()"),
+                 QVariant(0));
+        db.run("alter database Northwind set allow_snapshot_isolation on");
+        QCOMPARE(db.scalar("select snapshot_isolation_state from sys.databases where "
+                           "name=db_name()"),
+                 QVariant(1));
+        QCOMPARE(db.scalar(snapshotBegin), QVariant(2));
+        Session other = otherSession();
+        executeBatch(db.engine, other,
+                     "begin tran insert into dbo.P values (3, 'three') insert into dbo.C values "
+                     "(11, 3) commit delete from dbo.C where Id = 10");
+        QCOMPARE(db.lines("select Id from dbo.C"), QStringList{"10"});
+        QCOMPARE(db.lines("select Id from dbo.P order by Id"), QStringList({"1", "2"}));
+        db.run("commit");
+        QCOMPARE(db.lines("select Id from dbo.C"), QStringList{"11"});
+    }
+
+    // No snapshot where the database does not allow it, and none that reads
+    // a table altered since it began: the transaction ends with it.
+    void snapshotRefusals_data() {
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QString>("alteration");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("option off") << false << QString() << "3952";
+        QTest::newRow("table altered") << true << "alter table dbo.C nocheck constraint all"
+                                       << "3961";
+        QTest::newRow("other table altered")
+            << true << "alter table dbo.U nocheck constraint all" << QString();
+    }
+
+    void snapshotRefusals() {
+        QFETCH(bool, allowed);
+        QFETCH(QString, alteration);
+        QFETCH(QString, error);
+        EngineHarness db;
+        db.run(setup);
+        if (allowed)
+            db.run("alter database Northwind set allow_snapshot_isolation on");
+        const QString begun = errorsOf(db.run(snapshotBegin)).value(0);
+        Session other = otherSession();
+        if (!alteration.isEmpty())
+            executeBatch(db.engine, other, alteration);
+        const QString read = firstError(db.engine, db.session, "select count(*) from dbo.C");
+        QCOMPARE(allowed ? read : begun, error);
+        if (allowed)
+            QCOMPARE(db.scalar("select @@trancount"), QVariant(error.isEmpty() ? 1 : 0));
+    }
+
+    // TABLOCK and HOLDLOCK hold a shared lock to the transaction's end:
+    // writers wait, readers do not. A writer's open transaction makes such
+    // a reader wait in turn. A wait past the time-out fails with 1222.
+    void tableLocks_data() {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<QString>("free");
+        QTest::newRow("reader holds")
+            << "begin tran select count(*) from dbo.P with (tablock, holdlock)"
+            << "update dbo.P set Name = 'x'"
+            << "select count(*) from dbo.P with (tablock)";
+        QTest::newRow("writer holds") << "begin tran delete from dbo.C"
+                                      << "select count(*) from dbo.C with (holdlock)"
+                                      << "insert into dbo.P values (5, 'five')";
+        QTest::newRow("lock ends with the transaction")
+            << "begin tran select count(*) from dbo.P with (tablock, holdlock) commit" << QString()
+            << "update dbo.P set Name = 'x'";
+    }
+
+    void tableLocks() {
+        QFETCH(QString, holder);
+        QFETCH(QString, blocked);
+        QFETCH(QString, free);
+        EngineHarness db;
+        db.run(setup);
+        db.run(holder);
+        Session other = otherSession();
+        executeBatch(db.engine, other, "set lock_timeout 0");
+        if (!blocked.isEmpty())
+            QCOMPARE(firstError(db.engine, other, blocked), QString("1222"));
+        QCOMPARE(firstError(db.engine, other, free), QString());
+        db.run("rollback");
+        if (!blocked.isEmpty())
+            QCOMPARE(firstError(db.engine, other, blocked), QString());
     }
 
     // UPDATE ... FROM a join and DELETE alias FROM, as a merge writes them.

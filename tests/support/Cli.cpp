@@ -1,12 +1,13 @@
 #include "support/Cli.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 
 namespace quarvex::test {
 
 CliResult runCli(const QStringList& arguments, const QString& folder,
                  const QMap<QString, QString>& variables, const std::function<void()>& childSetup,
-                 int waitMs) {
+                 int waitMs, const std::function<void()>& whileRunning) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
@@ -16,7 +17,14 @@ CliResult runCli(const QStringList& arguments, const QString& folder,
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
-    if (!process.waitForFinished(waitMs)) {
+    QDeadlineTimer deadline(waitMs);
+    if (whileRunning)
+        while (!deadline.hasExpired() && process.state() != QProcess::NotRunning &&
+               !process.waitForFinished(5))
+            whileRunning();
+    const bool ended = process.state() == QProcess::NotRunning;
+    if (process.error() == QProcess::FailedToStart ||
+        (!ended && !process.waitForFinished(int(qMax<qint64>(deadline.remainingTime(), 1))))) {
         process.kill();
         process.waitForFinished();
         return {-1, {}, QString::fromUtf8(process.readAllStandardError())};

@@ -16,8 +16,11 @@ struct CliResult {
 // quarvex-cli run in folder, with variables added to the environment;
 // childSetup runs in the child before the program starts. A program that
 // has not ended after waitMs is stopped and counts as hung (exit code -1).
+// whileRunning, when given, is called again and again until the program
+// ends: another client's doings during the run.
 CliResult runCli(const QStringList& arguments, const QString& folder,
                  const QMap<QString, QString>& variables,
-                 const std::function<void()>& childSetup = {}, int waitMs = 60000);
+                 const std::function<void()>& childSetup = {}, int waitMs = 60000,
+                 const std::function<void()>& whileRunning = {});
 
 } // namespace quarvex::test

@@ -48,9 +48,26 @@ QString ScriptRun::file(const QString& name) const {
     return files.ReadFile(folder.path(name));
 }
 
+namespace {
+
+// Where the text after the first n batches begins.
+qsizetype afterBatches(const QString& text, int n) {
+    qsizetype at = 0;
+    for (int i = 0; i < n; ++i)
+        at = text.indexOf("GO\r\n\r\n", at) + 6;
+    return at;
+}
+
+} // namespace
+
 QString ScriptRun::body(const QString& name) const {
-    const QString text = file(name);
-    return text.mid(text.indexOf("GO\r\n\r\n") + 6);
+    return file(name).mid(afterBatches(file(name), name == "Tables.sql" ? 2 : 1));
+}
+
+QString ScriptRun::readingNote() const {
+    const QString text = file("Tables.sql");
+    const qsizetype start = afterBatches(text, 1);
+    return text.mid(start, afterBatches(text, 2) - start);
 }
 
 QStringList ScriptRun::ticked() const {

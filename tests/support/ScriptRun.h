@@ -35,9 +35,12 @@ struct ScriptRun {
     std::optional<QString> create();
 
     // A script file's text, read in the run's encoding; its body, without
-    // the header note, whose date and time change every run.
+    // the header note, whose date and time change every run, and in
+    // Tables.sql without the note after it that tells how the rows were
+    // read (readingNote).
     QString file(const QString& name) const;
     QString body(const QString& name) const;
+    QString readingNote() const;
     QStringList ticked() const;
 };
 
