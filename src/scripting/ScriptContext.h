@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/CreatedFiles.h"
 #include "io/TextFile.h"
 #include "model/ObjectKinds.h"
 #include "model/RunState.h"
@@ -18,9 +19,13 @@ struct ScriptContext {
     const Settings& settings;
     // With a merge, the tables staged so far, for the apply step at the end.
     QList<MergeTable> merges = {};
+    // The files the run created in the output folder, written only through
+    // the descriptors they were created with.
+    std::shared_ptr<CreatedFiles> createdFiles = std::make_shared<CreatedFiles>();
 
     TextFiles files() const {
-        return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
+        return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi,
+                         createdFiles);
     }
 
     // A file in the output folder, joined with the platform's separator
