@@ -89,13 +89,17 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
     if (!m_services.askRowFilter)
         m_services.askRowFilter = [this](const QString& table,
                                          const QString& condition) -> std::optional<QString> {
-            bool ok = false;
-            const QString text =
-                QInputDialog::getText(this, QStringLiteral("Row Filter"),
-                                      QLatin1String("Condition for the rows of ") + table +
-                                          QLatin1String(" (empty for every row):"),
-                                      QLineEdit::Normal, condition, &ok);
-            return ok ? std::optional<QString>(text) : std::nullopt;
+            QInputDialog dialog(this);
+            dialog.setWindowTitle(QStringLiteral("Row Filter"));
+            dialog.setLabelText(QLatin1String("Condition for the rows of ") + table +
+                                QLatin1String(" (empty for every row):"));
+            dialog.setTextValue(condition);
+            // The table's name is the server's text: shown as it is, never as markup.
+            if (auto* label = dialog.findChild<QLabel*>())
+                label->setTextFormat(Qt::PlainText);
+            if (dialog.exec() != QDialog::Accepted)
+                return std::nullopt;
+            return dialog.textValue();
         };
     if (m_services.settingsFile.isEmpty())
         m_services.settingsFile = programSettingsFile();

@@ -23,8 +23,11 @@ template <typename Widget> Widget* named(Widget* widget, const char* name) {
     return widget;
 }
 
+// Plain text: a status naming a table must not render the name's markup.
 QLabel* label(const char* name, const QString& caption, QWidget* parent) {
-    return named(new QLabel(caption, parent), name);
+    QLabel* result = named(new QLabel(caption, parent), name);
+    result->setTextFormat(Qt::PlainText);
+    return result;
 }
 
 QLabel* centredLabel(const char* name, const QString& caption, QWidget* parent) {

@@ -1,4 +1,5 @@
 #include "app/FrmQuarvex.h"
+#include "base/Secrets.h"
 #include "base/Version.h"
 #include "io/SettingsFile.h"
 #include "io/TextFile.h"
@@ -42,6 +43,8 @@ int answerWithoutWindow(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (asksForHelpOrVersion(argc, argv))
         return answerWithoutWindow(argc, argv);
+    // The password box holds a password for as long as the window is open.
+    quarvex::keepMemoryOutOfCoreDumps();
     quarvex::failWritesPastFileSizeLimit();
     QApplication app(argc, argv);
     quarvex::setProgramIdentity();

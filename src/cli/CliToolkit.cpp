@@ -1,5 +1,7 @@
 #include "cli/CliToolkit.h"
 
+#include "base/ControlCharacters.h"
+
 #include <cstdio>
 
 namespace quarvex::cli {
@@ -17,8 +19,13 @@ void CliToolkit::setStatus(const QString& text) {
         printLine(text);
 }
 
+// The program's own line breaks (CR LF) start new lines; every other control
+// character, a terminal's escape sequences among them, arrives escaped.
 void CliToolkit::printLine(const QString& text) {
-    m_error << messagePrefix << text << Qt::endl;
+    const QStringList lines = text.split(QLatin1String("\r\n"));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        m_error << (i == 0 ? messagePrefix : QLatin1String()) << cEscaped(lines[i]) << '\n';
+    m_error.flush();
 }
 
 } // namespace quarvex::cli

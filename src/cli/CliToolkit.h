@@ -33,7 +33,8 @@ public:
         return std::nullopt;
     }
 
-    // The text behind the program's name, as one line.
+    // The text behind the program's name, its lines ending where the
+    // program's own CR LF breaks stand, control characters C-escaped.
     void printLine(const QString& text);
 
 private:

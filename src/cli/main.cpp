@@ -2,6 +2,7 @@
 
 #include "base/ControlCharacters.h"
 #include "base/ProcedureError.h"
+#include "base/Secrets.h"
 #include "base/Version.h"
 #include "catalogue/KeyOrder.h"
 #include "catalogue/LoadList.h"
@@ -11,6 +12,7 @@
 #include "cli/ObjectSelection.h"
 #include "cli/PasswordInput.h"
 #include "io/SettingsFile.h"
+#include "io/SharedFolder.h"
 #include "io/TextFile.h"
 #include "model/OutputPath.h"
 #include "model/RunState.h"
@@ -50,10 +52,13 @@ void applySwitch(const QCommandLineParser& parser, const QString& on, const QStr
         checkState = Unchecked;
 }
 
+// The variable goes from the environment in either case: no child inherits it.
 QString readPassword(bool fromStandardInput) {
-    if (fromStandardInput)
-        return cli::readPasswordLine();
-    return qEnvironmentVariable("QUARVEX_PASSWORD");
+    QString fromEnvironment = takeEnvironmentVariable("QUARVEX_PASSWORD");
+    if (!fromStandardInput)
+        return fromEnvironment;
+    wipe(fromEnvironment);
+    return cli::readPasswordLine();
 }
 
 int timeoutSeconds(const QString& text) {
@@ -311,6 +316,13 @@ int run(QCoreApplication& app) {
             QLatin1String("No --out given; writing the scripts into the current folder ") +
             QDir::toNativeSeparators(settings.outputPath));
     toolkit.list.onItemCheck = [&](int item) { lstNames_ItemCheck(toolkit, runState, item); };
+    // A folder where others could swap the files for links is refused
+    // before any connection.
+    if (!parser.isSet("list"))
+        if (const auto failure = failureOf([&] { requireUnsharedFolder(settings.outputPath); })) {
+            toolkit.printLine(failure->description);
+            return RunFailed;
+        }
 
     toolkit.echoStatus = false;
     const bool listed = LoadList(toolkit, runState, settings.connection, settings.filters);
@@ -364,6 +376,7 @@ int run(QCoreApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    keepMemoryOutOfCoreDumps();
     failWritesPastFileSizeLimit();
     QCoreApplication app(argc, argv);
     setProgramIdentity();

@@ -1,6 +1,7 @@
 #include "db/OdbcConnection.h"
 
 #include "base/ProcedureError.h"
+#include "base/Secrets.h"
 #include "db/EncryptionFailure.h"
 #include "db/FreeTdsConfig.h"
 #include "db/InstanceLookup.h"
@@ -19,16 +20,39 @@ const SQLWCHAR* wide(const QString& text) {
     return reinterpret_cast<const SQLWCHAR*>(text.utf16());
 }
 
-QStringList installedDrivers(SQLHANDLE environment) {
-    QStringList drivers;
+// The library of a driver entry, from its attributes ("key=value", each
+// ended by a NUL): the 64-bit one where the entry names one, as the driver
+// manager loads it.
+QString driverLibrary(const SQLWCHAR* attributes, qsizetype length) {
+    QString library;
+    QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(attributes), length);
+    text.truncate(text.indexOf(QStringView(u"\0\0", 2)));
+    for (const QString& pair : text.split(QChar(u'\0'))) {
+        const QString key = pair.section(u'=', 0, 0).trimmed();
+        if (key.compare(QLatin1String("Driver64"), Qt::CaseInsensitive) == 0)
+            return pair.section(u'=', 1).trimmed();
+        if (key.compare(QLatin1String("Driver"), Qt::CaseInsensitive) == 0)
+            library = pair.section(u'=', 1).trimmed();
+    }
+    return library;
+}
+
+QList<InstalledDriver> installedDrivers(SQLHANDLE environment) {
+    QList<InstalledDriver> drivers;
     SQLWCHAR name[256];
+    SQLWCHAR attributes[4096];
     SQLSMALLINT nameLength = 0;
     SQLSMALLINT attributesLength = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(environment, direction, name, SQLSMALLINT(std::size(name)),
-                                     &nameLength, nullptr, 0, &attributesLength))) {
-        drivers.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), nameLength));
-        direction = SQL_FETCH_NEXT;
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
+        // Zeroed, so that the pairs end at the first empty one whatever
+        // unit the driver manager counts the length in.
+        std::fill(std::begin(attributes), std::end(attributes), SQLWCHAR(0));
+        if (!SQL_SUCCEEDED(SQLDriversW(environment, direction, name, SQLSMALLINT(std::size(name)),
+                                       &nameLength, attributes,
+                                       SQLSMALLINT(std::size(attributes) - 1), &attributesLength)))
+            break;
+        drivers.append({QString::fromUtf16(reinterpret_cast<const char16_t*>(name), nameLength),
+                        driverLibrary(attributes, qsizetype(std::size(attributes)))});
     }
     return drivers;
 }
@@ -46,9 +70,9 @@ OdbcHandle newEnvironment() {
 
 // FreeTDS names no cause when TLS fails; a PRELOGIN of our own, which
 // carries no login, tells a server without TLS from a refused certificate.
-[[noreturn]] void raiseExplained(Failure failure, const QString& driver,
+[[noreturn]] void raiseExplained(Failure failure, const SqlServerDriver& driver,
                                  const ConnectionSettings& settings, int timeoutSeconds) {
-    const bool freeTds = driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive);
+    const bool freeTds = driver.family == DriverFamily::FreeTds;
     if (freeTds && settings.encryption != Encryption::Optional) {
         const QString text = encryptionFailureText(
             freeTds, settings, serverOffersTls(settings.server, timeoutSeconds));
@@ -81,8 +105,8 @@ void OdbcConnection::releaseStatements() {
 }
 
 void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSeconds) {
-    const QString driverName = chooseSqlServerDriver(installedDrivers(m_environment.get()));
-    if (driverName.isEmpty())
+    const auto chosen = chooseSqlServerDriver(installedDrivers(m_environment.get()));
+    if (!chosen)
         raise(QStringLiteral("No ODBC driver for SQL Server is installed (looked for: ") +
               preferredSqlServerDrivers().join(QLatin1String(", ")) + QLatin1Char(')'));
 
@@ -99,22 +123,25 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
     // itself, but for 16 seconds whatever the login time-out: asked here
     // within the time-out, the port is handed over instead.
     ConnectionSettings reached = settings;
-    if (driverName.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
+    const SqlServerDriver& driver = *chosen;
+    if (driver.family == DriverFamily::FreeTds)
         if (const auto named = namedInstance(settings.server))
             reached.server = named->host + QLatin1Char(',') +
                              QString::number(lookUpInstancePort(*named, loginTimeoutSeconds));
-    const QString text = odbcConnectionString(driverName, reached);
+    QString text = odbcConnectionString(driver, reached);
     std::optional<PrivateFreeTdsScope> freeTdsConfig;
-    if (freeTdsSectionNeeded(driverName, reached))
+    if (freeTdsSectionNeeded(driver, reached))
         freeTdsConfig.emplace(privateFreeTdsConfigFor(reached));
     SQLSMALLINT outLength = 0;
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
                                            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    // The string holds the password; the settings keep their own copy.
+    wipe(text);
     freeTdsConfig.reset();
     try {
         checkOdbc(rc, SQL_HANDLE_DBC, dbc);
     } catch (const ProcedureError& error) {
-        raiseExplained(error.failure(), driverName, reached, loginTimeoutSeconds);
+        raiseExplained(error.failure(), driver, reached, loginTimeoutSeconds);
     }
     m_open = true;
 

@@ -3,14 +3,37 @@
 #include "base/ProcedureError.h"
 #include "db/FreeTdsConfig.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace quarvex {
 
 namespace {
 
-bool isFreeTds(const QString& driver) {
-    return driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive);
+// The family a driver of Unknown family is spoken to as: the one its name
+// suggests, as far as Optional encryption goes.
+DriverFamily familyByName(const QString& name) {
+    if (name.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
+        return DriverFamily::FreeTds;
+    return name.contains(QLatin1String("18")) ? DriverFamily::Microsoft18
+                                              : DriverFamily::Microsoft17;
+}
+
+// The family whose words the connection string uses. Mandatory and Strict
+// are promises only a recognised driver is trusted to keep.
+DriverFamily spokenFamily(const SqlServerDriver& driver, const ConnectionSettings& settings) {
+    if (driver.family != DriverFamily::Unknown)
+        return driver.family;
+    if (settings.encryption != Encryption::Optional)
+        raise(QStringLiteral("The ODBC driver \"%1\" loads %2, which this program does not "
+                             "recognise as a driver that encrypts as asked; choose Optional, or "
+                             "use Microsoft's ODBC Driver 18 for SQL Server or FreeTDS")
+                  .arg(driver.name, driver.library));
+    return familyByName(driver.name);
+}
+
+bool isFreeTds(DriverFamily family) {
+    return family == DriverFamily::FreeTds;
 }
 
 // The server text as host and port (empty when none is given), each without
@@ -42,8 +65,9 @@ bool checksCertificate(const ConnectionSettings& settings) {
 
 // The driver's refusal, before anything goes to the server.
 [[noreturn]] void cannot(const QString& driver, const QString& what) {
-    const QString name =
-        isFreeTds(driver) ? QStringLiteral("The FreeTDS ODBC driver") : QString(driver);
+    const QString name = driver == QLatin1String("FreeTDS")
+                             ? QStringLiteral("The FreeTDS ODBC driver")
+                             : QString(driver);
     raise(QStringLiteral("%1 cannot %2").arg(name, what));
 }
 
@@ -74,8 +98,9 @@ QString freeTdsEncryption(const ConnectionSettings& settings) {
 // keywords; 17 knows only yes and no. Optional checks no certificate, as
 // FreeTDS does not, so that a server that insists on TLS with a self-signed
 // certificate is reached as before.
-QString microsoftEncryption(const QString& driver, const ConnectionSettings& settings) {
-    const bool version18 = driver.contains(QLatin1String("18"));
+QString microsoftEncryption(const QString& driver, DriverFamily family,
+                            const ConnectionSettings& settings) {
+    const bool version18 = family == DriverFamily::Microsoft18;
     QString text;
     switch (settings.encryption) {
     case Encryption::Optional:
@@ -119,11 +144,31 @@ QStringList preferredSqlServerDrivers() {
             QStringLiteral("ODBC Driver 17 for SQL Server"), QStringLiteral("FreeTDS")};
 }
 
-QString chooseSqlServerDriver(const QStringList& installedDrivers) {
+DriverFamily driverFamilyOfLibrary(const QString& library) {
+    const QString file = QFileInfo(library).fileName();
+    if (file.startsWith(QLatin1String("libmsodbcsql-18.")))
+        return DriverFamily::Microsoft18;
+    if (file.startsWith(QLatin1String("libmsodbcsql-17.")))
+        return DriverFamily::Microsoft17;
+    if (file == QLatin1String("libtdsodbc.so") || file.startsWith(QLatin1String("libtdsodbc.so.")))
+        return DriverFamily::FreeTds;
+    return DriverFamily::Unknown;
+}
+
+std::optional<SqlServerDriver> chooseSqlServerDriver(const QList<InstalledDriver>& installed) {
+    std::optional<SqlServerDriver> best;
+    for (const InstalledDriver& entry : installed) {
+        const DriverFamily family = driverFamilyOfLibrary(entry.library);
+        if (family != DriverFamily::Unknown && (!best || family < best->family))
+            best = SqlServerDriver{entry.name, entry.library, family};
+    }
+    if (best)
+        return best;
     for (const QString& preferred : preferredSqlServerDrivers())
-        if (installedDrivers.contains(preferred))
-            return preferred;
-    return {};
+        for (const InstalledDriver& entry : installed)
+            if (entry.name == preferred)
+                return SqlServerDriver{entry.name, entry.library, DriverFamily::Unknown};
+    return std::nullopt;
 }
 
 QString odbcPair(const QString& key, const QString& value, BraceRule rule) {
@@ -142,21 +187,23 @@ QString odbcPair(const QString& key, const QString& value, BraceRule rule) {
     return key + QLatin1String("={") + escaped + QLatin1String("};");
 }
 
-QString odbcConnectionString(const QString& driver, const ConnectionSettings& settings) {
-    const BraceRule rule = isFreeTds(driver) ? BraceRule::FreeTds : BraceRule::Doubled;
+QString odbcConnectionString(const SqlServerDriver& driver, const ConnectionSettings& settings) {
+    const DriverFamily family = spokenFamily(driver, settings);
+    const BraceRule rule = isFreeTds(family) ? BraceRule::FreeTds : BraceRule::Doubled;
     const auto odbcPair = [rule](const QString& key, const QString& value) {
         return quarvex::odbcPair(key, value, rule);
     };
-    QString text = odbcPair(QStringLiteral("Driver"), driver);
+    QString text = odbcPair(QStringLiteral("Driver"), driver.name);
 
     // FreeTDS takes the port as a keyword of its own; Microsoft's drivers read
     // the "host,port" form directly, as SQL Server's own tools do.
     const ServerAddress address = serverAddress(settings.server);
-    const QString encryption =
-        isFreeTds(driver) ? freeTdsEncryption(settings) : microsoftEncryption(driver, settings);
+    const QString encryption = isFreeTds(family)
+                                   ? freeTdsEncryption(settings)
+                                   : microsoftEncryption(driver.name, family, settings);
     if (freeTdsSectionNeeded(driver, settings)) {
         text += odbcPair(QStringLiteral("Servername"), freeTdsSectionName());
-    } else if (isFreeTds(driver)) {
+    } else if (isFreeTds(family)) {
         text += odbcPair(QStringLiteral("Server"), withoutAddressBrackets(address.host));
         if (!address.port.isEmpty())
             text += odbcPair(QStringLiteral("Port"), address.port);
@@ -172,7 +219,7 @@ QString odbcConnectionString(const QString& driver, const ConnectionSettings& se
         text += odbcPair(QStringLiteral("UID"), settings.userId);
         text += odbcPair(QStringLiteral("PWD"), settings.password);
     }
-    if (isFreeTds(driver)) {
+    if (isFreeTds(family)) {
         // Without a version FreeTDS follows a login that timed out with a TDS
         // 5.0 login, which waits for ever and sends the password in clear.
         // Older servers answer a 7.4 login with their own 7.x version.
@@ -186,8 +233,8 @@ QString freeTdsSectionName() {
     return QStringLiteral("quarvex-connection");
 }
 
-bool freeTdsSectionNeeded(const QString& driver, const ConnectionSettings& settings) {
-    return isFreeTds(driver) && checksCertificate(settings);
+bool freeTdsSectionNeeded(const SqlServerDriver& driver, const ConnectionSettings& settings) {
+    return driver.family == DriverFamily::FreeTds && checksCertificate(settings);
 }
 
 QStringList freeTdsSectionLines(const ConnectionSettings& settings) {

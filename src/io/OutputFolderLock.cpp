@@ -1,6 +1,7 @@
 #include "io/OutputFolderLock.h"
 
 #include "base/ProcedureError.h"
+#include "io/SharedFolder.h"
 
 #include <QDir>
 
@@ -8,6 +9,10 @@ namespace quarvex {
 
 OutputFolderLock::OutputFolderLock(const QString& folder)
     : m_lock(QDir(folder).filePath(QStringLiteral(".quarvex.lock"))) {
+    requireUnsharedFolder(folder);
+    // Another user's lock in a sticky folder cannot be taken over, live or
+    // not; the user is told whose it is instead of waiting for nothing.
+    requireReplaceableEntry(QDir(folder).filePath(QStringLiteral(".quarvex.lock")));
     // A run may take long; only a lock whose process is gone is stale.
     m_lock.setStaleLockTime(0);
     if (m_lock.tryLock(0))

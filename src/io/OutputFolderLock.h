@@ -12,7 +12,9 @@ namespace quarvex {
 class OutputFolderLock {
 public:
     // Raises "The output folder is in use by another run" + CR LF CR LF +
-    // "[" + folder + "]" while another run holds the folder.
+    // "[" + folder + "]" while another run holds the folder. Refuses a
+    // folder that other users can write to without the sticky bit, and
+    // names the user whose lock stands in a sticky folder (SharedFolder.h).
     explicit OutputFolderLock(const QString& folder);
 
     OutputFolderLock(const OutputFolderLock&) = delete;

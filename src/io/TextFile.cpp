@@ -1,6 +1,8 @@
 #include "io/TextFile.h"
 
 #include "base/ProcedureError.h"
+#include "io/CreatedFiles.h"
+#include "io/SharedFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,12 +10,19 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quarvex {
 
@@ -50,11 +59,23 @@ QByteArray fileBytes(const QString& text, ScriptEncoding encoding) {
 }
 
 // A file marked read-only would refuse the write (or, being replaced, pass its
-// read-only mark on to the new file), so it is made writable first.
+// read-only mark on to the new file), so it is made writable first: on the
+// descriptor of the file itself, never through a link standing at the name.
 void makeWritable(const QString& fileName) {
+#ifdef Q_OS_UNIX
+    const int descriptor = ::open(QFile::encodeName(fileName).constData(),
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    struct stat info {};
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR))
+        ::fchmod(descriptor, (info.st_mode & 07777) | S_IWUSR);
+    ::close(descriptor);
+#else
     QFile file(fileName);
     if (file.exists() && !(file.permissions() & QFileDevice::WriteOwner))
         file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+#endif
 }
 
 // Writes every byte or raises the platform's reason. The device must be
@@ -70,11 +91,30 @@ void writeAll(QFileDevice& file, QByteArrayView bytes) {
     }
 }
 
+void seekTo(QFileDevice& file, qint64 position) {
+    if (!file.seek(position))
+        raise(file.errorString(), FailureKind::FileWrite);
+}
+
+QByteArray readPiece(QFileDevice& file, qint64 position, qint64 size) {
+    seekTo(file, position);
+    const QByteArray piece = file.read(size);
+    if (piece.size() != size)
+        raise(file.errorString(), FailureKind::FileWrite);
+    return piece;
+}
+
+// The bytes a file begins with when it holds the head.
+QByteArray headOfFile(ScriptEncoding encoding, const QString& head) {
+    QByteArray expected = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
+    expected += encode(head, encoding);
+    return expected;
+}
+
 // Opens source positioned just after its byte-order mark (if any) and the
 // encoded head; false when the file does not begin that way.
 bool openAfterHead(QFile& source, ScriptEncoding encoding, const QString& head) {
-    QByteArray expected = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
-    expected += encode(head, encoding);
+    const QByteArray expected = headOfFile(encoding, head);
     if (!source.open(QIODevice::ReadOnly))
         return false;
     if (source.read(expected.size()) == expected)
@@ -85,7 +125,7 @@ bool openAfterHead(QFile& source, ScriptEncoding encoding, const QString& head) 
 
 // Copies what is left of an open source in pieces, so that a large file never
 // has to fit in memory.
-void copyRest(QFile* source, QFileDevice& target) {
+void copyRest(QFileDevice* source, QFileDevice& target) {
     if (!source)
         return;
     constexpr qint64 pieceSize = 1 << 20;
@@ -95,6 +135,42 @@ void copyRest(QFile* source, QFileDevice& target) {
             raise(source->errorString());
         writeAll(target, piece);
     }
+}
+
+// Puts newHead in place of the file's first oldSize bytes, moving the rest
+// within the file itself in pieces: from its end when it moves back, from
+// its start when it moves forward.
+void replaceHeadInPlace(QFileDevice& file, qint64 oldSize, const QByteArray& newHead) {
+    constexpr qint64 pieceSize = 1 << 20;
+    const qint64 length = file.size();
+    const qint64 shift = newHead.size() - oldSize;
+    if (shift > 0) {
+        for (qint64 end = length; end > oldSize;) {
+            const qint64 start = std::max(oldSize, end - pieceSize);
+            const QByteArray piece = readPiece(file, start, end - start);
+            seekTo(file, start + shift);
+            writeAll(file, piece);
+            end = start;
+        }
+    } else if (shift < 0) {
+        for (qint64 start = oldSize; start < length; start += pieceSize) {
+            const QByteArray piece = readPiece(file, start, std::min(pieceSize, length - start));
+            seekTo(file, start + shift);
+            writeAll(file, piece);
+        }
+        if (!file.resize(length + shift))
+            raise(file.errorString(), FailureKind::FileWrite);
+    }
+    seekTo(file, 0);
+    writeAll(file, newHead);
+}
+
+// The file replaced by the bytes, through its open descriptor.
+void rewrite(QFileDevice& file, const QByteArray& bytes) {
+    if (!file.resize(0))
+        raise(file.errorString(), FailureKind::FileWrite);
+    seekTo(file, 0);
+    writeAll(file, bytes);
 }
 
 // The file replaced by the text and the rest of source: written beside the
@@ -116,45 +192,33 @@ void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString
         fileContext(fileName));
 }
 
-// The text and the rest of source added at the end of the file; the mark
-// goes only into an empty file. What is added is one block of a script: a
-// failure part way cuts the file back to its old length, so that no cut-off
-// statement is left to look like a complete one.
-void appendWith(const QString& fileName, ScriptEncoding encoding, const QString& text,
-                QFile* rest) {
-    reraisingAs(
-        QStringLiteral("AppendFile"),
-        [&] {
-            makeWritable(fileName);
-            QFile file(fileName);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-                raise(file.errorString(), FailureKind::FileWrite);
-            const qint64 oldLength = file.size();
-            try {
-                writeAll(file, oldLength == 0 ? fileBytes(text, encoding) : encode(text, encoding));
-                copyRest(rest, file);
-            } catch (...) {
-                file.resize(oldLength);
-                throw;
-            }
-        },
-        fileContext(fileName));
+// The text added at the end of the file; the mark goes only into an empty
+// file. What is added is one block of a script: a failure part way cuts the
+// file back to its old length, so that no cut-off statement is left to look
+// like a complete one.
+void appendTo(QFileDevice& file, ScriptEncoding encoding, const QString& text) {
+    const qint64 oldLength = file.size();
+    try {
+        seekTo(file, oldLength);
+        writeAll(file, oldLength == 0 ? fileBytes(text, encoding) : encode(text, encoding));
+    } catch (...) {
+        file.resize(oldLength);
+        throw;
+    }
 }
 
 // Creates the file named by file anew, open for writing, with the bytes.
-void createNew(QFile& file, const QByteArray& bytes) {
+void createNew(QFile& file, const QString& fileName, const QByteArray& bytes) {
     reraisingAs(
         QStringLiteral("WriteNewFile"),
         [&] {
             // Removing a link removes the link, not its target; creating
             // exclusively then refuses anything that appeared in between.
-            QFile old(file.fileName());
-            const bool removed = old.remove();
-            if (!file.open(QIODevice::NewOnly | QIODevice::Unbuffered))
-                raise(removed ? file.errorString() : old.errorString(), FailureKind::FileWrite);
+            removeEntry(fileName);
+            openNewFile(file, fileName, QIODevice::ReadWrite);
             writeAll(file, bytes);
         },
-        fileContext(file.fileName()));
+        fileContext(fileName));
 }
 
 } // namespace
@@ -173,12 +237,20 @@ QString TextFiles::ReadFile(const QString& fileName) const {
     return reraisingAs(
         QStringLiteral("ReadFile"),
         [&] {
-            QFile file(fileName);
-            if (!file.open(QIODevice::ReadOnly))
-                raise(file.errorString());
-            const QByteArray bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError)
-                raise(file.errorString());
+            QByteArray bytes;
+            if (QFile* created = createdFile(fileName)) {
+                seekTo(*created, 0);
+                bytes = created->readAll();
+                if (created->error() != QFileDevice::NoError)
+                    raise(created->errorString());
+            } else {
+                QFile file(fileName);
+                if (!file.open(QIODevice::ReadOnly))
+                    raise(file.errorString());
+                bytes = file.readAll();
+                if (file.error() != QFileDevice::NoError)
+                    raise(file.errorString());
+            }
             if (encodingOf(fileName) == ScriptEncoding::Ansi) {
                 QStringDecoder decoder(QStringConverter::System);
                 return QString(decoder(bytes));
@@ -194,49 +266,86 @@ QString TextFiles::ReadFile(const QString& fileName) const {
 }
 
 void TextFiles::WriteFile(const QString& fileName, const QString& text) const {
-    replaceWith(fileName, encodingOf(fileName), text, nullptr);
+    const ScriptEncoding encoding = encodingOf(fileName);
+    if (QFile* created = createdFile(fileName))
+        return reraisingAs(
+            QStringLiteral("WriteFile"), [&] { rewrite(*created, fileBytes(text, encoding)); },
+            fileContext(fileName));
+    replaceWith(fileName, encoding, text, nullptr);
 }
 
 void TextFiles::WriteNewFile(const QString& fileName, const QString& text) const {
-    QFile file(fileName);
-    createNew(file, fileBytes(text, encodingOf(fileName)));
+    const QByteArray bytes = fileBytes(text, encodingOf(fileName));
+    if (!m_created) {
+        QFile file;
+        createNew(file, fileName, bytes);
+        return;
+    }
+    reraisingAs(
+        QStringLiteral("WriteNewFile"), [&] { writeAll(m_created->create(fileName), bytes); },
+        fileContext(fileName));
 }
 
 void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
-    appendWith(fileName, encodingOf(fileName), text, nullptr);
+    reraisingAs(
+        QStringLiteral("AppendFile"),
+        [&] {
+            if (QFile* created = createdFile(fileName))
+                return appendTo(*created, encodingOf(fileName), text);
+            makeWritable(fileName);
+            QFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+                raise(file.errorString(), FailureKind::FileWrite);
+            appendTo(file, encodingOf(fileName), text);
+        },
+        fileContext(fileName));
 }
 
 void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
                                 const QString& newHead) const {
     const ScriptEncoding encoding = encodingOf(fileName);
-    QFile source(fileName);
-    if (!openAfterHead(source, encoding, oldHead)) {
-        QString text = ReadFile(fileName);
-        if (text.startsWith(oldHead))
-            text.replace(0, oldHead.size(), newHead);
-        WriteFile(fileName, text);
-        return;
+    if (QFile* created = createdFile(fileName)) {
+        const QByteArray expected = headOfFile(encoding, oldHead);
+        seekTo(*created, 0);
+        if (created->read(expected.size()) == expected)
+            return reraisingAs(
+                QStringLiteral("WriteFile"),
+                [&] {
+                    replaceHeadInPlace(*created, expected.size(), headOfFile(encoding, newHead));
+                },
+                fileContext(fileName));
+    } else {
+        QFile source(fileName);
+        if (openAfterHead(source, encoding, oldHead))
+            return replaceWith(fileName, encoding, newHead, &source);
     }
-    replaceWith(fileName, encoding, newHead, &source);
+    QString text = ReadFile(fileName);
+    if (text.startsWith(oldHead))
+        text.replace(0, oldHead.size(), newHead);
+    WriteFile(fileName, text);
 }
 
 void TextFiles::requireReplaceable(const QString& fileName) const {
     reraisingAs(
         QStringLiteral("WriteFile"),
         [&] {
-            QFile file(fileName);
-            if (!file.exists()) {
+            requireReplaceableEntry(fileName);
+            const QFileInfo info(fileName);
+            // A link there is replaced by the move, never followed.
+            if (info.isSymLink())
+                return;
+            if (!info.exists()) {
                 // A missing folder would fail the first write anyway.
-                if (!QFileInfo(fileName).dir().exists())
+                if (!info.dir().exists())
                     raise(QString::fromLocal8Bit(std::strerror(ENOENT)), FailureKind::FileWrite);
                 return;
             }
             // The mark counts even where the system would let this user
             // write anyway (root): the user marked the file to be kept.
-            if (!(file.permissions() & QFileDevice::WriteOwner))
+            if (!(info.permissions() & QFileDevice::WriteOwner))
                 raise(QStringLiteral("The file is read-only"), FailureKind::FileWrite);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-                raise(file.errorString(), FailureKind::FileWrite);
+            if (!info.isWritable())
+                raise(QString::fromLocal8Bit(std::strerror(EACCES)), FailureKind::FileWrite);
         },
         fileContext(fileName));
 }
@@ -245,6 +354,14 @@ void TextFiles::MoveFile(const QString& from, const QString& to) const {
     reraisingAs(
         QStringLiteral("MoveFile"),
         [&] {
+            requireReplaceableEntry(to);
+            if (m_created && m_created->find(from))
+                return m_created->moveIntoPlace(from, to);
+            // A file left by an earlier run: only a file of this user's, never
+            // a link, takes a script's place.
+            requireReplaceableEntry(from);
+            if (QFileInfo(from).isSymLink())
+                raise(QStringLiteral("The file to move is a link"), FailureKind::FileWrite);
             // QFile::rename refuses an existing target; rename(2) replaces it
             // atomically, and a link standing there is replaced, not followed.
             std::error_code error;
@@ -256,18 +373,36 @@ void TextFiles::MoveFile(const QString& from, const QString& to) const {
         fileContext(to));
 }
 
+bool TextFiles::RemoveFile(const QString& fileName) const {
+    if (m_created)
+        return m_created->remove(fileName);
+    return !failureOf([&] { removeEntry(fileName); });
+}
+
+QFile* TextFiles::createdFile(const QString& fileName) const {
+    if (!m_created)
+        return nullptr;
+    if (QFile* file = m_created->find(fileName))
+        return file;
+    raise(QStringLiteral("The file was not created by this run"), FailureKind::FileWrite);
+}
+
 BlockAppender::BlockAppender(const TextFiles& files, const QString& fileName, const QString& head)
-    : m_file(fileName)
+    : m_fileName(fileName)
     , m_encoding(files.encodingOf(fileName)) {
     reraisingAs(
         QStringLiteral("AppendFile"),
         [&] {
-            makeWritable(fileName);
-            if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-                raise(m_file.errorString(), FailureKind::FileWrite);
-            m_start = m_file.size();
-            if (!m_file.seek(m_start))
-                raise(m_file.errorString(), FailureKind::FileWrite);
+            m_file = files.createdFile(fileName);
+            if (!m_file) {
+                makeWritable(fileName);
+                m_ownFile = std::make_unique<QFile>(fileName);
+                if (!m_ownFile->open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+                    raise(m_ownFile->errorString(), FailureKind::FileWrite);
+                m_file = m_ownFile.get();
+            }
+            m_start = m_file->size();
+            seekTo(*m_file, m_start);
         },
         fileContext(fileName));
     const QByteArray bytes = headBytes(head);
@@ -291,7 +426,7 @@ void BlockAppender::appendUtf8(QByteArrayView bytes) {
 }
 
 void BlockAppender::appendBytes(QByteArrayView bytes) {
-    changeBlock([&] { writeAll(m_file, bytes); });
+    changeBlock([&] { writeAll(*m_file, bytes); });
 }
 
 void BlockAppender::finish(const QString& finalHead, const QString& scratchFile) {
@@ -300,12 +435,11 @@ void BlockAppender::finish(const QString& finalHead, const QString& scratchFile)
         if (head.size() != m_headSize) {
             moveRestBehind(head, scratchFile);
         } else {
-            if (!m_file.seek(m_start))
-                raise(m_file.errorString(), FailureKind::FileWrite);
-            writeAll(m_file, head);
+            seekTo(*m_file, m_start);
+            writeAll(*m_file, head);
         }
     });
-    m_file.close();
+    release();
 }
 
 // Any failure of a change takes the whole block back.
@@ -313,7 +447,7 @@ void BlockAppender::changeBlock(const std::function<void()>& change) {
     reraisingAs(
         QStringLiteral("AppendFile"),
         [&] {
-            if (!m_file.isOpen())
+            if (!m_file)
                 raise(QStringLiteral("The file is closed"), FailureKind::FileWrite);
             try {
                 change();
@@ -322,33 +456,39 @@ void BlockAppender::changeBlock(const std::function<void()>& change) {
                 throw;
             }
         },
-        fileContext(m_file.fileName()));
+        fileContext(m_fileName));
 }
 
 // The block's rest goes into the scratch file and comes back behind the new
-// head; the file is cut back to the block's start in between.
+// head; the file is cut back to the block's start in between. The scratch
+// file is created anew and read back through the same descriptor.
 void BlockAppender::moveRestBehind(const QByteArray& head, const QString& scratchFile) {
-    QFile scratch(scratchFile);
-    createNew(scratch, QByteArray());
-    if (!m_file.seek(m_start + m_headSize))
-        raise(m_file.errorString(), FailureKind::FileWrite);
-    copyRest(&m_file, scratch);
+    QFile scratch;
+    createNew(scratch, scratchFile, QByteArray());
+    seekTo(*m_file, m_start + m_headSize);
+    copyRest(m_file, scratch);
+    seekTo(scratch, 0);
+    if (!m_file->resize(m_start))
+        raise(m_file->errorString(), FailureKind::FileWrite);
+    seekTo(*m_file, m_start);
+    writeAll(*m_file, head);
+    copyRest(&scratch, *m_file);
     scratch.close();
-    if (!scratch.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        raise(scratch.errorString(), FailureKind::FileWrite);
-    if (!m_file.resize(m_start) || !m_file.seek(m_start))
-        raise(m_file.errorString(), FailureKind::FileWrite);
-    writeAll(m_file, head);
-    copyRest(&scratch, m_file);
-    scratch.close();
-    scratch.remove();
+    removeEntry(scratchFile);
 }
 
 void BlockAppender::discard() {
-    if (!m_file.isOpen())
+    if (!m_file)
         return;
-    m_file.resize(m_start);
-    m_file.close();
+    m_file->resize(m_start);
+    release();
+}
+
+// A file of the run's own stays open for the appends after the block.
+void BlockAppender::release() {
+    if (m_ownFile)
+        m_ownFile->close();
+    m_file = nullptr;
 }
 
 void failWritesPastFileSizeLimit() {

@@ -3,8 +3,11 @@
 #include <QFile>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace quarvex {
+
+class CreatedFiles;
 
 // How script files are written: the system's 8-bit encoding (ANSI), or
 // UTF-16 little-endian behind the byte-order mark FF FE (Unicode).
@@ -17,10 +20,16 @@ enum class ScriptEncoding { Ansi, Unicode };
 // Failures raise the procedure's name ("ReadFile: ", "AppendFile: ", ...) + the
 // platform's description + CR LF CR LF + "[" + path + "]"; a file that
 // cannot be written is a FileWrite failure.
+//
+// Given the files a script run creates, every file is written through the
+// descriptor WriteNewFile created it with: nothing is reopened, or changed,
+// by name, and a file the run did not create is not written at all.
 class TextFiles {
 public:
-    explicit TextFiles(ScriptEncoding scriptEncoding = ScriptEncoding::Ansi)
-        : m_scriptEncoding(scriptEncoding) {}
+    explicit TextFiles(ScriptEncoding scriptEncoding = ScriptEncoding::Ansi,
+                       std::shared_ptr<CreatedFiles> created = {})
+        : m_scriptEncoding(scriptEncoding)
+        , m_created(std::move(created)) {}
 
     ScriptEncoding encodingOf(const QString& fileName) const;
 
@@ -61,11 +70,24 @@ public:
     void requireReplaceable(const QString& fileName) const;
 
     // Puts the file from in the place of the file to, in one step: a reader
-    // sees the old file or the new one, never a mix. Raises "MoveFile: ...".
+    // sees the old file or the new one, never a mix. A link at to is
+    // replaced, not followed; a file from that is not the one created there
+    // (or, without created files, that is a link) is refused. Raises
+    // "MoveFile: ...".
     void MoveFile(const QString& from, const QString& to) const;
+
+    // Removes the file (a link itself, not its target); false when that
+    // fails. A missing file is no failure.
+    bool RemoveFile(const QString& fileName) const;
+
+    // The open file that WriteNewFile created at fileName, or nullptr
+    // without created files. Raises "The file was not created by this run"
+    // for another file.
+    QFile* createdFile(const QString& fileName) const;
 
 private:
     ScriptEncoding m_scriptEncoding;
+    std::shared_ptr<CreatedFiles> m_created;
 };
 
 // One block added at the end of a file and kept open for the appends that
@@ -99,8 +121,11 @@ private:
     void appendBytes(QByteArrayView bytes);
     void changeBlock(const std::function<void()>& change);
     void moveRestBehind(const QByteArray& head, const QString& scratchFile);
+    void release();
 
-    QFile m_file;
+    std::unique_ptr<QFile> m_ownFile; // opened by name, without created files
+    QFile* m_file = nullptr;          // null once finished or discarded
+    QString m_fileName;
     ScriptEncoding m_encoding;
     qint64 m_start = 0;
     qint64 m_headSize = 0;

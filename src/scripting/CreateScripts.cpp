@@ -6,6 +6,7 @@
 #include "db/OdbcConnection.h"
 #include "db/ServerConnection.h"
 #include "io/OutputFolderLock.h"
+#include "io/SharedFolder.h"
 #include "model/ObjectKinds.h"
 #include "model/OutputPath.h"
 #include "model/ReportingForm.h"
@@ -21,6 +22,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStringList>
 #include <QTime>
@@ -81,16 +83,25 @@ public:
     // What a killed run left goes: its files, or, when it was killed while
     // moving them into place, the rest of them moved too, so that the
     // folder holds the five files of one run.
+    // Another user's file among them, in a sticky folder, is named instead.
     void removeLeftovers() const {
         const QString marker = m_context.outputFile(commitMarkerName);
-        if (QFile::exists(marker)) {
-            for (const ObjectKindFacts& facts : objectKinds())
-                if (QFile::exists(stagedFileOf(facts.kind)))
-                    m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
-            QFile::remove(marker);
+        const QString scratch = m_context.outputFile(scratchFileName);
+        requireReplaceableEntry(marker);
+        requireReplaceableEntry(scratch);
+        for (const ObjectKindFacts& facts : objectKinds())
+            requireReplaceableEntry(stagedFileOf(facts.kind));
+        if (QFileInfo(marker).exists() || QFileInfo(marker).isSymLink()) {
+            // What cannot be moved (a link, say) goes with the rest below.
+            failureOf([&] {
+                for (const ObjectKindFacts& facts : objectKinds())
+                    if (QFile::exists(stagedFileOf(facts.kind)))
+                        m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
+            });
+            m_files.RemoveFile(marker);
         }
         discardStaged();
-        QFile::remove(m_context.outputFile(scratchFileName));
+        m_files.RemoveFile(scratch);
     }
 
     // A script file the run could not replace at its end would leave the
@@ -165,9 +176,15 @@ public:
     void moveIntoPlace() const {
         const QString marker = m_context.outputFile(commitMarkerName);
         m_files.WriteNewFile(marker, QString());
-        for (const ObjectKindFacts& facts : objectKinds())
-            m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
-        QFile::remove(marker);
+        // A move that fails leaves nothing for a later run to finish: the
+        // files not yet moved go with the marker.
+        const auto failure = failureOf([&] {
+            for (const ObjectKindFacts& facts : objectKinds())
+                m_files.MoveFile(stagedFileOf(facts.kind), fileOf(facts.kind));
+        });
+        m_files.RemoveFile(marker);
+        if (failure)
+            raise(*failure);
     }
 
     // The files of a run that failed; kept while moving them into place had
@@ -176,7 +193,7 @@ public:
         if (QFile::exists(m_context.outputFile(commitMarkerName)))
             return;
         for (const ObjectKindFacts& facts : objectKinds())
-            QFile::remove(stagedFileOf(facts.kind));
+            m_files.RemoveFile(stagedFileOf(facts.kind));
     }
 
     // The scripts are written by now, so a viewer that will not start is
@@ -317,7 +334,7 @@ RunSummary CreateScripts(ScriptContext& context) {
     // Only a run that holds the folder may remove files there; what a failed
     // run wrote serves nothing, and on a full disk it is in the way.
     if (folderLock) {
-        QFile::remove(context.outputFile(scratchFileName));
+        context.files().RemoveFile(context.outputFile(scratchFileName));
         if (failure)
             run.discardStaged();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/CreatedFiles.h"
 #include "io/TextFile.h"
 #include "model/ObjectKinds.h"
 #include "model/RunState.h"
@@ -21,6 +22,9 @@ struct ScriptContext {
     QList<StagedTable> staged = {};
     // How the run reads the ticked tables' rows, once it has connected.
     ConsistentReadSession reading = {};
+    // The files the run created in the output folder, written only through
+    // the descriptors they were created with.
+    std::shared_ptr<CreatedFiles> createdFiles = std::make_shared<CreatedFiles>();
 
     // A merge wins over the grouped deletes, which win over truncation.
     LoadMode loadMode() const {
@@ -30,7 +34,8 @@ struct ScriptContext {
     }
 
     TextFiles files() const {
-        return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);
+        return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi,
+                         createdFiles);
     }
 
     // A file in the output folder, joined with the platform's separator

@@ -2,6 +2,7 @@
 
 #include "standin/engine/Engine.h"
 #include "standin/log/BatchLog.h"
+#include "standin/tds/RpcRequest.h"
 #include "standin/tds/TdsTokens.h"
 
 #include <QTcpSocket>
@@ -24,129 +25,6 @@ quint32 negotiatedVersion(quint32 client, int majorVersion) {
                                              : 0x71000001u;
     const quint32 wanted = client < 0x71000001u ? 0x71000001u : client;
     return qMin(wanted, cap);
-}
-
-// Reads an RPC request's little-endian fields; past its end every read
-// gives 0.
-class RpcReader {
-public:
-    explicit RpcReader(const QByteArray& payload)
-        : m_payload(payload) {}
-
-    bool atEnd() const { return m_at >= m_payload.size(); }
-    void skip(int n) { m_at += n; }
-    int u8() { return need(1) ? quint8(m_payload[m_at++]) : 0; }
-    int u16() {
-        const int v = need(2) ? (quint8(m_payload[m_at]) | quint8(m_payload[m_at + 1]) << 8) : 0;
-        m_at += 2;
-        return v;
-    }
-    quint32 u32() {
-        const quint32 v = quint32(u16());
-        return v | quint32(u16()) << 16;
-    }
-    // UTF-16 text of length code units.
-    QString text(int length) {
-        const QString t = QString::fromUtf16(
-            reinterpret_cast<const char16_t*>(m_payload.constData() + m_at), length);
-        m_at += 2 * length;
-        return t;
-    }
-    QByteArray bytes(quint32 length) {
-        const QByteArray b = m_payload.mid(m_at, length);
-        m_at += int(length);
-        return b;
-    }
-
-private:
-    bool need(int n) const { return m_at + n <= m_payload.size(); }
-
-    const QByteArray& m_payload;
-    int m_at = 0;
-};
-
-struct RpcRequest {
-    int procedure = 0; // the id of sp_executesql and the others, 0 for any other name
-    QVariantList values;
-    bool readable = true; // false: a parameter of a type not read
-};
-
-int readProcedure(RpcReader& r) {
-    const int nameLength = r.u16();
-    if (nameLength == 0xFFFF)
-        return r.u16();
-    static const QHash<QString, int> ids = {{"sp_executesql", 10},
-                                            {"sp_prepare", 11},
-                                            {"sp_execute", 12},
-                                            {"sp_prepexec", 13},
-                                            {"sp_unprepare", 15}};
-    return ids.value(r.text(nameLength).toLower(), 0);
-}
-
-// NTEXT and TEXT: a text pointer and a timestamp before the length.
-QVariant readLongText(RpcReader& r, bool unicode) {
-    r.u32();
-    r.skip(5);
-    const quint32 length = r.u32();
-    if (length == 0xFFFFFFFFu)
-        return QVariant();
-    const QByteArray bytes = r.bytes(length);
-    return unicode ? QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()),
-                                        bytes.size() / 2)
-                   : QString::fromLatin1(bytes);
-}
-
-// One parameter's value appended; false for a type not read.
-bool readParameter(RpcReader& r, QVariantList& values) {
-    r.skip(2 * r.u8()); // parameter name
-    r.u8();             // status
-    const int type = r.u8();
-    switch (type) {
-    case 0x26: { // INTN
-        r.u8();
-        const int length = r.u8();
-        qint64 v = 0;
-        for (int k = 0; k < length; ++k)
-            v |= qint64(r.u8()) << (8 * k);
-        values.append(length ? QVariant(v) : QVariant());
-        return true;
-    }
-    case 0x38: // INT4
-        values.append(qint64(qint32(r.u32())));
-        return true;
-    case 0x63: // NTEXT
-    case 0x23: // TEXT
-        values.append(readLongText(r, type == 0x63));
-        return true;
-    case 0xE7:   // NVARCHAR
-    case 0xEF: { // NCHAR
-        const int max = r.u16();
-        r.skip(5);
-        if (max == 0xFFFF)
-            return false; // PLP values are not read
-        const int length = r.u16();
-        if (length == 0xFFFF) {
-            values.append(QVariant());
-            return true;
-        }
-        values.append(r.text(length / 2));
-        r.skip(length % 2);
-        return true;
-    }
-    }
-    return false;
-}
-
-RpcRequest readRpc(const QByteArray& payload, bool tds72) {
-    RpcReader r(payload);
-    if (tds72)
-        r.skip(int(r.u32()) - 4);
-    RpcRequest request;
-    request.procedure = readProcedure(r);
-    r.u16(); // option flags
-    while (!r.atEnd() && request.readable)
-        request.readable = readParameter(r, request.values);
-    return request;
 }
 
 } // namespace

@@ -363,6 +363,32 @@ private slots:
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
+    // What the server sends is shown as it is: a table whose name is markup
+    // reads as that markup in the status line, never as big red text and
+    // an image; no label of the window reads markup at all.
+    void serverTextIsShownAsPlainText() {
+        const QString name = "<h1 style=color:red>ALL ROWS VERIFIED</h1><img src=x.png>";
+        test::StandIn server({.sample = false,
+                              .script = "create table [" + name +
+                                        "] (id int not null primary key, up int null "
+                                        "references [" +
+                                        name + "] (id))\nGO\n"});
+        Harness harness({}, LoadList);
+        harness.connectTo(server.serverText());
+        harness.next();
+        harness.tick(name);
+        harness.action(7);
+        auto* status = harness.control<QLabel>("lblStatus");
+        QVERIFY2(status->text().endsWith(name + " references itself"), qPrintable(status->text()));
+        for (const QLabel* label : harness.window->findChildren<QLabel*>())
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+        if (const QString shot = qEnvironmentVariable("QUARVEX_SCREENSHOT"); !shot.isEmpty()) {
+            harness.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(harness.window.get()));
+            QVERIFY(harness.window->grab().save(shot));
+        }
+    }
+
     void helpShowsTheTextLineByLine() {
         Harness harness;
         harness.next();

@@ -13,6 +13,9 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quarvex;
 
@@ -512,6 +515,117 @@ private slots:
         QCOMPARE((result.out + result.error).contains("Password: "), atTerminal);
         QVERIFY2(!result.out.contains(password) && !result.error.contains(password),
                  qPrintable(result.out));
+    }
+
+    // While the program holds the password (here waiting for a login that
+    // never comes) the password is gone from its environment, and no core
+    // dump could carry it, even where the user allowed core dumps.
+    void passwordStaysOutOfTheEnvironmentAndCoreDumps() {
+        test::StandIn stalled({.sample = false, .stallLogin = true});
+        QProcess cli;
+        cli.setProcessEnvironment(cliEnvironment());
+        cli.setChildProcessModifier([] {
+            rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+            setrlimit(RLIMIT_CORE, &unlimited);
+        });
+        cli.start(QUARVEX_CLI_PATH, connection(&stalled) << "--list");
+        QTRY_VERIFY_WITH_TIMEOUT(!stalled.openingPacketTypes().isEmpty(), 10000);
+        const QString proc = "/proc/" + QString::number(cli.processId());
+        const QByteArray environment = test::TempFolder::bytesAt(proc + "/environ");
+        const QByteArray limits = test::TempFolder::bytesAt(proc + "/limits");
+        cli.waitForFinished(15000);
+        QVERIFY(!environment.contains(password.toUtf8()));
+        QVERIFY2(QRegularExpression("Max core file size +0 +0 ").match(limits).hasMatch(),
+                 limits.constData());
+    }
+
+    // The driver is the library its entry loads, whatever name it is
+    // registered under: FreeTDS under Driver 18's name is spoken to as
+    // FreeTDS, so Mandatory is kept (no login in clear to a server without
+    // TLS), and a library the program does not know is refused Mandatory
+    // before anything is sent.
+    void driverKnownByItsLibrary_data() {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("failure"); // after "OpenConnection: "
+        QTest::newRow("FreeTDS registered as Driver 18")
+            << "libtdsodbc.so"
+            << "does not support encryption, and encryption is Mandatory";
+        QTest::newRow("unknown library registered as Driver 18")
+            << "/opt/elsewhere/libsqlsrv.so"
+            << "The ODBC driver \"ODBC Driver 18 for SQL Server\" loads "
+               "/opt/elsewhere/libsqlsrv.so, which this program does not recognise";
+    }
+
+    void driverKnownByItsLibrary() {
+        QFETCH(QString, library);
+        QFETCH(QString, failure);
+        test::TempFolder drivers;
+        drivers.write("odbcinst.ini",
+                      "[ODBC Driver 18 for SQL Server]\nDriver=" + library.toUtf8() + "\n");
+        test::StandIn server(loaded("database.sql"));
+        const Result result =
+            runCli(connection(&server) << "--encryption"
+                                       << "mandatory"
+                                       << "--list",
+                   m_data.folder(), 60000,
+                   {{"ODBCSYSINI", drivers.folder()}, {"ODBCINSTINI", "odbcinst.ini"}});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.startsWith("quarvex-cli: LoadList: OpenConnection: ") &&
+                     result.error.contains(failure),
+                 qPrintable(result.error));
+        QVERIFY(!server.logins().contains("clear"));
+    }
+
+    // Names reach the terminal escaped in every line, Key Order's status
+    // among them: a table's name cannot send escape sequences.
+    void statusLinesEscapeControlCharacters() {
+        test::TempFolder schema;
+        schema.write("escape.sql",
+                     "create table [a\x1b[31mb] (id int not null primary key, up int null "
+                     "references [a\x1b[31mb] (id))\nGO\n");
+        test::StandInOptions options = loaded("database.sql");
+        options.loadFiles = {schema.path("escape.sql")};
+        test::StandIn server(options);
+        test::TempFolder out;
+        const Result result = script(out, {"--key-order", "table:dbo.a\\033[31mb"}, &server);
+        QVERIFY2(result.error.contains("a\\033[31mb references itself"), qPrintable(result.error));
+        QVERIFY(!result.error.contains(QChar(0x1b)));
+    }
+
+    // In a sticky folder (as /tmp) this user cannot remove another user's
+    // file: the run names that user instead of failing without a reason or
+    // waiting on a lock that never goes.
+    void anotherUsersFileInAStickyFolderIsNamed_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("lock") << ".quarvex.lock";
+        QTest::newRow("hidden file of a run") << ".Tables.sql.quarvex-new";
+        QTest::newRow("script") << "Tables.sql";
+    }
+
+    void anotherUsersFileInAStickyFolderIsNamed() {
+        QFETCH(QString, name);
+        if (geteuid() != 0)
+            QSKIP("Needs root, to run the program as another user");
+        QTemporaryDir shared(QDir::tempPath() + "/quarvex-shared-XXXXXX");
+        QVERIFY(chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+        QFile::copy(m_data.path("empty.cfg"), shared.filePath("settings.cfg"));
+        QFile::setPermissions(shared.filePath("settings.cfg"),
+                              QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        QFile planted(shared.filePath(name));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.close();
+        const Result result = test::runCli(
+            {"--config", shared.filePath("settings.cfg"), "--server", m_server->serverText(),
+             "--user", "loader", "--out", shared.path(), "table:dbo.Orders"},
+            shared.path(), {{"QUARVEX_PASSWORD", password}, {"HOME", shared.path()}}, [] {
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(99);
+            });
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.contains("The entry belongs to user root, and the folder's sticky "
+                                       "bit keeps this run from replacing it\n\n[" +
+                                       shared.filePath(name) + "]"),
+                 qPrintable(result.error));
     }
 
     // A server that takes the connection and never answers: the 5-second

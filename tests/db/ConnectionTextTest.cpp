@@ -7,6 +7,7 @@
 #include "db/ServerConnection.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -28,6 +29,18 @@ ConnectionSettings secured(Encryption encryption, bool trust = false, const QStr
     settings.caFile = caFile;
     settings.hostNameInCertificate = hostName;
     return settings;
+}
+
+// A driver as the program finds it installed: under its usual name, with
+// its usual library.
+SqlServerDriver installed(const QString& name) {
+    static const QMap<QString, QString> libraries{
+        {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"},
+        {"ODBC Driver 17 for SQL Server",
+         "/opt/microsoft/msodbcsql17/lib64/libmsodbcsql-17.10.so.6.1"},
+        {"ODBC Driver 18 for SQL Server",
+         "/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.3.so.3.1"}};
+    return chooseSqlServerDriver({{name, libraries.value(name)}}).value();
 }
 
 } // namespace
@@ -109,7 +122,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, refusal);
         QString made;
-        const auto failure = failureOf([&] { made = odbcConnectionString(driver, settings); });
+        const auto failure =
+            failureOf([&] { made = odbcConnectionString(installed(driver), settings); });
         QCOMPARE(failure.has_value(), !refusal.isNull());
         if (failure) {
             QVERIFY2(failure->description.startsWith(refusal), qPrintable(failure->description));
@@ -117,7 +131,7 @@ private slots:
             return;
         }
         QCOMPARE(made, text);
-        QCOMPARE(freeTdsSectionNeeded(driver, settings), text.contains("Servername="));
+        QCOMPARE(freeTdsSectionNeeded(installed(driver), settings), text.contains("Servername="));
     }
 
     // The section's lines, or none where FreeTDS would cut a CA file's name
@@ -278,11 +292,66 @@ private slots:
         QCOMPARE(failure.has_value(), port == 0);
     }
 
+    // A driver is known by the library its entry loads; its registered name
+    // counts only where no library is recognised. "name|family", or empty
+    // for none.
+    void driverChoice_data() {
+        QTest::addColumn<QStringList>("entries"); // "name|library"
+        QTest::addColumn<QString>("chosen");
+        const QString ms17 = "ODBC Driver 17 for SQL Server";
+        const QString ms18 = "ODBC Driver 18 for SQL Server";
+        QTest::newRow("driver 17 before FreeTDS")
+            << QStringList{"FreeTDS|libtdsodbc.so", ms17 + "|/opt/lib64/libmsodbcsql-17.10.so.6.1"}
+            << ms17 + "|17";
+        QTest::newRow("FreeTDS among other drivers")
+            << QStringList{"SQLite3|libsqlite3odbc.so", "FreeTDS|/usr/lib/odbc/libtdsodbc.so"}
+            << "FreeTDS|FreeTDS";
+        QTest::newRow("FreeTDS registered as driver 18")
+            << QStringList{ms18 + "|libtdsodbc.so.0"} << ms18 + "|FreeTDS";
+        QTest::newRow("a recognised library before a known name")
+            << QStringList{ms18 + "|/opt/x/libsqlsrv.so", "tds|libtdsodbc.so"} << "tds|FreeTDS";
+        QTest::newRow("unknown library under a known name")
+            << QStringList{ms18 + "|/opt/x/libsqlsrv.so"} << ms18 + "|unknown";
+        QTest::newRow("none") << QStringList{"SQLite3|libsqlite3odbc.so"} << QString();
+    }
+
     void driverChoice() {
-        QCOMPARE(chooseSqlServerDriver({"FreeTDS", "ODBC Driver 17 for SQL Server"}),
-                 QStringLiteral("ODBC Driver 17 for SQL Server"));
-        QCOMPARE(chooseSqlServerDriver({"SQLite3", "FreeTDS"}), QStringLiteral("FreeTDS"));
-        QVERIFY(chooseSqlServerDriver({"SQLite3"}).isEmpty());
+        QFETCH(QStringList, entries);
+        QFETCH(QString, chosen);
+        QList<InstalledDriver> drivers;
+        for (const QString& entry : entries)
+            drivers.append({entry.section('|', 0, 0), entry.section('|', 1)});
+        const auto driver = chooseSqlServerDriver(drivers);
+        const QMap<DriverFamily, QString> families{{DriverFamily::Microsoft18, "18"},
+                                                   {DriverFamily::Microsoft17, "17"},
+                                                   {DriverFamily::FreeTds, "FreeTDS"},
+                                                   {DriverFamily::Unknown, "unknown"}};
+        QCOMPARE(driver ? driver->name + "|" + families.value(driver->family) : QString(), chosen);
+    }
+
+    // A driver not known by its library is spoken to as its name suggests,
+    // but only without a promise of encryption.
+    void unknownDriverOnlyOptional_data() {
+        QTest::addColumn<int>("encryption");
+        QTest::newRow("optional") << int(Encryption::Optional);
+        QTest::newRow("mandatory") << int(Encryption::Mandatory);
+        QTest::newRow("strict") << int(Encryption::Strict);
+    }
+
+    void unknownDriverOnlyOptional() {
+        QFETCH(int, encryption);
+        const SqlServerDriver unknown{"ODBC Driver 18 for SQL Server", "/opt/x/libsqlsrv.so",
+                                      DriverFamily::Unknown};
+        QString text;
+        const auto failure = failureOf(
+            [&] { text = odbcConnectionString(unknown, secured(Encryption(encryption))); });
+        QCOMPARE(failure.has_value(), Encryption(encryption) != Encryption::Optional);
+        if (failure)
+            QVERIFY2(failure->description.contains("/opt/x/libsqlsrv.so, which this program does "
+                                                   "not recognise"),
+                     qPrintable(failure->description));
+        else
+            QVERIFY(text.endsWith("Encrypt=Optional;TrustServerCertificate=Yes;"));
     }
 
     // Odd version texts; the generations servers report go through the round

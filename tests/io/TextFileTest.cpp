@@ -1,6 +1,7 @@
 #include "io/TextFile.h"
 
 #include "base/ProcedureError.h"
+#include "io/CreatedFiles.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -153,6 +154,45 @@ private slots:
         files.WriteFile(folder.path("Tables.sql"), "other\r\nbody");
         files.ReplaceFileHead(folder.path("Tables.sql"), "missing", "x");
         QCOMPARE(files.ReadFile(folder.path("Tables.sql")), QStringLiteral("other\r\nbody"));
+    }
+
+    // A run's own files change only through the handle they were created
+    // with: a new head goes in place, the rest moving within the file, and a
+    // file the run did not create is not written at all.
+    void createdFilesChangeThroughTheirHandle_data() {
+        QTest::addColumn<ScriptEncoding>("encoding");
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("newHead");
+        QTest::newRow("longer head") << ScriptEncoding::Ansi << "deletes\r\n"
+                                     << "deletes\r\n--skipped\r\n";
+        QTest::newRow("shorter head") << ScriptEncoding::Ansi << "deletes\r\nof two\r\n"
+                                      << "one\r\n";
+        QTest::newRow("same length") << ScriptEncoding::Ansi << "n=9"
+                                     << "n=8";
+        QTest::newRow("unicode, longer") << ScriptEncoding::Unicode << "é"
+                                         << "é, ü";
+    }
+
+    void createdFilesChangeThroughTheirHandle() {
+        QFETCH(ScriptEncoding, encoding);
+        QFETCH(QString, head);
+        QFETCH(QString, newHead);
+        test::TempFolder folder;
+        const TextFiles files(encoding, std::make_shared<CreatedFiles>());
+        const QString path = folder.path(".Tables.sql.quarvex-new");
+        const QString rest = QStringLiteral("rows ü\r\n") + QString(3 << 20, u'x');
+        files.WriteNewFile(path, head);
+        files.AppendFile(path, rest);
+        files.ReplaceFileHead(path, head, newHead);
+        QCOMPARE(files.ReadFile(path), newHead + rest);
+
+        folder.write("Procs.sql", "old");
+        const auto failure = failureOf([&] { files.AppendFile(folder.path("Procs.sql"), "x"); });
+        QVERIFY(failure.has_value());
+        QVERIFY2(
+            failure->description.startsWith("AppendFile: The file was not created by this run"),
+            qPrintable(failure->description));
+        QCOMPARE(folder.bytes("Procs.sql"), QByteArray("old"));
     }
 
     // A table's block: its note is written before the rows are counted and

@@ -8,9 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
 #include <QTest>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 using namespace quarvex;
 
@@ -323,6 +327,10 @@ private slots:
         QTest::newRow("folder in use by another run")
             << "locked"
             << "CreateScripts: The output folder is in use by another run\r\n\r\n[";
+        QTest::newRow("folder others can write to, without the sticky bit")
+            << "shared"
+            << "CreateScripts: The output folder can be written by other users and has no "
+               "sticky bit, so they could replace the script files with links\r\n\r\n[";
     }
 
     void failedRunChangesNoScript() {
@@ -350,6 +358,8 @@ private slots:
                                   QFileDevice::ReadOwner | QFileDevice::ReadUser);
         } else if (fault == "missing") {
             run.settings.outputPath = run.folder.path("missing");
+        } else if (fault == "shared") {
+            QFile::setPermissions(run.folder.folder(), QFileDevice::Permissions(0x7777));
         }
         std::optional<OutputFolderLock> held;
         if (fault == "locked")
@@ -376,11 +386,86 @@ private slots:
         const QMap<QString, QString> named{
             {"read-only", run.folder.path("Views.sql")},
             {"missing", run.folder.path("missing") + QDir::separator() + "Tables.sql"},
-            {"locked", run.folder.folder()}};
+            {"locked", run.folder.folder()},
+            {"shared", run.folder.folder()}};
         if (named.contains(fault)) {
             QVERIFY(run.failure->description.endsWith(named.value(fault) + "]"));
             QCOMPARE(standIn.receivedBatches().size(), batches);
         }
+    }
+
+    // A link planted at a script's name is replaced by the new script, never
+    // followed: its target, read-only or missing, stays as it was.
+    void linkAtAScriptIsReplaced_data() {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("link to a read-only file") << true;
+        QTest::newRow("dangling link") << false;
+    }
+
+    void linkAtAScriptIsReplaced() {
+        QFETCH(bool, targetExists);
+        const auto standIn = server();
+        test::ScriptRun run(*standIn);
+        test::TempFolder elsewhere;
+        const QString target = elsewhere.path("victim");
+        if (targetExists) {
+            elsewhere.write("victim", "mine");
+            QFile::setPermissions(target, QFileDevice::ReadOwner);
+        }
+        QVERIFY(QFile::link(target, run.folder.path("Tables.sql")));
+
+        run.tick({"Orders"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        QVERIFY(!QFileInfo(run.folder.path("Tables.sql")).isSymLink());
+        QVERIFY(run.body("Tables.sql").contains("insert into dbo.Orders"));
+        QCOMPARE(QFileInfo::exists(target), targetExists);
+        if (targetExists) {
+            QCOMPARE(elsewhere.bytes("victim"), QByteArray("mine"));
+            QCOMPARE(QFileInfo(target).permissions() & QFileDevice::WriteOwner, 0);
+        }
+    }
+
+    // Whoever may rename entries in the folder swaps the hidden Tables file
+    // for a link to a file of the user's while the run reads a long table:
+    // nothing reaches the link's target, the run fails at the move, and the
+    // scripts and the folder are as they were.
+    void hiddenFileSwappedForALinkDuringARun() {
+        test::StandInOptions slow = with(rows("Many", 3000));
+        slow.packetDelayMs = 100;
+        test::StandIn standIn(slow);
+        test::ScriptRun run(standIn);
+        run.tick({"Orders"});
+        QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
+        const auto scripts = scriptBytes(run.folder);
+        test::TempFolder elsewhere;
+        elsewhere.write("victim", "mine");
+        QFile::setPermissions(elsewhere.path("victim"), QFileDevice::ReadOwner);
+
+        const QString hidden = run.folder.path(".Tables.sql.quarvex-new");
+        bool swapped = false;
+        std::thread intruder([&] {
+            using namespace std::chrono_literals;
+            for (int polls = 0; polls < 30000 && !QFileInfo::exists(hidden); ++polls)
+                std::this_thread::sleep_for(1ms);
+            std::this_thread::sleep_for(150ms); // well inside the long read
+            swapped = std::rename(QFile::encodeName(hidden).constData(),
+                                  QFile::encodeName(elsewhere.path("taken")).constData()) == 0 &&
+                      QFile::link(elsewhere.path("victim"), hidden);
+        });
+        run.tick({"Many", "Orders"});
+        run.create();
+        intruder.join();
+
+        QVERIFY(swapped);
+        QVERIFY(run.failure.has_value());
+        QVERIFY2(run.failure->description.startsWith(
+                     "CreateScripts: MoveFile: The file was replaced while the run wrote it"),
+                 qPrintable(run.failure->description));
+        QCOMPARE(elsewhere.bytes("victim"), QByteArray("mine"));
+        QCOMPARE(QFileInfo(elsewhere.path("victim")).permissions() & QFileDevice::WriteOwner, 0);
+        QVERIFY(elsewhere.bytes("taken").contains("insert into dbo.Many"));
+        QCOMPARE(scriptBytes(run.folder), scripts);
+        QCOMPARE(otherFiles(run.folder), QStringList{});
     }
 
     // A killed run's leftovers go at the next run, even a failing one; one

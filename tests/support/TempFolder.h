@@ -12,8 +12,11 @@ public:
     QString path(const QString& fileName) const { return m_dir.filePath(fileName); }
     QString folder() const { return m_dir.path(); }
 
-    QByteArray bytes(const QString& fileName) const {
-        QFile file(path(fileName));
+    QByteArray bytes(const QString& fileName) const { return bytesAt(path(fileName)); }
+
+    // Any file's bytes, empty when it cannot be read.
+    static QByteArray bytesAt(const QString& filePath) {
+        QFile file(filePath);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
