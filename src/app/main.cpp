@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QByteArrayView>
 #include <QCommandLineParser>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -37,13 +39,40 @@ int answerWithoutWindow(int argc, char* argv[]) {
     return 0;
 }
 
+// Where no display can be opened, Qt's platform plugin ends the program with
+// an abort and advice to reinstall it. While the application starts, its
+// messages are held back, and a fatal one becomes one line and exit status 1.
+void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (QByteArrayView(context.category ? context.category : "").startsWith("qt.qpa"))
+            return;
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const QByteArray shown = !wayland.isEmpty() ? "WAYLAND_DISPLAY=" + wayland
+                             : !display.isEmpty()
+                                 ? "DISPLAY=" + display
+                                 : QByteArray("neither DISPLAY nor WAYLAND_DISPLAY "
+                                              "is set");
+    std::fprintf(stderr,
+                 "quarvex: No display to open the window on (%s); quarvex-cli works without "
+                 "one.\n",
+                 shown.constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (asksForHelpOrVersion(argc, argv))
         return answerWithoutWindow(argc, argv);
     quarvex::failWritesPastFileSizeLimit();
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
     quarvex::setProgramIdentity();
     QGuiApplication::setDesktopFileName(QStringLiteral("quarvex"));
     quarvex::FrmQuarvex window;

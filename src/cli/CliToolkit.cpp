@@ -1,8 +1,17 @@
 #include "cli/CliToolkit.h"
 
+#include <QRegularExpression>
 #include <cstdio>
 
 namespace quarvex::cli {
+
+QString prefixedLines(const QString& text) {
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
+    QString lines;
+    for (const QString& line : text.split(lineBreak))
+        lines += messagePrefix + line + QLatin1Char('\n');
+    return lines;
+}
 
 CliToolkit::CliToolkit()
     : m_error(stderr) {}
@@ -18,7 +27,7 @@ void CliToolkit::setStatus(const QString& text) {
 }
 
 void CliToolkit::printLine(const QString& text) {
-    m_error << messagePrefix << text << Qt::endl;
+    m_error << prefixedLines(text) << Qt::flush;
 }
 
 } // namespace quarvex::cli
