@@ -23,13 +23,14 @@ int main(int argc, char* argv[]) {
     services.settingsFile = folder.filePath("bench.cfg");
     services.showMessage = [](const QString&, MessageIcon, const QString&) {};
     services.loadList = [entries](Toolkit& toolkit, RunState&, const ConnectionSettings&,
-                                  const CatalogueFilters&) {
+                                  const CatalogueFilters&) -> std::optional<Failure> {
         ObjectList& list = toolkit.objectList();
         list.clear();
         for (int i = 0; i < entries; ++i)
             list.append(catalogueEntry(i < entries / 2 ? ObjectKind::Proc : ObjectKind::Table,
                                        QString("object%1").arg(i, 6, 10, QChar('0')), "dbo",
                                        i + 1));
+        return std::nullopt;
     };
     FrmQuarvex window(services);
     window.show();

@@ -1,5 +1,6 @@
 #include "app/FrmQuarvex.h"
 
+#include "app/FieldAtFault.h"
 #include "app/TextBox.h"
 #include "base/ProcedureError.h"
 #include "base/Version.h"
@@ -53,25 +54,38 @@ void setCheckValue(QCheckBox* box, int value) {
                                          : Qt::Unchecked);
 }
 
+// One line per paragraph: the message box wraps them to its own width.
 const QStringList& helpLines() {
     static const QStringList lines{
-        QStringLiteral("Utility writes selected table/proc/trig/view/func data to 5 script files."),
-        QStringLiteral("Table data is scripted as Inserts, with table Truncate beforehand"),
-        QStringLiteral("and identity inserts enabled, if needed.  Table Deletes may be"),
-        QStringLiteral("grouped (reverse order) before any Inserts instead of Truncates"),
-        QStringLiteral("with the Inserts.  This allows loading FK-related tables, if order"),
-        QStringLiteral("carefully chosen.  Text objects may contain Alter rather than Create"),
-        QStringLiteral("commands.  Encryption option looks for As or For after Create then"),
-        QStringLiteral("inserts With Encryption (please verify location manually)."),
+        QStringLiteral("Writes the ticked tables, procedures, triggers, views and functions of one "
+                       "SQL Server database to 5 script files: Tables.sql, Procs.sql, Trigs.sql, "
+                       "Views.sql and Funcs.sql.  The five appear together, once the run has "
+                       "finished; a run that fails leaves the previous ones as they were."),
         QString(),
-        QStringLiteral("Scripts are intended as updates to existing objects (permissions intact)"),
-        QStringLiteral("when migrating objects/lookup data, e.g., test to production.  Large"),
-        QStringLiteral("tables are NOT expected."),
+        QStringLiteral("Table rows are scripted as Inserts, with identity inserts and reseeding "
+                       "where needed, after a Truncate of each table, or after Deletes grouped in "
+                       "reverse order before any Insert.  Grouped, tables related by foreign keys "
+                       "load when ticked in a suitable order; Key Order finds one from the keys.  "
+                       "Row Filter gives the chosen table a condition: only its rows that meet it "
+                       "are read, and only they are deleted.  The merge option instead updates, "
+                       "inserts and deletes on each table's key, for tables that cannot be "
+                       "emptied.  Large tables are read and written row by row."),
         QString(),
-        QStringLiteral("Unsupported column types (e.g., xml) will cause corresponding table"),
-        QStringLiteral("scripts to be skipped.  Object scripts will also be skipped if markers"),
-        QStringLiteral("cannot be found for Alter or With Encryption placement.  Message"),
-        QStringLiteral("boxes announce skips.  Blank out User ID for SSPI logon."),
+        QStringLiteral("Procedures, triggers, views and functions are scripted as stored, as "
+                       "Alter, or as CREATE OR ALTER (SQL Server 2016 SP1 and later).  The "
+                       "encryption option puts With Encryption before the As or For after the "
+                       "object's name (please verify the place)."),
+        QString(),
+        QStringLiteral("Tables with newer types (the date and time types of 2008, xml, alias, "
+                       "hierarchy, spatial and sql_variant types) are skipped unless newer types "
+                       "are ticked; CLR types are always skipped.  Objects are also skipped when "
+                       "no place is found for Alter or With Encryption.  Every skip is announced "
+                       "and noted in its script file."),
+        QString(),
+        QStringLiteral("Scripts are intended as updates to existing objects (permissions intact) "
+                       "when moving objects and lookup data, e.g., test to production.  Leave User "
+                       "ID empty for integrated login; Encryption says how much of the connection "
+                       "travels inside TLS."),
         QString(),
         QStringLiteral("Quarvex " QUARVEX_VERSION
                        ", made by the Quarvex developers for people who move data."),
@@ -118,8 +132,19 @@ void FrmQuarvex::connectHandlers() {
     connect(m_cmdAction, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdAction_Click);
 
     m_toolkit->objectList().onItemCheck = [this](int item) {
+        // A tick moves its entry, and the row then shows another one; Row
+        // Filter follows the entry. The run's own unticks are not the user's.
+        if (!m_runState.SuppressItemCheck && !m_toolkit->isBusy())
+            aimRowFilterAt(item);
         lstNames_ItemCheck(*m_toolkit, m_runState, item);
     };
+    // A click, even on the row already current, and a move with the keys.
+    connect(m_lstNames, &QAbstractItemView::pressed, this,
+            [this](const QModelIndex& index) { aimRowFilterAt(index.row()); });
+    connect(m_lstNames, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_runState.SuppressItemCheck)
+            aimRowFilterAt(row);
+    });
 
     // Any change of a connection or filter text, typed or set by the program,
     // makes the next page switch reload the list. The output folder, the
@@ -132,6 +157,12 @@ void FrmQuarvex::connectHandlers() {
     connect(m_cboEncryption, &QComboBox::currentIndexChanged, this, changed);
     connect(m_chkTrustCert, &QCheckBox::toggled, this, changed);
 
+    // The filter the user typed in last is the likeliest culprit of a query
+    // the server refuses.
+    for (TextBox* box : {m_txtTblFilt, m_txtProcFilt, m_txtTrigFilt, m_txtViewFilt, m_txtFuncFilt})
+        connect(box, &QLineEdit::textEdited, this,
+                [this, box] { m_lastEditedFilter = box->objectName(); });
+
     for (TextBox* box : findChildren<TextBox*>())
         connect(box, &TextBox::gotFocus, this,
                 [this, box](Qt::FocusReason reason) { SelectTextOnTab(*box, reason); });
@@ -142,20 +173,26 @@ void FrmQuarvex::Form_Load() {
         m_cmdTab->button(0)->setEnabled(true);
         m_cmdTab->button(1)->setEnabled(false);
         adjustSize();
-        placeTowardsLowerRight();
+        placeCentred();
         m_txtPath->setText(defaultOutputFolder());
         readSettings();
     });
 }
 
-void FrmQuarvex::placeTowardsLowerRight() {
+void FrmQuarvex::placeCentred() {
     const QScreen* shownOn = screen();
     if (!shownOn)
         return;
     const QRect area = shownOn->availableGeometry();
-    const QSize outer = frameGeometry().size();
-    move(area.left() + int((area.width() - outer.width()) * 0.98),
-         area.top() + int((area.height() - outer.height()) * 0.88));
+    // Before the window is first shown its frame is not known; leave room
+    // for a title bar and borders.
+    QSize frame = frameGeometry().size() - size();
+    if (frame.isNull())
+        frame = QSize(2 * 4, 32 + 4);
+    resize(size().boundedTo(area.size() - frame));
+    const QSize outer = size() + frame;
+    move(area.left() + (area.width() - outer.width()) / 2,
+         area.top() + (area.height() - outer.height()) / 2);
 }
 
 void FrmQuarvex::closeEvent(QCloseEvent* event) {
@@ -177,7 +214,11 @@ void FrmQuarvex::cmdTab_Click(int index) {
         if (index == 0 && (m_toolkit->objectList().count() == 0 || m_runState.ConfigChanged)) {
             m_runState.ConfigChanged = false;
             const Settings current = settings();
-            m_services.loadList(*m_toolkit, m_runState, current.connection, current.filters);
+            if (const auto failure = m_services.loadList(*m_toolkit, m_runState, current.connection,
+                                                         current.filters)) {
+                stayForCorrection(*failure, current);
+                return;
+            }
         }
         // The pages share one place, so showing one hides the other.
         m_pages->setCurrentWidget(m_fraConfig->isHidden() ? m_fraConfig : m_fraProcess);
@@ -186,6 +227,15 @@ void FrmQuarvex::cmdTab_Click(int index) {
         m_lblTabName->setText(QStringLiteral("Processing Configuration").split(u' ').at(index));
         m_cmdTab->button(std::abs(index - 1))->setFocus();
     });
+}
+
+// A failed listing keeps the configuration page, where the mistake can be
+// put right, and the next "Next Tab" lists again: what the list holds no
+// longer matches the settings.
+void FrmQuarvex::stayForCorrection(const Failure& failure, const Settings& tried) {
+    m_runState.ConfigChanged = true;
+    if (auto* field = findChild<QWidget*>(fieldAtFault(failure, tried, m_lastEditedFilter)))
+        field->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmQuarvex::cmdAction_Click(int index) {
@@ -226,7 +276,7 @@ void FrmQuarvex::cmdAction_Click(int index) {
 void FrmQuarvex::Help() {
     reraisingAs(QStringLiteral("Help"), [&] {
         m_toolkit->showMessage(helpLines().join(u'\n'), MessageIcon::Information,
-                               QStringLiteral("Quarvex.EXE Help"));
+                               QStringLiteral("Quarvex Help"));
     });
 }
 
@@ -301,11 +351,29 @@ void FrmQuarvex::createScripts() {
     CreateScripts(context);
 }
 
-// The condition of the current table entry, from a one-line dialog; an
-// empty one clears it.
+void FrmQuarvex::aimRowFilterAt(int row) {
+    const ObjectList& list = m_toolkit->objectList();
+    m_rowFilterTarget.reset();
+    if (row >= 0 && row < list.count())
+        m_rowFilterTarget = list.entry(row).object.id;
+}
+
+// Where the entry the user last clicked or ticked stands now; the current
+// one when there is none (the id is the object's, unique in its database).
+int FrmQuarvex::rowFilterIndex() const {
+    const ObjectList& list = m_toolkit->objectList();
+    if (m_rowFilterTarget)
+        for (int i = 0; i < list.count(); ++i)
+            if (list.entry(i).object.id == *m_rowFilterTarget)
+                return i;
+    return list.currentIndex();
+}
+
+// The condition of the entry last clicked or ticked, from a one-line dialog;
+// an empty one clears it.
 void FrmQuarvex::rowFilter() {
     ObjectList& list = m_toolkit->objectList();
-    const int current = list.currentIndex();
+    const int current = rowFilterIndex();
     if (current < 0)
         quarvex::raise(QStringLiteral("RowFilter: No table entry is selected"));
     const ObjectRef object = list.entry(current).object;

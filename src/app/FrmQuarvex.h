@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/QtToolkit.h"
+#include "base/ProcedureError.h"
 #include "catalogue/CatalogueQuery.h"
 #include "model/ConnectionSettings.h"
 #include "model/RunState.h"
@@ -27,10 +28,11 @@ class TextBox;
 // What the window calls beyond itself, replaceable so it can be driven
 // without a server or a modal box.
 struct FrmQuarvexServices {
-    using ListLoader = std::function<void(Toolkit&, RunState&, const ConnectionSettings&,
-                                          const CatalogueFilters&)>;
+    using ListLoader = std::function<std::optional<Failure>(
+        Toolkit&, RunState&, const ConnectionSettings&, const CatalogueFilters&)>;
 
-    // Fills the object list; the catalogue's LoadList unless replaced.
+    // Fills the object list, and returns the failure it reported; the
+    // catalogue's LoadList unless replaced.
     ListLoader loadList;
     // Shows a message; a modal message box unless replaced.
     QtToolkit::MessagePresenter showMessage;
@@ -79,10 +81,13 @@ private:
     void Form_Unload();
     void Help();
     void SelectTextOnTab(QLineEdit& box, Qt::FocusReason reason);
-    void placeTowardsLowerRight();
+    void placeCentred();
 
+    void stayForCorrection(const Failure& failure, const Settings& tried);
     void createScripts();
     void rowFilter();
+    void aimRowFilterAt(int row);
+    int rowFilterIndex() const;
     void readSettings();
     void writeSettings();
 
@@ -123,6 +128,11 @@ private:
     QCheckBox* m_chkMerge = nullptr;
     QCheckBox* m_chkPreview = nullptr;
     QComboBox* m_cboConsistentRead = nullptr;
+
+    // The object id of the entry the user last clicked or ticked.
+    std::optional<qint32> m_rowFilterTarget;
+    // The object name of the filter box the user typed in last.
+    QString m_lastEditedFilter;
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;

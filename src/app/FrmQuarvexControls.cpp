@@ -1,10 +1,12 @@
 // The window's controls: their names, captions, default texts and order.
+#include "app/EntryDelegate.h"
 #include "app/FrmQuarvex.h"
 #include "app/TextBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -55,6 +57,15 @@ QPushButton* groupButton(QButtonGroup* group, const char* name, int index, const
     button->setAutoDefault(false);
     group->addButton(button, index);
     return button;
+}
+
+// A path as the user knows it: below the home folder as "~/...".
+QString shownPath(const QString& path) {
+    const QString native = QDir::toNativeSeparators(QDir::cleanPath(path));
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
+    if (native.startsWith(home + QDir::separator()))
+        return QLatin1Char('~') + native.mid(home.size());
+    return native;
 }
 
 } // namespace
@@ -202,10 +213,14 @@ QWidget* FrmQuarvex::buildConfigPage() {
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(centredLabel(
-        "lblConfigurationInfo",
-        QStringLiteral("Aside from password, this info is saved to CFG file located with EXE."),
-        page));
+    QLabel* info = centredLabel("lblConfigurationInfo",
+                                QStringLiteral("Aside from password, this info is saved to %1.")
+                                    .arg(shownPath(m_services.settingsFile)),
+                                page);
+    // A file name may hold anything, "<" too.
+    info->setTextFormat(Qt::PlainText);
+    info->setWordWrap(true);
+    layout->addWidget(info);
     layout->addWidget(fraSQL);
     layout->addWidget(fraFile);
     layout->addWidget(m_chkAlter);
@@ -243,6 +258,8 @@ QWidget* FrmQuarvex::buildProcessPage() {
     auto* page = named(new QWidget, "fraProcess");
 
     m_lstNames = named(new QListWidget(page), "lstNames");
+    m_lstNames->setItemDelegate(new EntryDelegate(*m_lstNames));
+    m_lstNames->setTextElideMode(Qt::ElideNone);
     m_lblStatus = centredLabel(
         "lblStatus", QStringLiteral("Dumps MSSQL7/2000/2005 table/object data to 5 script files"),
         page);

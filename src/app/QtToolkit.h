@@ -33,6 +33,7 @@ public:
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title = {}) override;
     void setBusy(bool busy) override;
+    bool isBusy() const { return m_busy; }
     QString status() const override;
     void setStatus(const QString& text) override;
     ListWidgetObjectList& objectList() override { return m_list; }

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QByteArrayView>
 #include <QCommandLineParser>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -38,6 +40,31 @@ int answerWithoutWindow(int argc, char* argv[]) {
     return 0;
 }
 
+// Where no display can be opened, Qt's platform plugin ends the program with
+// an abort and advice to reinstall it. While the application starts, its
+// messages are held back, and a fatal one becomes one line and exit status 1.
+void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (QByteArrayView(context.category ? context.category : "").startsWith("qt.qpa"))
+            return;
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const QByteArray shown = !wayland.isEmpty() ? "WAYLAND_DISPLAY=" + wayland
+                             : !display.isEmpty()
+                                 ? "DISPLAY=" + display
+                                 : QByteArray("neither DISPLAY nor WAYLAND_DISPLAY "
+                                              "is set");
+    std::fprintf(stderr,
+                 "quarvex: No display to open the window on (%s); quarvex-cli works without "
+                 "one.\n",
+                 shown.constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -46,7 +73,9 @@ int main(int argc, char* argv[]) {
     // The password box holds a password for as long as the window is open.
     quarvex::keepMemoryOutOfCoreDumps();
     quarvex::failWritesPastFileSizeLimit();
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
     quarvex::setProgramIdentity();
     QGuiApplication::setDesktopFileName(QStringLiteral("quarvex"));
     quarvex::FrmQuarvex window;

@@ -12,4 +12,8 @@ namespace quarvex {
 // Server 2005 and later, or the system tables before.
 QString catalogueQuery(bool sql2005Plus, const CatalogueFilters& filters);
 
+// The objects of the five kinds counted per type code (columns type and n),
+// without any filter, from the same catalogue as catalogueQuery.
+QString catalogueCountQuery(bool sql2005Plus);
+
 } // namespace quarvex

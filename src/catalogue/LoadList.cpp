@@ -4,6 +4,7 @@
 #include "base/ProcedureError.h"
 #include "catalogue/CatalogueEntry.h"
 #include "catalogue/CatalogueFilter.h"
+#include "catalogue/FilteredOut.h"
 #include "db/OdbcConnection.h"
 #include "db/RecordSet.h"
 #include "db/ServerConnection.h"
@@ -15,8 +16,9 @@
 
 namespace quarvex {
 
-bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& connection,
-              const CatalogueFilters& filters) {
+std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
+                                const ConnectionSettings& connection,
+                                const CatalogueFilters& filters) {
     std::optional<OdbcConnection> conn;
     std::optional<RecordSet> records;
     bool listCleared = false;
@@ -28,28 +30,35 @@ bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& co
         toolkit.setBusy(true);
         conn.emplace();
         OpenConnection(*conn, connection);
-        records.emplace(*conn, catalogueQuery(IsSQL2005Plus(*conn), filters));
+        const bool sql2005Plus = IsSQL2005Plus(*conn);
+        records.emplace(*conn, catalogueQuery(sql2005Plus, filters));
 
         ObjectList& list = toolkit.objectList();
         list.clear();
         listCleared = true;
         qint32 count = 0;
+        KindCounts listed;
         for (; !records->atEnd(); records->moveNext()) {
             const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
             const QString name = records->value(0).toString();
             list.append(catalogueEntry(kind, name, records->value(1).toString(),
                                        qint32(records->value(3).toLongLong())));
             ++count;
+            ++listed[kind];
             toolkit.setStatus(QString::number(count) + QLatin1String(" - ") + name);
         }
-        toolkit.setStatus(QString::number(count) +
-                          QLatin1String(" tables/procs/triggers/views/functions listed"));
         records->close();
+        // A newcomer whose object is missing learns that a filter, not the
+        // database, keeps it out.
+        const QString hidden = hiddenByFiltersText(countCatalogue(*conn, sql2005Plus), listed);
+        toolkit.setStatus(QString::number(count) +
+                          QLatin1String(" tables/procs/triggers/views/functions listed") +
+                          (hidden.isEmpty() ? QString() : QLatin1String("; ") + hidden));
         conn->close();
         toolkit.setBusy(false);
     });
     if (!failure)
-        return true;
+        return std::nullopt;
 
     records.reset();
     conn.reset();
@@ -57,10 +66,10 @@ bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& co
     if (listCleared)
         toolkit.objectList().clear();
     toolkit.setBusy(false);
-    reportFailure(
-        toolkit, runState,
-        AppendErrorContext(QLatin1String("LoadList: ") + failure->description, failure->statement));
-    return false;
+    Failure reported = prefixed(*failure, QStringLiteral("LoadList"));
+    reported.description = AppendErrorContext(reported.description, failure->statement);
+    reportFailure(toolkit, runState, reported.description);
+    return reported;
 }
 
 } // namespace quarvex

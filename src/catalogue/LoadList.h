@@ -1,7 +1,10 @@
 #pragma once
 
+#include "base/ProcedureError.h"
 #include "catalogue/CatalogueQuery.h"
 #include "model/ConnectionSettings.h"
+
+#include <optional>
 
 namespace quarvex {
 
@@ -12,8 +15,11 @@ struct RunState;
 // entry per row in the server's order, progress on the status line. Reports
 // its own failures; the list is cleared only once the server has accepted
 // the query, so a bad filter keeps the previous list, and a load that fails
-// after that leaves it empty. True when the list was loaded.
-bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& connection,
-              const CatalogueFilters& filters);
+// after that leaves it empty. The final status counts what the filters hide
+// of each kind. Returns the failure it reported, with its facts, or nothing
+// when the list was loaded.
+std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
+                                const ConnectionSettings& connection,
+                                const CatalogueFilters& filters);
 
 } // namespace quarvex

@@ -6,6 +6,16 @@
 
 namespace quarvex::cli {
 
+// The program's own messages break their lines with CR LF; any other
+// control character came from the server and is shown escaped, so that no
+// text of the server's starts a line or moves the cursor.
+QString prefixedLines(const QString& text) {
+    QString lines;
+    for (const QString& line : text.split(QLatin1String("\r\n")))
+        lines += messagePrefix + cEscaped(line) + QLatin1Char('\n');
+    return lines;
+}
+
 CliToolkit::CliToolkit()
     : m_error(stderr) {}
 
@@ -22,10 +32,7 @@ void CliToolkit::setStatus(const QString& text) {
 // The program's own line breaks (CR LF) start new lines; every other control
 // character, a terminal's escape sequences among them, arrives escaped.
 void CliToolkit::printLine(const QString& text) {
-    const QStringList lines = text.split(QLatin1String("\r\n"));
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        m_error << (i == 0 ? messagePrefix : QLatin1String()) << cEscaped(lines[i]) << '\n';
-    m_error.flush();
+    m_error << prefixedLines(text) << Qt::flush;
 }
 
 } // namespace quarvex::cli

@@ -11,6 +11,12 @@ namespace quarvex::cli {
 // its messages stand apart from those of a pipeline's other programs.
 inline constexpr QLatin1String messagePrefix("quarvex-cli: ");
 
+// Each line of text behind the program's name, ended by a line break. CR LF,
+// LF and a lone CR all end a line, so that no line of a message from the
+// server (or of a query quoted in it) starts without the name, nor returns
+// to the start of the line over it.
+QString prefixedLines(const QString& text);
+
 // The toolkit of the command-line program: messages and progress go to
 // standard error, each behind the program's name; the object list lives in
 // memory.
@@ -33,8 +39,8 @@ public:
         return std::nullopt;
     }
 
-    // The text behind the program's name, its lines ending where the
-    // program's own CR LF breaks stand, control characters C-escaped.
+    // The text behind the program's name, each of its lines (the program's
+    // own CR LF breaks), control characters C-escaped.
     void printLine(const QString& text);
 
 private:

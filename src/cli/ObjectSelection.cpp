@@ -43,6 +43,14 @@ bool isObjectName(const QString& argument) {
                        [&](const ObjectKindFacts& facts) { return facts.commandWord == kind; });
 }
 
+QList<int> matchingRows(const ObjectList& list, const QString& kind, const QString& ownerAndName) {
+    QList<int> found;
+    for (int i = 0; i < list.count(); ++i)
+        if (matches(list.entry(i).object, kind, ownerAndName))
+            found.append(i);
+    return found;
+}
+
 } // namespace
 
 void checkObjectNames(const QStringList& names) {
@@ -51,19 +59,18 @@ void checkObjectNames(const QStringList& names) {
             raise(QLatin1String("Not an object name (KIND:OWNER.NAME or id:NUMBER): ") + argument);
 }
 
-QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names) {
+QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names,
+                               const std::function<QString(const QString&)>& whyMissing) {
     checkObjectNames(names);
     QList<ObjectRef> objects;
     for (const QString& argument : names) {
         const qsizetype colon = argument.indexOf(u':');
         const QString kind = argument.left(colon);
         const QString rest = argument.mid(colon + 1);
-        QList<int> found;
-        for (int i = 0; i < list.count(); ++i)
-            if (matches(list.entry(i).object, kind, rest))
-                found.append(i);
+        const QList<int> found = matchingRows(list, kind, rest);
         if (found.isEmpty())
-            raise(QLatin1String("No listed object matches ") + argument);
+            raise(QLatin1String("No listed object matches ") + argument +
+                  (whyMissing ? QLatin1String(": ") + whyMissing(argument) : QString()));
         if (found.size() > 1)
             raise(QLatin1String("Several listed objects match ") + argument);
         const ObjectRef object = list.entry(found.first()).object;
@@ -72,6 +79,21 @@ QList<ObjectRef> selectObjects(const ObjectList& list, const QStringList& names)
         objects.append(object);
     }
     return objects;
+}
+
+QString whyNotListed(const QString& name, const ObjectList& unfiltered,
+                     const CatalogueFilters& filters) {
+    const qsizetype colon = name.indexOf(u':');
+    const QList<int> found = matchingRows(unfiltered, name.left(colon), name.mid(colon + 1));
+    if (found.isEmpty())
+        return QStringLiteral("the database has no such object");
+    const ObjectKindFacts& facts = factsOf(unfiltered.entry(found.first()).object.kind);
+    const QString& filter = filters.*facts.filter;
+    if (filter.isEmpty())
+        return QStringLiteral("it exists, but was not listed");
+    return QStringLiteral("it exists, but the %1 filter \"%2\" hides it (--%1-filter changes it; "
+                          "--%1-filter '' lists every %3)")
+        .arg(facts.commandWord, filter, facts.headerWord.toString().toLower());
 }
 
 int positionOf(const ObjectList& list, const ObjectRef& object) {

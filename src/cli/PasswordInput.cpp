@@ -13,8 +13,6 @@
 
 namespace quarvex::cli {
 
-namespace {
-
 bool standardInputIsTerminal() {
 #ifdef Q_OS_WIN
     return _isatty(_fileno(stdin)) != 0;
@@ -22,6 +20,8 @@ bool standardInputIsTerminal() {
     return ::isatty(STDIN_FILENO) != 0;
 #endif
 }
+
+namespace {
 
 // The terminal on standard input does not echo while this lives.
 class EchoOff {
@@ -75,7 +75,8 @@ QString readPasswordLine() {
         return firstLine();
     // Echo goes off before the prompt shows, so nothing typed after it is seen.
     const EchoOff echoOff;
-    std::fputs("Password: ", stderr);
+    // Behind the program's name like every other line on standard error.
+    std::fputs("quarvex-cli: Password: ", stderr);
     std::fflush(stderr);
     const QString password = firstLine();
     // The Enter key was not echoed either.

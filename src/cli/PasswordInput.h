@@ -9,4 +9,7 @@ namespace quarvex::cli {
 // comes, without a prompt.
 QString readPasswordLine();
 
+// Whether standard input is a terminal, where a user can be asked.
+bool standardInputIsTerminal();
+
 } // namespace quarvex::cli

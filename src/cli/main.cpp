@@ -25,7 +25,11 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
 
 using namespace quarvex;
 
@@ -41,6 +45,55 @@ struct UsageFailure {
     throw UsageFailure{message};
 }
 
+// A pair of opposite switches over one check box of the window, such as
+// --alter and --create.
+struct Toggle {
+    const char* on;
+    const char* onHelp;
+    const char* off;
+    const char* offHelp;
+    int Settings::*checkBox;
+};
+
+const QList<Toggle>& toggles() {
+    static const QList<Toggle> all = {
+        {"alter", "Script ALTER rather than CREATE.", "create", "Script CREATE as stored.",
+         &Settings::chkAlter},
+        {"group", "Grouped deletes in reverse order instead of truncation.", "truncate",
+         "Truncate each table before its inserts.", &Settings::chkGroup},
+        {"encrypt", "Insert WITH ENCRYPTION into object scripts.", "no-encrypt",
+         "Leave object scripts as stored.", &Settings::chkEncrypt},
+        {"unicode", "Write the scripts as UTF-16 with byte-order mark.", "ansi",
+         "Write the scripts in the system's 8-bit encoding.", &Settings::chkUnicode},
+        {"newer-types",
+         "Script date and time types, xml, alias, hierarchy, spatial and sql_variant types.",
+         "no-newer-types", "Skip tables with such types.", &Settings::chkNewTypes},
+        {"create-or-alter",
+         "Script CREATE OR ALTER (SQL Server 2016 SP1 and later); wins over --alter.",
+         "no-create-or-alter", "Script CREATE or ALTER as --alter and --create say.",
+         &Settings::chkCreateOrAlter},
+        {"merge", "Script rows as a merge on each table's key: update, insert, delete.", "no-merge",
+         "Script rows as deletes and inserts.", &Settings::chkMerge},
+        {"preview", "Script Tables.sql as a preview: it reports its changes, then rolls them back.",
+         "no-preview", "Script Tables.sql to commit its changes.", &Settings::chkPreview},
+    };
+    return all;
+}
+
+// Both switches of each toggle, the one that stands without a settings file
+// marked as the default.
+QList<QCommandLineOption> toggleOptions() {
+    const Settings defaults;
+    const QString marked = QStringLiteral(" (Default, unless the settings file says otherwise.)");
+    QList<QCommandLineOption> options;
+    for (const Toggle& toggle : toggles()) {
+        const bool onByDefault = defaults.*toggle.checkBox == Checked;
+        options.append({toggle.on, QLatin1String(toggle.onHelp) + (onByDefault ? marked : "")});
+        options.append({toggle.off, QLatin1String(toggle.offHelp) + (onByDefault ? "" : marked)});
+    }
+    return options;
+}
+
 // A pair of opposite switches, such as --alter and --create.
 void applySwitch(const QCommandLineParser& parser, const QString& on, const QString& off,
                  int& checkState) {
@@ -52,12 +105,21 @@ void applySwitch(const QCommandLineParser& parser, const QString& on, const QStr
         checkState = Unchecked;
 }
 
-// The variable goes from the environment in either case: no child inherits it.
-QString readPassword(bool fromStandardInput) {
+// The variable goes from the environment in every case: no child inherits
+// it. A login without a password given is asked for one at a terminal; in a
+// script it would silently send an empty one, so it is refused there.
+QString readPassword(const QCommandLineParser& parser, const QString& userId) {
+    const bool inEnvironment = qEnvironmentVariableIsSet("QUARVEX_PASSWORD");
     QString fromEnvironment = takeEnvironmentVariable("QUARVEX_PASSWORD");
-    if (!fromStandardInput)
+    if (parser.isSet("password-stdin")) {
+        wipe(fromEnvironment);
+        return cli::readPasswordLine();
+    }
+    if (inEnvironment || userId.isEmpty())
         return fromEnvironment;
-    wipe(fromEnvironment);
+    if (!cli::standardInputIsTerminal())
+        usage(QLatin1String("No password for the login ") + userId +
+              QLatin1String(": set QUARVEX_PASSWORD or give --password-stdin"));
     return cli::readPasswordLine();
 }
 
@@ -94,6 +156,18 @@ void applyEncryption(const QCommandLineParser& parser, ConnectionSettings& conne
         connection.caFile = parser.value("ca-file");
     if (parser.isSet("host-name-in-certificate"))
         connection.hostNameInCertificate = parser.value("host-name-in-certificate");
+}
+
+// Before connecting, so that a folder that cannot be made costs no login.
+void makeOutputFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return;
+    if (info.exists())
+        usage(QLatin1String("The output folder is a file: ") + QDir::toNativeSeparators(folder));
+    if (!QDir().mkpath(folder))
+        usage(QLatin1String("The output folder cannot be made: ") +
+              QDir::toNativeSeparators(folder));
 }
 
 Settings settingsFrom(const QCommandLineParser& parser) {
@@ -134,15 +208,11 @@ Settings settingsFrom(const QCommandLineParser& parser) {
     settings.viewer.clear();
     if (const auto failure = failureOf([&] { requireOutputFolder(settings.outputPath); }))
         usage(failure->description);
-    applySwitch(parser, "alter", "create", settings.chkAlter);
-    applySwitch(parser, "group", "truncate", settings.chkGroup);
-    applySwitch(parser, "encrypt", "no-encrypt", settings.chkEncrypt);
-    applySwitch(parser, "unicode", "ansi", settings.chkUnicode);
-    applySwitch(parser, "newer-types", "no-newer-types", settings.chkNewTypes);
-    applySwitch(parser, "create-or-alter", "no-create-or-alter", settings.chkCreateOrAlter);
-    applySwitch(parser, "merge", "no-merge", settings.chkMerge);
-    applySwitch(parser, "preview", "no-preview", settings.chkPreview);
-    settings.connection.password = readPassword(parser.isSet("password-stdin"));
+    if (!parser.isSet("list"))
+        makeOutputFolder(settings.outputPath);
+    for (const Toggle& toggle : toggles())
+        applySwitch(parser, toggle.on, toggle.off, settings.*toggle.checkBox);
+    settings.connection.password = readPassword(parser, settings.connection.userId);
     return settings;
 }
 
@@ -171,35 +241,23 @@ void defineOptions(QCommandLineParser& parser) {
          "Encrypt without checking the server's certificate (a self-signed server)."},
         {"ca-file", "PEM file of the authority that signed the server's certificate.", "file"},
         {"host-name-in-certificate", "Name the server's certificate must carry.", "name"},
-        {"alter", "Script ALTER rather than CREATE."},
-        {"create", "Script CREATE as stored."},
-        {"group", "Grouped deletes in reverse order instead of truncation."},
-        {"truncate", "Truncate each table before its inserts."},
-        {"encrypt", "Insert WITH ENCRYPTION into object scripts."},
-        {"no-encrypt", "Leave object scripts as stored."},
-        {"unicode", "Write the scripts as UTF-16 with byte-order mark."},
-        {"ansi", "Write the scripts in the system's 8-bit encoding."},
-        {"newer-types",
-         "Script date and time types, xml, alias, hierarchy, spatial and sql_variant types."},
-        {"no-newer-types", "Skip tables with such types."},
-        {"create-or-alter", "Script CREATE OR ALTER (SQL Server 2016 SP1 and later); wins over "
-                            "--alter."},
-        {"no-create-or-alter", "Script CREATE or ALTER as --alter and --create say."},
-        {"merge", "Script rows as a merge on each table's key: update, insert, delete."},
-        {"no-merge", "Script rows as deletes and inserts."},
-        {"preview", "Script Tables.sql as a preview: it reports its changes, then rolls them "
-                    "back."},
-        {"no-preview", "Script Tables.sql to commit its changes."},
         {"consistent-read",
          "How the tables' rows are read: auto (from one snapshot where the database allows "
          "snapshot isolation, else table by table; the default), lock (under shared table locks "
          "held to the end, which make writers wait) or off (table by table).",
          "mode"},
-        {"table-filter", "SQL condition for tables.", "sql"},
-        {"proc-filter", "SQL condition for procedures.", "sql"},
-        {"trigger-filter", "SQL condition for triggers.", "sql"},
-        {"view-filter", "SQL condition for views.", "sql"},
-        {"function-filter", "SQL condition for functions.", "sql"},
+    };
+    const CatalogueFilters filters = Settings().filters;
+    const auto byDefault = [](const QString& filter) {
+        return QStringLiteral(" (default, unless the settings file says otherwise: %1).")
+            .arg(filter);
+    };
+    const QList<QCommandLineOption> listing = {
+        {"table-filter", "SQL condition for tables" + byDefault(filters.tables), "sql"},
+        {"proc-filter", "SQL condition for procedures" + byDefault(filters.procs), "sql"},
+        {"trigger-filter", "SQL condition for triggers" + byDefault(filters.triggers), "sql"},
+        {"view-filter", "SQL condition for views" + byDefault(filters.views), "sql"},
+        {"function-filter", "SQL condition for functions" + byDefault(filters.functions), "sql"},
         {"list", "Print the objects the window would list and stop: kind, owner, name and id, "
                  "separated by TABs. In owners and names a backslash, TAB, CR, LF or other "
                  "control character is written C-style: \\\\, \\t, \\r, \\n or \\ and three "
@@ -209,6 +267,8 @@ void defineOptions(QCommandLineParser& parser) {
                       "can load in."},
     };
     parser.addOptions(options);
+    parser.addOptions(toggleOptions());
+    parser.addOptions(listing);
     parser.addPositionalArgument(
         "object",
         "KIND:OWNER.NAME or id:NUMBER, in load order. A table may carry a row filter after the "
@@ -236,14 +296,29 @@ QList<ObjectArgument> objectArguments(const QStringList& arguments) {
     return objects;
 }
 
+// Why a named object is not listed, from a second listing without filters,
+// made only when a name is missing and then kept.
+std::function<QString(const QString&)> explainMissing(const Settings& settings) {
+    auto unfiltered = std::make_shared<std::optional<cli::CliToolkit>>();
+    return [settings, unfiltered](const QString& name) -> QString {
+        if (!unfiltered->has_value()) {
+            unfiltered->emplace().echoStatus = false;
+            RunState quiet;
+            if (LoadList(**unfiltered, quiet, settings.connection, CatalogueFilters{}))
+                return QStringLiteral("whether it exists could not be told");
+        }
+        return cli::whyNotListed(name, (*unfiltered)->list, settings.filters);
+    };
+}
+
 // The named objects in the order named, each given its row filter where it
 // stands in the list.
 QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& runState,
-                               const QList<ObjectArgument>& objects) {
+                               const QList<ObjectArgument>& objects, const Settings& settings) {
     QStringList names;
     for (const ObjectArgument& object : objects)
         names.append(object.name);
-    QList<ObjectRef> refs = cli::selectObjects(toolkit.list, names);
+    QList<ObjectRef> refs = cli::selectObjects(toolkit.list, names, explainMissing(settings));
     for (qsizetype i = 0; i < refs.size(); ++i) {
         if (objects[i].rowFilter.isEmpty())
             continue;
@@ -251,6 +326,22 @@ QList<ObjectRef> chooseObjects(cli::CliToolkit& toolkit, RunState& runState,
         refs[i].rowFilter = objects[i].rowFilter;
     }
     return refs;
+}
+
+// Writes text to standard output; a write that fails (a full disk, a closed
+// pipe) fails the program, since the reader would take what it got for all.
+int printed(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    int error = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) ||
+        std::fflush(stdout) != 0)
+        error = errno;
+    if (error == 0)
+        return Success;
+    QTextStream(stderr) << cli::prefixedLines(
+        QLatin1String("Standard output could not be written: ") +
+        QString::fromLocal8Bit(std::strerror(error)));
+    return RunFailed;
 }
 
 const char* const exitStatuses =
@@ -280,14 +371,10 @@ int run(QCoreApplication& app) {
     refusePasswordOption(app.arguments());
     if (!parser.parse(app.arguments()))
         usage(parser.errorText());
-    if (parser.isSet("help")) {
-        QTextStream(stdout) << parser.helpText() << exitStatuses;
-        return Success;
-    }
-    if (parser.isSet("version")) {
-        QTextStream(stdout) << "quarvex-cli " QUARVEX_VERSION "\n";
-        return Success;
-    }
+    if (parser.isSet("help"))
+        return printed(parser.helpText() + QLatin1String(exitStatuses));
+    if (parser.isSet("version"))
+        return printed(QStringLiteral("quarvex-cli " QUARVEX_VERSION "\n"));
 
     const QList<ObjectArgument> objects = objectArguments(parser.positionalArguments());
     const bool allFiltered = std::all_of(objects.begin(), objects.end(), [](const auto& object) {
@@ -325,23 +412,26 @@ int run(QCoreApplication& app) {
         }
 
     toolkit.echoStatus = false;
-    const bool listed = LoadList(toolkit, runState, settings.connection, settings.filters);
+    const auto listingFailure = LoadList(toolkit, runState, settings.connection, settings.filters);
     toolkit.echoStatus = true;
-    if (!listed)
+    if (listingFailure)
         return RunFailed;
 
     if (parser.isSet("list")) {
-        QTextStream out(stdout);
+        QString listing;
         for (int i = 0; i < toolkit.list.count(); ++i) {
             const ObjectRef object = toolkit.list.entry(i).object;
-            out << cli::listingKindWord(object.kind) << '\t' << cEscaped(object.owner) << '\t'
-                << cEscaped(object.name) << '\t' << object.id << '\n';
+            listing += cli::listingKindWord(object.kind) + u'\t' + cEscaped(object.owner) + u'\t' +
+                       cEscaped(object.name) + u'\t' + QString::number(object.id) + u'\n';
         }
-        return Success;
+        // How many there are, and what the filters hide, apart from the listing.
+        toolkit.printLine(toolkit.status());
+        return printed(listing);
     }
 
     QList<ObjectRef> chosen;
-    if (const auto failure = failureOf([&] { chosen = chooseObjects(toolkit, runState, objects); }))
+    if (const auto failure =
+            failureOf([&] { chosen = chooseObjects(toolkit, runState, objects, settings); }))
         usage(failure->description);
     if (parser.isSet("all")) {
         for (int i = 0; i < toolkit.list.count(); ++i)
@@ -373,18 +463,24 @@ int run(QCoreApplication& app) {
     return summary.skipped > 0 ? Skipped : Success;
 }
 
+// Qt's own warnings go to standard error too, behind the name like ours.
+void prefixedQtMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
+    std::fputs(cli::prefixedLines(message).toLocal8Bit().constData(), stderr);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     keepMemoryOutOfCoreDumps();
+    qInstallMessageHandler(prefixedQtMessage);
     failWritesPastFileSizeLimit();
     QCoreApplication app(argc, argv);
     setProgramIdentity();
     try {
         return run(app);
     } catch (const UsageFailure& failure) {
-        QTextStream(stderr) << cli::messagePrefix << failure.message << "\n"
-                            << cli::messagePrefix << "Try 'quarvex-cli --help'.\n";
+        QTextStream(stderr) << cli::prefixedLines(failure.message)
+                            << cli::prefixedLines(QStringLiteral("Try 'quarvex-cli --help'."));
         return UsageError;
     }
 }

@@ -21,6 +21,7 @@
 #include "scripting/ViewerCommand.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -206,8 +207,12 @@ public:
                 openInViewer(m_context.toolkit, m_context.settings.viewer, fileOf(facts.kind));
             });
             if (failure) {
-                reportFailure(m_context.toolkit, m_context.runState,
-                              prefixed(*failure, QStringLiteral("CreateScripts")).description);
+                // Without a viewer the user must find the files alone.
+                const QString where = QStringLiteral(". The script files are in ") +
+                                      QDir::toNativeSeparators(m_context.settings.outputPath);
+                reportFailure(
+                    m_context.toolkit, m_context.runState,
+                    prefixed(*failure, QStringLiteral("CreateScripts"), where).description);
                 return;
             }
         }

@@ -1,5 +1,6 @@
 // The window through its real widgets, offscreen; loading and messages go
 // through the window's services, the real loader only against a stand-in.
+#include "app/EntryDelegate.h"
 #include "app/FrmQuarvex.h"
 #include "base/Version.h"
 #include "catalogue/CatalogueEntry.h"
@@ -57,12 +58,13 @@ public:
             settingsFile.isEmpty() ? m_settingsFolder.filePath("quarvex.cfg") : settingsFile;
         services.loadList = loader ? std::move(loader)
                                    : [this](Toolkit& toolkit, RunState&, const ConnectionSettings&,
-                                            const CatalogueFilters&) {
-                                         ++loads;
-                                         toolkit.objectList().clear();
-                                         if (m_filler)
-                                             m_filler(toolkit.objectList());
-                                     };
+                                            const CatalogueFilters&) -> std::optional<Failure> {
+            ++loads;
+            toolkit.objectList().clear();
+            if (m_filler)
+                m_filler(toolkit.objectList());
+            return std::nullopt;
+        };
         services.showMessage = [this](const QString& text, MessageIcon icon, const QString& title) {
             messages.append({text, icon, title});
         };
@@ -230,13 +232,21 @@ private slots:
         QCOMPARE(harness.loads, 2);
     }
 
-    void placedTowardsLowerRight() {
+    // Centred, and whole on the screen: a laptop's 1366x768 less its panel,
+    // or the smaller screen of the test platform.
+    void placedCentredAndWhole() {
         Harness harness;
+        QVERIFY(harness.show());
         const QRect area = harness.window->screen()->availableGeometry();
         const QRect frame = harness.window->frameGeometry();
-        QVERIFY(area.contains(frame));
-        QVERIFY2(area.right() - frame.right() < frame.left() - area.left(), "not to the right");
-        QVERIFY2(area.bottom() - frame.bottom() < frame.top() - area.top(), "not towards bottom");
+        QVERIFY2(area.contains(frame), qPrintable(QString("%1x%2 at %3,%4")
+                                                      .arg(frame.width())
+                                                      .arg(frame.height())
+                                                      .arg(frame.x())
+                                                      .arg(frame.y())));
+        QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 24);
+        QVERIFY(qAbs(frame.center().y() - area.center().y()) <= 24);
+        QVERIFY(frame.height() <= 768 - 40 && frame.width() <= 1366);
     }
 
     void tabVisitsControlsInOrder_data() {
@@ -323,17 +333,57 @@ private slots:
         QCOMPARE(listed(harness.objects()).first(), reloads ? u"A" : u"+C");
     }
 
-    void unreachableServerIsReportedAndPageStillSwitches() {
+    // A failed listing keeps the configuration page with the focus where the
+    // mistake most likely is, and the next "Next Tab" lists again.
+    void failedListingKeepsTheConfigurationPage_data() {
+        QTest::addColumn<QString>("mistake");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("message"); // its start
+        QTest::newRow("unreachable server") << "server"
+                                            << "txtServer"
+                                            << "LoadList: OpenConnection: ";
+        QTest::newRow("wrong password") << "password"
+                                        << "txtPassword"
+                                        << "LoadList: OpenConnection: ";
+        QTest::newRow("login refused for want of its database") << "database"
+                                                                << "txtPassword"
+                                                                << "LoadList: OpenConnection: ";
+        QTest::newRow("filter that is more than a condition") << "txtViewFilt=1=1) or (1=1"
+                                                              << "txtViewFilt"
+                                                              << "LoadList: The view filter";
+        QTest::newRow("filter the server refuses") << "txtTrigFilt=nosuch = 1"
+                                                   << "txtTrigFilt"
+                                                   << "LoadList: ";
+    }
+
+    void failedListingKeepsTheConfigurationPage() {
+        QFETCH(QString, mistake);
+        QFETCH(QString, focus);
+        QFETCH(QString, message);
+        test::StandIn server({.sample = false, .login = "loader", .password = "pw"});
         Harness harness({}, LoadList);
-        harness.connectTo(QStringLiteral("127.0.0.1,1"));
+        QVERIFY(harness.show());
+        harness.edit("txtUserID")->setText("loader");
+        harness.edit("txtPassword")->setText(mistake == "password" ? "wrong" : "pw");
+        harness.edit("txtServer")
+            ->setText(mistake == "server" ? "127.0.0.1,1" : server.serverText());
+        harness.edit("txtDatabase")->setText(mistake == "database" ? "Nowhere" : "Northwind");
+        if (mistake.contains('=')) {
+            auto* filter = harness.edit(mistake.section('=', 0, 0));
+            filter->clear();
+            QTest::keyClicks(filter, mistake.section('=', 1));
+        }
         harness.next();
 
         QCOMPARE(harness.messages.size(), 1);
-        QVERIFY2(harness.messages[0].text.startsWith(u"LoadList: OpenConnection: "),
+        QVERIFY2(harness.messages[0].text.startsWith(message),
                  qPrintable(harness.messages[0].text));
         QCOMPARE(harness.messages[0].icon, MessageIcon::Exclamation);
-        harness.verifyPage(true);
+        harness.verifyPage(false);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        harness.next();
+        QCOMPARE(harness.messages.size(), 2);
     }
 
     // The connection drops amid the foreign keys: the message names the
@@ -389,18 +439,34 @@ private slots:
         }
     }
 
-    void helpShowsTheTextLineByLine() {
+    // What the program does today, whole, with the build's version.
+    void helpTellsWhatTheProgramDoes() {
         Harness harness;
         harness.next();
         harness.action(3);
 
         QCOMPARE(harness.messages.size(), 1);
         const Shown& help = harness.messages[0];
-        QCOMPARE(help.title, QStringLiteral("Quarvex.EXE Help"));
+        QCOMPARE(help.title, QStringLiteral("Quarvex Help"));
         QCOMPARE(help.icon, MessageIcon::Information);
-        // Whole, with the build's version.
-        QVERIFY(help.text.split(u'\n').size() > 15);
+        const QString text = help.text.simplified();
+        for (const char* told :
+             {"Key Order", "Row Filter", "merge", "CREATE OR ALTER", "With Encryption",
+              "newer types", "xml", "integrated login", "Encryption says", "Large tables are read"})
+            QVERIFY2(text.contains(QLatin1String(told)), told);
+        for (const char* outdated : {".EXE", "SSPI", "NOT expected", "Unsupported column types"})
+            QVERIFY2(!help.text.contains(QLatin1String(outdated)), outdated);
         QVERIFY(help.text.split(u'\n').last().contains(QStringLiteral(" " QUARVEX_VERSION ",")));
+    }
+
+    // The configuration page names the file its settings go to.
+    void configurationCaptionNamesTheSettingsFile() {
+        test::TempFolder folder;
+        Harness harness({}, {}, folder.path("my <settings>.cfg"));
+        const QLabel* caption = harness.control<QLabel>("lblConfigurationInfo");
+        QCOMPARE(caption->text(), "Aside from password, this info is saved to " +
+                                      folder.path("my <settings>.cfg") + ".");
+        QCOMPARE(caption->textFormat(), Qt::PlainText);
     }
 
     // Without a saved folder: "Quarvex" in the documents folder, else home.
@@ -433,8 +499,8 @@ private slots:
         const QString text = QStringLiteral("LoadList: <b>x</b> where a < 1\n\n[select 1]");
         for (const auto& [icon, title, boxIcon, boxTitle] :
              {std::tuple(MessageIcon::Exclamation, "", QMessageBox::Warning, "Quarvex"),
-              std::tuple(MessageIcon::Information, "Quarvex.EXE Help", QMessageBox::Information,
-                         "Quarvex.EXE Help")}) {
+              std::tuple(MessageIcon::Information, "Quarvex Help", QMessageBox::Information,
+                         "Quarvex Help")}) {
             const auto box = QtToolkit::messageBox(text, icon, title, nullptr);
             QCOMPARE(box->icon(), boxIcon);
             QCOMPARE(box->windowTitle(), QString(boxTitle));
@@ -661,6 +727,101 @@ private slots:
         if (current == "B")
             QCOMPARE(harness.rowFilterAsked.last(), "dbo.B|" + entry.object.rowFilter);
         QCOMPARE(harness.objects().entry(row).object.rowFilter, QString());
+    }
+
+    // A tick moves its entry and the row then shows another; Row Filter
+    // asks for the entry last clicked or ticked, not for the one that slid
+    // under the row. B is ticked; ticking C (row 2) gives B C A D, and row 2
+    // then shows A.
+    void rowFilterFollowsTheEntryTouchedLast_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("mouse tick of C, D current") << "mouse"
+                                                    << "dbo.C|";
+        QTest::newRow("space bar on C") << "space"
+                                        << "dbo.C|";
+        QTest::newRow("tick of C, then a click on the row it left") << "mouse, click"
+                                                                    << "dbo.A|";
+        QTest::newRow("tick of C, then down a row") << "space, down"
+                                                    << "dbo.D|";
+        QTest::newRow("tick of C, then Select All") << "space, select all"
+                                                    << "dbo.C|";
+    }
+
+    void rowFilterFollowsTheEntryTouchedLast() {
+        QFETCH(QString, how);
+        QFETCH(QString, asked);
+        Harness harness(fillGroups);
+        QVERIFY(harness.show());
+        harness.next();
+        QListWidget* list = harness.list();
+        harness.tick("B");
+        const int row = rowOf(harness.objects(), "C");
+        if (how.startsWith("mouse")) {
+            list->setCurrentRow(rowOf(harness.objects(), "D"));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, checkBoxCenter(list, row));
+        } else {
+            list->setCurrentRow(row);
+            QTest::keyClick(list, Qt::Key_Space);
+        }
+        QCOMPARE(listed(harness.objects()), (QStringList{"+B", "+C", "A", "D", "P1", "P2", "V1"}));
+        if (how.endsWith("click"))
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(row)).center());
+        else if (how.endsWith("down"))
+            QTest::keyClick(list, Qt::Key_Down);
+        else if (how.endsWith("select all"))
+            harness.action(5);
+
+        harness.rowFilterAnswer.reset();
+        harness.action(8);
+        QCOMPARE(harness.rowFilterAsked, QStringList{asked});
+    }
+
+    // The id stands at one place in every entry, past the longest name, and
+    // nothing is cut short: the list scrolls sideways instead.
+    void idColumnLinesUp() {
+        const QString longName(300, u'n');
+        Harness harness([&](ObjectList& list) {
+            list.append(catalogueEntry(ObjectKind::Table, "T", "dbo", 7));
+            list.append(catalogueEntry(ObjectKind::Table, longName, "dbo", 123456));
+        });
+        QVERIFY(harness.show());
+        harness.next();
+        QListWidget* list = harness.list();
+        auto* delegate = qobject_cast<EntryDelegate*>(list->itemDelegate());
+        QVERIFY(delegate);
+        const QFontMetrics metrics = list->fontMetrics();
+        QVERIFY(delegate->idColumn() >
+                delegate->nameColumn() + metrics.horizontalAdvance(longName + " (dbo) "));
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        const QSize shortEntry = delegate->sizeHint(option, list->model()->index(0, 0));
+        QCOMPARE(delegate->sizeHint(option, list->model()->index(1, 0)), shortEntry);
+        QVERIFY(shortEntry.width() >= delegate->idColumn() + metrics.horizontalAdvance("123456"));
+        QCOMPARE(list->textElideMode(), Qt::ElideNone);
+        QCoreApplication::processEvents();
+        QVERIFY(list->horizontalScrollBar()->maximum() > 0);
+    }
+
+    void entryColumns_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("columns"); // kind, name part, id
+        QTest::newRow("table") << entryText(ObjectKind::Table, "Orders", "dbo", 117)
+                               << QStringList{"Table:", "Orders (dbo) ", "117"};
+        QTest::newRow("a TAB and a line break in the name show C-style")
+            << entryText(ObjectKind::Proc, "a\tb\nc", "dbo", -5)
+            << QStringList{"Proc: ", "a\\tb\\nc (dbo) ", "-5"};
+        QTest::newRow("row filter after the owner")
+            << objectEntry({ObjectKind::Table, "B", "dbo", 3, "Qty > 1"}).text
+            << QStringList{"Table:", "B (dbo) where Qty > 1", "3"};
+    }
+
+    void entryColumns() {
+        QFETCH(QString, entry);
+        QFETCH(QStringList, columns);
+        const EntryDelegate::Columns split = EntryDelegate::columnsOf(entry);
+        QCOMPARE((QStringList{split.kind, split.name, split.id}), columns);
     }
 
     void badSettingsValueIsReportedAtStart() {

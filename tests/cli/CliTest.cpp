@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,9 +57,14 @@ Result runCli(const QStringList& arguments, const QString& folder, int waitMs = 
 
 // Runs the program with one line on standard input: through a pipe, or typed
 // at a pseudo-terminal (util-linux's script) once the program has asked.
-Result runCliWithInput(const QStringList& arguments, const QString& line, bool atTerminal) {
+// Without passwordVariable, QUARVEX_PASSWORD is not set at all.
+Result runCliWithInput(const QStringList& arguments, const QString& line, bool atTerminal,
+                       bool passwordVariable = true) {
     QProcess process;
-    process.setProcessEnvironment(cliEnvironment("not this one"));
+    QProcessEnvironment environment = cliEnvironment("not this one");
+    if (!passwordVariable)
+        environment.remove("QUARVEX_PASSWORD");
+    process.setProcessEnvironment(environment);
     QByteArray shown;
     if (atTerminal) {
         QStringList command;
@@ -221,7 +227,18 @@ private slots:
             << "quarvex-cli: Only a table takes a row filter";
         QTest::newRow("unknown object")
             << QStringList{"table:dbo.Nothing"} << 2
-            << "quarvex-cli: No listed object matches table:dbo.Nothing";
+            << "quarvex-cli: No listed object matches table:dbo.Nothing: the database has no such "
+               "object\n";
+        QTest::newRow("object the filter hides")
+            << QStringList{"--proc-filter", "name = 'spOne'", "proc:dbo.spTwo"} << 2
+            << "quarvex-cli: No listed object matches proc:dbo.spTwo: it exists, but the proc "
+               "filter \"name = 'spOne'\" hides it (--proc-filter changes it; --proc-filter '' "
+               "lists every procedure)\n";
+        QTest::newRow("second name the table filter hides")
+            << QStringList{"--table-filter", "name = 'Orders'", "table:dbo.Orders", "table:dbo.Bad"}
+            << 2
+            << "quarvex-cli: No listed object matches table:dbo.Bad: it exists, but the table "
+               "filter \"name = 'Orders'\" hides it";
         QTest::newRow("no objects at all")
             << QStringList{} << 2
             << "quarvex-cli: Give exactly one of --list, --all or object names";
@@ -273,8 +290,9 @@ private slots:
                                        "unchanged.\n"),
                  errorStart.startsWith("quarvex-cli: CreateScripts: "));
         QVERIFY(!result.out.contains(password) && !result.error.contains(password));
-        // Progress, skips and failures alike: each message behind the name.
-        static const QRegularExpression messageStart("(^|\n)(?!quarvex-cli: |\r|\n|\\[|$)");
+        // Progress, skips and failures alike: each line behind the name, the
+        // lines of a message that quotes the query too.
+        static const QRegularExpression messageStart("(^|\n)(?!quarvex-cli: |$)");
         QVERIFY2(!result.error.contains(messageStart), qPrintable(result.error));
         for (const QString& file : QDir(out.folder()).entryList(QDir::Files))
             QVERIFY(!out.bytes(file).contains(password.toUtf8()));
@@ -309,6 +327,12 @@ private slots:
         QTest::newRow("unknown consistent read")
             << QStringList{"--consistent-read", "snapshot", "--all"}
             << "quarvex-cli: --consistent-read takes auto, lock or off: snapshot";
+        QTest::newRow("output folder is a file")
+            << QStringList{"--out", m_data.path("database.sql"), "--all"}
+            << "quarvex-cli: The output folder is a file: " + m_data.path("database.sql");
+        QTest::newRow("output folder below a file")
+            << QStringList{"--out", m_data.path("database.sql/out"), "--all"}
+            << "quarvex-cli: The output folder cannot be made: " + m_data.path("database.sql/out");
     }
 
     void usageErrorsBeforeConnecting() {
@@ -326,6 +350,128 @@ private slots:
             QVERIFY2(result.error.contains("QUARVEX_PASSWORD") &&
                          result.error.contains("--password-stdin"),
                      qPrintable(result.error));
+    }
+
+    // A missing folder, however deep, is made before the run.
+    void missingOutputFolderIsMade() {
+        test::TempFolder out;
+        const Result result =
+            runCli(connection() << "--out" << out.path("new/deeper") << "table:dbo.Orders",
+                   m_data.folder());
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(out.bytes("new/deeper/Tables.sql").contains("insert into dbo.Orders"));
+    }
+
+    // A login without a password: asked for at a terminal; from a script,
+    // refused before connecting instead of sending an empty one.
+    void missingPassword_data() {
+        QTest::addColumn<bool>("atTerminal");
+        QTest::newRow("piped: a usage error") << false;
+        QTest::newRow("terminal: asked for") << true;
+    }
+
+    void missingPassword() {
+        QFETCH(bool, atTerminal);
+        const Result result =
+            runCliWithInput(connection() << "--list", password, atTerminal, false);
+        if (atTerminal) {
+            QCOMPARE(result.exitCode, 0);
+            QVERIFY2(result.out.contains("quarvex-cli: Password: "), qPrintable(result.out));
+            QVERIFY2(result.out.contains("table\tdbo\tOrders\t"), qPrintable(result.out));
+            QVERIFY(!result.out.contains(password));
+        } else {
+            QCOMPARE(result.exitCode, 2);
+            QCOMPARE(result.error, "quarvex-cli: No password for the login loader: set "
+                                   "QUARVEX_PASSWORD or give --password-stdin\n"
+                                   "quarvex-cli: Try 'quarvex-cli --help'.\n");
+        }
+    }
+
+    // What a reader of standard output gets must be all there is.
+    void failedWriteToStandardOutputFails_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--list") << (connection() << "--list");
+        QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("--version") << QStringList{"--version"};
+    }
+
+    void failedWriteToStandardOutputFails() {
+        QFETCH(QStringList, arguments);
+        const auto toFullDisk = [] {
+            const int full = ::open("/dev/full", O_WRONLY);
+            ::dup2(full, STDOUT_FILENO);
+        };
+        const Result result =
+            test::runCli(arguments, m_data.folder(), {{"QUARVEX_PASSWORD", password}}, toFullDisk);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.error.endsWith("quarvex-cli: Standard output could not be written: No "
+                                       "space left on device\n"),
+                 qPrintable(result.error));
+    }
+
+    // Each toggle marks the one of its two switches that holds by default.
+    void helpShowsEachToggleDefault_data() {
+        QTest::addColumn<QString>("byDefault");
+        QTest::addColumn<QString>("other");
+        QTest::newRow("alter") << "alter"
+                               << "create";
+        QTest::newRow("group") << "group"
+                               << "truncate";
+        QTest::newRow("encrypt") << "no-encrypt"
+                                 << "encrypt";
+        QTest::newRow("unicode") << "ansi"
+                                 << "unicode";
+        QTest::newRow("newer types") << "no-newer-types"
+                                     << "newer-types";
+        QTest::newRow("create or alter") << "no-create-or-alter"
+                                         << "create-or-alter";
+        QTest::newRow("merge") << "no-merge"
+                               << "merge";
+    }
+
+    void helpShowsEachToggleDefault() {
+        QFETCH(QString, byDefault);
+        QFETCH(QString, other);
+        const QString help = runCli({"--help"}, m_data.folder()).out;
+        // An option's text runs from its name to the next option.
+        const auto described = [&](const QString& option) {
+            const QRegularExpression entry("\n  --" + option + " +(.*?)\n  -",
+                                           QRegularExpression::DotMatchesEverythingOption);
+            return entry.match(help).captured(1).simplified();
+        };
+        QVERIFY2(
+            described(byDefault).endsWith("(Default, unless the settings file says otherwise.)"),
+            qPrintable(described(byDefault)));
+        QVERIFY2(!described(other).isEmpty() && !described(other).contains("Default"),
+                 qPrintable(described(other)));
+    }
+
+    // The window without a display says so in one line, not with an abort.
+    void windowWithoutDisplay_data() {
+        QTest::addColumn<QString>("display");
+        QTest::newRow("no display set") << QString();
+        QTest::newRow("a display nobody serves") << ":987";
+    }
+
+    void windowWithoutDisplay() {
+        QFETCH(QString, display);
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
+        process.setProcessEnvironment(environment);
+        process.start(QUARVEX_WINDOW_PATH, {});
+        QVERIFY(process.waitForFinished(30000));
+        const QString error = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(error.startsWith("quarvex: No display to open the window on (") &&
+                     error.count('\n') == 1 && error.endsWith('\n'),
+                 qPrintable(error));
+        if (!display.isEmpty())
+            QVERIFY(error.contains("DISPLAY=" + display));
     }
 
     void versionAndHelp_data() {
@@ -434,6 +580,16 @@ private slots:
         QVERIFY(out.bytes("Tables.sql")
                     .contains("insert into #quarvex1 (OrderId,Item) values (1,'tea')"));
         QVERIFY(result.error.contains("1 tables/0 procs/0 triggers/0 views/0 functions scripted"));
+        // The count goes to standard error, apart from the listing.
+        QCOMPARE(listing.error, "quarvex-cli: 5 tables/procs/triggers/views/functions listed\n");
+        const Result narrowed = runCli(connection() << "--list"
+                                                    << "--proc-filter"
+                                                    << "name like 'sp%'"
+                                                    << "--table-filter"
+                                                    << "name = 'Orders'",
+                                       m_data.folder());
+        QCOMPARE(narrowed.error, "quarvex-cli: 3 tables/procs/triggers/views/functions listed; "
+                                 "the filters hide 2 tables\n");
     }
 
     // Killed at any row, the program leaves the five scripts of the run
@@ -623,7 +779,8 @@ private slots:
             });
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.error.contains("The entry belongs to user root, and the folder's sticky "
-                                       "bit keeps this run from replacing it\n\n[" +
+                                       "bit keeps this run from replacing it\nquarvex-cli: \n"
+                                       "quarvex-cli: [" +
                                        shared.filePath(name) + "]"),
                  qPrintable(result.error));
     }

@@ -155,8 +155,8 @@ private slots:
         QVERIFY(!QFile::exists(run.folder.path("Temp.sql")));
     }
 
-    // A viewer that will not start is told once, by name, when the scripts
-    // are complete; the run is done all the same.
+    // A viewer that will not start is told once, by name, with the folder
+    // the scripts are in; the run is done all the same.
     void viewerThatCannotStartIsReportedOnce() {
         const auto standIn = server();
         test::ScriptRun run(*standIn);
@@ -165,7 +165,8 @@ private slots:
         QCOMPARE(run.create().value_or("<ok>"), QStringLiteral("<ok>"));
         QCOMPARE(run.toolkit.messageTexts(),
                  QStringList{"CreateScripts: The viewer could not be started: missing (No such "
-                             "file or directory)"});
+                             "file or directory). The script files are in " +
+                             run.folder.folder()});
         QCOMPARE(run.runState.LastError, run.toolkit.messageTexts().value(0));
         QCOMPARE(run.viewed, QStringList{run.folder.path("Tables.sql")});
         QVERIFY(run.file("Procs.sql").contains("End PROCEDURE scripts"));
