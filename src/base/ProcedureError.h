@@ -16,6 +16,7 @@ enum class FailureKind {
     Refused,        // the server or the driver refused what it was asked
     ConnectionLost, // the server vanished, went silent or the link broke
     FileWrite,      // a script or scratch file could not be written
+    Cancelled,      // the user (or a signal) asked the operation to stop
 };
 
 // A failure with its facts. Only the description is shown to the user; the
@@ -31,7 +32,8 @@ struct Failure {
 
     // True when nothing after this failure can succeed.
     bool endsRun() const {
-        return kind == FailureKind::ConnectionLost || kind == FailureKind::FileWrite;
+        return kind == FailureKind::ConnectionLost || kind == FailureKind::FileWrite ||
+               kind == FailureKind::Cancelled;
     }
 };
 

@@ -15,6 +15,11 @@
 
 namespace quarvex {
 
+const QString& cancelledListingText() {
+    static const QString text = QStringLiteral("Listing cancelled");
+    return text;
+}
+
 bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& connection,
               const CatalogueFilters& filters) {
     std::optional<OdbcConnection> conn;
@@ -27,6 +32,7 @@ bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& co
         checkCatalogueFilters(filters);
         toolkit.setBusy(true);
         conn.emplace();
+        conn->stopWith(toolkit.cancellation());
         OpenConnection(*conn, connection);
         records.emplace(*conn, catalogueQuery(IsSQL2005Plus(*conn), filters));
 
@@ -35,6 +41,7 @@ bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& co
         listCleared = true;
         qint32 count = 0;
         for (; !records->atEnd(); records->moveNext()) {
+            toolkit.cancellation().raiseIfCancelled();
             const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
             const QString name = records->value(0).toString();
             list.append(catalogueEntry(kind, name, records->value(1).toString(),
@@ -57,6 +64,10 @@ bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& co
     if (listCleared)
         toolkit.objectList().clear();
     toolkit.setBusy(false);
+    if (toolkit.cancellation().isCancelled()) {
+        toolkit.setStatus(cancelledListingText());
+        return false;
+    }
     reportFailure(
         toolkit, runState,
         AppendErrorContext(QLatin1String("LoadList: ") + failure->description, failure->statement));

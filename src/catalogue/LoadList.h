@@ -12,7 +12,11 @@ struct RunState;
 // entry per row in the server's order, progress on the status line. Reports
 // its own failures; the list is cleared only once the server has accepted
 // the query, so a bad filter keeps the previous list, and a load that fails
-// after that leaves it empty. True when the list was loaded.
+// after that leaves it empty. A listing cancelled through the toolkit ends
+// the same way, with cancelledListingText() on the status line and no
+// message. True when the list was loaded.
+const QString& cancelledListingText();
+
 bool LoadList(Toolkit& toolkit, RunState& runState, const ConnectionSettings& connection,
               const CatalogueFilters& filters);
 

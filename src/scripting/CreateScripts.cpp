@@ -4,6 +4,7 @@
 #include "base/ProcedureError.h"
 #include "catalogue/ListSnapshot.h"
 #include "db/OdbcConnection.h"
+#include "db/RecordSet.h"
 #include "db/ServerConnection.h"
 #include "io/OutputFolderLock.h"
 #include "model/ObjectKinds.h"
@@ -21,6 +22,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QHash>
 #include <QLocale>
 #include <QStringList>
 #include <QTime>
@@ -141,14 +143,36 @@ public:
             m_files.AppendFile(stagedTablesFile(), m_keys.checkAgain());
     }
 
+    // The work ahead for the progress: the rows of every ticked table, as
+    // the server counts them now, and one unit for each other entry.
+    void countWork(OdbcConnection& connection) {
+        const ObjectList& list = m_context.toolkit.objectList();
+        int entries = 0;
+        qint64 units = 0;
+        for (int i = 0; i < list.count(); ++i) {
+            if (!list.isChecked(i))
+                continue;
+            ++entries;
+            const ObjectRef& object = list.entry(i).object;
+            const qint64 rows = object.kind == ObjectKind::Table ? rowsOf(object, connection) : 0;
+            m_units.insert(list.text(i), qMax<qint64>(rows, 1));
+            units += qMax<qint64>(rows, 1);
+        }
+        m_context.progress.start(m_context.toolkit, entries, units);
+    }
+
     void scriptTickedEntries(OdbcConnection& connection) {
         ObjectList& list = m_context.toolkit.objectList();
         const int last = list.count() - 1;
         for (int i = 0; i <= last; ++i) {
             if (!list.isChecked(i))
                 continue;
+            m_context.toolkit.cancellation().raiseIfCancelled();
             const ListEntry entry = list.entry(i);
+            m_context.progress.beginEntry(scriptedNames(entry.object).name,
+                                          m_units.value(entry.text, 1));
             scriptEntry(entry.object, connection, i);
+            m_context.progress.endEntry();
             // Unticking moved the entry; whatever took its place is examined next.
             if (i < list.count() && !(list.entry(i) == entry))
                 --i;
@@ -260,6 +284,24 @@ public:
     }
 
 private:
+    // What the table's row query will read; 0 when the count fails, which
+    // the table's own script then reports.
+    qint64 rowsOf(const ObjectRef& table, OdbcConnection& connection) const {
+        const ScriptedNames names = scriptedNames(table);
+        if (names.unsafe)
+            return 0;
+        qint64 rows = 0;
+        const auto failure = failureOf([&] {
+            RecordSet records(connection, rowCountQuery(names.owner + QLatin1Char('.') + names.name,
+                                                        table.rowFilter));
+            if (!records.atEnd())
+                rows = records.value(0).toLongLong();
+        });
+        if (failure && failure->endsRun())
+            raise(*failure);
+        return rows;
+    }
+
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
         const auto [unsafe, name, owner] = scriptedNames(object);
         ++m_entries;
@@ -300,6 +342,7 @@ private:
     QString m_deletes;
     QString m_expectedFront; // the grouped deletes as written at the start
     DeferredKeys m_keys;
+    QHash<QString, qint64> m_units; // by entry text: what each ticked entry is worth
 };
 
 bool anyTicked(const ObjectList& list) {
@@ -350,6 +393,7 @@ RunSummary CreateScripts(ScriptContext& context) {
         run.removeLeftovers();
         run.requireReplaceableScripts();
         connection.emplace();
+        connection->stopWith(context.toolkit.cancellation());
         context.toolkit.setBusy(true);
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
@@ -359,6 +403,7 @@ RunSummary CreateScripts(ScriptContext& context) {
             RequireCreateOrAlter(*connection);
         context.merges.clear();
         run.deferKeys(*connection);
+        run.countWork(*connection);
         run.scriptTickedEntries(*connection);
         if (context.settings.merge())
             run.applyMerges(IsSQL2005Plus(*connection));
@@ -366,6 +411,8 @@ RunSummary CreateScripts(ScriptContext& context) {
         run.checkKeysAgain();
         run.writeFooters();
         run.putDeletesInFront();
+        // The last moment a cancel keeps the scripts as they were.
+        context.toolkit.cancellation().raiseIfCancelled();
         run.moveIntoPlace();
     });
     connection.reset();
@@ -380,6 +427,11 @@ RunSummary CreateScripts(ScriptContext& context) {
     if (failure) {
         // The scripts are as they were, so the whole run is to be done again.
         ticks.restore(context.toolkit.objectList(), context.runState);
+        // Whatever failed once a cancel was asked for, failed by it.
+        if (context.toolkit.cancellation().isCancelled()) {
+            context.toolkit.setStatus(cancelledRunText());
+            raise(Failure{cancelledRunText(), FailureKind::Cancelled});
+        }
         raise(prefixed(*failure, QStringLiteral("CreateScripts")));
     }
 

@@ -6,6 +6,7 @@
 #include "model/Settings.h"
 #include "model/Toolkit.h"
 #include "scripting/MergeScript.h"
+#include "scripting/ProgressMeter.h"
 
 #include <QDir>
 
@@ -18,6 +19,8 @@ struct ScriptContext {
     const Settings& settings;
     // With a merge, the tables staged so far, for the apply step at the end.
     QList<MergeTable> merges = {};
+    // Counts the run's rows and objects for the toolkit's progress.
+    ProgressMeter progress = {};
 
     TextFiles files() const {
         return TextFiles(settings.unicode() ? ScriptEncoding::Unicode : ScriptEncoding::Ansi);

@@ -265,7 +265,8 @@ public:
             m_buffer += identityInsert(m_tableName, true);
     }
 
-    void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus) {
+    void writeRows(OdbcConnection& connection, const TableColumns& columns, bool sql2005Plus,
+                   ProgressMeter& progress) {
         RecordSet records(connection, rowQuery(m_tableName, columns, m_rowFilter),
                           RowFetch::InBlocks);
         const FieldPositions positions = fieldPositions(records, columns);
@@ -289,6 +290,7 @@ public:
             }
             m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
+            progress.row();
             if (m_rowCount % rowsPerBatch == 0 ||
                 m_buffer.size() - m_batchStart > batchCharacters) {
                 m_buffer += batchEnd();
@@ -411,9 +413,11 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
                 : std::nullopt;
         const QStringList key =
             context.settings.merge() ? readKey(connection, sql2005Plus, objectId) : QStringList();
-        writer.begin(columns, facts, counter,
-                     expectedRowCount(connection, writer.tableName(), table.rowFilter));
-        writer.writeRows(connection, columns, sql2005Plus);
+        const qint32 expectedRows =
+            expectedRowCount(connection, writer.tableName(), table.rowFilter);
+        writer.begin(columns, facts, counter, expectedRows);
+        context.progress.beginRows(expectedRows);
+        writer.writeRows(connection, columns, sql2005Plus, context.progress);
         writer.finish();
         if (context.settings.merge())
             context.merges.append(MergeTable{writer.tableName(), writer.insertTable(),
