@@ -14,6 +14,7 @@
 #include "scripting/ScriptContext.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,6 +25,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <cstdlib>
@@ -99,6 +102,13 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
         };
     if (m_services.settingsFile.isEmpty())
         m_services.settingsFile = programSettingsFile();
+    if (!m_services.confirmStop)
+        m_services.confirmStop = [this] {
+            return QMessageBox::question(this, QApplication::applicationName(),
+                                         QStringLiteral("Scripts are being written. Cancel "
+                                                        "them (the script files stay as they "
+                                                        "were) and exit?")) == QMessageBox::Yes;
+        };
     buildControls();
     connectHandlers();
     Form_Load();
@@ -112,6 +122,7 @@ FrmQuarvex::~FrmQuarvex() {
 void FrmQuarvex::connectHandlers() {
     connect(m_cmdTab, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdTab_Click);
     connect(m_cmdAction, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdAction_Click);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &FrmQuarvex::cancelWork);
 
     m_toolkit->objectList().onItemCheck = [this](int item) {
         lstNames_ItemCheck(*m_toolkit, m_runState, item);
@@ -172,8 +183,7 @@ void FrmQuarvex::cmdTab_Click(int index) {
         // retried only after another edit, or while the list is empty.
         if (index == 0 && (m_toolkit->objectList().count() == 0 || m_runState.ConfigChanged)) {
             m_runState.ConfigChanged = false;
-            const Settings current = settings();
-            m_services.loadList(*m_toolkit, m_runState, current.connection, current.filters);
+            loadList();
         }
         // The pages share one place, so showing one hides the other.
         m_pages->setCurrentWidget(m_fraConfig->isHidden() ? m_fraConfig : m_fraProcess);
@@ -287,10 +297,24 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     setCheckValue(m_chkMerge, settings.chkMerge);
 }
 
+void FrmQuarvex::loadList() {
+    const Settings current = settings();
+    runInBackground([&](Toolkit& toolkit, RunState& runState) {
+        m_services.loadList(toolkit, runState, current.connection, current.filters);
+    });
+}
+
+// A cancelled run has said so on the status line; it is no error to report.
 void FrmQuarvex::createScripts() {
     const Settings current = settings();
-    ScriptContext context{*m_toolkit, m_runState, current};
-    CreateScripts(context);
+    const auto failure = failureOf([&] {
+        runInBackground([&](Toolkit& toolkit, RunState& runState) {
+            ScriptContext context{toolkit, runState, current};
+            CreateScripts(context);
+        });
+    });
+    if (failure && failure->kind != FailureKind::Cancelled)
+        quarvex::raise(*failure);
 }
 
 // The condition of the current table entry, from a one-line dialog; an
