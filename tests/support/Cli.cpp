@@ -4,9 +4,11 @@
 
 namespace quarvex::test {
 
-CliResult runCli(const QStringList& arguments, const QString& folder,
-                 const QMap<QString, QString>& variables, const std::function<void()>& childSetup,
-                 int waitMs) {
+namespace {
+
+CliResult runProgram(const QString& program, const QStringList& arguments, const QString& folder,
+                     const QMap<QString, QString>& variables,
+                     const std::function<void()>& childSetup, int waitMs) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
@@ -15,7 +17,7 @@ CliResult runCli(const QStringList& arguments, const QString& folder,
         environment.insert(variable.key(), variable.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(waitMs)) {
         process.kill();
         process.waitForFinished();
@@ -23,6 +25,25 @@ CliResult runCli(const QStringList& arguments, const QString& folder,
     }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+CliResult runCli(const QStringList& arguments, const QString& folder,
+                 const QMap<QString, QString>& variables, const std::function<void()>& childSetup,
+                 int waitMs) {
+    return runProgram(QStringLiteral(QUARVEX_CLI_PATH), arguments, folder, variables, childSetup,
+                      waitMs);
+}
+
+CliResult runCliAtTerminal(const QStringList& arguments, const QString& folder,
+                           const QMap<QString, QString>& variables, int waitMs) {
+    QStringList command;
+    for (const QString& argument : QStringList{QStringLiteral(QUARVEX_CLI_PATH)} + arguments)
+        command << "'" + QString(argument).replace("'", "'\\''") + "'";
+    return runProgram(QStringLiteral("script"),
+                      {"--quiet", "--return", "--command", command.join(' '), "/dev/null"}, folder,
+                      variables, {}, waitMs);
 }
 
 } // namespace quarvex::test
