@@ -338,6 +338,33 @@ private slots:
         QCOMPARE(listed(harness.objects()).first(), reloads ? u"A" : u"+C");
     }
 
+    // A listing that waits on a silent server is cancelled as a run is,
+    // with no message, and leaves the list empty.
+    void listingCanBeCancelled() {
+        test::StandIn server({.sample = false,
+                              .script = "create table A (id int null)\nGO\n"
+                                        "create table B (id int null)\nGO\n",
+                              .stallAfterRows = 1});
+        Harness harness({}, LoadList);
+        harness.connectTo(server.serverText());
+        harness.edit("txtTblFilt")->clear();
+        auto* cancel = harness.control<QPushButton>("cmdCancel");
+        QElapsedTimer sinceCancel;
+        QTimer::singleShot(1500, [&] {
+            QVERIFY(cancel->isEnabled());
+            sinceCancel.start();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        harness.next();
+
+        QVERIFY(sinceCancel.isValid());
+        QVERIFY2(sinceCancel.elapsed() < 5000, "waited for the server");
+        QCOMPARE(harness.control<QLabel>("lblStatus")->text(), cancelledListingText());
+        QVERIFY(harness.messages.isEmpty());
+        QCOMPARE(harness.objects().count(), 0);
+        QVERIFY(!cancel->isEnabled());
+    }
+
     void unreachableServerIsReportedAndPageStillSwitches() {
         Harness harness({}, LoadList);
         harness.connectTo(QStringLiteral("127.0.0.1,1"));
