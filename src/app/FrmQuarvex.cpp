@@ -15,6 +15,7 @@
 #include "scripting/ScriptContext.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,6 +26,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <cstdlib>
@@ -117,6 +120,13 @@ FrmQuarvex::FrmQuarvex(FrmQuarvexServices services, QWidget* parent)
         };
     if (m_services.settingsFile.isEmpty())
         m_services.settingsFile = programSettingsFile();
+    if (!m_services.confirmStop)
+        m_services.confirmStop = [this] {
+            return QMessageBox::question(this, QApplication::applicationName(),
+                                         QStringLiteral("Scripts are being written. Cancel "
+                                                        "them (the script files stay as they "
+                                                        "were) and exit?")) == QMessageBox::Yes;
+        };
     buildControls();
     connectHandlers();
     Form_Load();
@@ -130,6 +140,7 @@ FrmQuarvex::~FrmQuarvex() {
 void FrmQuarvex::connectHandlers() {
     connect(m_cmdTab, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdTab_Click);
     connect(m_cmdAction, &QButtonGroup::idClicked, this, &FrmQuarvex::cmdAction_Click);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &FrmQuarvex::cancelWork);
 
     m_toolkit->objectList().onItemCheck = [this](int item) {
         // A tick moves its entry, and the row then shows another one; Row
@@ -214,8 +225,7 @@ void FrmQuarvex::cmdTab_Click(int index) {
         if (index == 0 && (m_toolkit->objectList().count() == 0 || m_runState.ConfigChanged)) {
             m_runState.ConfigChanged = false;
             const Settings current = settings();
-            if (const auto failure = m_services.loadList(*m_toolkit, m_runState, current.connection,
-                                                         current.filters)) {
+            if (const auto failure = loadList(current)) {
                 stayForCorrection(*failure, current);
                 return;
             }
@@ -345,10 +355,25 @@ void FrmQuarvex::applySettings(const Settings& settings) {
     m_cboConsistentRead->setCurrentIndex(int(settings.consistentRead));
 }
 
+std::optional<Failure> FrmQuarvex::loadList(const Settings& current) {
+    std::optional<Failure> failure;
+    runInBackground([&](Toolkit& toolkit, RunState& runState) {
+        failure = m_services.loadList(toolkit, runState, current.connection, current.filters);
+    });
+    return failure;
+}
+
+// A cancelled run has said so on the status line; it is no error to report.
 void FrmQuarvex::createScripts() {
     const Settings current = settings();
-    ScriptContext context{*m_toolkit, m_runState, current};
-    CreateScripts(context);
+    const auto failure = failureOf([&] {
+        runInBackground([&](Toolkit& toolkit, RunState& runState) {
+            ScriptContext context{toolkit, runState, current};
+            CreateScripts(context);
+        });
+    });
+    if (failure && failure->kind != FailureKind::Cancelled)
+        quarvex::raise(*failure);
 }
 
 void FrmQuarvex::aimRowFilterAt(int row) {

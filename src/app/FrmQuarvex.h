@@ -4,6 +4,7 @@
 #include "base/ProcedureError.h"
 #include "catalogue/CatalogueQuery.h"
 #include "model/ConnectionSettings.h"
+#include "model/RunProgress.h"
 #include "model/RunState.h"
 #include "model/Settings.h"
 
@@ -19,11 +20,14 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
+class QPushButton;
 class QStackedWidget;
 
 namespace quarvex {
 
 class TextBox;
+class WorkerToolkit;
 
 // What the window calls beyond itself, replaceable so it can be driven
 // without a server or a modal box.
@@ -46,6 +50,9 @@ struct FrmQuarvexServices {
     // nothing when cancelled. A one-line dialog unless replaced.
     std::function<std::optional<QString>(const QString& table, const QString& condition)>
         askRowFilter;
+    // Asks whether to stop the running work and close the window; a yes/no
+    // box unless replaced.
+    std::function<bool()> confirmStop;
 };
 
 // The program's one window: a configuration page and a processing page,
@@ -62,6 +69,10 @@ public:
 
     // Index 0 "Next Tab" to the processing page, 1 "Prev Tab" back.
     void cmdTab_Click(int index);
+    // A signal asked the program to end: the work under way is cancelled
+    // (ending as a failure ends), then the program quits.
+    void stopForSignal();
+
     // Index 1 to 8: Create Scripts, Exit, Help, Select Type, Select All,
     // Deselect All, Key Order, Row Filter.
     void cmdAction_Click(int index);
@@ -85,9 +96,21 @@ private:
 
     void stayForCorrection(const Failure& failure, const Settings& tried);
     void createScripts();
+    // The listing's failure (a cancellation too), when it did not load.
+    std::optional<Failure> loadList(const Settings& current);
     void rowFilter();
     void aimRowFilterAt(int row);
     int rowFilterIndex() const;
+
+    // Runs work on a thread of its own over a copy of the object list while
+    // the window draws and answers Cancel; the list comes back when it ends.
+    // Raises what work raised.
+    using Work = std::function<void(Toolkit& toolkit, RunState& runState)>;
+    void runInBackground(const Work& work);
+    void showRunning(bool running);
+    void showProgress(const RunProgress& progress);
+    void cancelWork();
+    bool confirmStopOnClose();
     void readSettings();
     void writeSettings();
 
@@ -136,6 +159,16 @@ private:
 
     QListWidget* m_lstNames = nullptr;
     QLabel* m_lblStatus = nullptr;
+    QProgressBar* m_prgRun = nullptr;
+    QPushButton* m_cmdCancel = nullptr;
+
+    // The toolkit of the work that runs off the window's thread, if any.
+    WorkerToolkit* m_worker = nullptr;
+    int m_workNumber = 0;
+    bool m_quitAfterWork = false;
+    ProgressText m_progressText;
+    // Units per step of the bar, whose range is an int.
+    qint64 m_unitsPerStep = 1;
 
     std::unique_ptr<QtToolkit> m_toolkit;
 };

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -284,12 +285,23 @@ QWidget* FrmQuarvex::buildProcessPage() {
     middle->addWidget(m_lstNames, 1);
     middle->addLayout(buttons);
 
+    // Under the list: how far a run has come, and the way to stop it.
+    m_prgRun = named(new QProgressBar(page), "prgRun");
+    m_prgRun->setRange(0, 1);
+    m_prgRun->setTextVisible(false);
+    m_cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), page), "cmdCancel");
+    m_cmdCancel->setEnabled(false);
+    auto* runRow = new QHBoxLayout;
+    runRow->addWidget(m_prgRun, 1);
+    runRow->addWidget(m_cmdCancel);
+
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(centredLabel(
         "lblProcessingInfo",
         QStringLiteral("After loading list, check off selections in desired order."), page));
     layout->addLayout(middle, 1);
+    layout->addLayout(runRow);
     layout->addWidget(m_lblStatus);
     return page;
 }

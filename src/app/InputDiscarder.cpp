@@ -1,7 +1,9 @@
 #include "app/InputDiscarder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -54,6 +56,10 @@ void InputDiscarder::setActive(bool active) {
         qApp->removeEventFilter(this);
 }
 
+void InputDiscarder::setSpared(QAbstractButton* control) {
+    m_spared = control;
+}
+
 void InputDiscarder::discardQueued() {
     const bool wasActive = m_active;
     setActive(true);
@@ -68,14 +74,38 @@ void InputDiscarder::discardQueued() {
     }
 }
 
+// Input reaches a window first and is then sent on to one of its widgets;
+// it is judged there. The spared control and a modal box (a message shown
+// meanwhile, the question before closing) take theirs.
+bool InputDiscarder::spares(QObject* watched, QEvent* event) {
+    if (!m_spared)
+        return false;
+    if (qobject_cast<QWindow*>(watched))
+        return true;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget)
+        return false;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && widget->window() == modal)
+        return true;
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (m_spared->isEnabled())
+            QMetaObject::invokeMethod(m_spared.data(), &QAbstractButton::click,
+                                      Qt::QueuedConnection);
+        return false;
+    }
+    return widget == m_spared.data() || m_spared->isAncestorOf(widget);
+}
+
 bool InputDiscarder::eventFilter(QObject* watched, QEvent* event) {
     if (isUserInput(event->type()))
-        return true;
+        return !spares(watched, event);
     // The window system asks the window (and then the widget) to close; the
     // run ends first, then the window closes.
     if (event->type() == QEvent::Close && m_window &&
         (watched == m_window || watched == m_window->windowHandle())) {
-        m_closeRequested = true;
+        if (!m_closeRequested && (!confirmClose || confirmClose()))
+            m_closeRequested = true;
         event->ignore();
         return true;
     }

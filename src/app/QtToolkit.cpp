@@ -63,6 +63,26 @@ void QtToolkit::setBusy(bool busy) {
     }
 }
 
+void QtToolkit::beginBackground(QAbstractButton& cancel, std::function<bool()> confirmClose) {
+    m_inputDiscarder.setSpared(&cancel);
+    m_inputDiscarder.confirmClose = std::move(confirmClose);
+    // The arrow with the hourglass: the window still answers.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_inputDiscarder.setActive(true);
+}
+
+void QtToolkit::endBackground() {
+    m_inputDiscarder.setSpared(nullptr);
+    m_inputDiscarder.discardQueued();
+    m_inputDiscarder.setActive(false);
+    m_inputDiscarder.confirmClose = nullptr;
+    QApplication::restoreOverrideCursor();
+}
+
+QObject& QtToolkit::context() {
+    return m_parent;
+}
+
 QString QtToolkit::status() const {
     return m_status.text();
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QAbstractButton;
 class QLabel;
 class QListWidget;
 class QMessageBox;
@@ -39,6 +40,15 @@ public:
     ListWidgetObjectList& objectList() override { return m_list; }
     std::optional<QString> startViewer(const QString& program,
                                        const QStringList& arguments) override;
+
+    // While a run or a listing works on a thread of its own: a busy pointer,
+    // input discarded but for cancel (and Escape), and closing put to
+    // confirmClose first.
+    void beginBackground(QAbstractButton& cancel, std::function<bool()> confirmClose);
+    void endBackground();
+
+    // The object on the window's thread that calls from other threads go to.
+    QObject& context();
 
     // The box showMessage shows: OK only, plain text, and the application's
     // name as title when none is given.

@@ -3,6 +3,7 @@
 #include "base/Version.h"
 #include "io/SettingsFile.h"
 #include "io/TextFile.h"
+#include "model/SignalCancel.h"
 
 #include <QApplication>
 #include <QByteArrayView>
@@ -79,6 +80,15 @@ int main(int argc, char* argv[]) {
     quarvex::setProgramIdentity();
     QGuiApplication::setDesktopFileName(QStringLiteral("quarvex"));
     quarvex::FrmQuarvex window;
+    // SIGINT, SIGTERM and SIGHUP end the work under way as a failure ends
+    // it, then the program; the watching thread hands them to the window.
+    const quarvex::SignalCancel signalCancel(
+        [&window] {
+            QMetaObject::invokeMethod(&window, &quarvex::FrmQuarvex::stopForSignal,
+                                      Qt::QueuedConnection);
+        },
+        [] {});
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return signalCancel.signal() ? signalCancel.exitStatus() : status;
 }

@@ -19,6 +19,7 @@ enum class FailureKind {
     // The rows read so far belong to one moment that later reads can no
     // longer join (a snapshot refused, a table locked too long).
     ConsistencyLost,
+    Cancelled, // the user (or a signal) asked the operation to stop
 };
 
 // A failure with its facts. Only the description is shown to the user; the
@@ -35,7 +36,7 @@ struct Failure {
     // True when nothing after this failure can succeed.
     bool endsRun() const {
         return kind == FailureKind::ConnectionLost || kind == FailureKind::FileWrite ||
-               kind == FailureKind::ConsistencyLost;
+               kind == FailureKind::ConsistencyLost || kind == FailureKind::Cancelled;
     }
 };
 

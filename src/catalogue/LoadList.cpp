@@ -16,6 +16,11 @@
 
 namespace quarvex {
 
+const QString& cancelledListingText() {
+    static const QString text = QStringLiteral("Listing cancelled");
+    return text;
+}
+
 std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
                                 const ConnectionSettings& connection,
                                 const CatalogueFilters& filters) {
@@ -29,6 +34,7 @@ std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
         checkCatalogueFilters(filters);
         toolkit.setBusy(true);
         conn.emplace();
+        conn->stopWith(toolkit.cancellation());
         OpenConnection(*conn, connection);
         const bool sql2005Plus = IsSQL2005Plus(*conn);
         records.emplace(*conn, catalogueQuery(sql2005Plus, filters));
@@ -39,6 +45,7 @@ std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
         qint32 count = 0;
         KindCounts listed;
         for (; !records->atEnd(); records->moveNext()) {
+            toolkit.cancellation().raiseIfCancelled();
             const ObjectKind kind = kindOfTypeCode(trimmedBlanks(records->value(2).toString()));
             const QString name = records->value(0).toString();
             list.append(catalogueEntry(kind, name, records->value(1).toString(),
@@ -66,6 +73,10 @@ std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
     if (listCleared)
         toolkit.objectList().clear();
     toolkit.setBusy(false);
+    if (toolkit.cancellation().isCancelled()) {
+        toolkit.setStatus(cancelledListingText());
+        return *failure;
+    }
     Failure reported = prefixed(*failure, QStringLiteral("LoadList"));
     reported.description = AppendErrorContext(reported.description, failure->statement);
     reportFailure(toolkit, runState, reported.description);

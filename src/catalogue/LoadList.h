@@ -16,8 +16,12 @@ struct RunState;
 // its own failures; the list is cleared only once the server has accepted
 // the query, so a bad filter keeps the previous list, and a load that fails
 // after that leaves it empty. The final status counts what the filters hide
-// of each kind. Returns the failure it reported, with its facts, or nothing
-// when the list was loaded.
+// of each kind. A listing cancelled through the toolkit ends the same way,
+// with cancelledListingText() on the status line and no message. Returns the
+// failure it reported (or the cancellation), with its facts, or nothing when
+// the list was loaded.
+const QString& cancelledListingText();
+
 std::optional<Failure> LoadList(Toolkit& toolkit, RunState& runState,
                                 const ConnectionSettings& connection,
                                 const CatalogueFilters& filters);

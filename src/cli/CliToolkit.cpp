@@ -3,6 +3,8 @@
 #include "base/ControlCharacters.h"
 
 #include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace quarvex::cli {
 
@@ -16,8 +18,28 @@ QString prefixedLines(const QString& text) {
     return lines;
 }
 
-CliToolkit::CliToolkit()
-    : m_error(stderr) {}
+namespace {
+
+constexpr qint64 stillLineEveryMs = 10000;
+
+// The terminal's width, so that the line never wraps: a carriage return
+// goes back to the start of the last screen line only.
+int terminalColumns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+} // namespace
+
+CliToolkit::CliToolkit(ProgressShown progressShown)
+    : m_error(stderr)
+    , m_progressShown(progressShown) {}
+
+CliToolkit::~CliToolkit() {
+    eraseProgressLine();
+}
 
 void CliToolkit::showMessage(const QString& text, MessageIcon, const QString&) {
     printLine(text);
@@ -25,14 +47,48 @@ void CliToolkit::showMessage(const QString& text, MessageIcon, const QString&) {
 
 void CliToolkit::setStatus(const QString& text) {
     m_status = text;
-    if (echoStatus)
+    if (echoStatus && m_progressShown != ProgressShown::Nothing)
         printLine(text);
 }
 
 // The program's own line breaks (CR LF) start new lines; every other control
 // character, a terminal's escape sequences among them, arrives escaped.
 void CliToolkit::printLine(const QString& text) {
+    eraseProgressLine();
     m_error << prefixedLines(text) << Qt::flush;
+}
+
+void CliToolkit::setProgress(const RunProgress& progress) {
+    switch (m_progressShown) {
+    case ProgressShown::RedrawnLine:
+        drawProgressLine(m_progressText.text(progress));
+        return;
+    case ProgressShown::StillLines:
+        if (progress.entry != m_stillEntry) {
+            m_stillEntry = progress.entry;
+            m_sinceStillLine.start();
+        } else if (progress.table && m_sinceStillLine.elapsed() >= stillLineEveryMs) {
+            m_sinceStillLine.start();
+            printLine(ProgressText::stillReading(progress));
+        }
+        return;
+    case ProgressShown::Nothing:
+        return;
+    }
+}
+
+void CliToolkit::drawProgressLine(const QString& text) {
+    const QString line = messagePrefix + text;
+    // "\r" back to the line's start, "ESC [ K" erases the rest of the old one.
+    m_error << '\r' << line.left(terminalColumns() - 1) << "\x1b[K" << Qt::flush;
+    m_lineShown = true;
+}
+
+void CliToolkit::eraseProgressLine() {
+    if (!m_lineShown)
+        return;
+    m_error << "\r\x1b[K" << Qt::flush;
+    m_lineShown = false;
 }
 
 } // namespace quarvex::cli

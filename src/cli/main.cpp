@@ -16,6 +16,7 @@
 #include "io/TextFile.h"
 #include "model/OutputPath.h"
 #include "model/RunState.h"
+#include "model/SignalCancel.h"
 #include "scripting/CreateScripts.h"
 #include "scripting/ScriptContext.h"
 
@@ -30,6 +31,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 using namespace quarvex;
 
@@ -265,6 +267,9 @@ void defineOptions(QCommandLineParser& parser) {
         {"all", "Script every listed object, in list order."},
         {"key-order", "Before the run, put the chosen tables in an order their foreign keys "
                       "can load in."},
+        {"quiet", "Print only errors and the final summary."},
+        {"progress", "Redraw one progress line on standard error even when it is not a "
+                     "terminal (by default only at a terminal)."},
     };
     parser.addOptions(options);
     parser.addOptions(toggleOptions());
@@ -351,7 +356,9 @@ const char* const exitStatuses =
     "cannot be written\n"
     "  2  a usage error; nothing was written\n"
     "  3  the run finished, and some objects were skipped with a note "
-    "in their script file\n";
+    "in their script file\n"
+    "  129, 130, 143  SIGHUP, SIGINT or SIGTERM stopped it; the script files are "
+    "unchanged\n";
 
 // A password typed on the command line is seen by every user of the machine
 // in the process list, so the option does not exist; its name gets a hint.
@@ -363,6 +370,16 @@ void refusePasswordOption(const QStringList& arguments) {
             usage("--password is not accepted: other users can read a command line. Set "
                   "QUARVEX_PASSWORD or give --password-stdin");
     }
+}
+
+// A terminal gets one line drawn again in place; a log or a pipe gets lines
+// that stay, a few of them only.
+cli::ProgressShown progressShown(const QCommandLineParser& parser) {
+    if (parser.isSet("quiet"))
+        return cli::ProgressShown::Nothing;
+    if (parser.isSet("progress") || isatty(STDERR_FILENO))
+        return cli::ProgressShown::RedrawnLine;
+    return cli::ProgressShown::StillLines;
 }
 
 int run(QCoreApplication& app) {
@@ -394,11 +411,15 @@ int run(QCoreApplication& app) {
         names.append(object.name);
     if (const auto failure = failureOf([&] { cli::checkObjectNames(names); }))
         usage(failure->description);
+    if (parser.isSet("quiet") && parser.isSet("progress"))
+        usage("--quiet and --progress exclude each other");
+    cli::CliToolkit toolkit(progressShown(parser));
+    // From here on a signal ends the run as a failure ends it.
+    const SignalCancel signalCancel(toolkit.cancellation());
     const Settings settings = settingsFrom(parser);
 
-    cli::CliToolkit toolkit;
     RunState runState;
-    if (!parser.isSet("out") && !parser.isSet("list"))
+    if (!parser.isSet("out") && !parser.isSet("list") && !parser.isSet("quiet"))
         toolkit.printLine(
             QLatin1String("No --out given; writing the scripts into the current folder ") +
             QDir::toNativeSeparators(settings.outputPath));
@@ -414,6 +435,10 @@ int run(QCoreApplication& app) {
     toolkit.echoStatus = false;
     const auto listingFailure = LoadList(toolkit, runState, settings.connection, settings.filters);
     toolkit.echoStatus = true;
+    if (listingFailure && signalCancel.signal()) {
+        toolkit.printLine(toolkit.status());
+        return signalCancel.exitStatus();
+    }
     if (listingFailure)
         return RunFailed;
 
@@ -453,10 +478,19 @@ int run(QCoreApplication& app) {
     ScriptContext context{toolkit, runState, settings};
     RunSummary summary;
     if (const auto failure = failureOf([&] { summary = CreateScripts(context); })) {
+        // A cancelled run has said so on its status line, unless quiet.
+        if (failure->kind == FailureKind::Cancelled) {
+            if (parser.isSet("quiet"))
+                toolkit.printLine(failure->description);
+            return signalCancel.signal() ? signalCancel.exitStatus() : RunFailed;
+        }
         toolkit.printLine(failure->description);
         toolkit.printLine(QStringLiteral("The script files in the output folder are unchanged."));
         return RunFailed;
     }
+    toolkit.eraseProgressLine();
+    if (parser.isSet("quiet"))
+        toolkit.printLine(toolkit.status());
     // Its status line has said so.
     if (summary.nothingTicked)
         return UsageError;

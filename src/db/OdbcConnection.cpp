@@ -8,7 +8,9 @@
 #include "db/OdbcConnectionString.h"
 #include "db/OdbcStatement.h"
 #include "db/PreloginProbe.h"
+#include "db/internal/ConnectionInterrupter.h"
 #include "db/internal/OdbcDiagnostics.h"
+#include "model/Cancellation.h"
 
 #include <QStringList>
 
@@ -85,7 +87,8 @@ OdbcHandle newEnvironment() {
 } // namespace
 
 OdbcConnection::OdbcConnection()
-    : m_environment(newEnvironment()) {
+    : m_environment(newEnvironment())
+    , m_interrupter(std::make_shared<ConnectionInterrupter>()) {
     SQLHANDLE handle = SQL_NULL_HANDLE;
     checkOdbc(SQLAllocHandle(SQL_HANDLE_DBC, m_environment.get(), &handle), SQL_HANDLE_ENV,
               m_environment.get());
@@ -93,9 +96,23 @@ OdbcConnection::OdbcConnection()
 }
 
 OdbcConnection::~OdbcConnection() {
+    if (m_cancellation)
+        m_cancellation->removeWaiter(m_waiter);
     releaseStatements();
+    m_interrupter->forgetSockets();
     if (m_open)
         SQLDisconnect(m_connection.get());
+}
+
+void OdbcConnection::stopWith(Cancellation& cancellation) {
+    m_cancellation = &cancellation;
+    const std::shared_ptr<ConnectionInterrupter> interrupter = m_interrupter;
+    m_waiter = cancellation.addWaiter([interrupter] { interrupter->cancelStatements(); },
+                                      [interrupter] { interrupter->breakOff(); });
+}
+
+bool OdbcConnection::cancelled() const {
+    return m_cancellation && m_cancellation->isCancelled();
 }
 
 void OdbcConnection::releaseStatements() {
@@ -133,11 +150,17 @@ void OdbcConnection::open(const ConnectionSettings& settings, int loginTimeoutSe
     if (freeTdsSectionNeeded(driver, reached))
         freeTdsConfig.emplace(privateFreeTdsConfigFor(reached));
     SQLSMALLINT outLength = 0;
+    if (cancelled())
+        raiseCancelled();
+    m_interrupter->beginConnect();
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
                                            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
     // The string holds the password; the settings keep their own copy.
     wipe(text);
+    m_interrupter->endConnect();
     freeTdsConfig.reset();
+    if (!SQL_SUCCEEDED(rc) && cancelled())
+        raiseCancelled();
     try {
         checkOdbc(rc, SQL_HANDLE_DBC, dbc);
     } catch (const ProcedureError& error) {
@@ -163,6 +186,7 @@ void OdbcConnection::close() {
         return;
     m_open = false;
     releaseStatements();
+    m_interrupter->forgetSockets();
     checkOdbc(SQLDisconnect(m_connection.get()), SQL_HANDLE_DBC, m_connection.get());
 }
 

@@ -5,9 +5,12 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
 namespace quarvex {
 
+class Cancellation;
+class ConnectionInterrupter;
 class OdbcStatement;
 
 // One connection to SQL Server through the installed ODBC driver.
@@ -33,6 +36,11 @@ public:
     void* handle() const { return m_connection.get(); }
     int queryTimeoutSeconds() const { return m_queryTimeoutSeconds; }
 
+    // From now on a cancel stops what waits on this connection, its login
+    // included, and a call that fails after it raises the cancelled failure.
+    void stopWith(Cancellation& cancellation);
+    bool cancelled() const;
+
 private:
     friend class OdbcStatement;
     void attach(OdbcStatement* statement) { m_statements.append(statement); }
@@ -46,6 +54,9 @@ private:
     bool m_open = false;
     int m_queryTimeoutSeconds = 0;
     QList<OdbcStatement*> m_statements;
+    std::shared_ptr<ConnectionInterrupter> m_interrupter;
+    Cancellation* m_cancellation = nullptr;
+    int m_waiter = 0;
 };
 
 } // namespace quarvex

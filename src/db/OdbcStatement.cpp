@@ -3,7 +3,9 @@
 #include "base/ProcedureError.h"
 #include "db/ExactNumber.h"
 #include "db/OdbcConnection.h"
+#include "db/internal/ConnectionInterrupter.h"
 #include "db/internal/OdbcDiagnostics.h"
+#include "model/Cancellation.h"
 
 #include <QDateTime>
 #include <type_traits>
@@ -30,6 +32,8 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection)
               connection.handle());
     m_statement = OdbcHandle(OdbcHandle::Type::Statement, handle);
     connection.attach(this);
+    m_interrupter = connection.m_interrupter;
+    m_interrupter->attach(handle);
     // FreeTDS applies this to every wait for the server, the rows of a
     // result included, not only to the first answer; when it lapses the
     // driver sends a cancel and waits as long again for its answer.
@@ -41,9 +45,14 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection)
 OdbcStatement::~OdbcStatement() {
     if (m_connection)
         m_connection->detach(this);
+    if (m_interrupter)
+        m_interrupter->detach(m_statement.get());
 }
 
 void OdbcStatement::release() {
+    if (m_interrupter)
+        m_interrupter->detach(m_statement.get());
+    m_interrupter.reset();
     m_block.reset();
     m_statement = OdbcHandle();
     m_columns.clear();
@@ -53,6 +62,10 @@ void OdbcStatement::release() {
 void OdbcStatement::check(short rc) const {
     if (!m_statement)
         raise(QStringLiteral("The statement's connection is closed"));
+    // The driver's own words for a cancel it was asked for (or for the
+    // socket broken off under it) would read as the server's refusal.
+    if (!SQL_SUCCEEDED(rc) && m_connection->cancelled())
+        raiseCancelled();
     checkOdbc(rc, SQL_HANDLE_STMT, m_statement.get(), m_connection->handle(), m_sql);
 }
 

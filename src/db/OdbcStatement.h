@@ -7,10 +7,12 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <optional>
 
 namespace quarvex {
 
+class ConnectionInterrupter;
 class OdbcConnection;
 
 // How a result's rows are fetched: one at a time, or in blocks where every
@@ -81,6 +83,8 @@ private:
     QString m_sql;
     OdbcConnection* m_connection = nullptr;
     OdbcHandle m_statement;
+    // Where a cancel from another thread finds the handle.
+    std::shared_ptr<ConnectionInterrupter> m_interrupter;
     QList<Column> m_columns;
     // The rows of a result whose columns all have bounded widths, fetched in
     // blocks; empty when values are read one by one.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "model/Cancellation.h"
 #include "model/ObjectRef.h"
+#include "model/RunProgress.h"
 
 #include <QString>
 #include <QStringList>
@@ -66,6 +68,17 @@ public:
     // environment. nullopt when it started; otherwise the system's reason.
     virtual std::optional<QString> startViewer(const QString& program,
                                                const QStringList& arguments) = 0;
+
+    // Where a script run stands; called at most ten times a second, from
+    // the thread the run works on. Shown nowhere unless overridden.
+    virtual void setProgress(const RunProgress&) {}
+
+    // Set by the user's Cancel (or a signal) while a run or a listing
+    // works; they check it and stop.
+    Cancellation& cancellation() { return m_cancellation; }
+
+private:
+    Cancellation m_cancellation;
 };
 
 } // namespace quarvex

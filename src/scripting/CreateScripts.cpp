@@ -4,6 +4,7 @@
 #include "base/ProcedureError.h"
 #include "catalogue/ListSnapshot.h"
 #include "db/OdbcConnection.h"
+#include "db/RecordSet.h"
 #include "db/ServerConnection.h"
 #include "io/OutputFolderLock.h"
 #include "io/SharedFolder.h"
@@ -18,12 +19,14 @@
 #include "scripting/ScriptObject.h"
 #include "scripting/ScriptTable.h"
 #include "scripting/SqlIdentifier.h"
+#include "scripting/TableStatements.h"
 #include "scripting/ViewerCommand.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QStringList>
 #include <QTime>
@@ -132,14 +135,36 @@ public:
         m_files.AppendFile(stagedTablesFile(), settingsBatch);
     }
 
+    // The work ahead for the progress: the rows of every ticked table, as
+    // the server counts them now, and one unit for each other entry.
+    void countWork(OdbcConnection& connection) {
+        const ObjectList& list = m_context.toolkit.objectList();
+        int entries = 0;
+        qint64 units = 0;
+        for (int i = 0; i < list.count(); ++i) {
+            if (!list.isChecked(i))
+                continue;
+            ++entries;
+            const ObjectRef& object = list.entry(i).object;
+            const qint64 rows = object.kind == ObjectKind::Table ? rowsOf(object, connection) : 0;
+            m_units.insert(list.text(i), qMax<qint64>(rows, 1));
+            units += qMax<qint64>(rows, 1);
+        }
+        m_context.progress.start(m_context.toolkit, entries, units);
+    }
+
     void scriptTickedEntries(OdbcConnection& connection) {
         ObjectList& list = m_context.toolkit.objectList();
         const int last = list.count() - 1;
         for (int i = 0; i <= last; ++i) {
             if (!list.isChecked(i))
                 continue;
+            m_context.toolkit.cancellation().raiseIfCancelled();
             const ListEntry entry = list.entry(i);
+            m_context.progress.beginEntry(scriptedNames(entry.object).name,
+                                          m_units.value(entry.text, 1));
             scriptEntry(entry.object, connection, i);
+            m_context.progress.endEntry();
             // Unticking moved the entry; whatever took its place is examined next.
             if (i < list.count() && !(list.entry(i) == entry))
                 --i;
@@ -230,6 +255,26 @@ public:
     }
 
 private:
+    // What the table's row query will read; 0 when the count fails, which
+    // the table's own script then reports.
+    qint64 rowsOf(const ObjectRef& table, OdbcConnection& connection) const {
+        const ScriptedNames names = scriptedNames(table);
+        if (names.unsafe)
+            return 0;
+        qint64 rows = 0;
+        const auto failure = failureOf([&] {
+            // Through the consistent read: under its lock, from its snapshot.
+            const QString source =
+                m_context.reading.source(names.owner + QLatin1Char('.') + names.name);
+            RecordSet records(connection, rowCountQuery(source, table.rowFilter));
+            if (!records.atEnd())
+                rows = records.value(0).toLongLong();
+        });
+        if (failure && failure->endsRun())
+            raise(*failure);
+        return rows;
+    }
+
     void scriptEntry(const ObjectRef& object, OdbcConnection& connection, int position) {
         const auto [unsafe, name, owner] = scriptedNames(object);
         ++m_entries;
@@ -265,6 +310,7 @@ private:
     RunSummary m_summary;
     qint32 m_entries = 0;
     DeferredKeys m_keys;
+    QHash<QString, qint64> m_units; // by entry text: what each ticked entry is worth
 };
 
 bool anyTicked(const ObjectList& list) {
@@ -315,6 +361,7 @@ RunSummary CreateScripts(ScriptContext& context) {
         run.removeLeftovers();
         run.requireReplaceableScripts();
         connection.emplace();
+        connection->stopWith(context.toolkit.cancellation());
         context.toolkit.setBusy(true);
         run.writeHeaders();
         OpenConnection(*connection, context.settings.connection);
@@ -327,11 +374,14 @@ RunSummary CreateScripts(ScriptContext& context) {
             ConsistentReadSession::begin(*connection, context.settings.consistentRead);
         run.noteReading(context.reading.note());
         run.deferKeys(*connection);
+        run.countWork(*connection);
         run.scriptTickedEntries(*connection);
         run.applyStaged(*connection);
         context.reading.end(*connection);
         connection->close();
         run.writeFooters();
+        // The last moment a cancel keeps the scripts as they were.
+        context.toolkit.cancellation().raiseIfCancelled();
         run.moveIntoPlace();
     });
     connection.reset();
@@ -346,6 +396,11 @@ RunSummary CreateScripts(ScriptContext& context) {
     if (failure) {
         // The scripts are as they were, so the whole run is to be done again.
         ticks.restore(context.toolkit.objectList(), context.runState);
+        // Whatever failed once a cancel was asked for, failed by it.
+        if (context.toolkit.cancellation().isCancelled()) {
+            context.toolkit.setStatus(cancelledRunText());
+            raise(Failure{cancelledRunText(), FailureKind::Cancelled});
+        }
         raise(prefixed(*failure, QStringLiteral("CreateScripts")));
     }
 

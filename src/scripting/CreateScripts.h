@@ -40,7 +40,11 @@ const QString& nothingTickedText();
 // Raises "CreateScripts: " + description when the run itself fails; a lost
 // connection or a file that cannot be written ends it at that entry. A run
 // that fails leaves the scripts as they were and the list's entries and
-// ticks as they were when it started.
+// ticks as they were when it started. A run cancelled through the toolkit
+// (checked between rows and entries; a waiting query is cancelled through
+// the driver) ends the same way, with cancelledRunText() on the status line
+// and as the description of a failure of kind Cancelled. The toolkit hears
+// where the run stands through setProgress.
 RunSummary CreateScripts(ScriptContext& context);
 
 } // namespace quarvex

@@ -7,6 +7,7 @@
 #include "model/Settings.h"
 #include "model/Toolkit.h"
 #include "scripting/ConsistentReadSession.h"
+#include "scripting/ProgressMeter.h"
 #include "scripting/StagedTable.h"
 
 #include <QDir>
@@ -25,6 +26,8 @@ struct ScriptContext {
     // The files the run created in the output folder, written only through
     // the descriptors they were created with.
     std::shared_ptr<CreatedFiles> createdFiles = std::make_shared<CreatedFiles>();
+    // Counts the run's rows and objects for the toolkit's progress.
+    ProgressMeter progress = {};
 
     // A merge wins over the grouped deletes, which win over truncation.
     LoadMode loadMode() const {

@@ -276,7 +276,7 @@ public:
         m_buffer += stagingTable(m_staged);
     }
 
-    void writeRows(OdbcConnection& connection, bool sql2005Plus) {
+    void writeRows(OdbcConnection& connection, bool sql2005Plus, ProgressMeter& progress) {
         const TableColumns& columns = m_staged.columns;
         RecordSet records(connection, rowQuery(m_readFrom, columns, m_staged.rowFilter),
                           RowFetch::InBlocks);
@@ -301,6 +301,7 @@ public:
             }
             m_buffer += QLatin1StringView(")\r\n");
             ++m_rowCount;
+            progress.row();
             if (m_rowCount % rowsPerBatch == 0 ||
                 m_buffer.size() - m_batchStart > batchCharacters) {
                 m_buffer += batchEnd();
@@ -436,9 +437,11 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
         const QStringList key = merge || !table.rowFilter.isEmpty()
                                     ? readKey(connection, sql2005Plus, objectId, merge)
                                     : QStringList();
-        writer.begin(columns, key, facts, referencedByAnotherTable, counter,
-                     expectedRowCount(connection, context, writer.tableName(), table.rowFilter));
-        writer.writeRows(connection, sql2005Plus);
+        const qint32 expectedRows =
+            expectedRowCount(connection, context, writer.tableName(), table.rowFilter);
+        writer.begin(columns, key, facts, referencedByAnotherTable, counter, expectedRows);
+        context.progress.beginRows(expectedRows);
+        writer.writeRows(connection, sql2005Plus, context.progress);
         writer.finish();
         StagedTable staged = writer.staged();
         staged.objectId = objectId;

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,13 +24,16 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <optional>
 
 using namespace quarvex;
@@ -71,6 +75,10 @@ public:
         services.askRowFilter = [this](const QString& table, const QString& condition) {
             rowFilterAsked.append(table + u'|' + condition);
             return rowFilterAnswer;
+        };
+        services.confirmStop = [this] {
+            ++stopsAsked;
+            return true;
         };
         window = std::make_unique<FrmQuarvex>(std::move(services));
     }
@@ -142,6 +150,7 @@ public:
     QList<Shown> messages;
     std::optional<QString> rowFilterAnswer;
     QStringList rowFilterAsked;
+    int stopsAsked = 0; // each answered yes
     std::unique_ptr<FrmQuarvex> window;
 
 private:
@@ -198,6 +207,13 @@ void queueKey(QWidget* window, Qt::Key key, const QString& text) {
     for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
         QCoreApplication::postEvent(window->windowHandle(),
                                     new QKeyEvent(type, key, Qt::NoModifier, text));
+}
+
+// The window as drawn, into $QUARVEX_SCREENSHOTS when set, for the eye.
+void screenshot(const Harness& harness, const QString& name) {
+    const QString folder = qEnvironmentVariable("QUARVEX_SCREENSHOTS");
+    if (!folder.isEmpty())
+        harness.window->grab().save(folder + "/window-" + name + ".png");
 }
 
 int visibleTopRow(QListWidget* list) {
@@ -331,6 +347,33 @@ private slots:
         QVERIFY(!harness.window->runState().ConfigChanged);
         // A reload brings a fresh list; otherwise the ticks stay.
         QCOMPARE(listed(harness.objects()).first(), reloads ? u"A" : u"+C");
+    }
+
+    // A listing that waits on a silent server is cancelled as a run is,
+    // with no message, and leaves the list empty.
+    void listingCanBeCancelled() {
+        test::StandIn server({.sample = false,
+                              .script = "create table A (id int null)\nGO\n"
+                                        "create table B (id int null)\nGO\n",
+                              .stallAfterRows = 1});
+        Harness harness({}, LoadList);
+        harness.connectTo(server.serverText());
+        harness.edit("txtTblFilt")->clear();
+        auto* cancel = harness.control<QPushButton>("cmdCancel");
+        QElapsedTimer sinceCancel;
+        QTimer::singleShot(1500, [&] {
+            QVERIFY(cancel->isEnabled());
+            sinceCancel.start();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        harness.next();
+
+        QVERIFY(sinceCancel.isValid());
+        QVERIFY2(sinceCancel.elapsed() < 5000, "waited for the server");
+        QCOMPARE(harness.control<QLabel>("lblStatus")->text(), cancelledListingText());
+        QVERIFY(harness.messages.isEmpty());
+        QCOMPARE(harness.objects().count(), 0);
+        QVERIFY(!cancel->isEnabled());
     }
 
     // A failed listing keeps the configuration page with the focus where the
@@ -589,11 +632,14 @@ private slots:
             queueClick(window, harness.list()->viewport(), checkBoxCenter(harness.list(), 0));
         else
             QCoreApplication::postEvent(window->windowHandle(), new QCloseEvent);
-        // The run fails at the closed port and reports it once.
+        // The run fails at the closed port and reports it once; closing
+        // asks first, and a yes cancels the run, which may then report
+        // nothing.
         create->click();
         QTest::qWait(50);
 
-        QCOMPARE(harness.messages.size(), 1);
+        QCOMPARE(harness.messages.size() + int(input == u"close" && harness.messages.isEmpty()), 1);
+        QCOMPARE(harness.stopsAsked, int(input == u"close"));
         QCOMPARE(harness.window->isVisible(), input != u"close");
         // Neither the queued tick nor the failed run changed a mark.
         QCOMPARE(listed(harness.objects()), before);
@@ -629,6 +675,107 @@ private slots:
         QCOMPARE(output.bytes("Tables.sql"), tables);
         QCOMPARE(output.bytes("Procs.sql"), procs);
         QCOMPARE(harness.messages.size(), 0);
+    }
+
+    // A long table shows its figures and the bar moving; Cancel (or Escape)
+    // ends the run as a failure ends it, within moments even when the
+    // server has gone silent, and the next run works.
+    void longRunShowsProgressAndCancels_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel amid the rows") << "button";
+        QTest::newRow("Escape amid the rows") << "escape";
+        QTest::newRow("Cancel while the server is silent") << "silent";
+    }
+
+    void longRunShowsProgressAndCancels() {
+        QFETCH(QString, how);
+        const bool silent = how == u"silent";
+        test::StandInOptions options{.sample = false,
+                                     .script = test::numberedTable("Big", 3000, 100) +
+                                               "create procedure spA as select 1\nGO\n"};
+        (silent ? options.stallAfterRows : options.packetDelayMs) = silent ? 600 : 40;
+        test::StandIn server(options);
+        test::TempFolder output;
+        Harness harness({}, LoadList);
+        harness.connectTo(server.serverText(), output.folder());
+        harness.edit("txtViewer")->setText("true");
+        for (const char* filter : {"txtTblFilt", "txtProcFilt"})
+            harness.control<QLineEdit>(QLatin1String(filter))->clear();
+        // Shown for the eye; activation is not needed (nor given where no
+        // window manager runs).
+        harness.window->show();
+        harness.next();
+        harness.tick("spA");
+        harness.action(1);
+        QList<QByteArray> scripts;
+        for (const char* name : {"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"})
+            scripts << output.bytes(QLatin1String(name));
+        harness.tick("Big");
+        harness.tick("spA");
+        const QStringList before = listed(harness.objects());
+        QCOMPARE(before, (QStringList{"+spA", "+Big"}));
+
+        auto* bar = harness.control<QProgressBar>("prgRun");
+        auto* cancel = harness.control<QPushButton>("cmdCancel");
+        auto* status = harness.control<QLabel>("lblStatus");
+        QVERIFY(!cancel->isEnabled());
+        QStringList figures;
+        int partlyFilled = 0; // samples of the bar neither empty nor full
+        QElapsedTimer sinceCancel;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, [&] {
+            figures << status->text();
+            partlyFilled += int(bar->value() > 0 && bar->value() < bar->maximum());
+            const bool due = silent ? !server.receivedBatches().filter("from dbo.Big").isEmpty() &&
+                                          status->text().contains(" rows")
+                                    : bar->value() > 0 && status->text().contains("rows/s");
+            if (!due || sinceCancel.isValid())
+                return;
+            QVERIFY(cancel->isEnabled());
+            screenshot(harness, "running-" + how);
+            sinceCancel.start();
+            if (how == u"escape")
+                QTest::keyClick(harness.list(), Qt::Key_Escape);
+            else
+                QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        watcher.start(20);
+        harness.action(1);
+        watcher.stop();
+
+        QVERIFY(sinceCancel.isValid());
+        QVERIFY2(sinceCancel.elapsed() < 5000, "waited for the server");
+        QCOMPARE(status->text(), QStringLiteral("Cancelled: the script files are unchanged"));
+        screenshot(harness, "cancelled-" + how);
+        QVERIFY(harness.messages.isEmpty());
+        QCOMPARE(listed(harness.objects()), before);
+        QList<QByteArray> after;
+        for (const char* name : {"Tables.sql", "Procs.sql", "Trigs.sql", "Views.sql", "Funcs.sql"})
+            after << output.bytes(QLatin1String(name));
+        QCOMPARE(after, scripts);
+        QCOMPARE(QDir(output.folder()).entryList(QDir::Files | QDir::Hidden).size(), 5);
+        QVERIFY(!cancel->isEnabled());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        // The figures: the entry of the ticked ones, its rows of the count.
+        // A silent server may stop before the next report: its figures can
+        // stand at the count alone.
+        const QRegularExpression figure("^Big \\(2 of 2\\): [0-9 ]+ of 3 000 rows(, [0-9 ]+ "
+                                        "rows/s, about [0-9]+ (s|min) left)?$");
+        QVERIFY2(!figures.filter(figure).isEmpty(), qPrintable(figures.join('\n')));
+        if (!silent) {
+            QVERIFY2(!figures.filter("rows/s, about").isEmpty(), qPrintable(figures.join('\n')));
+            QVERIFY(partlyFilled > 0);
+        }
+
+        // Silent, the server would hold Big again; the procedure stands for
+        // a run that works.
+        if (silent)
+            harness.tick("Big", false);
+        harness.action(1);
+        QVERIFY(harness.messages.isEmpty());
+        QCOMPARE(status->text(), QString::number(silent ? 0 : 1) +
+                                     " tables/1 procs/0 triggers/0 views/0 functions scripted");
+        QCOMPARE(output.bytes("Tables.sql").contains("Loading 3000 rows to Big..."), !silent);
     }
 
     // Everything but the password comes back, however the window closed.

@@ -7,13 +7,16 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <csignal>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -635,6 +638,114 @@ private slots:
         QCOMPARE(QDir(out.folder()).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{"Funcs.sql", "Procs.sql", "Tables.sql", "Trigs.sql", "Views.sql"}));
         QVERIFY(out.bytes("Procs.sql").contains("spTwo"));
+    }
+
+    // A signal ends the run as a failure ends it, soon, even while the
+    // server is silent: the scripts of the run before byte for byte, no
+    // hidden file, no private driver configuration, the shell's status.
+    void signalEndsTheRunAsAFailure_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("inLogin"); // else amid the rows of a silent server
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("SIGINT amid the rows") << SIGINT << false << 130;
+        QTest::newRow("SIGTERM amid the rows") << SIGTERM << false << 143;
+        QTest::newRow("SIGHUP amid the rows") << SIGHUP << false << 129;
+        QTest::newRow("SIGTERM in a stalled login, certificate checked") << SIGTERM << true << 143;
+    }
+
+    void signalEndsTheRunAsAFailure() {
+        QFETCH(int, signal);
+        QFETCH(bool, inLogin);
+        QFETCH(int, exitCode);
+        m_data.write("long.sql", QByteArray(database) + test::numberedTable("Long", 300).toUtf8());
+        test::StandInOptions options = loaded("long.sql");
+        options.stallLogin = inLogin;
+        options.stallAfterRows = inLogin ? -1 : 50;
+        test::StandIn stalling(options);
+        test::TempFolder out;
+        QCOMPARE(script(out, {"table:dbo.Orders", "proc:dbo.spOne"}).exitCode, 0);
+        QList<QByteArray> before;
+        for (const QString& name : scriptFiles)
+            before << out.bytes(name);
+
+        test::TempFolder temporary; // where the private configuration goes
+        m_data.write("ca.pem", "never read: the server never answers");
+        QProcessEnvironment environment = cliEnvironment();
+        environment.insert("TMPDIR", temporary.folder());
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        const QStringList login =
+            inLogin ? QStringList{"--encryption", "mandatory", "--ca-file", m_data.path("ca.pem")}
+                    : QStringList{};
+        cli.start(QUARVEX_CLI_PATH, connection(&stalling) + login +
+                                        QStringList{"--out", out.folder(), "table:dbo.Orders",
+                                                    "table:dbo.Long", "proc:dbo.spTwo"});
+        if (inLogin)
+            QTRY_COMPARE_WITH_TIMEOUT(stalling.openingPacketTypes().size(), 1, 20000);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(!stalling.receivedBatches().filter("from dbo.Long").isEmpty(),
+                                     20000);
+        QTest::qWait(300);
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(pid_t(cli.processId()), signal);
+        QVERIFY(cli.waitForFinished(20000));
+        QVERIFY2(clock.elapsed() < 4000, "waited for a time-out");
+        const QString error = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), exitCode);
+        QVERIFY2(error.endsWith(inLogin
+                                    ? "quarvex-cli: Listing cancelled\n"
+                                    : "quarvex-cli: Cancelled: the script files are unchanged\n"),
+                 qPrintable(error));
+        for (int i = 0; i < scriptFiles.size(); ++i)
+            QCOMPARE(out.bytes(scriptFiles[i]), before[i]);
+        QCOMPARE(QDir(out.folder()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"Funcs.sql", "Procs.sql", "Tables.sql", "Trigs.sql", "Views.sql"}));
+        QCOMPARE(QDir(temporary.folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{});
+    }
+
+    // At a terminal one line is drawn again in place and erased at the
+    // end; a pipe gets lines that stay; --quiet only the summary.
+    void progressShowsAsTheOutputAllows_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("terminal") << "terminal";
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("pipe with --progress") << "progress";
+        QTest::newRow("--quiet") << "quiet";
+    }
+
+    void progressShowsAsTheOutputAllows() {
+        QFETCH(QString, how);
+        m_data.write("slow.sql", test::numberedTable("Slow", 2000, 100).toUtf8());
+        test::StandInOptions options = loaded("slow.sql");
+        options.packetDelayMs = 20;
+        test::StandIn slow(options);
+        test::TempFolder out;
+        QStringList arguments = connection(&slow) + QStringList{"--out", out.folder()};
+        if (how == "progress" || how == "quiet")
+            arguments << "--" + how;
+        arguments << "table:dbo.Slow";
+        const QMap<QString, QString> variables{{"QUARVEX_PASSWORD", password}};
+        const Result result = how == "terminal"
+                                  ? test::runCliAtTerminal(arguments, m_data.folder(), variables)
+                                  : test::runCli(arguments, m_data.folder(), variables);
+        QCOMPARE(result.exitCode, 0);
+        const QString shown = how == "terminal" ? result.out : result.error;
+        const QString summary =
+            "quarvex-cli: 1 tables/0 procs/0 triggers/0 views/0 functions scripted";
+        QVERIFY2(shown.contains(summary), qPrintable(shown));
+        const bool redrawn = how == "terminal" || how == "progress";
+        QVERIFY2(shown.contains(QRegularExpression("\rquarvex-cli: Slow \\(1 of 1\\): [0-9 ]+ of "
+                                                   "2 000 rows[^\r\n]*\x1b\\[K")) == redrawn,
+                 qPrintable(shown));
+        // Erased before the next line, so no line ends with figures.
+        QVERIFY(!shown.contains(QRegularExpression("rows(/s| left)?[^\r\n]*\r?\n")));
+        if (how == "pipe")
+            QVERIFY(!shown.contains('\r') && !shown.contains("\x1b"));
+        if (how == "quiet")
+            QCOMPARE(shown, summary + "\n");
     }
 
     // Names that would break a listing line apart are written C-style, and

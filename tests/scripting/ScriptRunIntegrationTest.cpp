@@ -7,6 +7,7 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -332,6 +333,9 @@ private slots:
             << "shared"
             << "CreateScripts: The output folder can be written by other users and has no "
                "sticky bit, so they could replace the script files with links\r\n\r\n[";
+        QTest::newRow("cancelled between entries") << "cancel" << cancelledRunText();
+        QTest::newRow("cancelled while the server is silent")
+            << "cancel silent" << cancelledRunText();
     }
 
     void failedRunChangesNoScript() {
@@ -346,12 +350,32 @@ private slots:
         run.tick({"A", "Many", "Orders", "p"});
         const QStringList before = test::listed(run.toolkit.list);
         test::StandInOptions faulty = with(rows("Many", 60));
-        (fault == "stall" ? faulty.stallAfterRows : faulty.dropAfterRows) = 50;
+        (fault == "drop" ? faulty.dropAfterRows : faulty.stallAfterRows) = 50;
         std::unique_ptr<test::StandIn> faultyServer;
-        if (fault == "drop" || fault == "stall") {
+        std::optional<std::thread> canceller;
+        if (fault == "drop" || fault == "stall" || fault == "cancel silent") {
             faultyServer = std::make_unique<test::StandIn>(faulty);
             run.settings.connection.server = faultyServer->serverText();
-            run.settings.connection.queryTimeoutSeconds = 1;
+            // Cancelled, the run does not wait for the time-out.
+            run.settings.connection.queryTimeoutSeconds = fault == "cancel silent" ? 600 : 1;
+        }
+        if (fault == "cancel") {
+            run.toolkit.onProgress = [](Toolkit& toolkit, const RunProgress&) {
+                toolkit.cancellation().cancel();
+            };
+        } else if (fault == "cancel silent") {
+            // As the window's Cancel does, from its own thread.
+            canceller.emplace([&] {
+                for (int waited = 0;
+                     waited < 20000 &&
+                     faultyServer->receivedBatches().filter("from dbo.Many").isEmpty();
+                     waited += 50)
+                    QTest::qSleep(50);
+                QTest::qSleep(300);
+                run.toolkit.cancellation().cancel();
+                QTest::qSleep(500);
+                run.toolkit.cancellation().breakOff();
+            });
         } else if (fault == "unreachable") {
             run.settings.connection.server = "127.0.0.1,1";
         } else if (fault == "read-only") {
@@ -366,10 +390,15 @@ private slots:
         if (fault == "locked")
             held.emplace(run.folder.folder());
         const int batches = standIn.receivedBatches().size();
+        QElapsedTimer clock;
+        clock.start();
         if (fault == "disk")
             test::underFileSizeLimit(2000, [&] { run.create(); });
         else
             run.create();
+        if (canceller)
+            canceller->join();
+        QVERIFY2(clock.elapsed() < 10000, "waited for the server's time-out");
 
         QVERIFY(run.failure.has_value());
         QVERIFY2(run.failure->description.startsWith(failure.section('*', 0, 0)) &&
@@ -383,6 +412,9 @@ private slots:
         QCOMPARE(test::listed(run.toolkit.list), before);
         QVERIFY(run.viewed.size() == 2);
         QCOMPARE(run.toolkit.busyHistory.last(), false);
+        QCOMPARE(run.failure->kind == FailureKind::Cancelled, fault.startsWith("cancel"));
+        if (fault.startsWith("cancel"))
+            QCOMPARE(run.toolkit.status(), cancelledRunText());
         // Refused before any query: the file or folder named, no batch sent.
         const QMap<QString, QString> named{
             {"read-only", run.folder.path("Views.sql")},

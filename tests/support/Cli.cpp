@@ -5,9 +5,12 @@
 
 namespace quarvex::test {
 
-CliResult runCli(const QStringList& arguments, const QString& folder,
-                 const QMap<QString, QString>& variables, const std::function<void()>& childSetup,
-                 int waitMs, const std::function<void()>& whileRunning) {
+namespace {
+
+CliResult runProgram(const QString& program, const QStringList& arguments, const QString& folder,
+                     const QMap<QString, QString>& variables,
+                     const std::function<void()>& childSetup, int waitMs,
+                     const std::function<void()>& whileRunning = {}) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
@@ -16,7 +19,7 @@ CliResult runCli(const QStringList& arguments, const QString& folder,
         environment.insert(variable.key(), variable.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(QUARVEX_CLI_PATH), arguments);
+    process.start(program, arguments);
     QDeadlineTimer deadline(waitMs);
     if (whileRunning)
         while (!deadline.hasExpired() && process.state() != QProcess::NotRunning &&
@@ -31,6 +34,25 @@ CliResult runCli(const QStringList& arguments, const QString& folder,
     }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+CliResult runCli(const QStringList& arguments, const QString& folder,
+                 const QMap<QString, QString>& variables, const std::function<void()>& childSetup,
+                 int waitMs, const std::function<void()>& whileRunning) {
+    return runProgram(QStringLiteral(QUARVEX_CLI_PATH), arguments, folder, variables, childSetup,
+                      waitMs, whileRunning);
+}
+
+CliResult runCliAtTerminal(const QStringList& arguments, const QString& folder,
+                           const QMap<QString, QString>& variables, int waitMs) {
+    QStringList command;
+    for (const QString& argument : QStringList{QStringLiteral(QUARVEX_CLI_PATH)} + arguments)
+        command << "'" + QString(argument).replace("'", "'\\''") + "'";
+    return runProgram(QStringLiteral("script"),
+                      {"--quiet", "--return", "--command", command.join(' '), "/dev/null"}, folder,
+                      variables, {}, waitMs);
 }
 
 } // namespace quarvex::test

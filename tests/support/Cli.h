@@ -23,4 +23,9 @@ CliResult runCli(const QStringList& arguments, const QString& folder,
                  const std::function<void()>& childSetup = {}, int waitMs = 60000,
                  const std::function<void()>& whileRunning = {});
 
+// The same at a pseudo-terminal (util-linux's script): what the terminal
+// showed, standard error included, is the result's out.
+CliResult runCliAtTerminal(const QStringList& arguments, const QString& folder,
+                           const QMap<QString, QString>& variables, int waitMs = 60000);
+
 } // namespace quarvex::test

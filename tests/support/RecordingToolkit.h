@@ -4,6 +4,7 @@
 #include "model/Toolkit.h"
 
 #include <QStringList>
+#include <functional>
 
 namespace quarvex::test {
 
@@ -28,6 +29,9 @@ public:
     // fails to start, as one that is not installed does.
     QList<ViewerStart> viewers;
     QStringList unstartable;
+    // Every progress report, and what to do at each (on the run's thread).
+    QList<RunProgress> progress;
+    std::function<void(RecordingToolkit&, const RunProgress&)> onProgress;
 
     void showMessage(const QString& text, MessageIcon icon, const QString& title) override;
     void setBusy(bool busy) override { busyHistory.append(busy); }
@@ -36,6 +40,12 @@ public:
     ObjectList& objectList() override { return list; }
     std::optional<QString> startViewer(const QString& program,
                                        const QStringList& arguments) override;
+
+    void setProgress(const RunProgress& report) override {
+        progress.append(report);
+        if (onProgress)
+            onProgress(*this, report);
+    }
 
     QStringList messageTexts() const;
 

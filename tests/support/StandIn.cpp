@@ -95,4 +95,13 @@ QList<int> StandIn::openingPacketTypes() const {
     return types;
 }
 
+QString numberedTable(const QString& name, int count, int padWidth) {
+    QString script =
+        QStringLiteral("create table %1 (n int not null, pad varchar(100) null)\nGO\n").arg(name);
+    const QString pad = padWidth ? "'" + QString(padWidth, u'x') + "'" : QStringLiteral("null");
+    for (int n = 1; n <= count; ++n)
+        script += QStringLiteral("insert into %1 values (%2, %3)\n").arg(name).arg(n).arg(pad);
+    return script + QStringLiteral("GO\n");
+}
+
 } // namespace quarvex::test

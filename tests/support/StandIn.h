@@ -26,6 +26,12 @@ struct StandInOptions {
     QString encryption = {}; // --encryption when not empty: off, login or required
 };
 
+// A table of count rows to load into a stand-in, made by a script of its
+// own: "create table NAME (n int not null, pad varchar(100) null)" and rows
+// n = 1 ... count, each with padWidth letters in pad (for replies of many
+// packets).
+QString numberedTable(const QString& name, int count, int padWidth = 0);
+
 // A quarvex-standin on a free loopback port for one test; stopped with
 // SIGTERM when the object goes.
 class StandIn {
