@@ -195,6 +195,31 @@ private slots:
         QCOMPARE(mergeUpdate(table, sql2005Plus).contains(" where ("), !targetBytes.isEmpty());
     }
 
+    // A merge matches on the first key its staged rows hold: a key over a
+    // computed column is passed over, and named when it is the only one.
+    void mergeKeyChoice_data() {
+        QTest::addColumn<QList<KeyColumn>>("rows");
+        QTest::addColumn<QStringList>("key");
+        QTest::addColumn<QString>("computed");
+        QTest::newRow("primary key of two columns")
+            << QList<KeyColumn>{{"a", 1, false}, {"b", 1, false}, {"c", 2, false}}
+            << QStringList{"a", "b"} << QString();
+        QTest::newRow("computed primary key, unique key after it")
+            << QList<KeyColumn>{{"k", 1, true}, {"a", 2, false}, {"b", 2, false}}
+            << QStringList{"a", "b"} << "k";
+        QTest::newRow("only a computed key")
+            << QList<KeyColumn>{{"a", 1, false}, {"k", 1, true}} << QStringList{} << "k";
+        QTest::newRow("no key") << QList<KeyColumn>{} << QStringList{} << QString();
+    }
+
+    void mergeKeyChoice() {
+        QFETCH(QList<KeyColumn>, rows);
+        QFETCH(QStringList, key);
+        QFETCH(QString, computed);
+        QCOMPARE(firstKey(rows), key);
+        QCOMPARE(computedKeyColumn(rows), computed);
+    }
+
     // A name with an apostrophe or a percent sign stays one literal, and
     // raiserror takes no placeholder from it.
     void applyMessagesQuoteTheTableName() {
