@@ -48,15 +48,23 @@ QString refusal() {
 
 // After a statement inside the transaction: its error number, and a message
 // naming the table and the step when there was one.
-QString afterStatement(const QString& subject, const QString& step, const QString& rowCount = {}) {
-    QString capture = QLatin1String("select @e=@@error");
+QString capture(const QString& rowCount = {}) {
+    QString text = QLatin1String("select @e=@@error");
     if (!rowCount.isEmpty())
-        capture += QLatin1Char(',') + rowCount + QLatin1String("=@@rowcount");
-    return capture + QLatin1String("\r\nif @e<>0 set @m=") +
+        text += QLatin1Char(',') + rowCount + QLatin1String("=@@rowcount");
+    return text + QLatin1String("\r\n");
+}
+
+QString failureCheck(const QString& subject, const QString& step) {
+    return QLatin1String("if @e<>0 set @m=") +
            messageLiteral(QLatin1String("Nothing changed: ") + subject + QLatin1String(": ") +
                           step + QLatin1String(" failed with error ")) +
            QLatin1Char('+') + number(QStringLiteral("@e")) + QLatin1Char('+') +
            literal(QStringLiteral(" (its message is above)")) + QLatin1String("\r\n") + refusal();
+}
+
+QString afterStatement(const QString& subject, const QString& step, const QString& rowCount = {}) {
+    return capture(rowCount) + failureCheck(subject, step);
 }
 
 QString declarations(const QList<StagedTable>& tables) {
@@ -309,15 +317,11 @@ QString filling(const StagedTable& table, int i, LoadMode mode, bool sql2005Plus
     const QString identityInsert = QLatin1String("set identity_insert ") + table.tableName;
     if (identity)
         text += identityInsert + QLatin1String(" on\r\n");
-    text += insert + QLatin1String("select @e=@@error,") + variable("i", i) +
-            QLatin1String("=@@rowcount\r\n");
+    // The identity inserts go off before the check, whose refusal ends the batch.
+    text += insert + capture(variable("i", i));
     if (identity)
         text += identityInsert + QLatin1String(" off\r\n");
-    return text + QLatin1String("if @e<>0 set @m=") +
-           messageLiteral(QLatin1String("Nothing changed: ") + table.tableName +
-                          QLatin1String(": inserting rows failed with error ")) +
-           QLatin1Char('+') + number(QStringLiteral("@e")) + QLatin1Char('+') +
-           literal(QStringLiteral(" (its message is above)")) + QLatin1String("\r\n") + refusal();
+    return text + failureCheck(table.tableName, QStringLiteral("inserting rows"));
 }
 
 QString changes(const ApplyPlan& plan) {
