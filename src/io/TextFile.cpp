@@ -10,7 +10,6 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -96,33 +95,6 @@ void seekTo(QFileDevice& file, qint64 position) {
         raise(file.errorString(), FailureKind::FileWrite);
 }
 
-QByteArray readPiece(QFileDevice& file, qint64 position, qint64 size) {
-    seekTo(file, position);
-    const QByteArray piece = file.read(size);
-    if (piece.size() != size)
-        raise(file.errorString(), FailureKind::FileWrite);
-    return piece;
-}
-
-// The bytes a file begins with when it holds the head.
-QByteArray headOfFile(ScriptEncoding encoding, const QString& head) {
-    QByteArray expected = encoding == ScriptEncoding::Unicode ? byteOrderMark : QByteArray();
-    expected += encode(head, encoding);
-    return expected;
-}
-
-// Opens source positioned just after its byte-order mark (if any) and the
-// encoded head; false when the file does not begin that way.
-bool openAfterHead(QFile& source, ScriptEncoding encoding, const QString& head) {
-    const QByteArray expected = headOfFile(encoding, head);
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    if (source.read(expected.size()) == expected)
-        return true;
-    source.close();
-    return false;
-}
-
 // Copies what is left of an open source in pieces, so that a large file never
 // has to fit in memory.
 void copyRest(QFileDevice* source, QFileDevice& target) {
@@ -137,34 +109,6 @@ void copyRest(QFileDevice* source, QFileDevice& target) {
     }
 }
 
-// Puts newHead in place of the file's first oldSize bytes, moving the rest
-// within the file itself in pieces: from its end when it moves back, from
-// its start when it moves forward.
-void replaceHeadInPlace(QFileDevice& file, qint64 oldSize, const QByteArray& newHead) {
-    constexpr qint64 pieceSize = 1 << 20;
-    const qint64 length = file.size();
-    const qint64 shift = newHead.size() - oldSize;
-    if (shift > 0) {
-        for (qint64 end = length; end > oldSize;) {
-            const qint64 start = std::max(oldSize, end - pieceSize);
-            const QByteArray piece = readPiece(file, start, end - start);
-            seekTo(file, start + shift);
-            writeAll(file, piece);
-            end = start;
-        }
-    } else if (shift < 0) {
-        for (qint64 start = oldSize; start < length; start += pieceSize) {
-            const QByteArray piece = readPiece(file, start, std::min(pieceSize, length - start));
-            seekTo(file, start + shift);
-            writeAll(file, piece);
-        }
-        if (!file.resize(length + shift))
-            raise(file.errorString(), FailureKind::FileWrite);
-    }
-    seekTo(file, 0);
-    writeAll(file, newHead);
-}
-
 // The file replaced by the bytes, through its open descriptor.
 void rewrite(QFileDevice& file, const QByteArray& bytes) {
     if (!file.resize(0))
@@ -173,10 +117,9 @@ void rewrite(QFileDevice& file, const QByteArray& bytes) {
     writeAll(file, bytes);
 }
 
-// The file replaced by the text and the rest of source: written beside the
-// old file, which it replaces in one step only when complete.
-void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString& text,
-                 QFile* rest) {
+// The file replaced by the text: written beside the old file, which it
+// replaces in one step only when complete.
+void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString& text) {
     reraisingAs(
         QStringLiteral("WriteFile"),
         [&] {
@@ -185,7 +128,6 @@ void replaceWith(const QString& fileName, ScriptEncoding encoding, const QString
             if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
                 raise(file.errorString(), FailureKind::FileWrite);
             writeAll(file, fileBytes(text, encoding));
-            copyRest(rest, file);
             if (!file.commit())
                 raise(file.errorString(), FailureKind::FileWrite);
         },
@@ -271,7 +213,7 @@ void TextFiles::WriteFile(const QString& fileName, const QString& text) const {
         return reraisingAs(
             QStringLiteral("WriteFile"), [&] { rewrite(*created, fileBytes(text, encoding)); },
             fileContext(fileName));
-    replaceWith(fileName, encoding, text, nullptr);
+    replaceWith(fileName, encoding, text);
 }
 
 void TextFiles::WriteNewFile(const QString& fileName, const QString& text) const {
@@ -299,30 +241,6 @@ void TextFiles::AppendFile(const QString& fileName, const QString& text) const {
             appendTo(file, encodingOf(fileName), text);
         },
         fileContext(fileName));
-}
-
-void TextFiles::ReplaceFileHead(const QString& fileName, const QString& oldHead,
-                                const QString& newHead) const {
-    const ScriptEncoding encoding = encodingOf(fileName);
-    if (QFile* created = createdFile(fileName)) {
-        const QByteArray expected = headOfFile(encoding, oldHead);
-        seekTo(*created, 0);
-        if (created->read(expected.size()) == expected)
-            return reraisingAs(
-                QStringLiteral("WriteFile"),
-                [&] {
-                    replaceHeadInPlace(*created, expected.size(), headOfFile(encoding, newHead));
-                },
-                fileContext(fileName));
-    } else {
-        QFile source(fileName);
-        if (openAfterHead(source, encoding, oldHead))
-            return replaceWith(fileName, encoding, newHead, &source);
-    }
-    QString text = ReadFile(fileName);
-    if (text.startsWith(oldHead))
-        text.replace(0, oldHead.size(), newHead);
-    WriteFile(fileName, text);
 }
 
 void TextFiles::requireReplaceable(const QString& fileName) const {

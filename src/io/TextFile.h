@@ -57,12 +57,6 @@ public:
     // length.
     void AppendFile(const QString& fileName, const QString& text) const;
 
-    // Replaces the file with newHead followed by what follows oldHead in it
-    // (the file must begin with oldHead), in one atomic step and without
-    // holding the file in memory.
-    void ReplaceFileHead(const QString& fileName, const QString& oldHead,
-                         const QString& newHead) const;
-
     // Raises "WriteFile: " + reason + CR LF CR LF + "[" + path + "]" (a
     // FileWrite failure) when the file may not be replaced: it is marked
     // read-only or cannot be opened for writing, or its folder is missing.
