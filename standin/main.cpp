@@ -43,6 +43,7 @@ std::optional<Faults> faultsFrom(const QCommandLineParser& parser) {
     faults.stallAfterRows = rows(stall);
     faults.dropAfterRows = rows(drop);
     faults.packetDelayMs = qMax(0, parser.value(QStringLiteral("packet-delay-ms")).toInt());
+    faults.snapshotsOffAfterCheck = parser.isSet(QStringLiteral("snapshots-off-after-check"));
     if (!valid)
         return std::nullopt;
     return faults;
@@ -94,6 +95,9 @@ void addOptions(QCommandLineParser& parser) {
         {"log", "Record every SQL batch.", "FILE", ""},
         {"stall-login", "Fault: accept connections and never answer them.", "", ""},
         {"packet-delay-ms", "Fault: send each packet of a reply N ms after the one before.", "N",
+         ""},
+        {"snapshots-off-after-check",
+         "Fault: stop allowing snapshot isolation once a reply that read sys.databases is out.", "",
          ""},
         {"stall-after-rows", "Fault: send N rows of a longer result, then fall silent.", "N", ""},
         {"drop-after-rows", "Fault: send N rows of a longer result, then close the connection.",

@@ -64,6 +64,8 @@ public:
     void endTransaction(Session& session, bool commit);
     // A connection ends: its temporary tables go, its transaction is undone.
     void endSession(Session& session);
+    // ALLOW_SNAPSHOT_ISOLATION of the one database there is.
+    void allowSnapshots(bool allowed);
 
 private:
     void runQuery(Session& session, const Statement& statement, QList<Outcome>& out);

@@ -129,9 +129,13 @@ void Engine::alterDatabase(const Statement& statement) {
                                       "a state that allows access checks.")
                            .arg(statement.name.first()),
                        14, 5, false};
+    allowSnapshots(statement.value == QLatin1String("on"));
+}
+
+void Engine::allowSnapshots(bool allowed) {
     sqliteExec(
         m_db, QStringLiteral("update qx_databases set snapshot_isolation_state = ? where name = ?"),
-        {statement.value == QLatin1String("on") ? 1 : 0, m_options.database});
+        {allowed ? 1 : 0, m_options.database});
 }
 
 } // namespace quarvex::standin

@@ -7,6 +7,7 @@
 
 #include <QTcpSocket>
 #include <QTimer>
+#include <utility>
 
 namespace quarvex::standin {
 
@@ -279,7 +280,14 @@ void TdsConnection::handleBatch(const QByteArray& payload) {
         QString::fromUtf16(reinterpret_cast<const char16_t*>(data.constData()), data.size() / 2);
     if (m_log)
         m_log->record(m_session.spid, batch);
+    noteCheckOfSnapshots(batch);
     startReply(std::make_unique<BatchRun>(*m_engine, m_session, batch), std::nullopt);
+}
+
+void TdsConnection::noteCheckOfSnapshots(const QString& sql) {
+    if (m_faults.snapshotsOffAfterCheck &&
+        sql.contains(QLatin1String("sys.databases"), Qt::CaseInsensitive))
+        m_snapshotsOffAfterReply = true;
 }
 
 int TdsConnection::rowLimit() const {
@@ -326,6 +334,7 @@ void TdsConnection::handleRpc(const QByteArray& payload) {
     } else if (!sql.isEmpty()) {
         if (m_log)
             m_log->record(m_session.spid, sql);
+        noteCheckOfSnapshots(sql);
         run = std::make_unique<BatchRun>(*m_engine, m_session, sql);
     }
     startReply(std::move(run), ReplyStream::ProcedureCall{returnsHandle ? std::optional<int>(handle)
@@ -359,6 +368,8 @@ void TdsConnection::sendReply() {
         }
         if (m_reply->finished()) {
             m_reply.reset();
+            if (std::exchange(m_snapshotsOffAfterReply, false))
+                m_engine->allowSnapshots(false);
             flushUnsent(Flush::RestEndingMessage);
             readMessages(); // what came in meanwhile
             return;

@@ -40,6 +40,10 @@ struct Faults {
     // Each packet of a reply after its first goes out this many
     // milliseconds after the one before: a long read held open.
     int packetDelayMs = 0;
+    // Once a reply that read sys.databases has gone out, the database stops
+    // allowing snapshot isolation: the option turned off between a client's
+    // check and its snapshot.
+    bool snapshotsOffAfterCheck = false;
 };
 
 // One client: reassembles its packets into messages, answers PRELOGIN and
@@ -58,6 +62,7 @@ private:
     void onReadyRead();
     void readMessages();
     void handleMessage(int type, const QByteArray& payload);
+    void noteCheckOfSnapshots(const QString& sql);
     void handlePrelogin(const QByteArray& payload);
     // A handshake record from the client, inside a PRELOGIN packet.
     void handleHandshake(const QByteArray& records);
@@ -102,6 +107,8 @@ private:
     std::unique_ptr<TlsChannel> m_tls; // from the PRELOGIN answer on, if any
     bool m_tlsForLoginOnly = false;    // ENCRYPT_OFF: only the login is inside
     bool m_inTls = false;              // the bytes on the wire are TLS records
+    // The fault snapshotsOffAfterCheck, due once this reply is out.
+    bool m_snapshotsOffAfterReply = false;
 };
 
 } // namespace quarvex::standin

@@ -189,28 +189,36 @@ private slots:
                      QStringList{QString::number(notedRows(text, table))});
     }
 
-    // A table altered under the snapshot, or locked by a writer past the
-    // lock time-out, ends the run; the scripts of the last run stay.
+    // Snapshots turned off between the run's check and its snapshot, a
+    // table altered under the snapshot, or locked by a writer past the lock
+    // time-out, ends the run; the scripts of the last run stay.
     void failuresEndTheRun_data() {
         QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("snapshotsOffAfterCheck");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("whileReadingFiller");
         QTest::addColumn<QString>("message");
+        QTest::newRow("snapshots turned off after the check")
+            << "auto" << true << QString() << QString()
+            << "The database stopped allowing snapshot isolation as the run began "
+               "(ALLOW_SNAPSHOT_ISOLATION is OFF)";
         QTest::newRow("table altered in the snapshot")
-            << "auto" << QString() << "alter table dbo.Child nocheck constraint all"
+            << "auto" << false << QString() << "alter table dbo.Child nocheck constraint all"
             << "dbo.Child was altered by another session after the run's snapshot began";
         QTest::newRow("lock waited for too long")
-            << "lock"
-            << "begin tran update dbo.Child set ParentId = ParentId" << QString()
+            << "lock" << false << "begin tran update dbo.Child set ParentId = ParentId" << QString()
             << "dbo.Child: waited longer than the lock time-out (1 s) for its shared lock";
     }
 
     void failuresEndTheRun() {
         QFETCH(QString, mode);
+        QFETCH(bool, snapshotsOffAfterCheck);
         QFETCH(QString, before);
         QFETCH(QString, whileReadingFiller);
         QFETCH(QString, message);
-        test::Database source(sourceOptions(true));
+        test::StandInOptions options = sourceOptions(true);
+        options.snapshotsOffAfterCheck = snapshotsOffAfterCheck;
+        test::Database source(options);
         test::TempFolder folder;
         for (const QString& file : scriptFiles)
             folder.write(file, ("the last run's " + file).toUtf8());

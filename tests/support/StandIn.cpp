@@ -31,6 +31,8 @@ StandIn::StandIn(const StandInOptions& options) {
         arguments << "--stall-login";
     if (options.packetDelayMs > 0)
         arguments << "--packet-delay-ms" << QString::number(options.packetDelayMs);
+    if (options.snapshotsOffAfterCheck)
+        arguments << "--snapshots-off-after-check";
     if (options.stallAfterRows >= 0)
         arguments << "--stall-after-rows" << QString::number(options.stallAfterRows);
     if (options.dropAfterRows >= 0)

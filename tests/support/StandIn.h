@@ -24,6 +24,9 @@ struct StandInOptions {
     QString tlsCert = {};       // --tls-cert and --tls-key when not empty
     QString tlsKey = {};
     QString encryption = {}; // --encryption when not empty: off, login or required
+    // --snapshots-off-after-check: the option turned off between a client's
+    // check and its snapshot
+    bool snapshotsOffAfterCheck = false;
 };
 
 // A table of count rows to load into a stand-in, made by a script of its
