@@ -4,6 +4,9 @@
 #
 #   bash bench/run.sh            tables of 200 000, 1 000 000, 100 000, 20 000 and 200 000 rows
 #   QUICK=1 bash bench/run.sh    a tenth of the rows, for a quick look
+#   BASELINE=path/to/quarvex-cli bash bench/run.sh
+#                                also an older quarvex-cli, run the same way, and what
+#                                quarvex-cli's processor time per row is against it
 #
 # Five clients read each of the five tables from one stand-in, which streams its rows as
 # a real server does: quarvex-cli scripting the table, FreeTDS's bsqldb,
@@ -153,17 +156,21 @@ SQL
 }
 
 # name, rows, row query (as quarvex-cli builds it), label, quarvex-cli's
-# options, and the key of the measurements when one table is read twice
+# options, the key of the measurements when one table is read more than once,
+# and "snapshot" where the database allows snapshot isolation meanwhile, so
+# that quarvex-cli reads in one snapshot (as it does by default where it can)
 mixed_select="id,name,price,qty,ratio,created,note,flag,datepart(ms,created) created__ms"
 as_text() { echo "convert(varchar(40),$1,121) $1"; }
 dates_select="id,name,$(as_text at),$(as_text arrived),$(as_text day),$(as_text slot)"
 tables=(
-    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types"
-    "BenchRowsBig|$((1000000 / scale))|select $mixed_select from dbo.BenchRowsBig order by id|mixed types"
-    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types, --merge|--merge|BenchRowsMerge"
-    "BenchWide|$((100000 / scale))|select $(IFS=,; echo "${wide_columns[*]},${wide_dates[*]}") from dbo.BenchWide order by id|30 columns"
-    "BenchTexts|$((20000 / scale))|select id,body from dbo.BenchTexts order by id|nvarchar(4000) texts"
-    "BenchDates|$((200000 / scale))|select $dates_select from dbo.BenchDates order by id|datetime2, datetimeoffset, date, time|--newer-types"
+    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types|--truncate"
+    "BenchRowsBig|$((1000000 / scale))|select $mixed_select from dbo.BenchRowsBig order by id|mixed types|--truncate"
+    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types, grouped deletes (default)|--group|BenchRowsGroup"
+    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types, default, one snapshot|--group|BenchRowsSnapshot|snapshot"
+    "BenchRows|$((200000 / scale))|select $mixed_select from dbo.BenchRows order by id|mixed types, --merge|--truncate --merge|BenchRowsMerge"
+    "BenchWide|$((100000 / scale))|select $(IFS=,; echo "${wide_columns[*]},${wide_dates[*]}") from dbo.BenchWide order by id|30 columns|--truncate"
+    "BenchTexts|$((20000 / scale))|select id,body from dbo.BenchTexts order by id|nvarchar(4000) texts|--truncate"
+    "BenchDates|$((200000 / scale))|select $dates_select from dbo.BenchDates order by id|datetime2, datetimeoffset, date, time|--truncate --newer-types"
 )
 
 {
@@ -191,7 +198,7 @@ printf 'txtProcFilt=\r\ntxtTrigFilt=\r\ntxtTblFilt=\r\ntxtViewFilt=\r\ntxtFuncFi
 # bsqldb prints no TDS 7.3 date or time type; the queries hand them over as
 # text anyway.
 printf '[bench]\n\thost = 127.0.0.1\n\tport = %s\n\ttds version = auto\n' "$port" >"$work/freetds.conf"
-mkdir -p "$work/out" "$work/runs"
+mkdir -p "$work/out" "$work/baseline-out" "$work/runs"
 
 # Runs one client once with its standard input from a file and records
 # "wall-seconds cpu-seconds max-rss-kB" in $work/runs/KEY.
@@ -210,19 +217,34 @@ run_client() {
         'BEGIN { printf "%.6f %.2f %d\n", e - s, u + y, k }' >>"$work/runs/$key"
 }
 
+# Sets the database's ALLOW_SNAPSHOT_ISOLATION, on or off.
+allow_snapshots() {
+    printf 'alter database Northwind set allow_snapshot_isolation %s\ngo\n' "$1" |
+        tsql -H 127.0.0.1 -p "$port" -U bench -P bench -D Northwind >/dev/null 2>&1
+}
+
 clients=(quarvex-cli bsqldb freebcp tsql floor)
+[[ -n ${BASELINE:-} ]] && clients=(quarvex-cli baseline "${clients[@]:1}")
 for entry in "${tables[@]}"; do
-    IFS='|' read -r table rows query label options key <<<"$entry"
+    IFS='|' read -r table rows query label options key snapshot <<<"$entry"
     key=${key:-$table}
     echo "reading $table ($rows rows)..." >&2
     printf '%s\ngo\n' "$query" >"$work/query.sql"
     # The stand-in's peak is measured per table: the kernel forgets the
     # one before.
     echo 5 >"/proc/$server/clear_refs" 2>/dev/null || true
+    [[ -n $snapshot ]] && allow_snapshots on
     for _ in 1 2 3; do
+        # shellcheck disable=SC2086 # the options are words
         run_client "$key.quarvex-cli" /dev/null env QUARVEX_PASSWORD=bench \
             "$build/src/quarvex-cli" --config "$work/bench.cfg" --server "127.0.0.1,$port" \
-            --user bench --out "$work/out" --truncate ${options:-} "table:dbo.$table"
+            --user bench --out "$work/out" $options "table:dbo.$table"
+        if [[ -n ${BASELINE:-} ]]; then
+            # shellcheck disable=SC2086
+            run_client "$key.baseline" /dev/null env QUARVEX_PASSWORD=bench "$BASELINE" \
+                --config "$work/bench.cfg" --server "127.0.0.1,$port" --user bench \
+                --out "$work/baseline-out" $options "table:dbo.$table"
+        fi
         run_client "$key.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
             bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out"
         run_client "$key.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
@@ -232,6 +254,11 @@ for entry in "${tables[@]}"; do
         run_client "$key.floor" /dev/null "$build/bench/quarvex-bench-reader" 127.0.0.1 "$port" \
             "$query"
     done
+    if [[ -n $snapshot ]]; then
+        allow_snapshots off
+        grep -q "Rows read in one snapshot" "$work/out/Tables.sql" ||
+            { echo "bench: $key was not read in one snapshot" >&2 && exit 1; }
+    fi
     awk '/^VmHWM/ {print $2}' "/proc/$server/status" >"$work/runs/$key.standin-kb"
     echo $(($(stat -c %s "$work/out/Tables.sql") / 1024)) >"$work/runs/$key.script-kb"
 done
@@ -241,10 +268,14 @@ list_s=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-list" "127.0.0.1,
     sed -n 's/^list_s //p')
 tick_ms=$(QT_QPA_PLATFORM=offscreen "$build/bench/quarvex-bench-tick" 30000 2>/dev/null |
     sed -n 's/^tick_ms //p')
+progress_ns=$("$build/bench/quarvex-bench-progress" 2>/dev/null | sed -n 's/^progress_ns //p')
+cpu_us_per_row() { # key client rows
+    cut -d' ' -f2 "$work/runs/$1.$2" | median | awk -v r="$3" '{ printf "%.4f", $1 * 1e6 / r }'
+}
 
 printf '%-40s %-12s %10s %10s %11s %10s\n' table client rows/s "vs bsqldb" "CPU us/row" "vs floor"
 for entry in "${tables[@]}"; do
-    IFS='|' read -r table rows query label options key <<<"$entry"
+    IFS='|' read -r table rows query label options key snapshot <<<"$entry"
     key=${key:-$table}
     bsql_wall=$(cut -d' ' -f1 "$work/runs/$key.bsqldb" | median)
     floor_cpu=$(cut -d' ' -f2 "$work/runs/$key.floor" | median)
@@ -272,7 +303,21 @@ printf '%-44s %16s %16s\n' "  its script, Tables.sql" "$(mb "$(cat "$work/runs/B
 printf '%-44s %16s %16s\n' "stand-in, all tables loaded ($(mb "$idle_kb") idle)" \
     "$(mb "$(cat "$work/runs/BenchRows.standin-kb")")" \
     "$(mb "$(cat "$work/runs/BenchRowsBig.standin-kb")")"
+if [[ -n ${BASELINE:-} ]]; then
+    echo
+    printf '%-44s %14s %14s %9s\n' "processor time per row (us)" quarvex-cli baseline change
+    for entry in "${tables[@]}"; do
+        IFS='|' read -r table rows query label options key snapshot <<<"$entry"
+        key=${key:-$table}
+        awk -v h="$label, $(group "$rows")" -v q="$(cpu_us_per_row "$key" quarvex-cli "$rows")" \
+            -v b="$(cpu_us_per_row "$key" baseline "$rows")" \
+            'BEGIN { printf "%-44s %14.2f %14.2f %+8.1f%%\n", h, q, b, (q / b - 1) * 100 }'
+    done
+fi
 echo
 printf '%-44s %14s %14s\n' measure result target
 printf '%-44s %13.2fs %14s\n' "listing 20 000 objects in the window" "$list_s" "< 3 s"
 printf '%-44s %11.2f ms %14s\n' "one tick on a list of 30 000 entries" "$tick_ms" "< 50 ms"
+awk -v p="$progress_ns" -v q="$(cpu_us_per_row BenchRowsGroup quarvex-cli $((200000 / scale)))" \
+    'BEGIN { printf "%-44s %13.2f%% %14s\n", "progress, of quarvex-cli'"'"'s time per mixed row",
+        p / (q * 1000) * 100, "< 1%" }'
