@@ -670,12 +670,13 @@ void Engine::addKeysAndKind(const Statement& statement, int objectId) {
     try {
         for (const ForeignKeyDefinition& key : statement.foreignKeys)
             m_foreignKeys->add(objectId, key, true);
-        TableKind kind{0, 0, statement.ledgerType, statement.node, statement.edge};
+        TableKind kind{
+            0, 0, statement.ledgerType, statement.node, statement.edge, statement.memoryOptimized};
         if (statement.systemVersioning) {
             kind.temporalType = 2;
             kind.historyTableId = versionHistory(statement, objectId);
         }
-        if (kind.temporalType || kind.ledgerType || kind.node || kind.edge)
+        if (kind.temporalType || kind.ledgerType || kind.node || kind.edge || kind.memoryOptimized)
             m_catalogue->setTableKind(objectId, kind);
     } catch (const SqlError&) {
         m_foreignKeys->dropTable(objectId, statement.name.last());
@@ -938,6 +939,11 @@ void Engine::truncate(Session& session, const Statement& statement) {
                                       "supported operation on system-versioned tables.")
                            .arg(m_options.database, object->schema, object->name),
                        16, 1, false};
+    if (table->kind.memoryOptimized)
+        throw SqlError{10794,
+                       QStringLiteral("The statement 'TRUNCATE TABLE' is not supported with memory "
+                                      "optimized tables."),
+                       16, 96, false};
     m_foreignKeys->checkTruncate(object->objectId, shown.join(u'.'));
     sqliteExec(m_db, QStringLiteral("delete from %1").arg(quoteName(object->sqliteName)));
     if (auto state = m_catalogue->identity(object->objectId)) {

@@ -764,7 +764,8 @@ int Translator::parseGeneratedAlways() {
 }
 
 // Rule: WITH (SYSTEM_VERSIONING = ON [(HISTORY_TABLE = name, ...)], LEDGER =
-// ON [(APPEND_ONLY = ON | OFF, ...)], other options read and ignored).
+// ON [(APPEND_ONLY = ON | OFF, ...)], MEMORY_OPTIMIZED = ON, other options
+// such as DURABILITY read and ignored).
 void Translator::parseTableOptions(Statement& statement) {
     expectSymbol("(");
     do {
@@ -775,6 +776,8 @@ void Translator::parseTableOptions(Statement& statement) {
             statement.systemVersioning = on;
         else if (option == QLatin1String("ledger") && on)
             statement.ledgerType = 3;
+        else if (option == QLatin1String("memory_optimized"))
+            statement.memoryOptimized = on;
         if (!takeSymbol("("))
             continue;
         do {

@@ -121,6 +121,11 @@ private slots:
             << 0;
         QTest::newRow("time scale 8") << "16.00.1000"
                                       << "create table dbo.N (T time(8) null)" << 2715;
+        QTest::newRow("memory-optimized table truncated, 2014")
+            << "12.00.2000"
+            << "create table dbo.N (Id int not null primary key nonclustered) with "
+               "(memory_optimized = on, durability = schema_and_data)\ntruncate table dbo.N"
+            << 10794;
     }
 
     void generations() {
