@@ -123,6 +123,22 @@ Statement historyTableStatement(const Statement& statement, const QStringList& n
     return history;
 }
 
+// From 2005 on a primary key over a computed column needs the column
+// persisted; 2000 has no PERSISTED.
+void refuseUnpersistedKey(const Statement& statement, int majorVersion) {
+    if (majorVersion < 9)
+        return;
+    for (const ColumnDefinition& d : statement.columns)
+        if (!d.computedSql.isEmpty() && !d.persisted &&
+            statement.primaryKey.contains(d.name, Qt::CaseInsensitive))
+            throw SqlError{1711,
+                           QStringLiteral("Cannot define PRIMARY KEY constraint on column '%1' in "
+                                          "table '%2'. The computed column has to be persisted "
+                                          "and not nullable.")
+                               .arg(d.name, statement.name.last()),
+                           16, 1, false};
+}
+
 // Statements that change what the database holds.
 bool writes(Statement::Kind kind) {
     switch (kind) {
@@ -561,6 +577,7 @@ void Engine::createTable(const Statement& statement) {
                        QStringLiteral("There is already an object named '%1' in the database.")
                            .arg(statement.name.last()),
                        16, 6, false};
+    refuseUnpersistedKey(statement, majorVersion());
     QList<ColumnInfo> columns;
     QStringList definitions;
     const ColumnDefinition* identity = nullptr;

@@ -24,7 +24,8 @@ struct ColumnDefinition {
     qint64 increment = 1;
     QString computedSql; // translated expression of a computed column
     TypeHint computedType;
-    QString defaultSql; // translated default expression
+    bool persisted = false; // a computed column stored with the row
+    QString defaultSql;     // translated default expression
     bool primaryKey = false;
     bool unique = false;
     int generatedAlways = 0; // GENERATED ALWAYS AS ...: sys.columns.generated_always_type

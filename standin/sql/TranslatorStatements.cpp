@@ -661,10 +661,7 @@ ColumnDefinition Translator::parseColumnDefinition(Statement& statement) {
     ColumnDefinition column;
     column.name = parseNamePart();
     if (takeWord("as")) {
-        const Expr e = parseExpr();
-        column.computedSql = e.sql;
-        column.computedType = e.type;
-        takeWord("persisted");
+        parseComputedColumn(statement, column);
         return column;
     }
     const TypeSpec declared = parseTypeSpec();
@@ -726,6 +723,24 @@ bool Translator::parseColumnConstraint(Statement& statement, ColumnDefinition& c
         return false;
     }
     return true;
+}
+
+// Rule: name AS expression [PERSISTED [NOT NULL]], then only key, reference
+// and check constraints. PERSISTED came with 2005.
+void Translator::parseComputedColumn(Statement& statement, ColumnDefinition& column) {
+    const Expr e = parseExpr();
+    column.computedSql = e.sql;
+    column.computedType = e.type;
+    column.persisted = m_context.majorVersion >= 9 && takeWord("persisted");
+    const auto constraintFollows = [&] {
+        const Token& next = peek();
+        return next.isWord("constraint") || next.isWord("primary") || next.isWord("unique") ||
+               next.isWord("references") || next.isWord("foreign") || next.isWord("check") ||
+               (column.persisted && next.isWord("not") && peek(1).isWord("null"));
+    };
+    QString constraintName;
+    while (constraintFollows())
+        parseColumnConstraint(statement, column, constraintName);
 }
 
 // IDENTITY [(seed, increment)].

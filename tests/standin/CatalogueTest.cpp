@@ -126,6 +126,11 @@ private slots:
             << "create table dbo.N (Id int not null primary key nonclustered) with "
                "(memory_optimized = on, durability = schema_and_data)\ntruncate table dbo.N"
             << 10794;
+        const QString computedKey = "create table dbo.N (a int not null, k as (a*10) primary key)";
+        QTest::newRow("computed key not persisted from 2005 on")
+            << "9.00.1399" << computedKey << 1711;
+        QTest::newRow("computed key in 2000, which has no PERSISTED")
+            << "8.00.2039" << computedKey << 0;
     }
 
     void generations() {
