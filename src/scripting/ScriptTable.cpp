@@ -89,7 +89,7 @@ TableFacts readFacts(OdbcConnection& connection, int serverVersion, qint32 objec
     if (records.atEnd())
         return {};
     return TableFacts{numberOf(records, 0), numberOf(records, 1), numberOf(records, 2) != 0,
-                      numberOf(records, 3) != 0};
+                      numberOf(records, 3) != 0, numberOf(records, 4) != 0};
 }
 
 // The source's counter, when it reads as whole numbers of 64 bits; else
@@ -422,7 +422,8 @@ bool ScriptTable(ScriptContext& context, const ObjectRef& table, const QString& 
     TableWriter writer(context, objectName, owner, table.rowFilter);
     const auto failure = failureOf([&] {
         const bool sql2005Plus = IsSQL2005Plus(connection);
-        // From 2016 on; below, the facts and the generated columns are never asked for.
+        // The facts from 2014 on, the generated columns from 2016 on; below,
+        // they are never asked for.
         const int serverVersion = sql2005Plus ? ServerVersion(connection) : 8;
         const TableFacts facts = readFacts(connection, serverVersion, objectId);
         refuseUnloadable(facts);

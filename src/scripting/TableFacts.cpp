@@ -5,15 +5,19 @@
 namespace quarvex {
 
 QString tableFactsQuery(int serverVersion, qint32 objectId) {
-    if (serverVersion < 13)
+    if (serverVersion < 12)
         return {};
-    // Graph tables came with 2017, ledger tables with 2022.
-    const QLatin1String graph = serverVersion >= 14 ? QLatin1String("is_node,is_edge")
-                                                    : QLatin1String("0 is_node,0 is_edge");
+    // Memory-optimized tables came with 2014, temporal tables with 2016,
+    // graph tables with 2017, ledger tables with 2022.
+    const QLatin1String temporal =
+        serverVersion >= 13 ? QLatin1String("temporal_type") : QLatin1String("0 temporal_type");
     const QLatin1String ledger =
         serverVersion >= 16 ? QLatin1String("ledger_type") : QLatin1String("0 ledger_type");
-    return QLatin1String("select temporal_type,") + ledger + QLatin1Char(',') + graph +
-           QLatin1String(" from sys.tables where object_id=") + QString::number(objectId);
+    const QLatin1String graph = serverVersion >= 14 ? QLatin1String("is_node,is_edge")
+                                                    : QLatin1String("0 is_node,0 is_edge");
+    return QLatin1String("select ") + temporal + QLatin1Char(',') + ledger + QLatin1Char(',') +
+           graph + QLatin1String(",is_memory_optimized from sys.tables where object_id=") +
+           QString::number(objectId);
 }
 
 void refuseUnloadable(const TableFacts& facts) {
@@ -33,12 +37,15 @@ void refuseUnloadable(const TableFacts& facts) {
 }
 
 bool truncationRefused(const TableFacts& facts) {
-    return facts.temporalType == 2 || facts.ledgerType == 3;
+    return facts.temporalType == 2 || facts.ledgerType == 3 || facts.memoryOptimized;
 }
 
 QString truncationRefusal(const TableFacts& facts) {
-    return facts.temporalType == 2 ? QStringLiteral("a system-versioned table cannot be truncated")
-                                   : QStringLiteral("a ledger table cannot be truncated");
+    if (facts.temporalType == 2)
+        return QStringLiteral("a system-versioned table cannot be truncated");
+    if (facts.ledgerType == 3)
+        return QStringLiteral("a ledger table cannot be truncated");
+    return QStringLiteral("a memory-optimized table cannot be truncated");
 }
 
 } // namespace quarvex

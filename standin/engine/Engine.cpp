@@ -123,6 +123,22 @@ Statement historyTableStatement(const Statement& statement, const QStringList& n
     return history;
 }
 
+// From 2005 on a primary key over a computed column needs the column
+// persisted; 2000 has no PERSISTED.
+void refuseUnpersistedKey(const Statement& statement, int majorVersion) {
+    if (majorVersion < 9)
+        return;
+    for (const ColumnDefinition& d : statement.columns)
+        if (!d.computedSql.isEmpty() && !d.persisted &&
+            statement.primaryKey.contains(d.name, Qt::CaseInsensitive))
+            throw SqlError{1711,
+                           QStringLiteral("Cannot define PRIMARY KEY constraint on column '%1' in "
+                                          "table '%2'. The computed column has to be persisted "
+                                          "and not nullable.")
+                               .arg(d.name, statement.name.last()),
+                           16, 1, false};
+}
+
 // Statements that change what the database holds.
 bool writes(Statement::Kind kind) {
     switch (kind) {
@@ -561,6 +577,7 @@ void Engine::createTable(const Statement& statement) {
                        QStringLiteral("There is already an object named '%1' in the database.")
                            .arg(statement.name.last()),
                        16, 6, false};
+    refuseUnpersistedKey(statement, majorVersion());
     QList<ColumnInfo> columns;
     QStringList definitions;
     const ColumnDefinition* identity = nullptr;
@@ -670,12 +687,13 @@ void Engine::addKeysAndKind(const Statement& statement, int objectId) {
     try {
         for (const ForeignKeyDefinition& key : statement.foreignKeys)
             m_foreignKeys->add(objectId, key, true);
-        TableKind kind{0, 0, statement.ledgerType, statement.node, statement.edge};
+        TableKind kind{
+            0, 0, statement.ledgerType, statement.node, statement.edge, statement.memoryOptimized};
         if (statement.systemVersioning) {
             kind.temporalType = 2;
             kind.historyTableId = versionHistory(statement, objectId);
         }
-        if (kind.temporalType || kind.ledgerType || kind.node || kind.edge)
+        if (kind.temporalType || kind.ledgerType || kind.node || kind.edge || kind.memoryOptimized)
             m_catalogue->setTableKind(objectId, kind);
     } catch (const SqlError&) {
         m_foreignKeys->dropTable(objectId, statement.name.last());
@@ -938,6 +956,11 @@ void Engine::truncate(Session& session, const Statement& statement) {
                                       "supported operation on system-versioned tables.")
                            .arg(m_options.database, object->schema, object->name),
                        16, 1, false};
+    if (table->kind.memoryOptimized)
+        throw SqlError{10794,
+                       QStringLiteral("The statement 'TRUNCATE TABLE' is not supported with memory "
+                                      "optimized tables."),
+                       16, 96, false};
     m_foreignKeys->checkTruncate(object->objectId, shown.join(u'.'));
     sqliteExec(m_db, QStringLiteral("delete from %1").arg(quoteName(object->sqliteName)));
     if (auto state = m_catalogue->identity(object->objectId)) {

@@ -24,7 +24,8 @@ struct ColumnDefinition {
     qint64 increment = 1;
     QString computedSql; // translated expression of a computed column
     TypeHint computedType;
-    QString defaultSql; // translated default expression
+    bool persisted = false; // a computed column stored with the row
+    QString defaultSql;     // translated default expression
     bool primaryKey = false;
     bool unique = false;
     int generatedAlways = 0; // GENERATED ALWAYS AS ...: sys.columns.generated_always_type
@@ -110,12 +111,13 @@ struct Statement {
     bool withCheck = false;  // ALTER TABLE ... WITH CHECK, written out
     bool enableKeys = false; // CHECK CONSTRAINT rather than NOCHECK CONSTRAINT
     // CREATE TABLE ... WITH (SYSTEM_VERSIONING = ON (HISTORY_TABLE = ...)),
-    // (LEDGER = ON ...), AS NODE | AS EDGE.
+    // (LEDGER = ON ...), (MEMORY_OPTIMIZED = ON), AS NODE | AS EDGE.
     bool systemVersioning = false;
     QStringList historyTable;
     int ledgerType = 0; // 2 append-only, 3 updatable
     bool node = false;
     bool edge = false;
+    bool memoryOptimized = false;
     // CREATE/ALTER of a procedure, view, trigger or function.
     QString moduleType; // P, V, TR, FN, IF, TF
     bool isAlter = false;

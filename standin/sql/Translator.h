@@ -108,6 +108,7 @@ private:
     ColumnDefinition parseColumnDefinition(Statement& statement);
     bool parseColumnConstraint(Statement& statement, ColumnDefinition& column,
                                QString& constraintName);
+    void parseComputedColumn(Statement& statement, ColumnDefinition& column);
     void parseIdentity(ColumnDefinition& column);
     int parseGeneratedAlways();
     void parseTableOptions(Statement& statement);

@@ -661,10 +661,7 @@ ColumnDefinition Translator::parseColumnDefinition(Statement& statement) {
     ColumnDefinition column;
     column.name = parseNamePart();
     if (takeWord("as")) {
-        const Expr e = parseExpr();
-        column.computedSql = e.sql;
-        column.computedType = e.type;
-        takeWord("persisted");
+        parseComputedColumn(statement, column);
         return column;
     }
     const TypeSpec declared = parseTypeSpec();
@@ -728,6 +725,24 @@ bool Translator::parseColumnConstraint(Statement& statement, ColumnDefinition& c
     return true;
 }
 
+// Rule: name AS expression [PERSISTED [NOT NULL]], then only key, reference
+// and check constraints. PERSISTED came with 2005.
+void Translator::parseComputedColumn(Statement& statement, ColumnDefinition& column) {
+    const Expr e = parseExpr();
+    column.computedSql = e.sql;
+    column.computedType = e.type;
+    column.persisted = m_context.majorVersion >= 9 && takeWord("persisted");
+    const auto constraintFollows = [&] {
+        const Token& next = peek();
+        return next.isWord("constraint") || next.isWord("primary") || next.isWord("unique") ||
+               next.isWord("references") || next.isWord("foreign") || next.isWord("check") ||
+               (column.persisted && next.isWord("not") && peek(1).isWord("null"));
+    };
+    QString constraintName;
+    while (constraintFollows())
+        parseColumnConstraint(statement, column, constraintName);
+}
+
 // IDENTITY [(seed, increment)].
 void Translator::parseIdentity(ColumnDefinition& column) {
     column.identity = true;
@@ -764,7 +779,8 @@ int Translator::parseGeneratedAlways() {
 }
 
 // Rule: WITH (SYSTEM_VERSIONING = ON [(HISTORY_TABLE = name, ...)], LEDGER =
-// ON [(APPEND_ONLY = ON | OFF, ...)], other options read and ignored).
+// ON [(APPEND_ONLY = ON | OFF, ...)], MEMORY_OPTIMIZED = ON, other options
+// such as DURABILITY read and ignored).
 void Translator::parseTableOptions(Statement& statement) {
     expectSymbol("(");
     do {
@@ -775,6 +791,8 @@ void Translator::parseTableOptions(Statement& statement) {
             statement.systemVersioning = on;
         else if (option == QLatin1String("ledger") && on)
             statement.ledgerType = 3;
+        else if (option == QLatin1String("memory_optimized"))
+            statement.memoryOptimized = on;
         if (!takeSymbol("("))
             continue;
         do {

@@ -21,7 +21,7 @@ create table qx_columns (object_id int, column_id int, name nvarchar(128) collat
     is_identity bit, is_computed bit, generated_always_type int default 0,
     is_hidden bit default 0);
 create table qx_tables (object_id integer primary key, temporal_type int, history_table_id int,
-    ledger_type int, is_node bit, is_edge bit);
+    ledger_type int, is_node bit, is_edge bit, is_memory_optimized bit);
 create table qx_types (user_type_id integer primary key, name nvarchar(128) collate tsql,
     system_type_id tinyint, schema_id int, max_length smallint, precision tinyint,
     scale tinyint, is_nullable bit, is_user_defined bit, declaration text);
@@ -125,6 +125,8 @@ QString versionedViewsSql(int majorVersion) {
         "null as collation_name, c.is_nullable, 0 as is_ansi_padded, 0 as is_rowguidcol, "
         "c.is_identity, c.is_computed");
     QString tables = QStringLiteral("create view \"sys.tables\" as select o.*");
+    if (majorVersion >= 12)
+        tables += QStringLiteral(", coalesce(k.is_memory_optimized, 0) as is_memory_optimized");
     if (majorVersion >= 13) {
         columns += QStringLiteral(", c.generated_always_type, c.is_hidden");
         tables += QStringLiteral(", coalesce(k.temporal_type, 0) as temporal_type, "
@@ -346,12 +348,14 @@ std::optional<TableInfo> Catalogue::table(int objectId) const {
         table.columns.append(column);
     }
     SqliteStatement kind(m_db, QStringLiteral("select temporal_type, history_table_id, "
-                                              "ledger_type, is_node, is_edge from qx_tables "
+                                              "ledger_type, is_node, is_edge, "
+                                              "is_memory_optimized from qx_tables "
                                               "where object_id = ?"));
     kind.bind(1, objectId);
     if (kind.step() == SQLITE_ROW)
-        table.kind = TableKind{kind.value(0).toInt(), kind.value(1).toInt(), kind.value(2).toInt(),
-                               kind.value(3).toBool(), kind.value(4).toBool()};
+        table.kind =
+            TableKind{kind.value(0).toInt(),  kind.value(1).toInt(),  kind.value(2).toInt(),
+                      kind.value(3).toBool(), kind.value(4).toBool(), kind.value(5).toBool()};
     return table;
 }
 
@@ -448,10 +452,11 @@ int Catalogue::createAliasType(const QString& name, int schemaId, const SqlType&
 }
 
 void Catalogue::setTableKind(int objectId, const TableKind& kind) {
-    sqliteExec(m_db, QStringLiteral("insert or replace into qx_tables values (?, ?, ?, ?, ?, ?)"),
+    sqliteExec(m_db,
+               QStringLiteral("insert or replace into qx_tables values (?, ?, ?, ?, ?, ?, ?)"),
                {objectId, kind.temporalType,
                 kind.historyTableId ? QVariant(kind.historyTableId) : QVariant(), kind.ledgerType,
-                kind.node, kind.edge});
+                kind.node, kind.edge, kind.memoryOptimized});
 }
 
 std::optional<int> Catalogue::versionedTableOf(int historyId) const {

@@ -35,13 +35,14 @@ struct ObjectInfo {
     QString sqliteName;
 };
 
-// What makes a table of 2016 and later special (sys.tables).
+// What makes a table of 2014 and later special (sys.tables).
 struct TableKind {
     int temporalType = 0; // 1 history table, 2 system-versioned
     int historyTableId = 0;
     int ledgerType = 0; // 2 append-only, 3 updatable
     bool node = false;
     bool edge = false;
+    bool memoryOptimized = false;
 };
 
 struct TableInfo {

@@ -121,6 +121,16 @@ private slots:
             << 0;
         QTest::newRow("time scale 8") << "16.00.1000"
                                       << "create table dbo.N (T time(8) null)" << 2715;
+        QTest::newRow("memory-optimized table truncated, 2014")
+            << "12.00.2000"
+            << "create table dbo.N (Id int not null primary key nonclustered) with "
+               "(memory_optimized = on, durability = schema_and_data)\ntruncate table dbo.N"
+            << 10794;
+        const QString computedKey = "create table dbo.N (a int not null, k as (a*10) primary key)";
+        QTest::newRow("computed key not persisted from 2005 on")
+            << "9.00.1399" << computedKey << 1711;
+        QTest::newRow("computed key in 2000, which has no PERSISTED")
+            << "8.00.2039" << computedKey << 0;
     }
 
     void generations() {
