@@ -223,6 +223,37 @@ allow_snapshots() {
         tsql -H 127.0.0.1 -p "$port" -U bench -P bench -D Northwind >/dev/null 2>&1
 }
 
+# Runs one client once on the table of $query, $table and $options.
+run_one() {
+    local client=$1 key=$2
+    case $client in
+    quarvex-cli | baseline)
+        local program="$build/src/quarvex-cli" out="$work/out"
+        [[ $client == baseline ]] && program=$BASELINE out="$work/baseline-out"
+        # shellcheck disable=SC2086 # the options are words
+        run_client "$key.$client" /dev/null env QUARVEX_PASSWORD=bench "$program" \
+            --config "$work/bench.cfg" --server "127.0.0.1,$port" --user bench --out "$out" \
+            $options "table:dbo.$table"
+        ;;
+    bsqldb)
+        run_client "$key.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
+            bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out"
+        ;;
+    freebcp)
+        run_client "$key.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
+            -S "127.0.0.1:$port" -U bench -P bench -D Northwind
+        ;;
+    tsql)
+        run_client "$key.tsql" "$work/query.sql" tsql -H 127.0.0.1 -p "$port" -U bench -P bench \
+            -D Northwind
+        ;;
+    floor)
+        run_client "$key.floor" /dev/null "$build/bench/quarvex-bench-reader" 127.0.0.1 "$port" \
+            "$query"
+        ;;
+    esac
+}
+
 clients=(quarvex-cli bsqldb freebcp tsql floor)
 [[ -n ${BASELINE:-} ]] && clients=(quarvex-cli baseline "${clients[@]:1}")
 for entry in "${tables[@]}"; do
@@ -234,25 +265,12 @@ for entry in "${tables[@]}"; do
     # one before.
     echo 5 >"/proc/$server/clear_refs" 2>/dev/null || true
     [[ -n $snapshot ]] && allow_snapshots on
-    for _ in 1 2 3; do
-        # shellcheck disable=SC2086 # the options are words
-        run_client "$key.quarvex-cli" /dev/null env QUARVEX_PASSWORD=bench \
-            "$build/src/quarvex-cli" --config "$work/bench.cfg" --server "127.0.0.1,$port" \
-            --user bench --out "$work/out" $options "table:dbo.$table"
-        if [[ -n ${BASELINE:-} ]]; then
-            # shellcheck disable=SC2086
-            run_client "$key.baseline" /dev/null env QUARVEX_PASSWORD=bench "$BASELINE" \
-                --config "$work/bench.cfg" --server "127.0.0.1,$port" --user bench \
-                --out "$work/baseline-out" $options "table:dbo.$table"
-        fi
-        run_client "$key.bsqldb" /dev/null env FREETDSCONF="$work/freetds.conf" \
-            bsqldb -S bench -U bench -P bench -D Northwind -i "$work/query.sql" -o "$work/bsqldb.out"
-        run_client "$key.freebcp" /dev/null freebcp "$query" queryout "$work/freebcp.out" -c \
-            -S "127.0.0.1:$port" -U bench -P bench -D Northwind
-        run_client "$key.tsql" "$work/query.sql" tsql -H 127.0.0.1 -p "$port" -U bench -P bench \
-            -D Northwind
-        run_client "$key.floor" /dev/null "$build/bench/quarvex-bench-reader" 127.0.0.1 "$port" \
-            "$query"
+    # Each round starts with another client, so that none is always the
+    # first to read the table.
+    for round in 0 1 2; do
+        for ((i = 0; i < ${#clients[@]}; i++)); do
+            run_one "${clients[(i + round * 2) % ${#clients[@]}]}" "$key"
+        done
     done
     if [[ -n $snapshot ]]; then
         allow_snapshots off
