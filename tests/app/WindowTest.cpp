@@ -369,7 +369,9 @@ private slots:
         harness.next();
 
         QVERIFY(sinceCancel.isValid());
-        QVERIFY2(sinceCancel.elapsed() < 5000, "waited for the server");
+        // Within a second, even while the server is silent (its sockets are
+        // shut half a second after the cancel it does not answer).
+        QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
         QCOMPARE(harness.control<QLabel>("lblStatus")->text(), cancelledListingText());
         QVERIFY(harness.messages.isEmpty());
         QCOMPARE(harness.objects().count(), 0);
@@ -744,7 +746,9 @@ private slots:
         watcher.stop();
 
         QVERIFY(sinceCancel.isValid());
-        QVERIFY2(sinceCancel.elapsed() < 5000, "waited for the server");
+        // Within a second, even while the server is silent (its sockets are
+        // shut half a second after the cancel it does not answer).
+        QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
         QCOMPARE(status->text(), QStringLiteral("Cancelled: the script files are unchanged"));
         screenshot(harness, "cancelled-" + how);
         QVERIFY(harness.messages.isEmpty());
