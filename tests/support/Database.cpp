@@ -58,14 +58,17 @@ QStringList Database::exactRows(const QString& query, const QString& leaveOut) {
     return rows;
 }
 
-QStringList Database::load(const QString& script) {
+QStringList Database::load(const QString& script, bool stopAtError) {
     QStringList errors;
     QString previous;
     for (const QString& batch : script.split(QStringLiteral("\r\nGO\r\n"))) {
         if (batch.trimmed().isEmpty())
             continue;
-        if (const auto failure = failureOf([&] { execute(batch); }))
+        if (const auto failure = failureOf([&] { execute(batch); })) {
             errors << previous.trimmed() + "\n=> " + failure->description;
+            if (stopAtError)
+                break;
+        }
         previous = batch;
     }
     return errors;

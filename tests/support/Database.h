@@ -27,9 +27,9 @@ public:
     QStringList exactRows(const QString& query, const QString& leaveOut = {});
 
     // Runs a script batch by batch at lines reading GO, going on after an
-    // error as a batch runner does; the errors, each after the text of the
-    // batch before it.
-    QStringList load(const QString& script);
+    // error as a batch runner does (or stopping at the first, as sqlcmd -b
+    // does); the errors, each after the text of the batch before it.
+    QStringList load(const QString& script, bool stopAtError = false);
     // Feeds a script file to FreeTDS's tsql, as a user may load it; tsql's
     // output, messages included.
     QString loadThroughTsql(const QString& scriptPath) const;

@@ -22,8 +22,10 @@ void ProductionCopy::tick(const QStringList& tables) {
     }
 }
 
-QString ProductionCopy::load() {
-    return target.loadThroughTsql(run.folder.path("Tables.sql"));
+QString ProductionCopy::load(Runner runner) {
+    if (runner == Runner::Tsql)
+        return target.loadThroughTsql(run.folder.path("Tables.sql"));
+    return target.load(run.file("Tables.sql"), runner == Runner::BatchesStoppingAtError).join('\n');
 }
 
 QStringList ProductionCopy::state(const QStringList& tables) {

@@ -21,8 +21,14 @@ struct ProductionCopy {
     // Ticks tables by name, each optionally with its row filter after
     // " where ", in the order given.
     void tick(const QStringList& tables);
-    // The run's Tables.sql loaded into the target by tsql: its output.
-    QString load();
+    // How a user may load a script: FreeTDS's tsql, or batch by batch as a
+    // query window does, going on after an error or, as sqlcmd -b does,
+    // stopping at the first.
+    enum class Runner { Tsql, Batches, BatchesStoppingAtError };
+
+    // The run's Tables.sql loaded into the target: tsql's output, or the
+    // errors of the batches.
+    QString load(Runner runner = Runner::Tsql);
     // What a load may change: every row of the tables in key order and
     // every foreign key's enabled and trusted state.
     QStringList state(const QStringList& tables);
