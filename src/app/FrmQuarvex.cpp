@@ -72,7 +72,16 @@ const QStringList& helpLines() {
                        "Row Filter gives the chosen table a condition: only its rows that meet it "
                        "are read, and only they are deleted.  The merge option instead updates, "
                        "inserts and deletes on each table's key, for tables that cannot be "
-                       "emptied.  Large tables are read and written row by row."),
+                       "emptied.  Large tables are read and written row by row; Cancel or "
+                       "Escape stops a run."),
+        QString(),
+        QStringLiteral("Tables.sql changes the target all at once or not at all: it stages the "
+                       "rows, checks that no row it leaves behind refers to a row it deletes, "
+                       "then applies everything in one transaction and prints what it changed "
+                       "in each table.  When anything fails it changes nothing and says why.  "
+                       "Preview writes the same script ending in a rollback.  Consistent read "
+                       "reads every ticked table as of one moment: from a snapshot where the "
+                       "database allows one (Automatic), or under shared table locks."),
         QString(),
         QStringLiteral("Procedures, triggers, views and functions are scripted as stored, as "
                        "Alter, or as CREATE OR ALTER (SQL Server 2016 SP1 and later).  The "

@@ -497,7 +497,8 @@ private slots:
         const QString text = help.text.simplified();
         for (const char* told :
              {"Key Order", "Row Filter", "merge", "CREATE OR ALTER", "With Encryption",
-              "newer types", "xml", "integrated login", "Encryption says", "Large tables are read"})
+              "newer types", "xml", "integrated login", "Encryption says", "Large tables are read",
+              "Cancel", "all at once or not at all", "Preview", "Consistent read"})
             QVERIFY2(text.contains(QLatin1String(told)), told);
         for (const char* outdated : {".EXE", "SSPI", "NOT expected", "Unsupported column types"})
             QVERIFY2(!help.text.contains(QLatin1String(outdated)), outdated);
