@@ -6,6 +6,7 @@
 #include "standin/store/Sqlite.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace quarvex::standin {
@@ -199,6 +200,35 @@ QByteArray Engine::nextRowVersion() {
     return bytes;
 }
 
+// 2627, naming the primary key or the unique constraint over the columns
+// SQLite names ("t5.Code, t5.Site").
+SqlError Engine::duplicateKeyError(const QString& failedColumns, const Statement& statement) const {
+    const auto object = m_catalogue->find(statement.name);
+    const QString table = object ? object->schema + u'.' + object->name : statement.name.join(u'.');
+    QStringList failed;
+    for (const QString& column : failedColumns.split(QLatin1String(", ")))
+        failed.append(column.section(u'.', -1));
+    const QStringList primaryKey =
+        object ? m_foreignKeys->primaryKeyColumns(*object) : QStringList();
+    if (object && failed.join(u',').compare(primaryKey.join(u','), Qt::CaseInsensitive) != 0)
+        return SqlError{2627,
+                        QStringLiteral("Violation of UNIQUE KEY constraint 'UQ__%1__%2'. Cannot "
+                                       "insert duplicate key in object '%3'.")
+                            .arg(object->name.left(16), failed.join(u'_'), table),
+                        14, 1, false};
+    const QVariant key = object
+                             ? sqliteScalar(m_db,
+                                            QStringLiteral("select name from qx_objects where "
+                                                           "parent_object_id = ? and type = 'PK'"),
+                                            {object->objectId})
+                             : QVariant();
+    return SqlError{2627,
+                    QStringLiteral("Violation of PRIMARY KEY constraint '%1'. Cannot insert "
+                                   "duplicate key in object '%2'.")
+                        .arg(key.toString(), table),
+                    14, 1, false};
+}
+
 void Engine::throwSqliteError(const QString& message, const Statement& statement) const {
     SqlError error = sqliteErrorFrom(message);
     if (message.startsWith(QLatin1String("NOT NULL constraint failed: "))) {
@@ -211,21 +241,8 @@ void Engine::throwSqliteError(const QString& message, const Statement& statement
                 .arg(column, m_options.database, object ? object->schema : QStringLiteral("dbo"),
                      object ? object->name : statement.name.last(), statement.verb.toUpper()),
             16, 2, false};
-    } else if (message.startsWith(QLatin1String("UNIQUE constraint failed"))) {
-        const auto object = m_catalogue->find(statement.name);
-        const QString table =
-            object ? object->schema + u'.' + object->name : statement.name.join(u'.');
-        const QVariant key =
-            object ? sqliteScalar(m_db,
-                                  QStringLiteral("select name from qx_objects where "
-                                                 "parent_object_id = ? and type = 'PK'"),
-                                  {object->objectId})
-                   : QVariant();
-        error = SqlError{2627,
-                         QStringLiteral("Violation of PRIMARY KEY constraint '%1'. Cannot insert "
-                                        "duplicate key in object '%2'.")
-                             .arg(key.toString(), table),
-                         14, 1, false};
+    } else if (message.startsWith(QLatin1String("UNIQUE constraint failed: "))) {
+        error = duplicateKeyError(message.mid(26), statement);
     }
     throw error;
 }
@@ -613,6 +630,7 @@ void Engine::createTable(const Statement& statement) {
         m_catalogue->dropObject(objectId);
         throwSqliteError(error, statement);
     }
+    addUniqueIndexes(sqliteName, columns, statement);
     m_catalogue->setSqliteName(objectId, sqliteName);
     for (const ColumnInfo& column : columns)
         m_catalogue->addColumn(objectId, column);
@@ -653,7 +671,9 @@ QString Engine::columnSql(const ColumnDefinition& d, ColumnInfo& column) const {
     column.identity = d.identity;
     definition += column.type.sqliteDeclaration();
     // Dates and times take the collation too: it orders them by value.
-    if (column.type.isText() || column.type.isTemporal())
+    if (column.type.isText() && d.caseSensitive)
+        definition += QStringLiteral(" collate tsql_cs");
+    else if (column.type.isText() || column.type.isTemporal())
         definition += QStringLiteral(" collate tsql");
     if (!d.nullable && column.type.base != BaseType::Timestamp)
         definition += QStringLiteral(" not null");
@@ -699,6 +719,30 @@ void Engine::addKeysAndKind(const Statement& statement, int objectId) {
         m_foreignKeys->dropTable(objectId, statement.name.last());
         removeObject(*m_catalogue->object(objectId));
         throw;
+    }
+}
+
+// A unique index of SQLite's for each UNIQUE constraint, apart from the
+// primary key's own constraint, the one foreign keys look for. Unlike SQL
+// Server's, such an index takes any number of NULLs.
+void Engine::addUniqueIndexes(const QString& sqliteName, const QList<ColumnInfo>& columns,
+                              const Statement& statement) {
+    const auto isColumn = [&](const QString& name) {
+        return std::any_of(columns.begin(), columns.end(), [&](const ColumnInfo& column) {
+            return column.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+    };
+    int number = 0;
+    for (const QStringList& key : statement.uniqueKeys) {
+        ++number;
+        if (key.isEmpty() || !std::all_of(key.begin(), key.end(), isColumn))
+            continue;
+        QStringList quoted;
+        for (const QString& column : key)
+            quoted.append(quoteName(column));
+        sqliteExec(m_db, QStringLiteral("create unique index %1 on %2 (%3)")
+                             .arg(quoteName(sqliteName + QStringLiteral("_unique%1").arg(number)),
+                                  quoteName(sqliteName), quoted.join(QStringLiteral(", "))));
     }
 }
 

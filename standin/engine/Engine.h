@@ -80,6 +80,8 @@ private:
     QString columnSql(const ColumnDefinition& d, ColumnInfo& column) const;
     void createConstraintObjects(const Statement& statement, int schemaId, int objectId);
     void addKeysAndKind(const Statement& statement, int objectId);
+    void addUniqueIndexes(const QString& sqliteName, const QList<ColumnInfo>& columns,
+                          const Statement& statement);
     void recordKeys(int objectId, const QList<ColumnInfo>& columns, const Statement& statement);
     int versionHistory(const Statement& statement, int objectId);
     void addHistoryTriggers(const Statement& statement, const TableInfo& table,
@@ -104,6 +106,7 @@ private:
     void checkIdent(Session& session, const Statement& statement, QList<Outcome>& out);
     int schemaFor(const QStringList& name) const;
     [[noreturn]] void throwSqliteError(const QString& message, const Statement& statement) const;
+    SqlError duplicateKeyError(const QString& failedColumns, const Statement& statement) const;
 
     EngineOptions m_options;
     sqlite3* m_db = nullptr;

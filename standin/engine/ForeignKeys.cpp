@@ -248,7 +248,7 @@ ForeignKey ForeignKeys::resolve(int keyId, const TableInfo& table,
 }
 
 // The stand-in gives a table's primary key, and nothing else, a unique
-// constraint in SQLite.
+// constraint in SQLite; UNIQUE constraints are unique indexes.
 QStringList ForeignKeys::primaryKeyColumns(const ObjectInfo& table) const {
     SqliteStatement statement(m_db, QStringLiteral("select i.name from pragma_index_list(?1) l "
                                                    "join pragma_index_info(l.name) i "

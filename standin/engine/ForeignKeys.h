@@ -68,10 +68,12 @@ public:
     bool begin(int tableId);
     void finish(const QString& verb, bool statementFailed);
 
+    // The columns of a table's primary key, in order; none without one.
+    QStringList primaryKeyColumns(const ObjectInfo& table) const;
+
 private:
     ForeignKey load(int keyId) const;
     ForeignKey resolve(int keyId, const TableInfo& table, const ForeignKeyDefinition& d) const;
-    QStringList primaryKeyColumns(const ObjectInfo& table) const;
     void checkActions(const ForeignKey& key) const;
     bool cascadePathsCross(const ForeignKey& key, const char* actionColumn) const;
     QString columnDefault(const ObjectInfo& table, const QString& column) const;

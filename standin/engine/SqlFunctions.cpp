@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QUuid>
 #include <cmath>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace quarvex::standin {
@@ -154,6 +155,21 @@ int compareCollated(void*, int lengthA, const void* a, int lengthB, const void* 
     const QString sb = QString::fromUtf8(textB, lengthB);
     const int c = sa.compare(sb, Qt::CaseInsensitive);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// A case-sensitive collation's equality: trailing blanks ignored, every
+// other byte counts. (Its order is the bytes', not the collation's.)
+int compareCaseSensitive(void*, int lengthA, const void* a, int lengthB, const void* b) {
+    const char* textA = static_cast<const char*>(a);
+    const char* textB = static_cast<const char*>(b);
+    while (lengthA > 0 && textA[lengthA - 1] == ' ')
+        --lengthA;
+    while (lengthB > 0 && textB[lengthB - 1] == ' ')
+        --lengthB;
+    const int c = std::memcmp(textA, textB, std::size_t(qMin(lengthA, lengthB)));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return lengthA == lengthB ? 0 : (lengthA < lengthB ? -1 : 1);
 }
 
 bool sameLetter(QChar a, QChar b) {
@@ -819,6 +835,7 @@ bool likeMatches(const QString& value, const QString& pattern, QChar escape) {
 // The functions as a table, one line each.
 void registerSqlFunctions(sqlite3* db, EngineContext* engine) {
     sqlite3_create_collation(db, "tsql", SQLITE_UTF8, nullptr, compareCollated);
+    sqlite3_create_collation(db, "tsql_cs", SQLITE_UTF8, nullptr, compareCaseSensitive);
     static const FunctionEntry entries[] = {
         {"tsql_like", 2, likeFunction, true},
         {"tsql_like", 3, likeFunction, true},

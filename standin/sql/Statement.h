@@ -30,6 +30,7 @@ struct ColumnDefinition {
     bool unique = false;
     int generatedAlways = 0; // GENERATED ALWAYS AS ...: sys.columns.generated_always_type
     bool hidden = false;
+    bool caseSensitive = false; // COLLATE with a case-sensitive collation (its name holds _CS)
 };
 
 // What a key does to the referencing rows when their referenced row goes

@@ -706,7 +706,7 @@ bool Translator::parseColumnConstraint(Statement& statement, ColumnDefinition& c
     } else if (takeWord("default")) {
         column.defaultSql = parseUnary().sql;
     } else if (takeWord("collate")) {
-        parseNamePart();
+        column.caseSensitive = parseNamePart().contains(QLatin1String("_CS"), Qt::CaseInsensitive);
     } else if (takeWord("generated")) {
         column.generatedAlways = parseGeneratedAlways();
     } else if (takeWord("hidden")) {

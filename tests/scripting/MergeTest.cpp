@@ -146,9 +146,12 @@ private slots:
         QTest::newRow("a deleted row still referenced, 2005")
             << "9.00.1399" << QString() << "insert into Orders values (103,9)\nGO\n"
             << false << "Orders";
+        // A source of a case-sensitive collation holds both.
         QTest::newRow("keys equal but for case")
             << "9.00.1399"
-            << "insert into Codes values ('B','b')\nGO\n"
+            << "drop table Codes\nGO\ncreate table Codes (Code varchar(10) collate "
+               "Latin1_General_CS_AS not null unique, Label nvarchar(30) null)\nGO\ninsert into "
+               "Codes values ('a','A'), ('b','B'), ('B','b')\nGO\n"
             << QString() << false << "rows of dbo.Codes have keys that differ only in case";
         QTest::newRow("a staging batch lost") << "8.00.2039" << QString() << QString() << true
                                               << "the rows of dbo.Regions were not all staged";

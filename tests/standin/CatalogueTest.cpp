@@ -131,6 +131,16 @@ private slots:
             << "9.00.1399" << computedKey << 1711;
         QTest::newRow("computed key in 2000, which has no PERSISTED")
             << "8.00.2039" << computedKey << 0;
+        const QString unique = "create table dbo.U (Id int not null primary key, Code varchar(5)%1 "
+                               "null unique)\ninsert into dbo.U values (1, 'ab')\n";
+        QTest::newRow("unique value again")
+            << "8.00.2039" << unique.arg("") + "insert into dbo.U values (2, 'ab')" << 2627;
+        QTest::newRow("unique value again but for case")
+            << "9.00.1399" << unique.arg("") + "insert into dbo.U values (2, 'AB ')" << 2627;
+        QTest::newRow("a case-sensitive unique column tells case apart")
+            << "9.00.1399"
+            << unique.arg(" collate Latin1_General_CS_AS") + "insert into dbo.U values (2, 'AB')"
+            << 0;
     }
 
     void generations() {
